@@ -6,9 +6,9 @@
 
 #define KOBALT_INIT_ORDER(n) __attribute__((init_priority(n)))
 
-constexpr int kInitFrontEnd = 200;       // the front end's operator thread
-constexpr int kInitResources = 250;      // dialog templates
-constexpr int kInitApplication = 300;    // theApp
-constexpr int kInitMainMessage = 301;    // the main window's registered message id
-constexpr int kInitSdkBinding = 302;     // g_SdkApi loads KOBALT.dll
-constexpr int kInitHandFreeMessage = 303; // the hands-free dialog's registered message id
+#define KOBALT_INIT_FRONTEND 200         // the front end's operator thread
+#define KOBALT_INIT_RESOURCES 250        // dialog templates
+#define KOBALT_INIT_APPLICATION 300      // theApp
+#define KOBALT_INIT_MAIN_MESSAGE 301     // the main window's registered message id
+#define KOBALT_INIT_SDK_BINDING 302      // g_SdkApi loads KOBALT.dll
+#define KOBALT_INIT_HANDFREE_MESSAGE 303 // the hands-free dialog's registered message id
