@@ -7,7 +7,7 @@
 
 namespace kobalt::platform {
 
-// "WM_COMMAND", "LB_ADDSTRING", ...; registered messages by their registered name;
+// "WM_COMMAND", "LB_ADDSTRING", ...; registered messages as "registered 0xC000";
 // "WM_APP+0x14D" and "0x1234" for the rest.
 std::string MessageName(UINT msg);
 

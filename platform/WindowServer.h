@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace kobalt::platform {
 
@@ -49,6 +50,13 @@ ControlState* ControlStateLocked(HWND hwnd);
 template <class T> T* ControlStateAs(HWND hwnd) {
     return dynamic_cast<T*>(ControlStateLocked(hwnd));
 }
+
+// The child windows of a window in creation order (empty for a dead handle).
+// Takes the lock itself: call without it.
+std::vector<HWND> ChildrenOf(HWND parent);
+
+// Class names compare case-insensitively (ASCII).
+bool ClassNameEquals(const WCHAR* a, const WCHAR* b);
 
 // Marks the desktop as changed (front ends redraw). Safe with or without the lock.
 void NotifyDesktopChanged();

@@ -1,0 +1,316 @@
+// Per-thread message queues: posting, cross-thread sending, getting and dispatching.
+//
+// A send to another thread's window is a queued record with a reply slot. The sender waits on
+// its own queue and handles messages sent to it meanwhile; the owner handles sent messages
+// whenever it waits for messages. Targets are resolved when a message is dispatched, so
+// whatever was queued for a window that has since been destroyed is dropped.
+
+#include "platform/WindowTable.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <thread>
+
+namespace kobalt::platform {
+namespace {
+
+void FinishSent(const std::shared_ptr<SentRecord>& record, LRESULT result) {
+    std::lock_guard<std::mutex> lock(record->sender->mutex);
+    record->result = result;
+    record->done = true;
+    record->sender->wake.notify_all();
+}
+
+// Ends a thread's queue: senders waiting on it get 0, its windows are forgotten.
+struct QueueHolder {
+    std::shared_ptr<ThreadQueue> queue;
+    ~QueueHolder() {
+        if (!queue)
+            return;
+        std::deque<std::shared_ptr<SentRecord>> pending;
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            queue->alive = false;
+            pending.swap(queue->sent);
+            queue->posted.clear();
+        }
+        for (auto& record : pending)
+            FinishSent(record, 0);
+        FreeWindowsOfThread(queue->threadId);
+    }
+};
+
+thread_local QueueHolder t_queue;
+
+std::mutex g_inputMutex;
+std::weak_ptr<ThreadQueue> g_inputQueue; // the queue that got the latest input
+std::uint64_t g_inputSeq = 0;            // its sequence number
+
+bool PostRecord(HWND hwnd, PostedRecord record) {
+    std::shared_ptr<ThreadQueue> queue;
+    if (!hwnd) {
+        queue = CurrentQueue();
+    } else {
+        auto lock = LockDesktop();
+        Window* w = FindWindowLocked(hwnd);
+        if (!w || w->destroying) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return false;
+        }
+        queue = w->ownerQueue;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        if (!queue->alive) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return false;
+        }
+        queue->posted.push_back(std::move(record));
+        queue->idle = false;
+    }
+    queue->wake.notify_all();
+    return true;
+}
+
+enum class Wait { Block, NoWait };
+enum class Take { Remove, Keep };
+
+// Gets the next posted message, handling sent messages first. Returns false when nothing is
+// there (NoWait) or when WM_QUIT was taken (`quit` set).
+bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
+    auto queue = CurrentQueue();
+    quit = false;
+    for (;;) {
+        while (HandleOneSentMessage(queue)) {
+        }
+        std::unique_lock<std::mutex> lock(queue->mutex);
+        if (!queue->sent.empty())
+            continue;
+        if (!queue->posted.empty()) {
+            PostedRecord record = queue->posted.front();
+            if (take == Take::Remove) {
+                queue->posted.pop_front();
+                queue->inputTaken = std::max(queue->inputTaken, record.inputSeq);
+            }
+            lock.unlock();
+            if (record.msg.hwnd && !IsWindow(record.msg.hwnd)) {
+                if (take == Take::Keep) {
+                    std::lock_guard<std::mutex> relock(queue->mutex);
+                    if (!queue->posted.empty())
+                        queue->posted.pop_front();
+                }
+                continue; // its window is gone: drop it
+            }
+            if (record.payload)
+                record.msg.lParam = reinterpret_cast<LPARAM>(record.payload.get());
+            if (take == Take::Remove)
+                queue->currentPayload = record.payload;
+            *out = record.msg;
+            return true;
+        }
+        if (queue->quitPosted) {
+            if (take == Take::Remove)
+                queue->quitPosted = false;
+            *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue->quitCode), 0, 0, {}};
+            quit = true;
+            return false;
+        }
+        if (wait == Wait::NoWait)
+            return false;
+        queue->idle = true;
+        queue->wake.wait(lock);
+        queue->idle = false;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<ThreadQueue> CurrentQueue() {
+    if (!t_queue.queue) {
+        t_queue.queue = std::make_shared<ThreadQueue>();
+        t_queue.queue->threadId = GetCurrentThreadId();
+    }
+    return t_queue.queue;
+}
+
+bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue) {
+    std::shared_ptr<SentRecord> record;
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        if (queue->sent.empty())
+            return false;
+        record = queue->sent.front();
+        queue->sent.pop_front();
+    }
+    LRESULT result = CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
+    FinishSent(record, result);
+    return true;
+}
+
+bool PumpOneMessage() {
+    MSG msg;
+    if (!GetMessageW(&msg, nullptr, 0, 0)) {
+        PostQuitMessage(static_cast<int>(msg.wParam)); // leave it for the outer loop
+        return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+               std::shared_ptr<const std::u16string> payload) {
+    std::shared_ptr<ThreadQueue> queue;
+    {
+        auto lock = LockDesktop();
+        Window* w = FindWindowLocked(hwnd);
+        if (!w)
+            return false;
+        queue = w->ownerQueue;
+    }
+    std::uint64_t seq;
+    {
+        std::lock_guard<std::mutex> lock(g_inputMutex);
+        seq = ++g_inputSeq;
+        g_inputQueue = queue;
+    }
+    PostedRecord record{MSG{hwnd, msg, wParam, lParam, 0, {}}, std::move(payload), seq};
+    return PostRecord(hwnd, std::move(record));
+}
+
+} // namespace kobalt::platform
+
+using namespace kobalt::platform;
+
+UINT RegisterWindowMessageW(LPCWSTR name) {
+    if (!name || !*name)
+        return 0;
+    static std::mutex mutex;
+    static std::map<std::u16string, UINT> ids;
+    static UINT next = 0xC000;
+    std::u16string key(name);
+    for (auto& c : key)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<WCHAR>(c + 32);
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = ids.find(key);
+    if (it != ids.end())
+        return it->second;
+    if (next > 0xFFFF)
+        return 0;
+    ids.emplace(key, next);
+    return next++;
+}
+
+BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return PostRecord(hwnd, PostedRecord{MSG{hwnd, msg, wParam, lParam, 0, {}}, nullptr, 0})
+               ? TRUE
+               : FALSE;
+}
+
+LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<ThreadQueue> target;
+    DWORD owner;
+    {
+        auto lock = LockDesktop();
+        Window* w = FindWindowLocked(hwnd);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        target = w->ownerQueue;
+        owner = w->ownerThread;
+    }
+    if (owner == GetCurrentThreadId())
+        return CallWindowProcedure(hwnd, msg, wParam, lParam);
+
+    auto self = CurrentQueue();
+    auto record = std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, self});
+    {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        if (!target->alive)
+            return 0;
+        target->sent.push_back(record);
+        target->idle = false;
+    }
+    target->wake.notify_all();
+
+    std::unique_lock<std::mutex> lock(self->mutex);
+    while (!record->done) {
+        if (!self->sent.empty()) {
+            lock.unlock();
+            HandleOneSentMessage(self);
+            lock.lock();
+            continue;
+        }
+        self->wake.wait(lock);
+    }
+    return record->result;
+}
+
+BOOL GetMessageW(MSG* msg, HWND, UINT, UINT) {
+    bool quit;
+    MSG local;
+    MSG* out = msg ? msg : &local;
+    if (NextMessage(out, Wait::Block, Take::Remove, quit))
+        return TRUE;
+    return FALSE;
+}
+
+BOOL PeekMessageW(MSG* msg, HWND, UINT, UINT, UINT remove) {
+    bool quit;
+    MSG local;
+    MSG* out = msg ? msg : &local;
+    bool got = NextMessage(out, Wait::NoWait, (remove & PM_REMOVE) ? Take::Remove : Take::Keep, quit);
+    return (got || quit) ? TRUE : FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageW(const MSG* msg) {
+    if (!msg || !msg->hwnd)
+        return 0;
+    return CallWindowProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+    auto queue = CurrentQueue();
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        queue->quitPosted = true;
+        queue->quitCode = exitCode;
+    }
+    queue->wake.notify_all();
+}
+
+namespace kobalt::desktop {
+
+bool WaitInputSettled(std::chrono::milliseconds timeout) {
+    std::shared_ptr<ThreadQueue> queue;
+    std::uint64_t seq;
+    {
+        std::lock_guard<std::mutex> lock(g_inputMutex);
+        queue = g_inputQueue.lock();
+        seq = g_inputSeq;
+    }
+    if (!queue)
+        return true;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            if (!queue->alive)
+                return true;
+            if (queue->inputTaken >= seq && queue->idle && queue->posted.empty() &&
+                queue->sent.empty())
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+} // namespace kobalt::desktop
