@@ -1,7 +1,7 @@
 // The application object: shows the main window modally and ends the process with it.
 #pragma once
 
-#include "framework/WinApp.h"
+#include "framework/CWinApp.h"
 
 class CMainApp : public CWinApp {
 public:

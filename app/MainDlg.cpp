@@ -1,12 +1,43 @@
 #include "app/MainDlg.h"
 
 #include "app/MainApp.h"
+#include "framework/CButton.h"
+#include "framework/CDataExchange.h"
+#include "framework/Relayout.h"
 #include "platform/InitOrder.h"
 
 #include <cstring>
 
-UINT g_uDialerStateMsg KOBALT_INIT_ORDER(KOBALT_INIT_MAIN_MESSAGE) =
-    RegisterWindowMessageW(u"WM_QRVOUTMSG_DIALERSTATE");
+namespace {
+
+// The radio buttons have no members of their own; a button object is attached for one call.
+class DlgButton {
+public:
+    DlgButton(CWnd& dialog, int id) {
+        if (CWnd* item = dialog.GetDlgItem(id))
+            m_button.Attach(item->GetSafeHwnd());
+    }
+    ~DlgButton() { m_button.Detach(); }
+    DlgButton(const DlgButton&) = delete;
+    DlgButton& operator=(const DlgButton&) = delete;
+    CButton* operator->() { return &m_button; }
+
+private:
+    CButton m_button;
+};
+
+} // namespace
+
+UINT g_uDialerStateMsg = 0;
+
+namespace {
+// Obtains the id in its place in the order of static initialisation.
+struct DialerStateMsgRegistrar {
+    DialerStateMsgRegistrar() {
+        g_uDialerStateMsg = RegisterWindowMessageW(u"WM_QRVOUTMSG_DIALERSTATE");
+    }
+} s_dialerStateMsg KOBALT_INIT_ORDER(KOBALT_INIT_MAIN_MESSAGE);
+} // namespace
 
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
     ON_WM_SIZE()
@@ -44,7 +75,7 @@ BOOL CMainDlg::OnInitDialog() {
                    IDC_MAIN_PHONEBOOK, IDC_MAIN_DUN, IDC_MAIN_SPP})
         GetDlgItem(id)->EnableWindow(FALSE);
 
-    static_cast<CButton*>(GetDlgItem(IDC_MAIN_MODE_DEFAULT))->SetCheck(1);
+    DlgButton(*this, IDC_MAIN_MODE_DEFAULT)->SetCheck(1);
 
     LOGFONTW lf;
     std::memset(&lf, 0, sizeof lf);
@@ -79,9 +110,9 @@ void CMainDlg::OnDestroy() {
 void CMainDlg::OnBnClickedStart() {
     GetDlgItem(IDC_MAIN_START)->EnableWindow(FALSE);
 
-    if (static_cast<CButton*>(GetDlgItem(IDC_MAIN_MODE_140))->GetCheck())
+    if (DlgButton(*this, IDC_MAIN_MODE_140)->GetCheck())
         g_SdkApi.KOBALT_SetIntegrateTL(2);
-    else if (static_cast<CButton*>(GetDlgItem(IDC_MAIN_MODE_173))->GetCheck())
+    else if (DlgButton(*this, IDC_MAIN_MODE_173)->GetCheck())
         g_SdkApi.KOBALT_SetIntegrateTL(1);
 
     if (g_SdkApi.KOBALT_Init() != 0) {

@@ -2,9 +2,9 @@
 // the enable state of the connection buttons.
 #pragma once
 
-#include "framework/Dialog.h"
-#include "framework/Font.h"
-#include "framework/ListBox.h"
+#include "framework/CDialog.h"
+#include "framework/CFont.h"
+#include "framework/CListBox.h"
 #include "res/resource.h"
 #include "sdk/SdkApi.h"
 

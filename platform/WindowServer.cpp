@@ -690,3 +690,19 @@ const DialogTemplate* FindDialogTemplate(int id) {
 bool kobalt::platform::ClassNameEquals(const WCHAR* a, const WCHAR* b) {
     return EqualsIgnoreCase(a, b);
 }
+
+void kobalt::platform::NotifyParent(HWND control, WORD code) {
+    HWND parent;
+    int id;
+    {
+        auto lock = LockDesktop();
+        Window* w = FindWindowLocked(control);
+        if (!w || !w->parent)
+            return;
+        parent = w->parent;
+        id = w->id;
+    }
+    auto wParam = static_cast<WPARAM>((static_cast<std::uint32_t>(code) << 16) |
+                                      (static_cast<std::uint32_t>(id) & 0xFFFFu));
+    SendMessageW(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control));
+}

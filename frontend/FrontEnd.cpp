@@ -1,0 +1,178 @@
+#include "frontend/FrontEnd.h"
+
+#include "frontend/script/CommandLine.h"
+#include "frontend/script/ScriptParser.h"
+#include "frontend/script/ScriptRunner.h"
+#include "frontend/script/ScriptText.h"
+#include "platform/Desktop.h"
+#include "platform/Device.h"
+#include "platform/InitOrder.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#ifndef KOBALT_VERSION
+#define KOBALT_VERSION "unknown"
+#endif
+
+namespace kobalt::frontend {
+
+namespace {
+
+constexpr int kDefaultScreenWidth = 800;
+constexpr int kDefaultScreenHeight = 480;
+
+// Standard streams through stdio: iostreams may not be set up yet this early.
+void Write(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+[[noreturn]] void Exit(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(status);
+}
+
+std::vector<std::string> ReadCommandLine() {
+    std::vector<std::string> args;
+    std::FILE* file = std::fopen("/proc/self/cmdline", "rb");
+    if (file == nullptr) {
+        return args;
+    }
+    std::string arg;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        if (c == '\0') {
+            args.push_back(std::move(arg));
+            arg.clear();
+        } else {
+            arg += static_cast<char>(c);
+        }
+    }
+    std::fclose(file);
+    return args;
+}
+
+std::optional<std::string> ReadAll(const std::string& path) {
+    const bool standardInput = path == "-";
+    std::FILE* file = standardInput ? stdin : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        text.append(buffer, n);
+    }
+    const bool failed = std::ferror(file) != 0;
+    if (!standardInput) {
+        std::fclose(file);
+    }
+    if (failed) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+class FrontEnd {
+public:
+    // Reads the command line and starts the operator; ends the process for --help, --version
+    // and anything that keeps the script from running.
+    FrontEnd();
+
+    int Main(int (*application)());
+
+private:
+    std::unique_ptr<script::ScriptRunner> m_runner;
+};
+
+FrontEnd::FrontEnd() {
+    std::vector<std::string> args = ReadCommandLine();
+    std::string program = "KOBALTDemo";
+    if (!args.empty()) {
+        const std::string& path = args.front();
+        program = path.substr(path.find_last_of('/') + 1);
+        args.erase(args.begin());
+    }
+    const script::CommandLine line = script::ParseCommandLine(args);
+    switch (line.action) {
+    case script::CommandLine::Action::Help:
+        Write(stdout, script::UsageText(program));
+        Exit(0);
+    case script::CommandLine::Action::Version:
+        Write(stdout, std::string("KOBALTDemo ") + KOBALT_VERSION + "\n");
+        Exit(0);
+    case script::CommandLine::Action::Error:
+        Write(stderr, program + ": " + line.error + " (see --help)\n");
+        Exit(2);
+    case script::CommandLine::Action::Interactive:
+        Write(stderr, program +
+                          ": the interactive terminal front end is not available in this build;\n"
+                          "play the console from a script with: " +
+                          program + " --script FILE\n");
+        Exit(2);
+    case script::CommandLine::Action::Script:
+        break;
+    }
+
+    const std::string name = line.scriptPath == "-" ? "<stdin>" : line.scriptPath;
+    const std::optional<std::string> text = ReadAll(line.scriptPath);
+    if (!text) {
+        Write(stderr, program + ": cannot read the script " + name + "\n");
+        Exit(2);
+    }
+    script::ParsedScript parsed = script::ParseScript(*text);
+    std::vector<script::ParseError> errors = std::move(parsed.errors);
+    if (errors.empty()) {
+        errors = script::ScriptRunner::Unsupported(parsed.commands);
+    }
+    if (!errors.empty()) {
+        for (const script::ParseError& error : errors) {
+            Write(stderr, name + ':' + std::to_string(error.line) + ": " + error.message + "\n");
+        }
+        Exit(2);
+    }
+
+    desktop::SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
+    device::SetDebugSink([](const std::u16string& debugLine) {
+        Write(stderr, script::Printable(debugLine) + "\n");
+    });
+
+    script::RunnerOptions options;
+    options.scriptName = name;
+    options.onConsoleStuck = [](script::RunStatus status) {
+        // The application's thread is stuck: nothing else would end the process.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(static_cast<int>(status));
+    };
+    m_runner =
+        std::make_unique<script::ScriptRunner>(std::move(parsed.commands), std::move(options));
+    m_runner->Start();
+}
+
+int FrontEnd::Main(int (*application)()) {
+    const int result = application();
+    if (!m_runner) {
+        return result;
+    }
+    m_runner->NotifyConsoleEnded();
+    const script::RunStatus status = m_runner->Wait();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return static_cast<int>(status);
+}
+
+FrontEnd g_frontEnd KOBALT_INIT_ORDER(KOBALT_INIT_FRONTEND);
+
+} // namespace
+
+int Main(int (*application)()) {
+    return g_frontEnd.Main(application);
+}
+
+} // namespace kobalt::frontend

@@ -1,0 +1,590 @@
+#include "frontend/script/ScriptRunner.h"
+
+#include "frontend/script/DesktopDump.h"
+#include "frontend/script/ScriptText.h"
+#include "platform/Desktop.h"
+#include "platform/Device.h"
+#include "platform/Windows.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace kobalt::script {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using desktop::ControlKind;
+using desktop::ControlView;
+using desktop::Snapshot;
+using desktop::WindowKind;
+using desktop::WindowView;
+using std::chrono::milliseconds;
+
+// Longest single wait on the desktop's change signal, so that the end of the console is noticed.
+constexpr milliseconds kDesktopSlice{100};
+// Interval for conditions that raise no change signal (debug lines, call audio).
+constexpr milliseconds kPollSlice{10};
+// While closing the console: how long a window that was sent Close or OK may take to go away
+// before it is sent another.
+constexpr milliseconds kCloseRetry{1000};
+
+const WindowView* ActiveWindow(const Snapshot& snapshot) {
+    for (const WindowView& window : snapshot.windows) {
+        if (window.active) {
+            return &window;
+        }
+    }
+    return nullptr;
+}
+
+// The first window created: the bottom-most dialog.
+const WindowView* MainWindow(const Snapshot& snapshot) {
+    for (auto it = snapshot.windows.rbegin(); it != snapshot.windows.rend(); ++it) {
+        if (it->kind == WindowKind::Dialog) {
+            return &*it;
+        }
+    }
+    return nullptr;
+}
+
+// The first control in tab order with that id or that text.
+const ControlView* FindControl(const WindowView& window, const ControlRef& ref) {
+    for (const ControlView& control : window.controls) {
+        if (const int* id = std::get_if<int>(&ref.key)) {
+            if (control.id == *id) {
+                return &control;
+            }
+        } else if (control.text == std::get<std::u16string>(ref.key)) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+std::string QuotedLines(const std::vector<std::u16string>& lines) {
+    if (lines.empty()) {
+        return "no lines";
+    }
+    std::string out = "lines";
+    for (const std::u16string& line : lines) {
+        out += ' ' + Quoted(line);
+    }
+    return out;
+}
+
+std::string SelectionText(std::int64_t index) {
+    return index < 0 ? std::string("no entry selected")
+                     : "entry " + std::to_string(index) + " selected";
+}
+
+const char* ConditionName(ControlCondition condition) {
+    switch (condition) {
+    case ControlCondition::Enabled:
+        return "enabled";
+    case ControlCondition::Disabled:
+        return "disabled";
+    case ControlCondition::Checked:
+        return "checked";
+    case ControlCondition::Unchecked:
+        return "unchecked";
+    }
+    return "?";
+}
+
+bool ConditionHolds(ControlCondition condition, const ControlView& control) {
+    switch (condition) {
+    case ControlCondition::Enabled:
+        return control.enabled;
+    case ControlCondition::Disabled:
+        return !control.enabled;
+    case ControlCondition::Checked:
+        return control.checked;
+    case ControlCondition::Unchecked:
+        return !control.checked;
+    }
+    return false;
+}
+
+// What an expectation found: whether it held, and else what was there instead.
+struct Observation {
+    bool held = false;
+    std::string seen;
+};
+
+Observation Held() {
+    return Observation{true, {}};
+}
+Observation Seen(std::string seen) {
+    return Observation{false, std::move(seen)};
+}
+
+std::string NoControl(const ControlRef& ref, const WindowView& window) {
+    return "no control " + DescribeControl(ref) + " in " + DescribeWindowView(window);
+}
+
+// Reads the desktop for one expectation; `expected` says in words what should hold.
+struct DesktopExpectation {
+    std::string expected;
+    std::function<Observation(const Snapshot&)> observe;
+};
+
+// A check on a control of the active window.
+DesktopExpectation OnControl(const Command& command, std::string expected,
+                             std::function<Observation(const ControlView&)> check) {
+    return DesktopExpectation{"control " + DescribeControl(command.control) + ' ' + expected,
+                              [&command, check = std::move(check)](const Snapshot& snapshot) {
+                                  const WindowView* window = ActiveWindow(snapshot);
+                                  if (window == nullptr) {
+                                      return Seen("no active window");
+                                  }
+                                  const ControlView* control =
+                                      FindControl(*window, command.control);
+                                  if (control == nullptr) {
+                                      return Seen(NoControl(command.control, *window));
+                                  }
+                                  return check(*control);
+                              }};
+}
+
+DesktopExpectation DescribeExpectation(const Command& command) {
+    const std::vector<std::u16string>& texts = command.texts;
+    switch (command.kind) {
+    case CommandKind::ExpectWindow:
+        return {"the active window with caption " + Quoted(texts[0]),
+                [&texts](const Snapshot& snapshot) {
+                    const WindowView* window = ActiveWindow(snapshot);
+                    if (window == nullptr) {
+                        return Seen("no active window");
+                    }
+                    return window->caption == texts[0] ? Held() : Seen(DescribeWindowView(*window));
+                }};
+    case CommandKind::ExpectBox:
+        return {"a message box " + Quoted(texts[0]) + " with caption " + Quoted(texts[1]),
+                [&texts](const Snapshot& snapshot) {
+                    const WindowView* window = ActiveWindow(snapshot);
+                    if (window == nullptr) {
+                        return Seen("no active window");
+                    }
+                    if (window->kind == WindowKind::MessageBox && window->text == texts[0] &&
+                        window->caption == texts[1]) {
+                        return Held();
+                    }
+                    std::string seen = DescribeWindowView(*window);
+                    if (window->kind == WindowKind::MessageBox) {
+                        seen += " text " + Quoted(window->text);
+                    }
+                    return Seen(seen);
+                }};
+    case CommandKind::ExpectCaption:
+        return {"the main window with caption " + Quoted(texts[0]),
+                [&texts](const Snapshot& snapshot) {
+                    const WindowView* window = MainWindow(snapshot);
+                    if (window == nullptr) {
+                        return Seen("no dialog");
+                    }
+                    return window->caption == texts[0] ? Held() : Seen(DescribeWindowView(*window));
+                }};
+    case CommandKind::ExpectText:
+        return OnControl(
+            command, "with text " + Quoted(texts[0]), [&texts](const ControlView& control) {
+                return control.text == texts[0] ? Held() : Seen(DescribeControlView(control));
+            });
+    case CommandKind::ExpectLines:
+        return OnControl(
+            command, "with " + QuotedLines(texts), [&texts](const ControlView& control) {
+                if (control.lineCount == control.lines.size() && control.lines == texts) {
+                    return Held();
+                }
+                return Seen(DescribeControlView(control) + " with " + QuotedLines(control.lines));
+            });
+    case CommandKind::ExpectSelected:
+        return OnControl(command, "with " + SelectionText(command.number),
+                         [&command](const ControlView& control) {
+                             return control.selected == command.number
+                                        ? Held()
+                                        : Seen(DescribeControlView(control) + " with " +
+                                               SelectionText(control.selected));
+                         });
+    case CommandKind::ExpectState:
+        return OnControl(command, ConditionName(command.condition),
+                         [&command](const ControlView& control) {
+                             if (ConditionHolds(command.condition, control)) {
+                                 return Held();
+                             }
+                             std::string seen = DescribeControlView(control);
+                             seen += control.enabled ? " enabled" : " disabled";
+                             if (control.kind == ControlKind::RadioButton) {
+                                 seen += control.checked ? " checked" : " unchecked";
+                             }
+                             return Seen(seen);
+                         });
+    default:
+        break;
+    }
+    return {"?", [](const Snapshot&) { return Seen("?"); }};
+}
+
+std::string Seconds(milliseconds duration) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(duration.count()) / 1000.0);
+    return text;
+}
+
+} // namespace
+
+struct ScriptRunner::Failure {
+    RunStatus status = RunStatus::NotCarriedOut;
+    std::vector<std::string> details; // printed one a line under the command
+    std::optional<Snapshot> snapshot; // the desktop as it was judged; taken afresh when empty
+};
+
+ScriptRunner::ScriptRunner(std::vector<Command> commands, RunnerOptions options)
+    : m_commands(std::move(commands)), m_options(std::move(options)) {
+    if (!m_options.out) {
+        m_options.out = [](std::string_view text) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            std::fflush(stdout);
+        };
+    }
+    if (!m_options.err) {
+        m_options.err = [](std::string_view text) {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+            std::fflush(stderr);
+        };
+    }
+}
+
+ScriptRunner::~ScriptRunner() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+std::vector<ParseError> ScriptRunner::Unsupported(const std::vector<Command>& commands) {
+    std::vector<ParseError> errors;
+    for (const Command& command : commands) {
+        if (command.kind == CommandKind::Phone || command.kind == CommandKind::ExpectPhone) {
+            errors.push_back(ParseError{
+                command.line, "'" + command.source +
+                                  "': the simulated phone is not available yet in this build"});
+        }
+    }
+    return errors;
+}
+
+void ScriptRunner::Start() {
+    m_thread = std::thread([this] { Run(); });
+}
+
+void ScriptRunner::NotifyConsoleEnded() {
+    m_consoleEnded.store(true, std::memory_order_release);
+}
+
+RunStatus ScriptRunner::Wait() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    return m_status;
+}
+
+void ScriptRunner::Run() {
+    RunStatus status = RunStatus::Passed;
+    for (const Command& command : m_commands) {
+        if (std::optional<Failure> failure = Execute(command)) {
+            Report(command, *failure);
+            status = failure->status;
+            break;
+        }
+    }
+    const Ending ending = CloseConsole();
+    if (status == RunStatus::Passed && ending != Ending::Ended) {
+        status = RunStatus::NotCarriedOut;
+    }
+    if (status == RunStatus::Passed) {
+        m_options.err(m_options.scriptName + ": passed (" + std::to_string(m_commands.size()) +
+                      " commands)\n");
+    }
+    m_status = status;
+    if (ending == Ending::ConsoleStuck && m_options.onConsoleStuck) {
+        m_options.onConsoleStuck(status);
+    }
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& command) {
+    switch (command.kind) {
+    case CommandKind::Press:
+    case CommandKind::Select:
+    case CommandKind::Type:
+    case CommandKind::Ok:
+    case CommandKind::Close:
+        return Act(command);
+    case CommandKind::Sleep:
+        ::Sleep(static_cast<DWORD>(command.number));
+        return std::nullopt;
+    case CommandKind::Power:
+        device::PowerTransition(command.power == PowerAction::Suspend ? POWER_STATE_SUSPEND
+                                                                      : POWER_STATE_ON);
+        desktop::WaitInputSettled(m_options.settleTimeout);
+        return std::nullopt;
+    case CommandKind::Dump:
+        m_options.out(DumpDesktop(desktop::TakeSnapshot()));
+        return std::nullopt;
+    case CommandKind::ExpectWindow:
+    case CommandKind::ExpectBox:
+    case CommandKind::ExpectCaption:
+    case CommandKind::ExpectText:
+    case CommandKind::ExpectLines:
+    case CommandKind::ExpectSelected:
+    case CommandKind::ExpectState:
+        return ExpectOnDesktop(command);
+    case CommandKind::ExpectDebug:
+    case CommandKind::ExpectNoDebug:
+        return ExpectDebug(command);
+    case CommandKind::ExpectAudio:
+        return ExpectAudio(command);
+    case CommandKind::Phone:
+    case CommandKind::ExpectPhone:
+        break;
+    }
+    return Failure{RunStatus::NotCarriedOut, {"not available yet in this build"}, std::nullopt};
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Act(const Command& command) {
+    // Waits for the target: the active window, and in it the control the command names.
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    Snapshot snapshot;
+    const WindowView* window = nullptr;
+    const ControlView* control = nullptr;
+    const bool needsControl = command.kind == CommandKind::Press ||
+                              command.kind == CommandKind::Select ||
+                              command.kind == CommandKind::Type;
+    std::string missing;
+    for (;;) {
+        const bool ended = ConsoleEnded();
+        snapshot = desktop::TakeSnapshot(desktop::SnapshotOptions{0});
+        window = ActiveWindow(snapshot);
+        if (window == nullptr) {
+            missing = "no active window";
+        } else if (command.kind == CommandKind::Ok && window->kind != WindowKind::MessageBox) {
+            missing = "the active window is not a message box: " + DescribeWindowView(*window);
+        } else if (needsControl && (control = FindControl(*window, command.control)) == nullptr) {
+            missing = NoControl(command.control, *window);
+        } else {
+            break;
+        }
+        const auto now = Clock::now();
+        if (ended || now >= deadline) {
+            std::vector<std::string> details{missing};
+            details.push_back(ended ? "the console has ended"
+                                    : "waited " + Seconds(m_options.expectTimeout));
+            return Failure{RunStatus::NotCarriedOut, std::move(details), std::nullopt};
+        }
+        desktop::WaitForChange(
+            snapshot.version,
+            std::min(kDesktopSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+
+    auto refuse = [](std::string why) {
+        return Failure{RunStatus::NotCarriedOut, {std::move(why)}, std::nullopt};
+    };
+    desktop::InputResult result = desktop::InputResult::Ok;
+    switch (command.kind) {
+    case CommandKind::Press:
+    case CommandKind::Select:
+    case CommandKind::Type: {
+        const std::string name = DescribeControlView(*control);
+        if (!control->enabled) {
+            return refuse("control " + name + " is disabled");
+        }
+        if (command.kind == CommandKind::Press) {
+            if (control->kind != ControlKind::PushButton &&
+                control->kind != ControlKind::RadioButton) {
+                return refuse("control " + name + " is not a button");
+            }
+            result = desktop::Click(control->hwnd);
+        } else if (command.kind == CommandKind::Select) {
+            if (control->kind != ControlKind::ListBox && control->kind != ControlKind::ListView) {
+                return refuse("control " + name + " is not a list");
+            }
+            if (command.number >= static_cast<std::int64_t>(control->lineCount)) {
+                return refuse("control " + name + " has no entry " +
+                              std::to_string(command.number) + " (it has " +
+                              std::to_string(control->lineCount) + ")");
+            }
+            result = desktop::Select(control->hwnd, static_cast<int>(command.number));
+        } else {
+            if (control->kind != ControlKind::Edit) {
+                return refuse("control " + name + " is not an edit");
+            }
+            result = desktop::TypeText(control->hwnd, command.texts[0]);
+        }
+        break;
+    }
+    case CommandKind::Ok:
+        result = desktop::AnswerBox(window->hwnd, IDOK);
+        break;
+    case CommandKind::Close:
+        result = desktop::Close(window->hwnd);
+        break;
+    default:
+        break;
+    }
+    if (result != desktop::InputResult::Ok) {
+        return refuse(std::string("the desktop refused the input: ") +
+                      desktop::InputResultName(result));
+    }
+    // A time-out is no failure: a handler may legitimately be busy (a blocking SDK call), and
+    // the next expectation waits for what it needs.
+    desktop::WaitInputSettled(m_options.settleTimeout);
+    return std::nullopt;
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectOnDesktop(const Command& command) {
+    const DesktopExpectation expectation = DescribeExpectation(command);
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    for (;;) {
+        const bool ended = ConsoleEnded();
+        Snapshot snapshot = desktop::TakeSnapshot();
+        const Observation observation = expectation.observe(snapshot);
+        if (observation.held) {
+            return std::nullopt;
+        }
+        const auto now = Clock::now();
+        if (ended || now >= deadline) {
+            return Failure{
+                RunStatus::ExpectationFailed,
+                {"expected: " + expectation.expected, "seen:     " + observation.seen,
+                 ended ? "the console has ended" : "waited " + Seconds(m_options.expectTimeout)},
+                std::move(snapshot)};
+        }
+        desktop::WaitForChange(
+            snapshot.version,
+            std::min(kDesktopSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectDebug(const Command& command) {
+    const std::u16string& wanted = command.texts[0];
+    if (command.kind == CommandKind::ExpectNoDebug) {
+        const std::vector<std::u16string> lines = device::DebugLines();
+        const auto it = std::find(lines.begin(), lines.end(), wanted);
+        if (it == lines.end()) {
+            return std::nullopt;
+        }
+        return Failure{RunStatus::ExpectationFailed,
+                       {"expected: no debug line " + Quoted(wanted),
+                        "seen:     it as debug line " + std::to_string(it - lines.begin() + 1) +
+                            " of " + std::to_string(lines.size())},
+                       std::nullopt};
+    }
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    std::size_t searched = 0; // lines already looked at; lines are only ever appended
+    for (;;) {
+        const bool ended = ConsoleEnded();
+        const std::uint64_t version = desktop::Version();
+        if (device::DebugLineCount() > searched) {
+            const std::vector<std::u16string> lines = device::DebugLines();
+            if (std::find(lines.begin() + static_cast<std::ptrdiff_t>(searched), lines.end(),
+                          wanted) != lines.end()) {
+                return std::nullopt;
+            }
+            searched = lines.size();
+        }
+        const auto now = Clock::now();
+        if (ended || now >= deadline) {
+            std::vector<std::string> details{"expected: a debug line " + Quoted(wanted),
+                                             "seen:     " + std::to_string(searched) +
+                                                 " debug lines without it"};
+            const std::vector<std::u16string> lines = device::DebugLines();
+            constexpr std::size_t kShown = 10;
+            const std::size_t from = lines.size() > kShown ? lines.size() - kShown : 0;
+            for (std::size_t i = from; i < lines.size(); ++i) {
+                details.push_back("  " + std::to_string(i + 1) + ' ' + Quoted(lines[i]));
+            }
+            details.push_back(ended ? "the console has ended"
+                                    : "waited " + Seconds(m_options.expectTimeout));
+            return Failure{RunStatus::ExpectationFailed, std::move(details), std::nullopt};
+        }
+        desktop::WaitForChange(
+            version,
+            std::min(kPollSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectAudio(const Command& command) {
+    const bool wanted = command.audio == AudioState::On;
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    for (;;) {
+        const bool ended = ConsoleEnded();
+        const std::uint64_t version = desktop::Version();
+        if (device::CallAudioOn() == wanted) {
+            return std::nullopt;
+        }
+        const auto now = Clock::now();
+        if (ended || now >= deadline) {
+            return Failure{
+                RunStatus::ExpectationFailed,
+                {std::string("expected: call audio ") + (wanted ? "on" : "off"),
+                 std::string("seen:     call audio ") + (wanted ? "off" : "on"),
+                 ended ? "the console has ended" : "waited " + Seconds(m_options.expectTimeout)},
+                std::nullopt};
+        }
+        desktop::WaitForChange(
+            version,
+            std::min(kPollSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+}
+
+ScriptRunner::Ending ScriptRunner::CloseConsole() {
+    const auto deadline = Clock::now() + m_options.endTimeout;
+    HWND lastTarget = nullptr;
+    Clock::time_point lastInput{};
+    for (;;) {
+        const bool ended = ConsoleEnded();
+        const Snapshot snapshot = desktop::TakeSnapshot(desktop::SnapshotOptions{0});
+        if (ended && snapshot.windows.empty()) {
+            return Ending::Ended;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            m_options.err(
+                m_options.scriptName + ": " +
+                (ended ? "windows are left after the console ended" : "the console did not end") +
+                " within " + Seconds(m_options.endTimeout) + " of closing it\ndesktop:\n" +
+                DumpDesktop(desktop::TakeSnapshot()));
+            return ended ? Ending::WindowsLeft : Ending::ConsoleStuck;
+        }
+        const WindowView* target = ActiveWindow(snapshot);
+        if (target != nullptr && (target->hwnd != lastTarget || now - lastInput >= kCloseRetry)) {
+            const desktop::InputResult result = target->kind == WindowKind::MessageBox
+                                                    ? desktop::AnswerBox(target->hwnd, IDOK)
+                                                    : desktop::Close(target->hwnd);
+            lastTarget = target->hwnd;
+            lastInput = now;
+            if (result == desktop::InputResult::Ok) {
+                desktop::WaitInputSettled(m_options.settleTimeout);
+            }
+            continue;
+        }
+        desktop::WaitForChange(
+            snapshot.version,
+            std::min(kDesktopSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+}
+
+void ScriptRunner::Report(const Command& command, const Failure& failure) {
+    std::string text = m_options.scriptName + ':' + std::to_string(command.line) + ": " +
+                       (failure.status == RunStatus::ExpectationFailed ? "expectation failed: "
+                                                                       : "cannot carry out: ") +
+                       command.source + '\n';
+    for (const std::string& detail : failure.details) {
+        text += "  " + detail + '\n';
+    }
+    text += "desktop:\n";
+    text += DumpDesktop(failure.snapshot ? *failure.snapshot : desktop::TakeSnapshot());
+    m_options.err(text);
+}
+
+} // namespace kobalt::script

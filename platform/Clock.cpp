@@ -1,0 +1,120 @@
+// The device clock: tick count, Sleep and the scaled durations every wait uses.
+#include "platform/Clock.h"
+
+#include "platform/Device.h"
+#include "platform/InitOrder.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+namespace kobalt::platform {
+namespace {
+
+double ScaleFromEnvironment() {
+    const char* text = std::getenv("KOBALT_TIME_SCALE");
+    if (text == nullptr || *text == '\0') {
+        return 1.0;
+    }
+    char* end = nullptr;
+    const double scale = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(scale) || scale <= 0.0) {
+        return 1.0;
+    }
+    return scale;
+}
+
+// Tick count = m_baseTicks + (real elapsed since m_baseReal) / scale. A scale change moves the
+// base to the present so the count never jumps.
+struct ClockState {
+    std::mutex m_lock;
+    double m_scale = ScaleFromEnvironment();  // guarded by m_lock; mirrored in m_scaleCopy
+    std::atomic<double> m_scaleCopy{m_scale}; // lock-free read for duration conversions
+    RealClock::time_point m_baseReal = RealClock::now();
+    double m_baseTicks = 0.0; // device milliseconds at m_baseReal
+
+    double TicksLocked(RealClock::time_point now) const {
+        const std::chrono::duration<double, std::milli> real = now - m_baseReal;
+        return m_baseTicks + real.count() / m_scale;
+    }
+};
+
+// Never destroyed: detached threads may still sleep or wait while the process exits.
+ClockState& State() {
+    static ClockState* state = new ClockState;
+    return *state;
+}
+
+// Starts the tick count with the process rather than with the first caller.
+struct ClockStarter {
+    ClockStarter() { State(); }
+};
+KOBALT_INIT_ORDER(101) ClockStarter g_clockStarter;
+
+// About thirty years: far beyond any wait, far inside the clock's range.
+constexpr RealClock::duration kLongestFiniteWait = std::chrono::hours(24 * 365 * 30);
+
+} // namespace
+
+double TimeScale() {
+    return State().m_scaleCopy.load(std::memory_order_relaxed);
+}
+
+void SetTimeScale(double scale) {
+    if (!std::isfinite(scale) || scale <= 0.0) {
+        return;
+    }
+    ClockState& state = State();
+    std::lock_guard guard(state.m_lock);
+    const RealClock::time_point now = RealClock::now();
+    state.m_baseTicks = state.TicksLocked(now);
+    state.m_baseReal = now;
+    state.m_scale = scale;
+    state.m_scaleCopy.store(scale, std::memory_order_relaxed);
+}
+
+RealClock::duration ScaledRealDuration(DWORD ms) {
+    if (ms == INFINITE) {
+        return RealClock::duration::max();
+    }
+    const std::chrono::duration<double, std::milli> real(static_cast<double>(ms) * TimeScale());
+    if (real >= kLongestFiniteWait) {
+        return kLongestFiniteWait;
+    }
+    return std::chrono::duration_cast<RealClock::duration>(real);
+}
+
+RealClock::time_point DeadlineAfter(DWORD ms) {
+    if (ms == INFINITE) {
+        return RealClock::time_point::max();
+    }
+    return RealClock::now() + ScaledRealDuration(ms);
+}
+
+} // namespace kobalt::platform
+
+double kobalt::device::TimeScale() {
+    return kobalt::platform::TimeScale();
+}
+
+DWORD GetTickCount() {
+    auto& state = kobalt::platform::State();
+    std::lock_guard guard(state.m_lock);
+    const double ticks = state.TicksLocked(kobalt::platform::RealClock::now());
+    // The device's counter wraps after 49.7 days; so does this one.
+    return static_cast<DWORD>(static_cast<std::uint64_t>(ticks));
+}
+
+void Sleep(DWORD milliseconds) {
+    if (milliseconds == 0) {
+        std::this_thread::yield();
+        return;
+    }
+    if (milliseconds == INFINITE) {
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::hours(24));
+        }
+    }
+    std::this_thread::sleep_for(kobalt::platform::ScaledRealDuration(milliseconds));
+}

@@ -1,0 +1,11 @@
+// The BUTTON control class: push buttons and auto radio buttons.
+#pragma once
+
+#include "platform/WindowServer.h"
+
+namespace kobalt::platform {
+
+// The class record that FindControlClass returns for WC_BUTTON.
+const ControlClass& ButtonClass();
+
+} // namespace kobalt::platform

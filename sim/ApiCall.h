@@ -1,0 +1,54 @@
+// One call of an entry point: the injected-failure check, the result and its trace line.
+//
+// An entry point builds one on entry with its arguments, then ends with Run, NotImplemented or
+// Finish*, which write "KOBALT_X(args) = result" when tracing is on and return the result.
+#pragma once
+
+#include "sim/EntryPoints.h"
+#include "sim/Library.h"
+#include "sim/ResultCode.h"
+#include "sim/TraceFormat.h"
+
+#include <string>
+
+namespace kobalt::sim {
+
+class ApiCall {
+public:
+    // Formats the arguments as they are on entry, only when tracing is on.
+    template <class... Args>
+    explicit ApiCall(Api api, const Args&... args) : m_api(api), m_library(Library::Instance()) {
+        if (m_library.GetTrace().Enabled()) {
+            m_line = FormatCall(ApiName(api), args...);
+        }
+    }
+
+    // Runs `body(Library&)`, which returns a ResultCode, unless a failure is injected.
+    template <class Body> int Run(Body body) {
+        if (Injected()) {
+            return Finish(kErrInjected);
+        }
+        return Finish(body(m_library));
+    }
+
+    // The whole call of an entry point without behaviour yet: it fails and touches none of its
+    // arguments.
+    int NotImplemented() { return Finish(Injected() ? kErrInjected : kErrNotImplemented); }
+
+    // Whether this call must fail by injection; consumes one pending injected failure.
+    bool Injected() { return m_library.GetFaults().ShouldFail(m_api); }
+
+    // Ends the call with `code`, mapped to the entry point's kind of result: a failure of
+    // KOBALT_IsConnected is false (0), every other result is the code itself.
+    int Finish(ResultCode code);
+
+    // Ends the call of an entry point whose result is a value (a port, a status) with `value`.
+    int FinishValue(int value);
+
+private:
+    Api m_api;
+    Library& m_library;
+    std::string m_line; // "KOBALT_X(args)" when tracing, else empty
+};
+
+} // namespace kobalt::sim

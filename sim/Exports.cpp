@@ -1,0 +1,310 @@
+// The 131 exported entry points of KOBALT.dll.
+//
+// Each is a thin C function: it describes its arguments to an ApiCall (for the trace), lets an
+// injected failure take precedence, and hands the work to the stack. Entry points without
+// behaviour yet fail with kErrNotImplemented and touch none of their arguments.
+#include "sdk/KobaltAbi.h"
+#include "sim/ApiCall.h"
+#include "sim/EntryPoints.h"
+#include "sim/Library.h"
+
+#include <type_traits>
+
+#define KOBALT_EXPORT extern "C" __attribute__((visibility("default")))
+
+using kobalt::sim::Api;
+using kobalt::sim::ApiCall;
+using kobalt::sim::Library;
+namespace arg = kobalt::sim::arg;
+
+namespace {
+
+// The environment is read when the library is loaded, so a trace starts with the first call
+// and a bad KOBALT_SIM_FAIL is reported at once, not at some later call.
+__attribute__((constructor)) void ReadEnvironmentOnLoad() {
+    Library::Instance();
+}
+
+} // namespace
+
+// Stack and local adapter
+
+KOBALT_EXPORT int KOBALT_SetIntegrateTL(int mode) {
+    return ApiCall(Api::SetIntegrateTL, arg::Int{mode}).Run([&](Library& lib) {
+        return lib.GetStack().SetIntegrateTL(mode);
+    });
+}
+
+KOBALT_EXPORT int KOBALT_Init(void) {
+    return ApiCall(Api::Init).Run([](Library& lib) { return lib.GetStack().Init(); });
+}
+
+KOBALT_EXPORT int KOBALT_UnInit(void) {
+    return ApiCall(Api::UnInit).Run([](Library& lib) { return lib.GetStack().UnInit(); });
+}
+
+KOBALT_EXPORT int KOBALT_GetSofewareVersion(KOBALT_WCHAR* version) {
+    return ApiCall(Api::GetSofewareVersion, arg::Buf{version}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetDefaultPinCode(char* pin, uint32_t* length) {
+    return ApiCall(Api::GetDefaultPinCode, arg::Buf{pin}, arg::Count{length}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_SetDefaultPinCode(char* pin, uint32_t length) {
+    return ApiCall(Api::SetDefaultPinCode, arg::Str{pin}, arg::Int{length}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetLocalName(KOBALT_WCHAR* name, int capacity) {
+    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_SetLocalName(const KOBALT_WCHAR* name) {
+    return ApiCall(Api::SetLocalName, arg::WStr{name}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetLocalBTAddr(KOBALT_BdAddr* addr) {
+    return ApiCall(Api::GetLocalBTAddr, arg::Buf{addr}).NotImplemented();
+}
+
+// Discovery, pairing and remote information
+
+KOBALT_EXPORT int KOBALT_DeviceDiscovery(KOBALT_DiscoveryCallback callback) {
+    return ApiCall(Api::DeviceDiscovery, arg::Cb{callback}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetRemoteName(KOBALT_BdAddr* addr, KOBALT_WCHAR* name) {
+    return ApiCall(Api::GetRemoteName, arg::Addr{addr}, arg::Buf{name}).NotImplemented();
+}
+
+// Connections and connection options
+
+KOBALT_EXPORT int KOBALT_Connect(KOBALT_BdAddr* addr, int16_t service) {
+    return ApiCall(Api::Connect, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_Disconnect(KOBALT_BdAddr* addr, int16_t service) {
+    return ApiCall(Api::Disconnect, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_IsConnected(KOBALT_BdAddr* addr, int16_t service) {
+    return ApiCall(Api::IsConnected, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_RegisterConnectCallback(KOBALT_ConnectCallback callback) {
+    return ApiCall(Api::RegisterConnectCallback, arg::Cb{callback}).Run([&](Library& lib) {
+        return lib.GetStack().RegisterConnectCallback(callback);
+    });
+}
+
+KOBALT_EXPORT int KOBALT_RegisterPairCallback(KOBALT_PairCallback callback) {
+    return ApiCall(Api::RegisterPairCallback, arg::Cb{callback}).Run([&](Library& lib) {
+        return lib.GetStack().RegisterPairCallback(callback);
+    });
+}
+
+KOBALT_EXPORT int KOBALT_GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) {
+    return ApiCall(Api::GetAllShortCuts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+}
+
+// Hands-free calls
+
+// `reserved` is 0 from the console and has no meaning here.
+KOBALT_EXPORT int KOBALT_HFAP_RegisterCallback(int reserved, KOBALT_HfCallback callback) {
+    return ApiCall(Api::HFAP_RegisterCallback, arg::Int{reserved}, arg::Cb{callback})
+        .Run([&](Library& lib) { return lib.GetStack().RegisterHfCallback(callback); });
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_AnswerCall(void) {
+    return ApiCall(Api::HFAP_AnswerCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_CancelCall(void) {
+    return ApiCall(Api::HFAP_CancelCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_Dial(const char* number, int length) {
+    return ApiCall(Api::HFAP_Dial, arg::Str{number}, arg::Int{length}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_LastNumRedial(void) {
+    return ApiCall(Api::HFAP_LastNumRedial).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_TransmitDTMFCode(int code) {
+    return ApiCall(Api::HFAP_TransmitDTMFCode, arg::Int{code}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_GetAudioStatus(void) {
+    return ApiCall(Api::HFAP_GetAudioStatus).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_Transfer(void) {
+    return ApiCall(Api::HFAP_Transfer).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_TransferBack(void) {
+    return ApiCall(Api::HFAP_TransferBack).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_MuteMic(void) {
+    return ApiCall(Api::HFAP_MuteMic).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HFAP_UnmuteMic(void) {
+    return ApiCall(Api::HFAP_UnmuteMic).NotImplemented();
+}
+
+// Three-way calling
+
+KOBALT_EXPORT int KOBALT_HoldActiveToAnswerInComing(void) {
+    return ApiCall(Api::HoldActiveToAnswerInComing).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_ReleaseActiveToAnswerInComing(void) {
+    return ApiCall(Api::ReleaseActiveToAnswerInComing).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_RejectInComingCall(void) {
+    return ApiCall(Api::RejectInComingCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_HoldInComingCall(void) {
+    return ApiCall(Api::HoldInComingCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AcceptHoldInComingCall(void) {
+    return ApiCall(Api::AcceptHoldInComingCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_RejectHoldInComingCall(void) {
+    return ApiCall(Api::RejectHoldInComingCall).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetCurrentCalls(void) {
+    return ApiCall(Api::GetCurrentCalls).NotImplemented();
+}
+
+// Voice recognition
+
+KOBALT_EXPORT int KOBALT_StartVoiceRecog(void) {
+    return ApiCall(Api::StartVoiceRecog).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_StopVoiceRecog(void) {
+    return ApiCall(Api::StopVoiceRecog).NotImplemented();
+}
+
+// Phonebook and call log
+
+KOBALT_EXPORT int KOBALT_PIMStartUpdateContacts(int what) {
+    return ApiCall(Api::PIMStartUpdateContacts, arg::Int{what}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_PIMRegisterCallback(KOBALT_PimCallback callback) {
+    return ApiCall(Api::PIMRegisterCallback, arg::Cb{callback}).Run([&](Library& lib) {
+        return lib.GetStack().RegisterPimCallback(callback);
+    });
+}
+
+KOBALT_EXPORT int KOBALT_PIMGetContacts(void* records, uint32_t* count) {
+    return ApiCall(Api::PIMGetContacts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_PIMStartUpdateCalllogEx(int what) {
+    return ApiCall(Api::PIMStartUpdateCalllogEx, arg::Int{what}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_PIMStopUpdate(void) {
+    return ApiCall(Api::PIMStopUpdate).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_PIMGetCalllogs(void* records, uint32_t* count) {
+    return ApiCall(Api::PIMGetCalllogs, arg::Buf{records}, arg::Count{count}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_PIMGetOppContacts(void* records, uint32_t* count) {
+    return ApiCall(Api::PIMGetOppContacts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+}
+
+// AVRCP remote control
+
+KOBALT_EXPORT int KOBALT_AVRCPPlay(void) {
+    return ApiCall(Api::AVRCPPlay).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPPause(void) {
+    return ApiCall(Api::AVRCPPause).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPStop(void) {
+    return ApiCall(Api::AVRCPStop).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPPlayLast(void) {
+    return ApiCall(Api::AVRCPPlayLast).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPPlayNext(void) {
+    return ApiCall(Api::AVRCPPlayNext).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPVolumeUP(void) {
+    return ApiCall(Api::AVRCPVolumeUP).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_AVRCPVolumeDown(void) {
+    return ApiCall(Api::AVRCPVolumeDown).NotImplemented();
+}
+
+// Dial-up networking and serial port
+
+KOBALT_EXPORT int KOBALT_DUNConnect(KOBALT_BdAddr* addr, const KOBALT_WCHAR* p1,
+                                    const KOBALT_WCHAR* p2, const KOBALT_WCHAR* p3,
+                                    const KOBALT_WCHAR* p4, const KOBALT_WCHAR* p5) {
+    return ApiCall(Api::DUNConnect, arg::Addr{addr}, arg::WStr{p1}, arg::WStr{p2}, arg::WStr{p3},
+                   arg::WStr{p4}, arg::WStr{p5})
+        .NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_DUNGetCountry(KOBALT_DunListEntry* entries, uint32_t* count) {
+    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count}).NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_DUNGetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
+                                        uint32_t* count) {
+    return ApiCall(Api::DUNGetProvider, arg::Int{countryId}, arg::Buf{entries}, arg::Count{count})
+        .NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_DUNGetParams(uint32_t providerId, KOBALT_WCHAR* p1, KOBALT_WCHAR* p2,
+                                      KOBALT_WCHAR* p3, KOBALT_WCHAR* p4, KOBALT_WCHAR* p5) {
+    return ApiCall(Api::DUNGetParams, arg::Int{providerId}, arg::Buf{p1}, arg::Buf{p2},
+                   arg::Buf{p3}, arg::Buf{p4}, arg::Buf{p5})
+        .NotImplemented();
+}
+
+KOBALT_EXPORT int KOBALT_GetClientPort(void) {
+    return ApiCall(Api::GetClientPort).NotImplemented();
+}
+
+// The entry points the console never calls: no arguments are known, so they take none.
+
+#define KOBALT_SIM_DEFINE_CALLED(name, type)
+#define KOBALT_SIM_DEFINE_OTHER(name)                                                              \
+    KOBALT_EXPORT int KOBALT_##name(void) {                                                        \
+        return ApiCall(Api::name).NotImplemented();                                                \
+    }
+KOBALT_SIM_ENTRY_POINTS(KOBALT_SIM_DEFINE_CALLED, KOBALT_SIM_DEFINE_OTHER)
+#undef KOBALT_SIM_DEFINE_CALLED
+#undef KOBALT_SIM_DEFINE_OTHER
+
+// Every entry point of the list is defined above, with the type the console's table gives it.
+
+#define KOBALT_SIM_CHECK_CALLED(name, type)                                                        \
+    static_assert(std::is_same_v<decltype(&KOBALT_##name), type>, "KOBALT_" #name);
+#define KOBALT_SIM_CHECK_OTHER(name)                                                               \
+    static_assert(std::is_same_v<decltype(&KOBALT_##name), KOBALT_Fn_Other>, "KOBALT_" #name);
+KOBALT_SIM_ENTRY_POINTS(KOBALT_SIM_CHECK_CALLED, KOBALT_SIM_CHECK_OTHER)
+#undef KOBALT_SIM_CHECK_CALLED
+#undef KOBALT_SIM_CHECK_OTHER

@@ -1,0 +1,40 @@
+// The optional trace file: one line per entry-point call and per callback the library makes.
+#pragma once
+
+#include "sim/TraceFormat.h"
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace kobalt::sim {
+
+class Trace {
+public:
+    // Opens `path` for appending, creating it if needed; a null or empty path, or a file that
+    // cannot be opened (reported once on stderr), leaves tracing off.
+    explicit Trace(const char* path);
+    ~Trace();
+    Trace(const Trace&) = delete;
+    Trace& operator=(const Trace&) = delete;
+
+    bool Enabled() const { return m_fd >= 0; }
+
+    // Appends `line` and a newline with one write, so lines from concurrent threads (and other
+    // processes appending to the same file) never interleave and nothing is left buffered.
+    void WriteLine(std::string_view line);
+
+    // Writes "-> Name(args)" for a callback the library is about to make. Written before the
+    // call so that entry points called from inside the callback follow it in the file.
+    template <class... Args> void Callback(CallbackKind kind, const Args&... args) {
+        if (Enabled()) {
+            WriteLine("-> " + FormatCall(CallbackName(kind), args...));
+        }
+    }
+
+private:
+    int m_fd = -1;      // the trace file, opened O_APPEND; -1 when tracing is off
+    std::mutex m_mutex; // serialises writes to m_fd
+};
+
+} // namespace kobalt::sim
