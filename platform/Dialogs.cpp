@@ -156,6 +156,7 @@ INT_PTR RunModalDialog(HWND dialog) {
     NotifyDesktopChanged();
 
     INT_PTR result = -1;
+    EnterModalLoop();
     for (;;) {
         {
             auto lock = LockDesktop();
@@ -170,6 +171,7 @@ INT_PTR RunModalDialog(HWND dialog) {
         if (!PumpOneMessage())
             break; // WM_QUIT: leave it posted for the outer loop
     }
+    LeaveModalLoop();
 
     {
         auto lock = LockDesktop();

@@ -149,6 +149,18 @@ bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue) {
     return true;
 }
 
+void EnterModalLoop() {
+    auto queue = CurrentQueue();
+    std::lock_guard<std::mutex> lock(queue->mutex);
+    ++queue->modalDepth;
+}
+
+void LeaveModalLoop() {
+    auto queue = CurrentQueue();
+    std::lock_guard<std::mutex> lock(queue->mutex);
+    --queue->modalDepth;
+}
+
 bool PumpOneMessage() {
     MSG msg;
     if (!GetMessageW(&msg, nullptr, 0, 0)) {
@@ -303,8 +315,11 @@ bool WaitInputSettled(std::chrono::milliseconds timeout) {
             std::lock_guard<std::mutex> lock(queue->mutex);
             if (!queue->alive)
                 return true;
-            if (queue->inputTaken >= seq && queue->idle && queue->posted.empty() &&
-                queue->sent.empty())
+            // Settled: the input was taken and the thread either waits for messages with
+            // nothing queued or has left its last modal loop (what is left queued then waits
+            // for a loop that may never come).
+            bool waiting = queue->idle && queue->posted.empty() && queue->sent.empty();
+            if (queue->inputTaken >= seq && (waiting || queue->modalDepth == 0))
                 return true;
         }
         if (std::chrono::steady_clock::now() >= deadline)

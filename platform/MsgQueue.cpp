@@ -111,14 +111,14 @@ bool HeldElsewhere(int fd, off_t byte) {
     return fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
-timespec ToTimespec(RealClock::duration duration) {
+timespec ToTimeSpan(RealClock::duration duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
     return timespec{static_cast<time_t>(seconds.count()),
                     static_cast<long>((duration - seconds) / std::chrono::nanoseconds(1))};
 }
 
 void FutexWait(std::int32_t* word, std::int32_t expected, RealClock::duration timeout) {
-    const timespec relative = ToTimespec(timeout);
+    const timespec relative = ToTimeSpan(timeout);
     syscall(SYS_futex, word, FUTEX_WAIT, expected, &relative, nullptr, 0);
 }
 
@@ -140,7 +140,7 @@ Ready WaitForDescriptor(int fd, short events, int wakeFd, RealClock::time_point 
             if (left <= RealClock::duration::zero()) {
                 return Ready::TimedOut;
             }
-            remaining = ToTimespec(left);
+            remaining = ToTimeSpan(left);
             timeout = &remaining;
         }
         const int rc = ppoll(fds, 2, timeout, nullptr);

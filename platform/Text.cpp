@@ -304,7 +304,7 @@ private:
     int m_count = 0;
 };
 
-struct Spec {
+struct FieldFormat {
     bool left = false;      // '-'
     bool zero = false;      // '0'
     bool plus = false;      // '+'
@@ -330,11 +330,11 @@ int ReadNumber(const char16_t*& p) {
     return value;
 }
 
-void PutPadded(FormatOutput& out, const Spec& spec, const char16_t* prefix, int prefixLength,
-               const char16_t* body, int bodyLength, bool zeroPadAllowed) {
-    const int padding = spec.width - prefixLength - bodyLength;
-    const bool zeroPad = spec.zero && !spec.left && zeroPadAllowed;
-    if (padding > 0 && !spec.left && !zeroPad) {
+void PutPadded(FormatOutput& out, const FieldFormat& field, const char16_t* prefix,
+               int prefixLength, const char16_t* body, int bodyLength, bool zeroPadAllowed) {
+    const int padding = field.width - prefixLength - bodyLength;
+    const bool zeroPad = field.zero && !field.left && zeroPadAllowed;
+    if (padding > 0 && !field.left && !zeroPad) {
         out.Repeat(u' ', padding);
     }
     for (int i = 0; i < prefixLength; ++i) {
@@ -346,13 +346,13 @@ void PutPadded(FormatOutput& out, const Spec& spec, const char16_t* prefix, int 
     for (int i = 0; i < bodyLength; ++i) {
         out.Put(body[i]);
     }
-    if (padding > 0 && spec.left) {
+    if (padding > 0 && field.left) {
         out.Repeat(u' ', padding);
     }
 }
 
-void PutInteger(FormatOutput& out, const Spec& spec, unsigned long long magnitude, bool negative,
-                bool isSigned, int base, bool upper) {
+void PutInteger(FormatOutput& out, const FieldFormat& field, unsigned long long magnitude,
+                bool negative, bool isSigned, int base, bool upper) {
     char16_t digits[kMaxFormattedLength + 24];
     int count = 0;
     const char* alphabet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -362,7 +362,7 @@ void PutInteger(FormatOutput& out, const Spec& spec, unsigned long long magnitud
     // Precision is the minimum digit count; the default is one digit, and ".0" prints nothing
     // for zero.
     // Zeros beyond the output limit would be cut anyway.
-    const int minimum = spec.precision < 0 ? 1 : std::min(spec.precision, kMaxFormattedLength);
+    const int minimum = field.precision < 0 ? 1 : std::min(field.precision, kMaxFormattedLength);
     while (count < minimum) {
         digits[count++] = u'0';
     }
@@ -373,42 +373,42 @@ void PutInteger(FormatOutput& out, const Spec& spec, unsigned long long magnitud
     int prefixLength = 0;
     if (isSigned && negative) {
         prefix[prefixLength++] = u'-';
-    } else if (isSigned && spec.plus) {
+    } else if (isSigned && field.plus) {
         prefix[prefixLength++] = u'+';
-    } else if (isSigned && spec.space) {
+    } else if (isSigned && field.space) {
         prefix[prefixLength++] = u' ';
-    } else if (base == 16 && spec.alternate && magnitude != 0) {
+    } else if (base == 16 && field.alternate && magnitude != 0) {
         prefix[prefixLength++] = u'0';
         prefix[prefixLength++] = upper ? u'X' : u'x';
     }
-    PutPadded(out, spec, prefix, prefixLength, digits, count, spec.precision < 0);
+    PutPadded(out, field, prefix, prefixLength, digits, count, field.precision < 0);
 }
 
-void PutWideString(FormatOutput& out, const Spec& spec, const char16_t* text) {
+void PutWideString(FormatOutput& out, const FieldFormat& field, const char16_t* text) {
     if (text == nullptr) {
         text = u"(null)";
     }
     int length = 0;
-    while (text[length] != 0 && (spec.precision < 0 || length < spec.precision)) {
+    while (text[length] != 0 && (field.precision < 0 || length < field.precision)) {
         ++length;
     }
-    PutPadded(out, spec, nullptr, 0, text, length, true);
+    PutPadded(out, field, nullptr, 0, text, length, true);
 }
 
 // Narrow strings are in the ANSI code page (Windows-1252).
-void PutNarrowString(FormatOutput& out, const Spec& spec, const char* text) {
+void PutNarrowString(FormatOutput& out, const FieldFormat& field, const char* text) {
     if (text == nullptr) {
-        PutWideString(out, spec, nullptr);
+        PutWideString(out, field, nullptr);
         return;
     }
     char16_t wide[kMaxFormattedLength];
     int length = 0;
     while (text[length] != 0 && length < kMaxFormattedLength - 1 &&
-           (spec.precision < 0 || length < spec.precision)) {
+           (field.precision < 0 || length < field.precision)) {
         wide[length] = Decode1252(static_cast<unsigned char>(text[length]));
         ++length;
     }
-    PutPadded(out, spec, nullptr, 0, wide, length, true);
+    PutPadded(out, field, nullptr, 0, wide, length, true);
 }
 
 } // namespace
@@ -431,26 +431,26 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args) {
             continue;
         }
         ++p;
-        Spec spec;
+        FieldFormat field;
         for (;; ++p) {
             if (*p == u'-') {
-                spec.left = true;
+                field.left = true;
             } else if (*p == u'0') {
-                spec.zero = true;
+                field.zero = true;
             } else if (*p == u'+') {
-                spec.plus = true;
+                field.plus = true;
             } else if (*p == u' ') {
-                spec.space = true;
+                field.space = true;
             } else if (*p == u'#') {
-                spec.alternate = true;
+                field.alternate = true;
             } else {
                 break;
             }
         }
-        spec.width = ReadNumber(p);
+        field.width = ReadNumber(p);
         if (*p == u'.') {
             ++p;
-            spec.precision = ReadNumber(p);
+            field.precision = ReadNumber(p);
         }
         Length length = Length::Default;
         if (*p == u'l' && p[1] == u'l') {
@@ -480,7 +480,7 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args) {
             const unsigned long long magnitude = value < 0
                                                      ? 0ull - static_cast<unsigned long long>(value)
                                                      : static_cast<unsigned long long>(value);
-            PutInteger(out, spec, magnitude, value < 0, true, 10, false);
+            PutInteger(out, field, magnitude, value < 0, true, 10, false);
             break;
         }
         case u'u':
@@ -491,7 +491,7 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args) {
             if (length == Length::Short) {
                 value = static_cast<unsigned short>(value);
             }
-            PutInteger(out, spec, value, false, false, conversion == u'u' ? 10 : 16,
+            PutInteger(out, field, value, false, false, conversion == u'u' ? 10 : 16,
                        conversion == u'X');
             break;
         }
@@ -502,15 +502,15 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args) {
                 length == Length::Short || (conversion == u'C' && length != Length::Long);
             const char16_t unit = narrow ? Decode1252(static_cast<unsigned char>(value))
                                          : static_cast<char16_t>(value);
-            PutPadded(out, spec, nullptr, 0, &unit, 1, true);
+            PutPadded(out, field, nullptr, 0, &unit, 1, true);
             break;
         }
         case u's':
         case u'S':
             if (length == Length::Short || (conversion == u'S' && length != Length::Long)) {
-                PutNarrowString(out, spec, va_arg(args, const char*));
+                PutNarrowString(out, field, va_arg(args, const char*));
             } else {
-                PutWideString(out, spec, va_arg(args, const char16_t*));
+                PutWideString(out, field, va_arg(args, const char16_t*));
             }
             break;
         default:

@@ -79,6 +79,7 @@ struct ThreadQueue {
     bool alive = true;                         // false once the thread has ended
     bool idle = false;                         // waiting for messages with nothing queued
     std::uint64_t inputTaken = 0;              // highest input sequence taken from `posted`
+    int modalDepth = 0;                        // modal loops the thread is running
     std::shared_ptr<const std::u16string> currentPayload; // of the message being dispatched
 };
 
@@ -105,6 +106,11 @@ bool PumpOneMessage();
 // Posts with an input sequence (front-end input) and an optional payload.
 bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                std::shared_ptr<const std::u16string> payload);
+
+// Counts the calling thread's modal loops (front ends know a thread that left its last loop
+// has finished with their input).
+void EnterModalLoop();
+void LeaveModalLoop();
 
 // Screen size in pixels.
 int ScreenWidth();

@@ -16,9 +16,13 @@ struct ButtonState final : ControlState {
     bool checked = false; // radio buttons only: the button is checked
 };
 
-DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+DWORD StyleOf(HWND hwnd) {
+    return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+}
 
-bool IsAutoRadio(DWORD style) { return (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON; }
+bool IsAutoRadio(DWORD style) {
+    return (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+}
 
 // The other auto radio buttons of the button's group: its siblings in creation order from the
 // nearest WS_GROUP control at or before it up to the next WS_GROUP control. Call without the
@@ -99,7 +103,9 @@ desktop::ControlKind ButtonKind(DWORD style) {
                               : desktop::ControlKind::PushButton;
 }
 
-std::unique_ptr<ControlState> CreateButton(DWORD) { return std::make_unique<ButtonState>(); }
+std::unique_ptr<ControlState> CreateButton(DWORD) {
+    return std::make_unique<ButtonState>();
+}
 
 } // namespace
 

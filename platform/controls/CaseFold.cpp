@@ -15,8 +15,7 @@ char16_t FoldCase(char16_t c) {
     // Latin Extended-A pairs capital and small letters, capital first, on even code points up
     // to U+0137 and from U+014A to U+0177, on odd ones from U+0139 to U+0148 and U+0179 to
     // U+017E. U+0130 (capital I with dot) has no pair within the block.
-    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) ||
-        (c >= 0x14A && c <= 0x177)) {
+    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
         return static_cast<char16_t>(c | 1);
     }
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {

@@ -22,8 +22,8 @@ template <class Place> void MoveCaret(HWND hwnd, Place place) {
     auto* s = ControlStateAs<EditState>(hwnd);
     const std::u16string* text = WindowTextLocked(hwnd);
     if (s != nullptr && text != nullptr) {
-        s->caret = std::clamp(place(static_cast<int>(text->size())), 0,
-                              static_cast<int>(text->size()));
+        s->caret =
+            std::clamp(place(static_cast<int>(text->size())), 0, static_cast<int>(text->size()));
         NotifyDesktopChanged();
     }
 }
@@ -75,9 +75,13 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-desktop::ControlKind EditKind(DWORD) { return desktop::ControlKind::Edit; }
+desktop::ControlKind EditKind(DWORD) {
+    return desktop::ControlKind::Edit;
+}
 
-std::unique_ptr<ControlState> CreateEdit(DWORD) { return std::make_unique<EditState>(); }
+std::unique_ptr<ControlState> CreateEdit(DWORD) {
+    return std::make_unique<EditState>();
+}
 
 } // namespace
 

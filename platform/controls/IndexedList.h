@@ -18,7 +18,7 @@
 namespace kobalt::platform {
 
 template <class T>
-    requires std::movable<T> && std::default_initializable<T>
+requires std::movable<T> && std::default_initializable<T>
 class IndexedList {
 public:
     // Number of elements.
@@ -234,9 +234,9 @@ private:
         }
     }
 
-    std::vector<Node> m_nodes;       // the pool; free slots are listed in m_free
-    std::vector<Link> m_free;        // pool slots to reuse
-    Link m_root = kNil;              // root of the treap
+    std::vector<Node> m_nodes;            // the pool; free slots are listed in m_free
+    std::vector<Link> m_free;             // pool slots to reuse
+    Link m_root = kNil;                   // root of the treap
     std::uint32_t m_random = 2463534242u; // generator state for node priorities
 };
 

@@ -52,7 +52,9 @@ std::u16string TextArg(LPARAM lParam) {
 }
 
 // The message's index argument; (WPARAM)-1 reads as -1.
-int IndexArg(WPARAM wParam) { return static_cast<int>(wParam); }
+int IndexArg(WPARAM wParam) {
+    return static_cast<int>(wParam);
+}
 
 // Handles the list box messages that only touch its state, under the lock.
 LRESULT HandleLocked(ListBoxState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -106,8 +108,9 @@ LRESULT HandleLocked(ListBoxState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
         return static_cast<LRESULT>(text.size());
     }
     case LB_GETTEXTLEN:
-        return s.Valid(index) ? static_cast<LRESULT>(s.lines[static_cast<std::size_t>(index)].text.size())
-                              : LB_ERR;
+        return s.Valid(index)
+                   ? static_cast<LRESULT>(s.lines[static_cast<std::size_t>(index)].text.size())
+                   : LB_ERR;
     case LB_GETCURSEL:
         return s.cursor.Selected(); // -1 is LB_ERR
     case LB_GETITEMDATA:
@@ -195,7 +198,9 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-desktop::ControlKind ListBoxKind(DWORD) { return desktop::ControlKind::ListBox; }
+desktop::ControlKind ListBoxKind(DWORD) {
+    return desktop::ControlKind::ListBox;
+}
 
 std::unique_ptr<ControlState> CreateListBox(DWORD style) {
     return std::make_unique<ListBoxState>(style);

@@ -12,9 +12,9 @@ namespace kobalt::platform {
 namespace {
 
 // LVM_SETCOLUMNWIDTH's automatic widths (common controls values).
-constexpr int kAutoSize = -1;           // fits the widest text of the column
-constexpr int kAutoSizeUseHeader = -2;  // fits the widest text or the header
-constexpr int kCharPixels = 8;          // one character cell of the front ends
+constexpr int kAutoSize = -1;            // fits the widest text of the column
+constexpr int kAutoSizeUseHeader = -2;   // fits the widest text or the header
+constexpr int kCharPixels = 8;           // one character cell of the front ends
 constexpr int kColumnPaddingPixels = 12; // room around the text of a column
 
 // One column of the report view.
@@ -69,7 +69,9 @@ struct ListViewState final : ControlState {
     ListCursor cursor;           // selection and top row
 };
 
-std::u16string TextOf(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
+std::u16string TextOf(LPCWSTR text) {
+    return text ? std::u16string(text) : std::u16string();
+}
 
 // Copies `text` into the caller's buffer of `capacity` units, cut to fit with its terminator;
 // returns the units copied without it.
@@ -221,7 +223,7 @@ LRESULT HandleLocked(ListViewState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
         return SetColumnWidth(s, index, static_cast<short>(lParam & 0xFFFF));
     case LVM_GETCOLUMNWIDTH:
         return index >= 0 && index < static_cast<int>(s.columns.size()) ? s.columns[index].width
-                                                                         : 0;
+                                                                        : 0;
     case LVM_INSERTITEMW:
         return InsertItem(s, reinterpret_cast<const LVITEMW*>(lParam));
     case LVM_SETITEMTEXTW:
@@ -314,9 +316,13 @@ LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-desktop::ControlKind ListViewKind(DWORD) { return desktop::ControlKind::ListView; }
+desktop::ControlKind ListViewKind(DWORD) {
+    return desktop::ControlKind::ListView;
+}
 
-std::unique_ptr<ControlState> CreateListView(DWORD) { return std::make_unique<ListViewState>(); }
+std::unique_ptr<ControlState> CreateListView(DWORD) {
+    return std::make_unique<ListViewState>();
+}
 
 } // namespace
 

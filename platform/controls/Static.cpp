@@ -13,9 +13,13 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-desktop::ControlKind StaticKind(DWORD) { return desktop::ControlKind::Static; }
+desktop::ControlKind StaticKind(DWORD) {
+    return desktop::ControlKind::Static;
+}
 
-std::unique_ptr<ControlState> CreateStatic(DWORD) { return std::make_unique<StaticState>(); }
+std::unique_ptr<ControlState> CreateStatic(DWORD) {
+    return std::make_unique<StaticState>();
+}
 
 } // namespace
 

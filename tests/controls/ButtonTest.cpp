@@ -51,13 +51,13 @@ TEST(Button, ClickingARadioUnchecksTheOthersOfItsGroupOnly) {
         {"RRR", "x..", 2, "..x"},          // no WS_GROUP anywhere: all siblings form one group
         {"RRR", "..x", 2, "..x"},          // clicking the checked one keeps it
         {"GRRGRR", "x..x..", 1, ".x.x.."}, // the second group is untouched
-        {"GRRGRR", "x..x..", 5, "x....x"},
-        {"RRGR", "xx.x", 1, ".x.x"},        // before the first WS_GROUP
-        {"GRPR", "x...", 3, "...x"},       // a push button inside the group is skipped
-        {"GRSR", "x...", 3, "x..x"},       // a static with WS_GROUP ends the group
+        {"GRRGRR", "x..x..", 5, "x....x"}, {"RRGR", "xx.x", 1, ".x.x"}, // before the first WS_GROUP
+        {"GRPR", "x...", 3, "...x"}, // a push button inside the group is skipped
+        {"GRSR", "x...", 3, "x..x"}, // a static with WS_GROUP ends the group
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.layout) + " " + c.before + " click " + std::to_string(c.clicked));
+        SCOPED_TRACE(std::string(c.layout) + " " + c.before + " click " +
+                     std::to_string(c.clicked));
         TestParent parent;
         const std::vector<HWND> controls = MakeSiblings(parent, c.layout);
         for (std::size_t i = 0; i < controls.size(); ++i) {

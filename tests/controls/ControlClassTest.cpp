@@ -47,14 +47,14 @@ TEST(CaseFold, OrdersLettersWithoutCaseAndEverythingElseByCodeUnit) {
         {u"_", u"A", -1}, // '_' 0x5F before 'a', after 'A' unfolded
         {u"abc", u"ab", 1},
         {u"", u"a", -1},
-        {u"\u00C9t\u00E9", u"\u00E9T\u00C9", 0},   // Latin-1
-        {u"\u00D7", u"\u00F7", -1},                 // the signs are no letters
-        {u"\u0178", u"\u00FF", 0},                  // Y with diaeresis, outside its block
+        {u"\u00C9t\u00E9", u"\u00E9T\u00C9", 0},             // Latin-1
+        {u"\u00D7", u"\u00F7", -1},                          // the signs are no letters
+        {u"\u0178", u"\u00FF", 0},                           // Y with diaeresis, outside its block
         {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179", 0}, // Latin Extended-A
-        {u"\u0130", u"i", 1},                       // dotted capital I stays itself
-        {u"\u03A9", u"\u03C9", 0},                  // Greek
-        {u"\u0416\u0401", u"\u0436\u0451", 0},      // Cyrillic
-        {u"\uFF21", u"\uFF41", 0},                  // full-width
+        {u"\u0130", u"i", 1},                                // dotted capital I stays itself
+        {u"\u03A9", u"\u03C9", 0},                           // Greek
+        {u"\u0416\u0401", u"\u0436\u0451", 0},               // Cyrillic
+        {u"\uFF21", u"\uFF41", 0},                           // full-width
         {u"\u5B8B", u"\u4F53", 1},
     };
     const auto sign = [](int value) { return (value > 0) - (value < 0); };

@@ -15,8 +15,12 @@ std::vector<std::string> g_notifications; // WM_COMMAND received by test parents
 
 LRESULT ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_COMMAND) {
+        // Asking the desktop about the sender, as handlers do, would hang if the control still
+        // held the desktop lock while notifying.
+        const bool alive = IsWindow(reinterpret_cast<HWND>(lParam)) != FALSE;
         g_notifications.push_back(std::to_string(wParam & 0xFFFF) + "/" +
-                                  std::to_string((wParam >> 16) & 0xFFFF));
+                                  std::to_string((wParam >> 16) & 0xFFFF) +
+                                  (alive ? "" : " from a dead window"));
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -46,7 +50,9 @@ std::string Utf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Utf16(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 TestParent::TestParent() {
     m_hwnd = CreateWindowExW(0, nullptr, u"test parent", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
@@ -54,15 +60,19 @@ TestParent::TestParent() {
     g_notifications.clear();
 }
 
-TestParent::~TestParent() { DestroyWindow(m_hwnd); }
+TestParent::~TestParent() {
+    DestroyWindow(m_hwnd);
+}
 
 HWND TestParent::Add(LPCWSTR className, DWORD style, int id, int height, LPCWSTR text) {
     return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 200, height,
-                           m_hwnd, reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id)),
-                           nullptr, nullptr);
+                           m_hwnd, reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id)), nullptr,
+                           nullptr);
 }
 
-std::vector<std::string> TestParent::TakeNotifications() { return std::move(g_notifications); }
+std::vector<std::string> TestParent::TakeNotifications() {
+    return std::move(g_notifications);
+}
 
 desktop::ControlView ViewOf(HWND control, std::size_t maxLines) {
     for (auto& window : desktop::TakeSnapshot({maxLines}).windows) {
@@ -84,8 +94,8 @@ Op Send(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 Op SendText(UINT msg, WPARAM wParam, std::u16string text) {
     auto owned = std::make_shared<std::u16string>(std::move(text));
-    return {MessageName(msg) + "(" + std::to_string(static_cast<std::intptr_t>(wParam)) +
-                ", \"" + Utf8(*owned) + "\")",
+    return {MessageName(msg) + "(" + std::to_string(static_cast<std::intptr_t>(wParam)) + ", \"" +
+                Utf8(*owned) + "\")",
             [=](HWND hwnd) {
                 return SendMessageW(hwnd, msg, wParam, reinterpret_cast<LPARAM>(owned->c_str()));
             }};

@@ -66,8 +66,13 @@ TEST(IndexedList, ForEachVisitsTheRequestedWindow) {
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {0, 3, {0, 1, 2}}, {4, 2, {4, 5}}, {8, 5, {8, 9}}, {9, 1, {9}},
-        {10, 3, {}},       {3, 0, {}},     {0, SIZE_MAX, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {0, 3, {0, 1, 2}},
+        {4, 2, {4, 5}},
+        {8, 5, {8, 9}},
+        {9, 1, {9}},
+        {10, 3, {}},
+        {3, 0, {}},
+        {0, SIZE_MAX, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Contents(list, c.first, c.count), c.expected)

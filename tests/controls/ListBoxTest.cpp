@@ -10,7 +10,9 @@ namespace {
 constexpr int kId = 1001;
 constexpr WPARAM kNone = static_cast<WPARAM>(-1);
 
-Op Add(std::u16string text) { return SendText(LB_ADDSTRING, 0, std::move(text)); }
+Op Add(std::u16string text) {
+    return SendText(LB_ADDSTRING, 0, std::move(text));
+}
 Op Insert(int index, std::u16string text) {
     return SendText(LB_INSERTSTRING, static_cast<WPARAM>(index), std::move(text));
 }
@@ -39,26 +41,27 @@ TEST(ListBox, SortedAddFoldsCaseAndGoesAfterEqualLines) {
                   "[Extend]Signal 3|_x|apple|APPLE|BlueTooth Start|\\u00C4rger", -1},
                  {Add(u"\u00E4rger"), 6,
                   "[Extend]Signal 3|_x|apple|APPLE|BlueTooth Start|\\u00C4rger|\\u00E4rger", -1},
-                 {Add(u""), 0, "|[Extend]Signal 3|_x|apple|APPLE|BlueTooth Start|\\u00C4rger|\\u00E4rger", -1},
+                 {Add(u""), 0,
+                  "|[Extend]Signal 3|_x|apple|APPLE|BlueTooth Start|\\u00C4rger|\\u00E4rger", -1},
              });
 }
 
 // The status list pattern: device entries at fixed places, status lines sorted among them.
 TEST(ListBox, InsertStringNeverSortsAndAddStringSearchesTheListAsItIs) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTBOX, LBS_SORT | LBS_NOTIFY, kId),
-             {
-                 {Add(u"Wait a moment ,Search...."), 0, "Wait a moment ,Search....", -1},
-                 {Insert(0, u"Zeta phone"), 0, "Zeta phone|Wait a moment ,Search....", -1},
-                 {Insert(1, u"Alpha phone"), 1,
-                  "Zeta phone|Alpha phone|Wait a moment ,Search....", -1},
-                 {Send(LB_DELETESTRING, 2), 2, "Zeta phone|Alpha phone", -1},
-                 {Insert(-1, u"Beta"), 2, "Zeta phone|Alpha phone|Beta", -1},
-                 {Insert(3, u"Omega"), 3, "Zeta phone|Alpha phone|Beta|Omega", -1},
-                 {Insert(5, u"past the end"), LB_ERR, "Zeta phone|Alpha phone|Beta|Omega", -1},
-                 {Insert(-2, u"negative"), LB_ERR, "Zeta phone|Alpha phone|Beta|Omega", -1},
-                 {Add(u"zzz"), 4, "Zeta phone|Alpha phone|Beta|Omega|zzz", -1},
-             });
+    RunSteps(
+        parent.Add(WC_LISTBOX, LBS_SORT | LBS_NOTIFY, kId),
+        {
+            {Add(u"Wait a moment ,Search...."), 0, "Wait a moment ,Search....", -1},
+            {Insert(0, u"Zeta phone"), 0, "Zeta phone|Wait a moment ,Search....", -1},
+            {Insert(1, u"Alpha phone"), 1, "Zeta phone|Alpha phone|Wait a moment ,Search....", -1},
+            {Send(LB_DELETESTRING, 2), 2, "Zeta phone|Alpha phone", -1},
+            {Insert(-1, u"Beta"), 2, "Zeta phone|Alpha phone|Beta", -1},
+            {Insert(3, u"Omega"), 3, "Zeta phone|Alpha phone|Beta|Omega", -1},
+            {Insert(5, u"past the end"), LB_ERR, "Zeta phone|Alpha phone|Beta|Omega", -1},
+            {Insert(-2, u"negative"), LB_ERR, "Zeta phone|Alpha phone|Beta|Omega", -1},
+            {Add(u"zzz"), 4, "Zeta phone|Alpha phone|Beta|Omega|zzz", -1},
+        });
 }
 
 TEST(ListBox, SelectionStaysOnItsLineAndDataTravelsWithIt) {
@@ -83,30 +86,29 @@ TEST(ListBox, SelectionStaysOnItsLineAndDataTravelsWithIt) {
 
 TEST(ListBox, BadIndicesFailAndLeaveTheListAlone) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTBOX, 0, kId),
-             {
-                 {Send(LB_GETCURSEL), LB_ERR, "", -1},
-                 {Send(LB_SETTOPINDEX, 0), LB_OKAY, "", -1},
-                 {Add(u"x"), 0, "x", -1},
-                 {Add(u"y"), 1, "x|y", -1},
-                 {Send(LB_SETCURSEL, 1), 1, "x|y", 1},
-                 {Send(LB_GETCURSEL), 1, "x|y", 1},
-                 {Send(LB_SETCURSEL, 2), LB_ERR, "x|y", -1},
-                 {Send(LB_SETCURSEL, 0), 0, "x|y", 0},
-                 {Send(LB_SETCURSEL, kNone), LB_ERR, "x|y", -1},
-                 {Send(LB_DELETESTRING, 2), LB_ERR, "x|y", -1},
-                 {Send(LB_DELETESTRING, kNone), LB_ERR, "x|y", -1},
-                 {Send(LB_GETTEXTLEN, 2), LB_ERR, "x|y", -1},
-                 {Send(LB_GETTEXT, 2, 0), LB_ERR, "x|y", -1},
-                 {Send(LB_GETITEMDATA, 2), LB_ERR, "x|y", -1},
-                 {Send(LB_SETITEMDATA, 2, 5), LB_ERR, "x|y", -1},
-                 {Send(LB_SETTOPINDEX, 2), LB_ERR, "x|y", -1},
-                 {Send(LB_SETTOPINDEX, 1), LB_OKAY, "x|y", -1},
-                 {Send(LB_GETTOPINDEX), 1, "x|y", -1},
-                 {Send(LB_RESETCONTENT), 0, "", -1},
-                 {Send(LB_GETTOPINDEX), 0, "", -1},
-                 {Send(LB_GETCOUNT), 0, "", -1},
-             });
+    RunSteps(parent.Add(WC_LISTBOX, 0, kId), {
+                                                 {Send(LB_GETCURSEL), LB_ERR, "", -1},
+                                                 {Send(LB_SETTOPINDEX, 0), LB_OKAY, "", -1},
+                                                 {Add(u"x"), 0, "x", -1},
+                                                 {Add(u"y"), 1, "x|y", -1},
+                                                 {Send(LB_SETCURSEL, 1), 1, "x|y", 1},
+                                                 {Send(LB_GETCURSEL), 1, "x|y", 1},
+                                                 {Send(LB_SETCURSEL, 2), LB_ERR, "x|y", -1},
+                                                 {Send(LB_SETCURSEL, 0), 0, "x|y", 0},
+                                                 {Send(LB_SETCURSEL, kNone), LB_ERR, "x|y", -1},
+                                                 {Send(LB_DELETESTRING, 2), LB_ERR, "x|y", -1},
+                                                 {Send(LB_DELETESTRING, kNone), LB_ERR, "x|y", -1},
+                                                 {Send(LB_GETTEXTLEN, 2), LB_ERR, "x|y", -1},
+                                                 {Send(LB_GETTEXT, 2, 0), LB_ERR, "x|y", -1},
+                                                 {Send(LB_GETITEMDATA, 2), LB_ERR, "x|y", -1},
+                                                 {Send(LB_SETITEMDATA, 2, 5), LB_ERR, "x|y", -1},
+                                                 {Send(LB_SETTOPINDEX, 2), LB_ERR, "x|y", -1},
+                                                 {Send(LB_SETTOPINDEX, 1), LB_OKAY, "x|y", -1},
+                                                 {Send(LB_GETTOPINDEX), 1, "x|y", -1},
+                                                 {Send(LB_RESETCONTENT), 0, "", -1},
+                                                 {Send(LB_GETTOPINDEX), 0, "", -1},
+                                                 {Send(LB_GETCOUNT), 0, "", -1},
+                                             });
 }
 
 TEST(ListBox, OnlyTheOperatorsSelectionNotifiesAndOnlyWithLbsNotify) {

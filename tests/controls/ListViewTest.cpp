@@ -12,8 +12,8 @@ constexpr int kId = 1002;
 Op Column(int index, std::u16string header, int width) {
     return {"LVM_INSERTCOLUMNW(" + std::to_string(index) + ", \"" + Utf8(header) + "\")",
             [=](HWND hwnd) mutable {
-                LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_FMT, LVCFMT_LEFT, width,
-                                 header.data(), 0, 0};
+                LVCOLUMNW column{
+                    LVCF_TEXT | LVCF_WIDTH | LVCF_FMT, LVCFMT_LEFT, width, header.data(), 0, 0};
                 return SendMessageW(hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                                     reinterpret_cast<LPARAM>(&column));
             }};
@@ -22,15 +22,14 @@ Op Column(int index, std::u16string header, int width) {
 Op Item(int index, std::u16string text, UINT state = 0) {
     return {"LVM_INSERTITEMW(" + std::to_string(index) + ", \"" + Utf8(text) + "\")",
             [=](HWND hwnd) mutable {
-                LVITEMW item{LVIF_TEXT | LVIF_STATE, index, 0, state, state, text.data(),
-                             0, 0, 0};
+                LVITEMW item{LVIF_TEXT | LVIF_STATE, index, 0, state, state, text.data(), 0, 0, 0};
                 return SendMessageW(hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
             }};
 }
 
 Op SetText(int index, int column, std::u16string text) {
-    return {"LVM_SETITEMTEXTW(" + std::to_string(index) + ", " + std::to_string(column) +
-                ", \"" + Utf8(text) + "\")",
+    return {"LVM_SETITEMTEXTW(" + std::to_string(index) + ", " + std::to_string(column) + ", \"" +
+                Utf8(text) + "\")",
             [=](HWND hwnd) mutable {
                 LVITEMW item{};
                 item.iSubItem = column;

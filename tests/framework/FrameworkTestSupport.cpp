@@ -153,7 +153,7 @@ bool ClickIn(UINT templateId, int controlId) {
     }
     const desktop::InputResult result = desktop::Click(ControlOf(*dialog, controlId));
     EXPECT_EQ(result, desktop::InputResult::Ok) << desktop::InputResultName(result);
-    return result == desktop::InputResult::Ok && desktop::WaitInputSettled(kWaitLimit);
+    return result == desktop::InputResult::Ok;
 }
 
 bool CloseDialog(UINT templateId) {

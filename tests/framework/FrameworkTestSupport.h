@@ -60,7 +60,8 @@ constexpr std::chrono::milliseconds kWaitLimit{10000};
 // The active window of that kind (and template, for dialogs), once it shows.
 std::optional<desktop::WindowView> WaitForActive(desktop::WindowKind kind, int templateId);
 HWND ControlOf(const desktop::WindowView& window, int id);
-// Waits for the active dialog of the template, clicks its control and waits until handled.
+// Waits for the active dialog of the template and clicks its control. The click is handled
+// later, on the dialog's thread: callers wait for what it leads to.
 bool ClickIn(UINT templateId, int controlId);
 // Waits for the active dialog of the template and clicks its close box.
 bool CloseDialog(UINT templateId);

@@ -84,12 +84,12 @@ TEST(CodePageTest, Utf8EncodesAndReplacesUnpairedSurrogates) {
 }
 
 TEST(CodePageTest, AnsiIsWindows1252AndEveryByteRoundTrips) {
-    const std::vector<std::pair<unsigned char, char16_t>> specials = {
+    const std::vector<std::pair<unsigned char, char16_t>> mappings = {
         {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A}, {0x8A, 0x0160}, {0x8D, 0x008D},
         {0x8F, 0x008F}, {0x90, 0x0090}, {0x91, 0x2018}, {0x99, 0x2122}, {0x9D, 0x009D},
         {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}, {0x41, 0x0041},
     };
-    for (const auto& [byte, unit] : specials) {
+    for (const auto& [byte, unit] : mappings) {
         EXPECT_EQ(ToWide(CP_ACP, std::string(1, static_cast<char>(byte))), std::u16string(1, unit))
             << "byte " << int{byte};
     }

@@ -46,16 +46,6 @@ TEST(Lifecycle, InitAndUnInitSucceedInEitherState) {
     EXPECT_EQ(Call("KOBALT_UnInit"), 0);
 }
 
-TEST(Lifecycle, SetIntegrateTLSucceedsBeforeAndAfterInit) {
-    const auto setMode = Entry<KOBALT_Fn_SetIntegrateTL>("KOBALT_SetIntegrateTL");
-    Call("KOBALT_UnInit");
-    EXPECT_EQ(setMode(2), 0);
-    EXPECT_EQ(setMode(1), 0);
-    Call("KOBALT_Init");
-    EXPECT_EQ(setMode(2), 0);
-    Call("KOBALT_UnInit");
-}
-
 TEST(Lifecycle, RegistrationsNeedARunningStack) {
     const auto connect = Entry<KOBALT_Fn_RegisterConnectCallback>("KOBALT_RegisterConnectCallback");
     const auto pair = Entry<KOBALT_Fn_RegisterPairCallback>("KOBALT_RegisterPairCallback");
