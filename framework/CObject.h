@@ -7,7 +7,6 @@ class CObject {
 public:
     static const CRuntimeClass classCObject;
 
-    // Slot order matters to nobody but mirrors the device: class information first.
     virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
 

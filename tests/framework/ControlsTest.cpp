@@ -77,18 +77,6 @@ TEST(CListBoxWrapper, TextAndItemDataFollowTheirEntries) {
     });
 }
 
-TEST(CListBoxWrapper, TopIndexScrollsALongList) {
-    WithDialog([](ScriptedDialog& d) {
-        for (int i = 0; i < 20; ++i) {
-            CString line;
-            line.Format(u"line %02d", i);
-            d.m_list.AddString(line);
-        }
-        EXPECT_EQ(d.m_list.SetTopIndex(10), LB_OKAY);
-        EXPECT_EQ(d.m_list.GetTopIndex(), 10);
-    });
-}
-
 TEST(CListCtrlWrapper, ReportViewRowsInsertedAtTheTopReadBackInReverse) {
     WithDialog([](ScriptedDialog& d) {
         CListCtrl& view = d.m_view;
@@ -134,7 +122,7 @@ TEST(CListCtrlWrapper, GetItemTextReturnsTextsLongerThanItsFirstBuffer) {
     });
 }
 
-TEST(CWndWrapper, FontTextStateAndStyle) {
+TEST(CWndWrapper, FontTextAndIcon) {
     WithDialog([](ScriptedDialog& d) {
         LOGFONTW logFont{};
         logFont.lfHeight = 20;
@@ -161,11 +149,6 @@ TEST(CWndWrapper, FontTextStateAndStyle) {
         d.m_edit.SetWindowText(u"");
         d.m_edit.GetWindowText(text);
         EXPECT_TRUE(text.IsEmpty());
-
-        EXPECT_FALSE(d.m_action.EnableWindow(FALSE)); // was enabled
-        EXPECT_FALSE(d.m_action.IsWindowEnabled());
-        EXPECT_TRUE(d.m_action.EnableWindow(TRUE)); // was disabled
-        EXPECT_TRUE(d.m_action.IsWindowEnabled());
 
         const HICON icon = reinterpret_cast<HICON>(static_cast<std::intptr_t>(0x80));
         EXPECT_EQ(d.SetIcon(icon, TRUE), nullptr);

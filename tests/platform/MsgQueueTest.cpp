@@ -5,15 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -108,22 +112,42 @@ protected:
 
 struct BlockedCall {
     HANDLE queue;
-    std::string text; // written by writer threads
+    std::string text;          // written by writer threads
+    std::atomic<pid_t> tid{0}; // the kernel's id of the calling thread, once it runs
 };
 
 DWORD WriteForever(LPVOID p) {
     auto* call = static_cast<BlockedCall*>(p);
+    call->tid.store(gettid());
     return WriteText(call->queue, call->text, INFINITE) ? 0 : GetLastError();
 }
 
 DWORD ReadForever(LPVOID p) {
     auto* call = static_cast<BlockedCall*>(p);
+    call->tid.store(gettid());
     char buffer[64];
     DWORD size = 0;
     DWORD flags = 0;
     return ReadMsgQueue(call->queue, buffer, sizeof buffer, &size, INFINITE, &flags)
                ? 0
                : GetLastError();
+}
+
+// Waits until the call's thread sits in the system call `number`, so that it is blocked inside
+// the queue call rather than about to make it. Gives up after kPatience.
+::testing::AssertionResult BlockedIn(const BlockedCall& call, long number) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatience);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        if (const pid_t tid = call.tid.load(); tid != 0) {
+            std::ifstream state("/proc/self/task/" + std::to_string(tid) + "/syscall");
+            long current = -1;
+            if (state >> current && current == number) {
+                return ::testing::AssertionSuccess();
+            }
+        }
+        std::this_thread::yield();
+    }
+    return ::testing::AssertionFailure() << "never blocked in system call " << number;
 }
 
 // Device milliseconds that last kPatience real milliseconds at the current time scale.
@@ -151,6 +175,7 @@ TEST_F(ScaledQueueTest, AFullQueueMakesTheWriterWait) {
     }
     BlockedCall call{writer, "3"};
     HANDLE thread = CreateThread(nullptr, 0, WriteForever, &call, 0, nullptr);
+    ASSERT_TRUE(BlockedIn(call, SYS_futex));
     EXPECT_EQ(ReadText(reader), "1");
     EXPECT_EQ(ExitCodeAfterFinish(thread), 0u);
     EXPECT_EQ(ReadText(reader), "2");
@@ -159,8 +184,8 @@ TEST_F(ScaledQueueTest, AFullQueueMakesTheWriterWait) {
     CloseMsgQueue(reader);
 }
 
-// Closing a handle makes a call blocked on it in another thread fail promptly (or, if the close
-// came first, fail at once): either way with ERROR_INVALID_HANDLE.
+// Closing a handle makes a call blocked on it in another thread fail promptly with
+// ERROR_INVALID_HANDLE.
 TEST(MsgQueueTest, ClosingAHandleReleasesBlockedCalls) {
     const auto name = UniqueQueueName("release");
     HANDLE reader = OpenQueue(name, Access::Read, nullptr, 1);
@@ -169,12 +194,14 @@ TEST(MsgQueueTest, ClosingAHandleReleasesBlockedCalls) {
 
     BlockedCall blockedWrite{writer, "waits"};
     HANDLE writeThread = CreateThread(nullptr, 0, WriteForever, &blockedWrite, 0, nullptr);
+    ASSERT_TRUE(BlockedIn(blockedWrite, SYS_futex));
     EXPECT_TRUE(CloseMsgQueue(writer));
     EXPECT_EQ(ExitCodeAfterFinish(writeThread), ERROR_INVALID_HANDLE);
 
     EXPECT_EQ(ReadText(reader), "fills the queue");
     BlockedCall blockedRead{reader, ""};
     HANDLE readThread = CreateThread(nullptr, 0, ReadForever, &blockedRead, 0, nullptr);
+    ASSERT_TRUE(BlockedIn(blockedRead, SYS_ppoll));
     EXPECT_TRUE(CloseMsgQueue(reader));
     EXPECT_EQ(ExitCodeAfterFinish(readThread), ERROR_INVALID_HANDLE);
 }

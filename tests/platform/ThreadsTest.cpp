@@ -28,18 +28,25 @@ protected:
 struct Gate {
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE finishing = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD idSeen = 0;
     ~Gate() {
         CloseHandle(release);
         CloseHandle(started);
+        CloseHandle(finishing);
     }
 };
 
+// Reports its id, waits for the release, then says it is finishing. It copies the handles first
+// and touches the gate no more once it has said it started or finishing.
 DWORD GateThread(LPVOID param) {
     auto* gate = static_cast<Gate*>(param);
     gate->idSeen = GetCurrentThreadId();
+    const HANDLE release = gate->release;
+    const HANDLE finishing = gate->finishing;
     SetEvent(gate->started);
-    WaitForSingleObject(gate->release, INFINITE);
+    WaitForSingleObject(release, INFINITE);
+    SetEvent(finishing);
     return 7;
 }
 
@@ -71,7 +78,7 @@ TEST(ThreadTest, ThreadRunsOnAfterItsHandleIsClosed) {
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(CloseHandle(thread));
     SetEvent(gate.release);
-    EXPECT_EQ(WaitForSingleObject(gate.started, kPatience), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(gate.finishing, kPatience), WAIT_OBJECT_0);
 }
 
 TEST(ThreadTest, ThreadIdsAreNonzeroStableAndDistinct) {
