@@ -190,9 +190,9 @@ void FreeWindowRecordLocked(HWND hwnd) {
         }
     }
     t.zorder.erase(std::remove(t.zorder.begin(), t.zorder.end(), hwnd), t.zorder.end());
-    std::size_t slot;
-    std::uint32_t generation;
-    SplitHandle(hwnd, slot, generation);
+    std::size_t slot = 0;
+    std::uint32_t generation = 0;
+    SplitHandle(hwnd, slot, generation); // cannot fail: FindWindowLocked succeeded
     t.slots[slot].window.reset();
     ++t.slots[slot].generation;
     t.freeSlots.push_back(slot);

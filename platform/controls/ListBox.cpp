@@ -64,8 +64,9 @@ LRESULT HandleLocked(ListBoxState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
         std::u16string text = TextArg(lParam);
         int at = s.Count();
         if (s.sorted) {
-            // Upper bound over the lines as they are, unsorted stretches included: a line goes
-            // after the lines equal to it.
+            // Upper bound by binary search over the lines as they are: a line goes after the
+            // lines equal to it; among lines put in unsorted, it still lands after one that
+            // sorts before or with it and before one that sorts after it.
             at = static_cast<int>(s.lines.PartitionPoint(
                 [&](const Line& line) { return CompareFolded(text, line.text) < 0; }));
         }
