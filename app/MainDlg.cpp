@@ -1,12 +1,17 @@
 #include "app/MainDlg.h"
 
+#include "app/DeviceText.h"
 #include "app/MainApp.h"
+#include "app/SdkCallbacks.h"
 #include "framework/CButton.h"
 #include "framework/CDataExchange.h"
 #include "framework/Relayout.h"
 #include "platform/InitOrder.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -44,7 +49,18 @@ BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
     ON_WM_DESTROY()
     ON_BN_CLICKED(IDC_MAIN_START, &CMainDlg::OnBnClickedStart)
     ON_BN_CLICKED(IDC_MAIN_QUIT, &CMainDlg::OnBnClickedQuit)
+    ON_BN_CLICKED(IDC_MAIN_SEARCH, &CMainDlg::OnBnClickedSearch)
+    ON_BN_CLICKED(IDC_MAIN_CONNECT, &CMainDlg::OnBnClickedConnect)
+    ON_BN_CLICKED(IDC_MAIN_DISCONNECT, &CMainDlg::OnBnClickedDisconnect)
+    ON_BN_CLICKED(IDC_MAIN_RECORD, &CMainDlg::OnBnClickedRecord)
+    ON_BN_CLICKED(IDC_MAIN_SIRI, &CMainDlg::OnBnClickedSiri)
+    ON_BN_CLICKED(IDC_MAIN_ENDSIRI, &CMainDlg::OnBnClickedEndSiri)
+    ON_BN_CLICKED(IDC_MAIN_SPP, &CMainDlg::OnBnClickedSpp)
     ON_BN_CLICKED(IDC_MAIN_CLEAR, &CMainDlg::OnBnClickedClear)
+    ON_MESSAGE(WM_APP_CONNECT_EVENT, &CMainDlg::OnConnectEventMessage)
+    ON_MESSAGE(WM_APP_PAIR_EVENT, &CMainDlg::OnPairEventMessage)
+    ON_MESSAGE(WM_APP_DEVICE_FOUND, &CMainDlg::OnDeviceFoundMessage)
+    ON_MESSAGE(WM_APP_DISCOVERY_DONE, &CMainDlg::OnDiscoveryDoneMessage)
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* pParent)
@@ -123,6 +139,9 @@ void CMainDlg::OnBnClickedStart() {
     GetDlgItem(IDC_MAIN_CONNECT)->EnableWindow(TRUE);
     GetDlgItem(IDC_MAIN_SPP)->EnableWindow(TRUE);
     m_StatusList.ResetContent();
+    g_SdkApi.KOBALT_RegisterConnectCallback(&ConnectEventCallback);
+    g_SdkApi.KOBALT_RegisterPairCallback(&PairEventCallback);
+    g_SdkApi.KOBALT_HFAP_RegisterCallback(0, &HfEventCallback);
     m_StatusList.AddString(u"BlueTooth Start");
     m_bStarted = TRUE;
 }
@@ -137,3 +156,213 @@ void CMainDlg::OnBnClickedQuit() {
 }
 
 void CMainDlg::OnBnClickedClear() { m_StatusList.ResetContent(); }
+
+HWND CMainDlg::DialerStateTarget() {
+    auto* main = static_cast<CMainDlg*>(theApp.m_pMainWnd);
+    return main ? main->GetSafeHwnd() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device and connection commands
+// ---------------------------------------------------------------------------------------------
+
+void CMainDlg::ApplySelection() {
+    int selected = m_StatusList.GetCurSel();
+    if (selected == LB_ERR)
+        return;
+    // Device entries point at a slot of m_DevAddr or m_ShortcutAddr; status lines carry null.
+    auto* addr = static_cast<const BdAddr*>(m_StatusList.GetItemDataPtr(selected));
+    if (addr == nullptr || addr == reinterpret_cast<const BdAddr*>(LB_ERR))
+        return;
+    std::memcpy(m_pCurAddr, addr, sizeof(BdAddr));
+}
+
+void CMainDlg::OnBnClickedSearch() {
+    m_StatusList.ResetContent();
+    m_StatusList.AddString(u"Wait a moment ,Search....");
+    m_nDeviceCount = 0;
+    g_SdkApi.KOBALT_DeviceDiscovery(&DiscoveryCallback);
+}
+
+void CMainDlg::OnBnClickedRecord() {
+    m_StatusList.ResetContent();
+    uint32_t count = 0;
+    g_SdkApi.KOBALT_GetAllShortCuts(nullptr, &count);
+    if (count == 0)
+        return;
+    // The fill may report any count; only the records allocated here are read.
+    const uint32_t capacity = count;
+    std::unique_ptr<KOBALT_DeviceRecord[]> records(new (std::nothrow) KOBALT_DeviceRecord[capacity]());
+    if (!records)
+        return;
+    g_SdkApi.KOBALT_GetAllShortCuts(records.get(), &count);
+    const uint32_t listed = std::min(count, capacity);
+    for (uint32_t i = 0; i < listed; ++i) {
+        const KOBALT_DeviceRecord& record = records[i];
+        int index = m_StatusList.InsertString(static_cast<int>(i),
+                                              NameFromField(record.name, 64));
+        // Entries past the table are listed without an address.
+        if (index >= 0 && index < kMaxDevices) {
+            m_ShortcutAddr[index] = record.addr;
+            m_StatusList.SetItemDataPtr(index, &m_ShortcutAddr[index]);
+        }
+    }
+}
+
+void CMainDlg::OnBnClickedConnect() {
+    ApplySelection();
+    if (g_SdkApi.KOBALT_Connect(CurrentAddress(), KOBALT_SERVICE_HF) != 0)
+        MessageBox(u"Connect HF Fail");
+}
+
+void CMainDlg::OnBnClickedDisconnect() {
+    ApplySelection();
+    g_SdkApi.KOBALT_Disconnect(CurrentAddress(), KOBALT_SERVICE_HF);
+}
+
+void CMainDlg::OnBnClickedSpp() {
+    if (m_bSppConnected) {
+        g_SdkApi.KOBALT_Disconnect(&m_SppAddr, KOBALT_SERVICE_SPP);
+        return;
+    }
+    ApplySelection();
+    if (g_SdkApi.KOBALT_Connect(CurrentAddress(), KOBALT_SERVICE_SPP) != 0)
+        MessageBox(u"Connect SPP Fail");
+}
+
+void CMainDlg::OnBnClickedSiri() { g_SdkApi.KOBALT_StartVoiceRecog(); }
+
+void CMainDlg::OnBnClickedEndSiri() { g_SdkApi.KOBALT_StopVoiceRecog(); }
+
+// ---------------------------------------------------------------------------------------------
+// SDK events
+// ---------------------------------------------------------------------------------------------
+
+LRESULT CMainDlg::OnConnectEventMessage(WPARAM, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const ConnectEventData*>(lParam);
+    OnConnectEvent(data->connected, data->addr, data->service);
+    return 1;
+}
+
+LRESULT CMainDlg::OnPairEventMessage(WPARAM, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const PairEventData*>(lParam);
+    OnPairEvent(data->success, data->addr);
+    return 1;
+}
+
+LRESULT CMainDlg::OnDeviceFoundMessage(WPARAM, LPARAM lParam) {
+    OnDeviceFound(FALSE, *reinterpret_cast<const KOBALT_DeviceRecord*>(lParam));
+    return 0;
+}
+
+LRESULT CMainDlg::OnDiscoveryDoneMessage(WPARAM, LPARAM) {
+    OnDeviceFound(TRUE, KOBALT_DeviceRecord{});
+    return 0;
+}
+
+namespace {
+
+// The connect and disconnect texts of each service; null where a service shows nothing.
+struct ServiceTexts {
+    short service;
+    const WCHAR* onConnect;
+    const WCHAR* onDisconnect;
+};
+
+constexpr ServiceTexts kServiceTexts[] = {
+    {KOBALT_SERVICE_HF, u"Connect  with %s And service is HF",
+     u"Disconnect  with %s And service is HF"},
+    {KOBALT_SERVICE_A2DP, u"Connect  with %s And service is A2DP",
+     u"Disconnect  with %s And service is A2DP"},
+    {KOBALT_SERVICE_INTERNET, u"Connect  with %s And service is Internet",
+     u"Disconnect  with %s And service is Internet"},
+    {KOBALT_SERVICE_FTP, u"Connect  with %s And service is Ftp",
+     u"Disconnect  with %s And service is Ftp"},
+    {KOBALT_SERVICE_SPP, u"Connect  with %s And service is SPP(%d)",
+     u"Disconnect  with %s And service is SPP"},
+    {KOBALT_SERVICE_A2DP_STREAMING, u"A2DP streaming Start", u"A2DP streaming Over"},
+    {KOBALT_SERVICE_NFC, u"NFC Nearby", u"NFC Leave"},
+};
+
+const ServiceTexts* FindServiceTexts(short service) {
+    for (const auto& t : kServiceTexts)
+        if (t.service == service)
+            return &t;
+    return nullptr;
+}
+
+} // namespace
+
+void CMainDlg::OnConnectEvent(BOOL bConnected, BdAddr* pAddr, short service) {
+    CString text;
+    KOBALT_WCHAR name[64] = {};
+    if (pAddr != nullptr) {
+        g_SdkApi.KOBALT_GetRemoteName(pAddr, name);
+        std::memcpy(m_pCurAddr, pAddr, sizeof(BdAddr));
+    }
+    CString remoteName = NameFromField(name, 64);
+
+    if (const ServiceTexts* texts = FindServiceTexts(service)) {
+        if (service == KOBALT_SERVICE_SPP && bConnected) {
+            if (pAddr != nullptr)
+                m_SppAddr = *pAddr;
+            m_bSppConnected = TRUE;
+            CString caption;
+            caption.Format(u"SPP(%d)", g_SdkApi.KOBALT_GetClientPort());
+            GetDlgItem(IDC_MAIN_SPP)->SetWindowText(caption);
+            text.Format(texts->onConnect, static_cast<LPCWSTR>(remoteName),
+                        g_SdkApi.KOBALT_GetClientPort());
+        } else {
+            if (service == KOBALT_SERVICE_SPP) {
+                m_bSppConnected = FALSE;
+                GetDlgItem(IDC_MAIN_SPP)->SetWindowText(u"SPP");
+            }
+            text.Format(bConnected ? texts->onConnect : texts->onDisconnect,
+                        static_cast<LPCWSTR>(remoteName));
+        }
+    }
+    if (!text.IsEmpty())
+        SetWindowText(text);
+
+    if (service == KOBALT_SERVICE_HF) {
+        GetDlgItem(IDC_MAIN_DIAL)->EnableWindow(bConnected);
+        GetDlgItem(IDC_MAIN_CONNECT)->EnableWindow(!bConnected);
+        GetDlgItem(IDC_MAIN_DISCONNECT)->EnableWindow(bConnected);
+        GetDlgItem(IDC_MAIN_PHONEBOOK)->EnableWindow(bConnected);
+        GetDlgItem(IDC_MAIN_DUN)->EnableWindow(bConnected);
+    } else if (service == KOBALT_SERVICE_A2DP) {
+        GetDlgItem(IDC_MAIN_A2DP)->EnableWindow(bConnected);
+    }
+}
+
+void CMainDlg::OnPairEvent(BOOL bSuccess, BdAddr* pAddr) {
+    if (!bSuccess) {
+        MessageBox(u"Pair Error!");
+        return;
+    }
+    KOBALT_WCHAR name[64] = {};
+    if (pAddr != nullptr)
+        g_SdkApi.KOBALT_GetRemoteName(pAddr, name);
+    // The operator sees the pairing in the status list, among the other status lines.
+    CString text;
+    text.Format(u"Paired with %s ", static_cast<LPCWSTR>(NameFromField(name, 64)));
+    m_StatusList.AddString(text);
+}
+
+void CMainDlg::OnDeviceFound(BOOL bFinished, const KOBALT_DeviceRecord& record) {
+    if (bFinished) {
+        m_StatusList.DeleteString(static_cast<UINT>(m_nDeviceCount));
+        return;
+    }
+    CString name = NameFromField(record.name, 64);
+    CString entry = name.IsEmpty() ? FormatAddress(record.addr.b) : name;
+    int index = m_StatusList.InsertString(m_nDeviceCount, entry);
+    if (index < 0)
+        return; // refused (the list was cleared during the search): not listed, not counted
+    // Entries past the table are listed without an address.
+    if (index < kMaxDevices) {
+        m_DevAddr[index] = record.addr;
+        m_StatusList.SetItemDataPtr(index, &m_DevAddr[index]);
+    }
+    ++m_nDeviceCount;
+}

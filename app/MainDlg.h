@@ -6,6 +6,8 @@
 #include "framework/CFont.h"
 #include "framework/CListBox.h"
 #include "res/resource.h"
+#include "app/AppMessages.h"
+#include "framework/CString.h"
 #include "sdk/SdkApi.h"
 
 #include <atomic>
@@ -26,6 +28,14 @@ public:
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;
 
+    // SDK events, on the user-interface thread (the callbacks send them here).
+    void OnConnectEvent(BOOL bConnected, BdAddr* pAddr, short service);
+    void OnPairEvent(BOOL bSuccess, BdAddr* pAddr);
+    void OnDeviceFound(BOOL bFinished, const KOBALT_DeviceRecord& record);
+
+    // Where the hands-free callback posts dialer-state messages; null when no window is there.
+    static HWND DialerStateTarget();
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -35,6 +45,24 @@ protected:
     void OnBnClickedStart();
     void OnBnClickedQuit();
     void OnBnClickedClear();
+    void OnBnClickedSearch();
+    void OnBnClickedRecord();
+    void OnBnClickedConnect();
+    void OnBnClickedDisconnect();
+    void OnBnClickedSpp();
+    void OnBnClickedSiri();
+    void OnBnClickedEndSiri();
+
+    LRESULT OnConnectEventMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPairEventMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeviceFoundMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDiscoveryDoneMessage(WPARAM wParam, LPARAM lParam);
+
+    // Copies the selected entry's address into the current address; no entry, or an entry
+    // without an address (a status line), leaves it as it is.
+    void ApplySelection();
+    // The current address as the SDK takes it.
+    BdAddr* CurrentAddress() { return reinterpret_cast<BdAddr*>(m_pCurAddr); }
 
     DECLARE_MESSAGE_MAP()
 

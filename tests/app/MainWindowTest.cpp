@@ -1,10 +1,8 @@
 // The main window against a fake SDK: start-up states, START, Clear, QUIT, the close box and the
 // relayout switch.
 
-#include "Operator.h"
+#include "MainWindowFixture.h"
 
-#include "app/MainApp.h"
-#include "app/MainDlg.h"
 #include "framework/Relayout.h"
 #include "platform/DialogTemplate.h"
 
@@ -18,91 +16,7 @@
 
 namespace {
 
-using kobalt::desktop::ControlView;
-using kobalt::desktop::InputResult;
-using kobalt::test::Operator;
-
-// Records what the console asks of the SDK.
-struct FakeSdk {
-    static inline std::atomic<int> initCalls{0};
-    static inline std::atomic<int> uninitCalls{0};
-    static inline std::atomic<int> initResult{0};
-    static inline std::mutex mutex;
-    static inline std::vector<int> modes; // KOBALT_SetIntegrateTL arguments, in order
-
-    static int Init() {
-        ++initCalls;
-        return initResult;
-    }
-    static int UnInit() {
-        ++uninitCalls;
-        return 0;
-    }
-    static int SetIntegrateTL(int mode) {
-        std::lock_guard<std::mutex> lock(mutex);
-        modes.push_back(mode);
-        return 0;
-    }
-};
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        FakeSdk::initCalls = 0;
-        FakeSdk::uninitCalls = 0;
-        FakeSdk::initResult = 0;
-        FakeSdk::modes.clear();
-        g_SdkApi.KOBALT_Init = &FakeSdk::Init;
-        g_SdkApi.KOBALT_UnInit = &FakeSdk::UnInit;
-        g_SdkApi.KOBALT_SetIntegrateTL = &FakeSdk::SetIntegrateTL;
-    }
-
-    // Runs the main window modally on this thread while `operate` plays the operator on another.
-    // Whatever `operate` leaves open is closed afterwards, so a failed step cannot hang the test.
-    INT_PTR Run(CMainDlg& dlg, const std::function<void(HWND)>& operate) {
-        std::thread operatorThread([&] {
-            auto window = m_operator.WaitActive(IDD_KOBALTDEMO_DIALOG);
-            if (window)
-                operate(window->hwnd);
-            else
-                ADD_FAILURE() << "the main window did not open";
-            CloseEverything();
-        });
-        theApp.m_pMainWnd = &dlg;
-        INT_PTR result = dlg.DoModal();
-        theApp.m_pMainWnd = nullptr;
-        operatorThread.join();
-        return result;
-    }
-
-    void CloseEverything() {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            auto s = kobalt::desktop::TakeSnapshot();
-            if (s.windows.empty())
-                return;
-            const auto& top = s.windows.front();
-            if (top.kind == kobalt::desktop::WindowKind::MessageBox)
-                m_operator.Answer(top.hwnd);
-            else
-                m_operator.Close(top.hwnd);
-            m_operator.WaitUntil([&](const kobalt::desktop::Snapshot& now) {
-                return now.windows.empty() || now.windows.front().hwnd != top.hwnd;
-            });
-        }
-    }
-
-    static bool Enabled(HWND window, int id) {
-        auto c = Operator::Control(window, id);
-        return c && c->enabled;
-    }
-
-    static std::vector<std::u16string> Lines(HWND window) {
-        auto c = Operator::Control(window, IDC_MAIN_STATUSLIST);
-        return c ? c->lines : std::vector<std::u16string>{};
-    }
-
-    Operator m_operator;
-};
+using namespace kobalt::test;
 
 TEST_F(MainWindowTest, OpensWithConnectionCommandsDisabledAndDefaultModeChecked) {
     CMainDlg dlg;
@@ -151,7 +65,7 @@ TEST_F(MainWindowTest, StartReadsTheIntegrationModeFromTheRadioButtons) {
     };
     for (const Case& c : {Case{IDC_MAIN_MODE_140, {2}}, Case{IDC_MAIN_MODE_173, {1}},
                           Case{IDC_MAIN_MODE_DEFAULT, {}}}) {
-        SetUp();
+        ResetFakes();
         CMainDlg dlg;
         Run(dlg, [&](HWND w) {
             m_operator.Press(w, c.radio);
