@@ -7,7 +7,7 @@
 //   expect text CONTROL "TEXT"       expect lines CONTROL "LINE"...  expect selected CONTROL INDEX
 //   expect enabled|disabled|checked|unchecked CONTROL
 //   expect debug "LINE"              expect nodebug "LINE"           expect audio on|off
-//   phone WORD...                    expect phone "LINE"            (reserved)
+//   phone WORD...                    expect phone "LINE"
 //
 // CONTROL is a control id in decimal or a caption in double quotes. Texts take the escapes \",
 // \\, \t, \r, \n, \xNN (U+00NN) and \uNNNN (one UTF-16 unit). '#' outside a text starts a

@@ -1,6 +1,7 @@
 #include "frontend/script/ScriptRunner.h"
 
 #include "frontend/script/DesktopDump.h"
+#include "frontend/script/PhoneClient.h"
 #include "frontend/script/ScriptText.h"
 #include "platform/Desktop.h"
 #include "platform/Device.h"
@@ -262,18 +263,6 @@ ScriptRunner::~ScriptRunner() {
     }
 }
 
-std::vector<ParseError> ScriptRunner::Unsupported(const std::vector<Command>& commands) {
-    std::vector<ParseError> errors;
-    for (const Command& command : commands) {
-        if (command.kind == CommandKind::Phone || command.kind == CommandKind::ExpectPhone) {
-            errors.push_back(ParseError{
-                command.line, "'" + command.source +
-                                  "': the simulated phone is not available yet in this build"});
-        }
-    }
-    return errors;
-}
-
 void ScriptRunner::Start() {
     m_thread = std::thread([this] { Run(); });
 }
@@ -345,10 +334,56 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& comman
     case CommandKind::ExpectAudio:
         return ExpectAudio(command);
     case CommandKind::Phone:
+        return Phone(command);
     case CommandKind::ExpectPhone:
-        break;
+        return ExpectPhone(command);
     }
-    return Failure{RunStatus::NotCarriedOut, {"not available yet in this build"}, std::nullopt};
+    return Failure{RunStatus::NotCarriedOut, {"unknown command"}, std::nullopt};
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Phone(const Command& command) {
+    std::string line;
+    for (const std::string& word : command.words)
+        line += (line.empty() ? "" : " ") + word;
+    const PhoneAnswer answer = AskPhone(line, m_options.expectTimeout);
+    if (!answer.reached || !answer.ok) {
+        return Failure{RunStatus::NotCarriedOut,
+                       {std::string(answer.reached ? "the phone refused: " : "") + answer.error},
+                       std::nullopt};
+    }
+    // Reports such as `phone state` or `phone devices` go to standard output.
+    std::string output;
+    for (const std::string& outputLine : answer.lines)
+        output += Printable(Utf8ToUtf16(outputLine).value_or(u"?")) + "\n";
+    if (!output.empty())
+        m_options.out(output);
+    return std::nullopt;
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectPhone(const Command& command) {
+    const std::u16string& wanted = command.texts.front();
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    for (;;) {
+        const PhoneAnswer answer = AskPhone("state", m_options.expectTimeout);
+        if (!answer.reached || !answer.ok)
+            return Failure{RunStatus::NotCarriedOut,
+                           {"the phone's state could not be read: " + answer.error},
+                           std::nullopt};
+        for (const std::string& stateLine : answer.lines)
+            if (Utf8ToUtf16(stateLine) == wanted)
+                return std::nullopt;
+        const auto now = Clock::now();
+        if (ConsoleEnded() || now >= deadline) {
+            std::vector<std::string> details{"expected: the phone's state has the line " +
+                                             Quoted(wanted),
+                                             "seen:     the phone's state:"};
+            for (const std::string& stateLine : answer.lines)
+                details.push_back("  " + Printable(Utf8ToUtf16(stateLine).value_or(u"?")));
+            return Failure{RunStatus::ExpectationFailed, std::move(details), std::nullopt};
+        }
+        std::this_thread::sleep_for(
+            std::min(kPollSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
 }
 
 std::optional<ScriptRunner::Failure> ScriptRunner::Act(const Command& command) {

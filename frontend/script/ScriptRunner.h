@@ -43,9 +43,6 @@ public:
     ScriptRunner(const ScriptRunner&) = delete;
     ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-    // Commands this build cannot carry out, one error each.
-    static std::vector<ParseError> Unsupported(const std::vector<Command>& commands);
-
     void Start();
     // The console has ended: waits give up early and the closing phase may finish.
     void NotifyConsoleEnded();
@@ -62,6 +59,8 @@ private:
     std::optional<Failure> ExpectOnDesktop(const Command& command);
     std::optional<Failure> ExpectDebug(const Command& command);
     std::optional<Failure> ExpectAudio(const Command& command);
+    std::optional<Failure> Phone(const Command& command);
+    std::optional<Failure> ExpectPhone(const Command& command);
     Ending CloseConsole();
     void Report(const Command& command, const Failure& failure);
     bool ConsoleEnded() const { return m_consoleEnded.load(std::memory_order_acquire); }

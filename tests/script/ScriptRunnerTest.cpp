@@ -303,14 +303,5 @@ TEST(ScriptRunner, DumpPrintsTheDesktopToStandardOutput) {
         << o.out;
 }
 
-TEST(ScriptRunner, PhoneCommandsAreNotAvailableYet) {
-    const auto errors =
-        ScriptRunner::Unsupported(ParseScript("ok\nphone ring\nexpect phone \"x\"\n").commands);
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0].line, 2);
-    EXPECT_TRUE(Has(errors[0].message, "not available yet"));
-    EXPECT_EQ(errors[1].line, 3);
-}
-
 } // namespace
 } // namespace kobalt::script
