@@ -127,9 +127,6 @@ FrontEnd::FrontEnd() {
     }
     script::ParsedScript parsed = script::ParseScript(*text);
     std::vector<script::ParseError> errors = std::move(parsed.errors);
-    if (errors.empty()) {
-        errors = script::ScriptRunner::Unsupported(parsed.commands);
-    }
     if (!errors.empty()) {
         for (const script::ParseError& error : errors) {
             Write(stderr, name + ':' + std::to_string(error.line) + ": " + error.message + "\n");
