@@ -6,6 +6,8 @@
 #include "framework/CButton.h"
 #include "framework/CDataExchange.h"
 #include "framework/Relayout.h"
+#include "handsfree/EventText.h"
+#include "handsfree/HandFree.h"
 #include "platform/InitOrder.h"
 
 #include <algorithm>
@@ -56,7 +58,9 @@ BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
     ON_BN_CLICKED(IDC_MAIN_SIRI, &CMainDlg::OnBnClickedSiri)
     ON_BN_CLICKED(IDC_MAIN_ENDSIRI, &CMainDlg::OnBnClickedEndSiri)
     ON_BN_CLICKED(IDC_MAIN_SPP, &CMainDlg::OnBnClickedSpp)
+    ON_BN_CLICKED(IDC_MAIN_DIAL, &CMainDlg::OnBnClickedDial)
     ON_BN_CLICKED(IDC_MAIN_CLEAR, &CMainDlg::OnBnClickedClear)
+    ON_REGISTERED_MESSAGE(g_uDialerStateMsg, &CMainDlg::OnDialerState)
     ON_MESSAGE(WM_APP_CONNECT_EVENT, &CMainDlg::OnConnectEventMessage)
     ON_MESSAGE(WM_APP_PAIR_EVENT, &CMainDlg::OnPairEventMessage)
     ON_MESSAGE(WM_APP_DEVICE_FOUND, &CMainDlg::OnDeviceFoundMessage)
@@ -64,7 +68,7 @@ BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* pParent)
-    : CDialog(IDD, pParent), m_nDeviceCount(0), m_bStarted(FALSE) {
+    : CDialog(IDD, pParent), m_pHandFreeDlg(nullptr), m_nDeviceCount(0), m_bStarted(FALSE) {
     m_hIcon = theApp.LoadIcon(IDR_MAINFRAME);
     // The block's content stays unset until a device is selected or an event names one; it is
     // zeroed here so that a command before then names 00:00:00:00:00:00 rather than garbage.
@@ -365,4 +369,58 @@ void CMainDlg::OnDeviceFound(BOOL bFinished, const KOBALT_DeviceRecord& record) 
         m_StatusList.SetItemDataPtr(index, &m_DevAddr[index]);
     }
     ++m_nDeviceCount;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The hands-free dialog and dialer-state events
+// ---------------------------------------------------------------------------------------------
+
+void CMainDlg::RunHandFree() {
+    HandFree dlg(nullptr);
+    m_pHandFreeDlg = &dlg;
+    dlg.DoModal();
+    m_pHandFreeDlg = nullptr;
+}
+
+void CMainDlg::OnBnClickedDial() { RunHandFree(); }
+
+LRESULT CMainDlg::OnDialerState(WPARAM wParam, LPARAM lParam) {
+    // While the hands-free dialog runs, every event is its own, in the order the SDK sent them.
+    if (m_pHandFreeDlg != nullptr) {
+        if (IsWindow(m_pHandFreeDlg->GetSafeHwnd()))
+            m_pHandFreeDlg->SendMessage(g_uHandFreeDialerStateMsg, wParam, lParam);
+        return 1;
+    }
+    switch (wParam) {
+    case 7:
+    case 8:
+        // The event that opens the dialog is consumed; the dialog shows the ones after it.
+        RunHandFree();
+        break;
+    case 15:
+        m_StatusList.AddString(u"[Extend]NetWorkAvailable");
+        break;
+    case 16:
+        m_StatusList.AddString(u"[Extend]NetWork UnAvailable");
+        break;
+    case 17:
+    case 18: {
+        const auto* level = reinterpret_cast<const BYTE*>(lParam);
+        if (level == nullptr)
+            break; // nothing was sent, so nothing is shown
+        WCHAR line[20] = {};
+        wsprintfW(line, wParam == 17 ? u"Sngl(%d)" : u"Battch(%d)", static_cast<int>(*level));
+        m_StatusList.AddString(line);
+        break;
+    }
+    case 21: {
+        char text[260];
+        if (CopyEventText(lParam, text))
+            m_StatusList.AddString(Utf8ToWide(text, 50)); // at most 49 characters
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
 }

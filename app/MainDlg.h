@@ -10,8 +10,6 @@
 #include "framework/CString.h"
 #include "sdk/SdkApi.h"
 
-#include <atomic>
-
 class HandFree;
 
 using BdAddr = KOBALT_BdAddr;
@@ -33,8 +31,12 @@ public:
     void OnPairEvent(BOOL bSuccess, BdAddr* pAddr);
     void OnDeviceFound(BOOL bFinished, const KOBALT_DeviceRecord& record);
 
-    // Where the hands-free callback posts dialer-state messages; null when no window is there.
+    // Where the hands-free callback posts dialer-state messages: the main window, null once it
+    // is gone.
     static HWND DialerStateTarget();
+
+    // A dialer-state event (code, data); always 1.
+    LRESULT OnDialerState(WPARAM wParam, LPARAM lParam);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -52,6 +54,10 @@ protected:
     void OnBnClickedSpp();
     void OnBnClickedSiri();
     void OnBnClickedEndSiri();
+    void OnBnClickedDial();
+
+    // Runs the hands-free dialog modally, with m_pHandFreeDlg pointing at it meanwhile.
+    void RunHandFree();
 
     LRESULT OnConnectEventMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnPairEventMessage(WPARAM wParam, LPARAM lParam);
@@ -69,8 +75,9 @@ protected:
 public:
     HICON m_hIcon;
     CListBox m_StatusList;
-    // The hands-free dialog while it runs; read by the hands-free callback on SDK threads.
-    std::atomic<HandFree*> m_pHandFreeDlg{nullptr};
+    // The hands-free dialog while it runs. Used on the user-interface thread only: dialer-state
+    // events always reach the main window first, which hands them on while the dialog runs.
+    HandFree* m_pHandFreeDlg;
     int m_nDeviceCount;
     BYTE* m_pCurAddr;                  // 6 bytes: the address device commands work on
     BdAddr m_SppAddr{};                // where SPP is connected

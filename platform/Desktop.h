@@ -88,10 +88,16 @@ InputResult Close(HWND topLevel);                        // the caption's close 
 InputResult AnswerBox(HWND messageBox, int buttonId);   // IDOK, IDCANCEL
 InputResult Scroll(HWND list, int topIndex);            // scroll position of a list
 InputResult Focus(HWND control);
+InputResult SetCaret(HWND edit, int position);          // caret of an edit, 0..text length
 
 // Waits (real time, bounded) until the input delivered last has been handled and its owner
 // thread waits for messages again, or is blocked elsewhere. False on time-out.
 bool WaitInputSettled(std::chrono::milliseconds timeout);
+
+// Waits (real time, bounded) until the thread that owns `window` waits for messages with none
+// queued, so whatever was posted to it before has been handled. True at once for a window that
+// is gone; false on time-out.
+bool WaitOwnerIdle(HWND window, std::chrono::milliseconds timeout);
 
 // Screen size in pixels; the top-level windows receive WM_SIZE with it.
 void SetScreenSize(int width, int height);

@@ -328,4 +328,26 @@ bool WaitInputSettled(std::chrono::milliseconds timeout) {
     }
 }
 
+bool WaitOwnerIdle(HWND window, std::chrono::milliseconds timeout) {
+    std::shared_ptr<ThreadQueue> queue;
+    {
+        auto lock = LockDesktop();
+        Window* w = FindWindowLocked(window);
+        if (!w)
+            return true;
+        queue = w->ownerQueue;
+    }
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            if (!queue->alive || (queue->idle && queue->posted.empty() && queue->sent.empty()))
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
 } // namespace kobalt::desktop
