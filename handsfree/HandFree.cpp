@@ -3,6 +3,7 @@
 #include "framework/CDataExchange.h"
 #include "handsfree/DTMF.h"
 #include "handsfree/EventText.h"
+#include "pim/Calllog.h"
 #include "platform/InitOrder.h"
 #include "sdk/SdkApi.h"
 
@@ -70,6 +71,7 @@ BEGIN_MESSAGE_MAP(HandFree, CDialog)
     ON_BN_CLICKED(IDC_HF_DTMF, &HandFree::OnBnClickedDtmf)
     ON_BN_CLICKED(IDC_HF_TRANSFER, &HandFree::OnBnClickedTransfer)
     ON_BN_CLICKED(IDC_HF_QUIT, &HandFree::OnBnClickedQuit)
+    ON_BN_CLICKED(IDC_HF_CALLLOG, &HandFree::OnBnClickedCalllog)
     ON_BN_CLICKED(IDC_HF_MUTE, &HandFree::OnBnClickedMute)
     ON_BN_CLICKED(IDC_HF_UNMUTE, &HandFree::OnBnClickedUnMute)
     ON_BN_CLICKED(IDC_HF_REDIAL, &HandFree::OnBnClickedRedial)
@@ -169,6 +171,11 @@ void HandFree::OnBnClickedTransfer() {
 
 void HandFree::OnBnClickedDtmf() {
     DTMF dlg(nullptr);
+    dlg.DoModal();
+}
+
+void HandFree::OnBnClickedCalllog() {
+    CCalllog dlg(nullptr);
     dlg.DoModal();
 }
 

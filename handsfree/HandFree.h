@@ -51,6 +51,7 @@ protected:
     void OnBnClickedUnMute();
     void OnBnClickedTransfer();
     void OnBnClickedDtmf();
+    void OnBnClickedCalllog();
     void OnBnClickedQuit();
     void OnBnClickedHoldToAnswer();
     void OnBnClickedReleaseToAnswer();
