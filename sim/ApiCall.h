@@ -1,7 +1,8 @@
 // One call of an entry point: the injected-failure check, the result and its trace line.
 //
-// An entry point builds one on entry with its arguments, then ends with Run, NotImplemented or
-// Finish*, which write "KOBALT_X(args) = result" when tracing is on and return the result.
+// An entry point builds one on entry with its arguments, then ends with Run, RunValue,
+// NotImplemented or Finish*, which write "KOBALT_X(args) = result" when tracing is on and
+// return the result.
 #pragma once
 
 #include "sim/EntryPoints.h"
@@ -29,6 +30,15 @@ public:
             return Finish(kErrInjected);
         }
         return Finish(body(m_library));
+    }
+
+    // Runs `body(Library&)`, which returns the entry point's value (a port, a flag), unless a
+    // failure is injected.
+    template <class Body> int RunValue(Body body) {
+        if (Injected()) {
+            return Finish(kErrInjected);
+        }
+        return FinishValue(body(m_library));
     }
 
     // The whole call of an entry point without behaviour yet: it fails and touches none of its

@@ -3,6 +3,10 @@
 // Each is a thin C function: it describes its arguments to an ApiCall (for the trace), lets an
 // injected failure take precedence, and hands the work to the stack. Entry points without
 // behaviour yet fail with kErrNotImplemented and touch none of their arguments.
+//
+// The library must never be unmapped while one of its threads runs: the event thread may be
+// inside a console callback (a message box) when the process exits or the console frees the
+// library, and would return into unmapped code. CMake links it with -z nodelete for that.
 #include "sdk/KobaltAbi.h"
 #include "sim/ApiCall.h"
 #include "sim/EntryPoints.h"
@@ -14,13 +18,16 @@
 
 using kobalt::sim::Api;
 using kobalt::sim::ApiCall;
+using kobalt::sim::kErrBadWorld;
 using kobalt::sim::Library;
+using kobalt::sim::ResultCode;
 namespace arg = kobalt::sim::arg;
 
 namespace {
 
-// The environment is read when the library is loaded, so a trace starts with the first call
-// and a bad KOBALT_SIM_FAIL is reported at once, not at some later call.
+// The environment is read when the library is loaded, so a trace starts with the first call,
+// a bad KOBALT_SIM_FAIL is reported at once, and the control socket is there before START
+// (a script may shape the world before the console starts the stack).
 __attribute__((constructor)) void ReadEnvironmentOnLoad() {
     Library::Instance();
 }
@@ -36,7 +43,14 @@ KOBALT_EXPORT int KOBALT_SetIntegrateTL(int mode) {
 }
 
 KOBALT_EXPORT int KOBALT_Init(void) {
-    return ApiCall(Api::Init).Run([](Library& lib) { return lib.GetStack().Init(); });
+    return ApiCall(Api::Init).Run([](Library& lib) {
+        const ResultCode code = lib.GetStack().Init();
+        if (code == kErrBadWorld) {
+            lib.GetLog().Write("KOBALT_Init fails: world " +
+                               lib.GetStack().GetWorldSource().problem);
+        }
+        return code;
+    });
 }
 
 KOBALT_EXPORT int KOBALT_UnInit(void) {
@@ -70,25 +84,34 @@ KOBALT_EXPORT int KOBALT_GetLocalBTAddr(KOBALT_BdAddr* addr) {
 // Discovery, pairing and remote information
 
 KOBALT_EXPORT int KOBALT_DeviceDiscovery(KOBALT_DiscoveryCallback callback) {
-    return ApiCall(Api::DeviceDiscovery, arg::Cb{callback}).NotImplemented();
+    return ApiCall(Api::DeviceDiscovery, arg::Cb{callback}).Run([&](Library& lib) {
+        return lib.GetStack().DeviceDiscovery(callback);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_GetRemoteName(KOBALT_BdAddr* addr, KOBALT_WCHAR* name) {
-    return ApiCall(Api::GetRemoteName, arg::Addr{addr}, arg::Buf{name}).NotImplemented();
+    return ApiCall(Api::GetRemoteName, arg::Addr{addr}, arg::Buf{name}).Run([&](Library& lib) {
+        return lib.GetStack().GetRemoteName(addr, name);
+    });
 }
 
 // Connections and connection options
 
 KOBALT_EXPORT int KOBALT_Connect(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::Connect, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+    return ApiCall(Api::Connect, arg::Addr{addr}, arg::Int{service}).Run([&](Library& lib) {
+        return lib.GetStack().Connect(addr, service);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_Disconnect(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::Disconnect, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+    return ApiCall(Api::Disconnect, arg::Addr{addr}, arg::Int{service}).Run([&](Library& lib) {
+        return lib.GetStack().Disconnect(addr, service);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_IsConnected(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::IsConnected, arg::Addr{addr}, arg::Int{service}).NotImplemented();
+    return ApiCall(Api::IsConnected, arg::Addr{addr}, arg::Int{service})
+        .RunValue([&](Library& lib) { return lib.GetStack().IsConnected(addr, service) ? 1 : 0; });
 }
 
 KOBALT_EXPORT int KOBALT_RegisterConnectCallback(KOBALT_ConnectCallback callback) {
@@ -104,7 +127,8 @@ KOBALT_EXPORT int KOBALT_RegisterPairCallback(KOBALT_PairCallback callback) {
 }
 
 KOBALT_EXPORT int KOBALT_GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) {
-    return ApiCall(Api::GetAllShortCuts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+    return ApiCall(Api::GetAllShortCuts, arg::Buf{records}, arg::Count{count})
+        .Run([&](Library& lib) { return lib.GetStack().GetAllShortCuts(records, count); });
 }
 
 // Hands-free calls
@@ -188,11 +212,15 @@ KOBALT_EXPORT int KOBALT_GetCurrentCalls(void) {
 // Voice recognition
 
 KOBALT_EXPORT int KOBALT_StartVoiceRecog(void) {
-    return ApiCall(Api::StartVoiceRecog).NotImplemented();
+    return ApiCall(Api::StartVoiceRecog).Run([](Library& lib) {
+        return lib.GetStack().StartVoiceRecog();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_StopVoiceRecog(void) {
-    return ApiCall(Api::StopVoiceRecog).NotImplemented();
+    return ApiCall(Api::StopVoiceRecog).Run([](Library& lib) {
+        return lib.GetStack().StopVoiceRecog();
+    });
 }
 
 // Phonebook and call log
@@ -285,7 +313,9 @@ KOBALT_EXPORT int KOBALT_DUNGetParams(uint32_t providerId, KOBALT_WCHAR* p1, KOB
 }
 
 KOBALT_EXPORT int KOBALT_GetClientPort(void) {
-    return ApiCall(Api::GetClientPort).NotImplemented();
+    return ApiCall(Api::GetClientPort).RunValue([](Library& lib) {
+        return lib.GetStack().GetClientPort();
+    });
 }
 
 // The entry points the console never calls: no arguments are known, so they take none.

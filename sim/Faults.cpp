@@ -50,6 +50,17 @@ bool Faults::ShouldFail(Api api) {
     return false;
 }
 
+std::vector<Faults::Pending> Faults::InForce() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Pending> pending;
+    for (std::size_t i = 0; i < m_rules.size(); ++i) {
+        if (m_rules[i].always || m_rules[i].next > 0) {
+            pending.push_back({static_cast<Api>(i), m_rules[i].always, m_rules[i].next});
+        }
+    }
+    return pending;
+}
+
 std::vector<std::string> Faults::FailAlwaysFromList(std::string_view list) {
     std::vector<std::string> unknown;
     while (true) {

@@ -32,13 +32,23 @@ public:
     // and empty items are ignored; returns the names that are not entry points, each once.
     std::vector<std::string> FailAlwaysFromList(std::string_view list);
 
+    // An entry point with an injected failure in force.
+    struct Pending {
+        Api api;
+        bool always;   // FailAlways
+        uint32_t next; // calls still to fail by FailNext
+    };
+
+    // The injected failures in force, in entry-point order.
+    std::vector<Pending> InForce() const;
+
 private:
     struct Rule {
         bool always = false; // FailAlways is in force
         uint32_t next = 0;   // calls still to fail by FailNext
     };
 
-    std::mutex m_mutex;                  // guards m_rules
+    mutable std::mutex m_mutex;          // guards m_rules
     std::array<Rule, kApiCount> m_rules; // indexed by Api
 };
 

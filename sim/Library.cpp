@@ -1,22 +1,75 @@
 #include "sim/Library.h"
 
-#include <cstdio>
+#include "sim/TimeScale.h"
+#include "sim/WorldFile.h"
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace kobalt::sim {
+namespace {
+
+double TimeScaleFromEnvironment(DebugLog& log) {
+    std::string problem;
+    const double scale = ParseTimeScale(std::getenv("KOBALT_TIME_SCALE"), problem);
+    if (!problem.empty()) {
+        log.Write(problem);
+    }
+    return scale;
+}
+
+// The world of KOBALT_SIM_WORLD, or the built-in one. A file that cannot be read or is
+// malformed gives an empty world whose source makes KOBALT_Init fail.
+void LoadWorld(Stack& stack, DebugLog& log) {
+    const char* path = std::getenv("KOBALT_SIM_WORLD");
+    if (path == nullptr || *path == '\0') {
+        stack.SetWorld(ParseWorld(DefaultWorldText()).world, WorldSource{});
+        return;
+    }
+    WorldSource source{WorldSource::Kind::File, path, {}};
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        source.problem = std::string(path) + ": cannot read: " + std::strerror(errno);
+        source.kind = WorldSource::Kind::Malformed;
+        log.Write("world " + source.problem + "; KOBALT_Init will fail");
+        stack.SetWorld({}, source);
+        return;
+    }
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    WorldParse parse = ParseWorld(text);
+    if (parse.line != 0) {
+        source.kind = WorldSource::Kind::Malformed;
+        source.problem =
+            std::string(path) + ":" + std::to_string(parse.line) + ": " + parse.problem;
+        log.Write("world " + source.problem + "; KOBALT_Init will fail");
+    }
+    stack.SetWorld(std::move(parse.world), source);
+}
+
+} // namespace
 
 Library& Library::Instance() {
     static Library* const instance = new Library();
     return *instance;
 }
 
-Library::Library() : m_trace(std::getenv("KOBALT_SIM_TRACE")) {
+Library::Library()
+    : m_trace(std::getenv("KOBALT_SIM_TRACE")), m_timeScale(TimeScaleFromEnvironment(m_log)),
+      m_dispatcher(m_trace), m_scheduler(m_timeScale), m_stack(m_dispatcher, m_scheduler),
+      m_control(m_stack, m_faults, m_log, m_timeScale) {
+    if (!m_trace.Problem().empty()) {
+        m_log.Write(m_trace.Problem() + "; tracing is off");
+    }
     if (const char* fail = std::getenv("KOBALT_SIM_FAIL")) {
         for (const std::string& name : m_faults.FailAlwaysFromList(fail)) {
-            std::fprintf(stderr, "KOBALT.dll: KOBALT_SIM_FAIL: no entry point named %s\n",
-                         name.c_str());
+            m_log.Write("KOBALT_SIM_FAIL: no entry point named " + name);
         }
     }
+    LoadWorld(m_stack, m_log);
+    m_server = std::make_unique<ControlServer>(m_control, m_log);
 }
 
 } // namespace kobalt::sim

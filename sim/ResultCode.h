@@ -1,18 +1,28 @@
 // Results of the library's entry points.
 //
 // Callers only tell 0 from anything else; the distinct negative codes make a trace readable.
-// Two entry points map failures to their own kind of result (see ApiCall::Finish):
-// KOBALT_IsConnected reports false (0), whose low 8 bits the console reads as the answer, and
-// KOBALT_HFAP_GetAudioStatus keeps the negative code, which is neither of its values 0 and 1.
+// Three entry points map failures to their own kind of result (see ApiCall::Finish):
+// KOBALT_IsConnected reports false (0), whose low 8 bits the console reads as the answer,
+// KOBALT_HFAP_GetAudioStatus keeps the negative code, which is neither of its values 0 and 1, and
+// KOBALT_GetClientPort returns a port, so its failures are the negative codes themselves.
 #pragma once
 
 namespace kobalt::sim {
 
 enum ResultCode : int {
     kOk = 0,
-    kErrNotImplemented = -1, // the entry point has no behaviour in this library yet
-    kErrInjected = -2,       // a failure injected by KOBALT_SIM_FAIL or the control interface
-    kErrNotInitialised = -3, // the call needs KOBALT_Init first
+    kErrNotImplemented = -1,   // the entry point has no behaviour in this library yet
+    kErrInjected = -2,         // a failure injected by KOBALT_SIM_FAIL or the control interface
+    kErrNotInitialised = -3,   // the call needs KOBALT_Init first
+    kErrBadWorld = -4,         // KOBALT_Init: the world file is malformed
+    kErrBadArgument = -5,      // a null pointer, or a service code the stack does not know
+    kErrUnknownDevice = -6,    // the address names no device of the world
+    kErrOutOfRange = -7,       // the device is out of range
+    kErrNoService = -8,        // the device does not offer the service, or the stack has no
+                               // profile for it (FTP, NFC)
+    kErrBusy = -9,             // a search already runs, or the link is being released
+    kErrNotConnected = -10,    // no such connection (also: voice recognition without HF)
+    kErrAlreadyConnected = -11 // the phone cannot connect what is up (control interface only)
 };
 
 } // namespace kobalt::sim

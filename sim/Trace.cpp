@@ -1,7 +1,6 @@
 #include "sim/Trace.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,8 +13,7 @@ Trace::Trace(const char* path) {
     }
     m_fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (m_fd < 0) {
-        std::fprintf(stderr, "KOBALT.dll: cannot open trace file %s: %s\n", path,
-                     std::strerror(errno));
+        m_problem = std::string("cannot open trace file ") + path + ": " + std::strerror(errno);
     }
 }
 

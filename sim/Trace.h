@@ -12,13 +12,16 @@ namespace kobalt::sim {
 class Trace {
 public:
     // Opens `path` for appending, creating it if needed; a null or empty path, or a file that
-    // cannot be opened (reported once on stderr), leaves tracing off.
+    // cannot be opened (see Problem), leaves tracing off.
     explicit Trace(const char* path);
     ~Trace();
     Trace(const Trace&) = delete;
     Trace& operator=(const Trace&) = delete;
 
     bool Enabled() const { return m_fd >= 0; }
+
+    // Why the file named could not be opened; empty when it was, or when none was named.
+    const std::string& Problem() const { return m_problem; }
 
     // Appends `line` and a newline with one write, so lines from concurrent threads (and other
     // processes appending to the same file) never interleave and nothing is left buffered.
@@ -33,8 +36,9 @@ public:
     }
 
 private:
-    int m_fd = -1;      // the trace file, opened O_APPEND; -1 when tracing is off
-    std::mutex m_mutex; // serialises writes to m_fd
+    int m_fd = -1;         // the trace file, opened O_APPEND; -1 when tracing is off
+    std::string m_problem; // set once, by the constructor
+    std::mutex m_mutex;    // serialises writes to m_fd
 };
 
 } // namespace kobalt::sim

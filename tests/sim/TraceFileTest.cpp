@@ -1,9 +1,11 @@
 // The trace file named by KOBALT_SIM_TRACE, as a run of the console would leave it.
+#include "PhoneSupport.h"
 #include "SimLibrary.h"
 #include "sdk/KobaltAbi.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,14 +17,6 @@
 
 namespace kobalt::sim::test {
 namespace {
-
-template <class Fn> Fn Entry(const char* name) {
-    const Fn fn = SimLibrary::Get().Entry<Fn>(name);
-    if (fn == nullptr) {
-        ADD_FAILURE() << name << " is not exported";
-    }
-    return fn;
-}
 
 // The lines appended to the trace file after construction.
 class TraceTail {
@@ -75,6 +69,8 @@ int HfEventCallback(uint32_t, intptr_t) {
 }
 
 TEST(TraceFile, ConsoleSessionIsTracedLineByLine) {
+    StartWithWorld({"66:55:44:33:22:11 \"Pixel 7\" hf paired", "00:1A:7D:DA:71:13 \"\" hf paired"});
+    Call("KOBALT_UnInit");
     TraceTail tail;
     KOBALT_BdAddr addr{{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
     KOBALT_WCHAR name[64] = {};
@@ -106,29 +102,30 @@ TEST(TraceFile, ConsoleSessionIsTracedLineByLine) {
     Entry<KOBALT_Fn_Other>("KOBALT_ExcuteCmd")();
     Entry<KOBALT_Fn_Void>("KOBALT_UnInit")();
 
-    EXPECT_EQ(Joined(tail.Lines()),
-              Joined({
-                  "KOBALT_SetIntegrateTL(2) = 0",
-                  "KOBALT_Init() = 0",
-                  "KOBALT_RegisterConnectCallback(ConnectEventCallback) = 0",
-                  "KOBALT_RegisterPairCallback(null) = 0",
-                  "KOBALT_HFAP_RegisterCallback(0, HfEventCallback) = 0",
-                  "KOBALT_GetRemoteName(66:55:44:33:22:11, buf) = -1",
-                  "KOBALT_Connect(null, 1) = -1",
-                  "KOBALT_IsConnected(66:55:44:33:22:11, 4366) = 0",
-                  "KOBALT_GetAllShortCuts(null, &0) = -1",
-                  "KOBALT_GetDefaultPinCode(buf, &260) = -1",
-                  "KOBALT_GetLocalName(buf, 64) = -1",
-                  "KOBALT_HFAP_Dial(\"+8610086\", 9) = -1",
-                  "KOBALT_HFAP_TransmitDTMFCode(42) = -1",
-                  "KOBALT_DUNGetProvider(4294967295, null, &0) = -1",
-                  "KOBALT_DUNGetParams(7, buf, buf, buf, buf, buf) = -1",
-                  "KOBALT_DUNConnect(66:55:44:33:22:11, \"*99#\", \"\", \"user\", \"pass\", "
-                  "\"cmnet\") = -1",
-                  "KOBALT_HFAP_GetAudioStatus() = -1",
-                  "KOBALT_ExcuteCmd() = -1",
-                  "KOBALT_UnInit() = 0",
-              }));
+    EXPECT_EQ(
+        Joined(tail.Lines()),
+        Joined({
+            "KOBALT_SetIntegrateTL(2) = 0",
+            "KOBALT_Init() = 0",
+            "KOBALT_RegisterConnectCallback(ConnectEventCallback) = 0",
+            "KOBALT_RegisterPairCallback(null) = 0",
+            "KOBALT_HFAP_RegisterCallback(0, HfEventCallback) = 0",
+            "KOBALT_GetRemoteName(66:55:44:33:22:11, buf) = 0",
+            "KOBALT_Connect(null, 1) = -5",
+            "KOBALT_IsConnected(66:55:44:33:22:11, 4366) = 0",
+            "KOBALT_GetAllShortCuts(null, &0) = 0",
+            "KOBALT_GetDefaultPinCode(buf, &260) = -1",
+            "KOBALT_GetLocalName(buf, 64) = -1",
+            "KOBALT_HFAP_Dial(\"+8610086\", 9) = -1",
+            "KOBALT_HFAP_TransmitDTMFCode(42) = -1",
+            "KOBALT_DUNGetProvider(4294967295, null, &2) = -1", // the count the shortcuts left
+            "KOBALT_DUNGetParams(7, buf, buf, buf, buf, buf) = -1",
+            "KOBALT_DUNConnect(66:55:44:33:22:11, \"*99#\", \"\", \"user\", \"pass\", "
+            "\"cmnet\") = -1",
+            "KOBALT_HFAP_GetAudioStatus() = -1",
+            "KOBALT_ExcuteCmd() = -1",
+            "KOBALT_UnInit() = 0",
+        }));
 }
 
 TEST(TraceFile, StringsAreQuotedUtf8WithEscapes) {
@@ -175,6 +172,40 @@ TEST(TraceFile, ConcurrentCallsLeaveWholeLines) {
         broken += allowed.count(line) == 0 ? 1 : 0;
     }
     EXPECT_EQ(broken, 0u);
+}
+
+void AskNameInside(int, KOBALT_BdAddr* addr) {
+    KOBALT_WCHAR name[64] = {};
+    Entry<KOBALT_Fn_GetRemoteName>("KOBALT_GetRemoteName")(addr, name);
+}
+
+TEST(TraceFile, CallbacksAreTracedBeforeTheCallsMadeInsideThem) {
+    StartWithWorld({"66:55:44:33:22:11 \"Pixel 7\" hf"});
+    TraceTail tail;
+    Events::InsideNextConnect(AskNameInside);
+    PhoneOk("connect 66:55:44:33:22:11 hf");
+    PhoneOk("connect none 9");
+    PhoneOk("pair 66:55:44:33:22:11 fail");
+    ASSERT_TRUE(Events::WaitForCount(3));
+    ASSERT_EQ(Entry<KOBALT_Fn_DeviceDiscovery>("KOBALT_DeviceDiscovery")(Events::OnDiscovery), 0);
+    ASSERT_TRUE(Events::WaitForCount(5));
+    Call("KOBALT_UnInit");
+
+    // A call's line is written when it returns, so the search's own line and its first report
+    // (on the event thread) may come in either order.
+    std::vector<std::string> lines = tail.Lines();
+    const std::string discovery = "KOBALT_DeviceDiscovery(DiscoveryCallback) = 0";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), discovery), 1);
+    lines.erase(std::remove(lines.begin(), lines.end(), discovery), lines.end());
+    EXPECT_EQ(Joined(lines), Joined({
+                                 "-> ConnectEventCallback(1, 66:55:44:33:22:11, 1)",
+                                 "KOBALT_GetRemoteName(66:55:44:33:22:11, buf) = 0",
+                                 "-> ConnectEventCallback(1, null, 9)",
+                                 "-> PairEventCallback(0, 66:55:44:33:22:11)",
+                                 "-> DiscoveryCallback(0, {66:55:44:33:22:11, \"Pixel 7\"})",
+                                 "-> DiscoveryCallback(1, {00:00:00:00:00:00, \"\"})",
+                                 "KOBALT_UnInit() = 0",
+                             }));
 }
 
 } // namespace

@@ -1,0 +1,94 @@
+#include "sim/Control.h"
+
+#include <cstdio>
+
+namespace kobalt::sim {
+namespace {
+
+ControlReply Done(std::string error) {
+    return ControlReply{std::move(error), {}};
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string ControlReply::Text() const {
+    std::string text = error.empty() ? "ok\n" : "error: " + error + "\n";
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+Control::Control(Stack& stack, Faults& faults, DebugLog& log, double timeScale)
+    : m_stack(stack), m_faults(faults), m_log(log), m_timeScale(timeScale) {}
+
+ControlReply Control::Execute(std::string_view line) {
+    const ControlParse parse = ParseControlCommand(line);
+    if (!parse.command) {
+        return Done(parse.problem);
+    }
+    return Run(*parse.command);
+}
+
+ControlReply Control::Run(const ControlCommand& command) {
+    switch (command.kind) {
+    case CommandKind::Help:
+        return ControlReply{{}, SplitLines(ControlUsage())};
+    case CommandKind::Devices:
+        return ControlReply{{}, m_stack.DeviceLines()};
+    case CommandKind::AddDevice:
+        return Done(m_stack.AddDevice(command.device));
+    case CommandKind::RemoveDevice:
+        return Done(command.address ? m_stack.RemoveDevice(*command.address)
+                                    : m_stack.RemoveAllDevices());
+    case CommandKind::Range:
+        return Done(m_stack.SetRange(*command.address, command.range));
+    case CommandKind::Pair:
+        return Done(m_stack.RemotePair(*command.address, command.pairing));
+    case CommandKind::Connect:
+        return Done(m_stack.RemoteConnect(command.address, command.service));
+    case CommandKind::Disconnect:
+        return Done(m_stack.RemoteDisconnect(command.address, command.service));
+    case CommandKind::Fail:
+        switch (command.failMode) {
+        case FailMode::Next:
+            m_faults.FailNext(command.api, command.count);
+            break;
+        case FailMode::Always:
+            m_faults.FailAlways(command.api);
+            break;
+        case FailMode::Off:
+            m_faults.Clear(command.api);
+            break;
+        }
+        return Done({});
+    case CommandKind::State: {
+        ControlReply reply{{}, m_stack.StateLines()};
+        char scale[64];
+        std::snprintf(scale, sizeof scale, "time-scale %g", m_timeScale);
+        // After the stack's lifecycle lines (initialised, integration-mode).
+        reply.lines.insert(reply.lines.begin() + 2, scale);
+        for (const Faults::Pending& fault : m_faults.InForce()) {
+            reply.lines.push_back(
+                "fail " + std::string(ApiName(fault.api)) +
+                (fault.always ? " always" : " next " + std::to_string(fault.next)));
+        }
+        return reply;
+    }
+    case CommandKind::Log:
+        return ControlReply{{}, m_log.Lines()};
+    }
+    return Done("unhandled command");
+}
+
+} // namespace kobalt::sim

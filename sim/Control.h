@@ -1,0 +1,40 @@
+// Carries out control commands against the library's stack, injected failures and log.
+#pragma once
+
+#include "sim/ControlCommand.h"
+#include "sim/DebugLog.h"
+#include "sim/Faults.h"
+#include "sim/Stack.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kobalt::sim {
+
+// The answer to one command: `ok` or `error: REASON`, then the output lines.
+struct ControlReply {
+    std::string error; // empty for ok
+    std::vector<std::string> lines;
+
+    // The reply as sent: the first line, then each output line, each ending in "\n".
+    std::string Text() const;
+};
+
+class Control {
+public:
+    Control(Stack& stack, Faults& faults, DebugLog& log, double timeScale);
+
+    // Parses and carries out one command line. A malformed command changes nothing.
+    ControlReply Execute(std::string_view line);
+
+private:
+    ControlReply Run(const ControlCommand& command);
+
+    Stack& m_stack;
+    Faults& m_faults;
+    DebugLog& m_log;
+    double m_timeScale; // for the state report
+};
+
+} // namespace kobalt::sim

@@ -1,0 +1,55 @@
+// The commands of the control socket, parsed from one line (docs/phone.md).
+#pragma once
+
+#include "sim/Address.h"
+#include "sim/EntryPoints.h"
+#include "sim/Stack.h"
+#include "sim/World.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kobalt::sim {
+
+enum class CommandKind {
+    Help,         // help
+    Devices,      // devices
+    AddDevice,    // add-device ADDR "NAME" SERVICES [paired|unpaired] [in-range|out-of-range]
+    RemoveDevice, // remove-device ADDR|all
+    Range,        // range ADDR in|out
+    Pair,         // pair ADDR ok|fail
+    Connect,      // connect ADDR|none SERVICE
+    Disconnect,   // disconnect ADDR|none SERVICE
+    Fail,         // fail ENTRY-POINT [COUNT|always|off]
+    State,        // state
+    Log,          // log
+};
+
+enum class FailMode { Next, Always, Off };
+
+// One parsed command; only the fields of its kind are meaningful.
+struct ControlCommand {
+    CommandKind kind = CommandKind::Help;
+    Device device;                  // add-device
+    std::optional<Address> address; // none for `all` (remove-device) and `none` (connect, ...)
+    Range range = Range::InRange;
+    PairOutcome pairing = PairOutcome::Success;
+    int16_t service = 0;
+    Api api = Api::Init;
+    FailMode failMode = FailMode::Next;
+    uint32_t count = 1; // fail: calls to fail; 0 cancels a pending count
+};
+
+struct ControlParse {
+    std::optional<ControlCommand> command;
+    std::string problem; // when there is no command: what is wrong, for "error: ..."
+};
+
+ControlParse ParseControlCommand(std::string_view line);
+
+// One line per command, for `help` and usage errors.
+std::string_view ControlUsage();
+
+} // namespace kobalt::sim

@@ -1,0 +1,199 @@
+#include "sim/ControlPath.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kobalt::sim {
+namespace {
+
+constexpr std::string_view kPrefix = "phone-";
+constexpr std::string_view kSuffix = ".sock";
+
+std::string Errno(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// Waits until `fd` is ready for `events`; false on time-out or error.
+bool WaitFor(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&p, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::string ControlDirectory() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        return std::string(runtime) + "/kobalt";
+    }
+    return "/tmp/kobalt-" + std::to_string(::getuid());
+}
+
+std::string PrepareControlDirectory(const std::string& directory) {
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+        return Errno("cannot create " + directory);
+    }
+    struct stat info {};
+    if (::lstat(directory.c_str(), &info) != 0) {
+        return Errno("cannot inspect " + directory);
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return directory + " is not a directory";
+    }
+    if (info.st_uid != ::getuid()) {
+        return directory + " belongs to another user";
+    }
+    if ((info.st_mode & 077) != 0 && ::chmod(directory.c_str(), 0700) != 0) {
+        return Errno("cannot make " + directory + " private");
+    }
+    return {};
+}
+
+std::string ControlSocketPath(const std::string& directory, pid_t pid) {
+    return directory + "/" + std::string(kPrefix) + std::to_string(pid) + std::string(kSuffix);
+}
+
+std::optional<pid_t> PidOfSocketName(std::string_view name) {
+    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(kPrefix.size());
+    name.remove_suffix(kSuffix.size());
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (name.empty() || error != std::errc{} || end != name.data() + name.size() || pid <= 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool ProcessAlive(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+std::string ProgramName(pid_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name.empty() ? "?" : name;
+}
+
+std::vector<ControlSocket> LiveControlSockets(const std::string& directory) {
+    std::vector<ControlSocket> sockets;
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        return sockets;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<pid_t> pid = PidOfSocketName(entry->d_name);
+        if (pid && ProcessAlive(*pid)) {
+            sockets.push_back({*pid, directory + "/" + entry->d_name});
+        }
+    }
+    ::closedir(dir);
+    std::sort(sockets.begin(), sockets.end(),
+              [](const ControlSocket& a, const ControlSocket& b) { return a.pid < b.pid; });
+    return sockets;
+}
+
+void RemoveStaleControlSockets(const std::string& directory) {
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<pid_t> pid = PidOfSocketName(entry->d_name);
+        if (pid && *pid != ::getpid() && !ProcessAlive(*pid)) {
+            stale.push_back(directory + "/" + entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    for (const std::string& path : stale) {
+        ::unlink(path.c_str());
+    }
+}
+
+std::string ExchangeCommand(const std::string& path, std::string_view command, std::string& answer,
+                            int timeoutMs) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return "socket path too long: " + path;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (fd.Get() < 0) {
+        return Errno("socket");
+    }
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return Errno("cannot connect to " + path);
+    }
+    const std::string line = std::string(command) + "\n";
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+        if (!WaitFor(fd.Get(), POLLOUT, timeoutMs)) {
+            return "no answer from " + path;
+        }
+        const ssize_t n = ::send(fd.Get(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return Errno("cannot send to " + path);
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    ::shutdown(fd.Get(), SHUT_WR);
+    answer.clear();
+    char chunk[4096];
+    while (true) {
+        if (!WaitFor(fd.Get(), POLLIN, timeoutMs)) {
+            return "no answer from " + path;
+        }
+        const ssize_t n = ::recv(fd.Get(), chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return Errno("cannot read from " + path);
+        }
+        if (n == 0) {
+            return {};
+        }
+        answer.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+} // namespace kobalt::sim

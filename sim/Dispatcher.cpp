@@ -1,0 +1,88 @@
+#include "sim/Dispatcher.h"
+
+#include <pthread.h>
+
+namespace kobalt::sim {
+namespace {
+
+void TraceEvent(Trace& trace, const Event& event) {
+    std::visit(
+        [&](const auto& e) {
+            using E = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<E, ConnectEvent>) {
+                trace.Callback(CallbackKind::Connect, arg::Int{e.connected}, arg::Addr{e.addr},
+                               arg::Int{e.service});
+            } else if constexpr (std::is_same_v<E, PairEvent>) {
+                trace.Callback(CallbackKind::Pair, arg::Int{e.success}, arg::Addr{e.addr});
+            } else {
+                trace.Callback(CallbackKind::Discovery, arg::Int{e.finished},
+                               arg::Record{e.record});
+            }
+        },
+        event);
+}
+
+// The console's callback types take non-const addresses; the console only reads them.
+void CallEvent(const Event& event) {
+    std::visit(
+        [](const auto& e) {
+            using E = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<E, ConnectEvent>) {
+                e.callback(e.connected, const_cast<KOBALT_BdAddr*>(e.addr), e.service);
+            } else if constexpr (std::is_same_v<E, PairEvent>) {
+                e.callback(e.success, const_cast<KOBALT_BdAddr*>(e.addr));
+            } else {
+                e.callback(e.finished, e.record);
+            }
+        },
+        event);
+}
+
+} // namespace
+
+Dispatcher::Dispatcher(Trace& trace) : m_trace(trace), m_thread([this] { Run(); }) {}
+
+Dispatcher::~Dispatcher() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_queue.clear();
+    }
+    m_cv.notify_all();
+    m_thread.join();
+}
+
+void Dispatcher::Post(const Event& event) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(event);
+    }
+    m_cv.notify_one();
+}
+
+void Dispatcher::Discard() {
+    std::lock_guard lock(m_mutex);
+    m_queue.clear();
+}
+
+void Dispatcher::Run() {
+    pthread_setname_np(pthread_self(), "kobalt-events");
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_cv.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping) {
+            return;
+        }
+        const Event event = std::move(m_queue.front());
+        m_queue.pop_front();
+        // Traced under the lock: Discard either drops an event before its line is written, or
+        // the event is committed and its callback runs, so the trace never shows a callback
+        // that was not made.
+        TraceEvent(m_trace, event);
+        lock.unlock();
+        CallEvent(event);
+        lock.lock();
+    }
+}
+
+} // namespace kobalt::sim

@@ -1,0 +1,43 @@
+// The thread that calls the console's callbacks: one FIFO of events, one callback at a time.
+//
+// A callback may block for long (the console shows a message box from the discovery and pair
+// callbacks); later events wait behind it, as with a real stack, while API calls and the
+// control socket go on, since posting never waits for the thread. No lock is held while a
+// callback runs, so callbacks may call any entry point, KOBALT_UnInit included.
+#pragma once
+
+#include "sim/Event.h"
+#include "sim/Trace.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace kobalt::sim {
+
+class Dispatcher : public EventSink {
+public:
+    // Starts the thread. Each callback gets its "-> " line in `trace` just before it runs.
+    explicit Dispatcher(Trace& trace);
+
+    // Stops the thread after the callback that runs, if any; queued events are dropped.
+    ~Dispatcher() override;
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
+
+    void Post(const Event& event) override;
+    void Discard() override;
+
+private:
+    void Run();
+
+    Trace& m_trace;
+    std::mutex m_mutex;           // guards m_queue and m_stopping
+    std::condition_variable m_cv; // signalled on post and stop
+    std::deque<Event> m_queue;    // events not yet started
+    bool m_stopping = false;      // the destructor asked the thread to end
+    std::thread m_thread;         // last: starts once the fields above exist
+};
+
+} // namespace kobalt::sim

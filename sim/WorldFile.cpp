@@ -1,0 +1,149 @@
+#include "sim/WorldFile.h"
+
+#include "sim/Utf16.h"
+#include "sim/Words.h"
+
+namespace kobalt::sim {
+namespace {
+
+// Two phones, one paired; a phone that reports no name, so the console shows its address; a
+// serial-port adapter for SPP; and a paired phone that is out of range, so a shortcut exists
+// that cannot connect.
+constexpr std::string_view kDefaultWorld = R"(# The built-in world of the simulated radio.
+device 66:55:44:33:22:11 "Pixel 7" hf,a2dp,avrcp,spp,dun,pbap paired in-range
+device 00:1A:7D:DA:71:13 "Galaxy S21" hf,a2dp,avrcp,dun,pbap unpaired in-range
+device 5C:F9:38:A1:B2:C3 "" hf,a2dp,avrcp,pbap unpaired in-range
+device 00:19:5D:24:8E:01 "OBD-II Adapter" spp unpaired in-range
+device 8C:85:90:11:22:33 "Moto G" hf,pbap paired out-of-range
+)";
+
+using RecordReader = bool (*)(World&, const std::vector<std::string>& fields, std::string& problem);
+
+bool ReadDevice(World& world, const std::vector<std::string>& fields, std::string& problem) {
+    std::optional<Device> device = ParseDeviceFields(fields, problem);
+    if (!device) {
+        return false;
+    }
+    if (!world.Add(*device)) {
+        problem = "device " + FormatAddress(device->address) + " is listed twice";
+        return false;
+    }
+    return true;
+}
+
+struct RecordKind {
+    std::string_view keyword;
+    RecordReader read;
+};
+
+constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}};
+
+} // namespace
+
+WorldParse ParseWorld(std::string_view text) {
+    WorldParse result;
+    int number = 0;
+    while (!text.empty()) {
+        ++number;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        const auto fail = [&](std::string problem) {
+            result.world.Clear();
+            result.line = number;
+            result.problem = std::move(problem);
+            return result;
+        };
+        SplitResult split = SplitWords(line);
+        if (!split.problem.empty()) {
+            return fail(split.problem);
+        }
+        if (split.words.empty()) {
+            continue;
+        }
+        const std::string keyword = split.words.front();
+        split.words.erase(split.words.begin());
+        const RecordKind* kind = nullptr;
+        for (const RecordKind& k : kRecordKinds) {
+            kind = k.keyword == keyword ? &k : kind;
+        }
+        if (kind == nullptr) {
+            return fail("unknown record '" + keyword + "' (known: device)");
+        }
+        std::string problem;
+        if (!kind->read(result.world, split.words, problem)) {
+            return fail(keyword + ": " + problem);
+        }
+    }
+    return result;
+}
+
+std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,
+                                        std::string& problem) {
+    if (fields.size() < 3) {
+        problem = "expected ADDR \"NAME\" SERVICES [paired|unpaired] [in-range|out-of-range]";
+        return std::nullopt;
+    }
+    Device device;
+    const std::optional<Address> address = ParseAddress(fields[0]);
+    if (!address) {
+        problem = "'" + fields[0] + "' is not an address like 66:55:44:33:22:11";
+        return std::nullopt;
+    }
+    device.address = *address;
+    device.name = fields[1];
+    if (device.name.size() > kMaxNameBytes) {
+        problem = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
+        return std::nullopt;
+    }
+    if (!Utf8ToUtf16(device.name)) {
+        problem = "name is not valid UTF-8";
+        return std::nullopt;
+    }
+    const std::optional<ServiceSet> services = ParseServices(fields[2], problem);
+    if (!services) {
+        return std::nullopt;
+    }
+    device.services = *services;
+    bool pairingSaid = false;
+    bool rangeSaid = false;
+    for (std::size_t i = 3; i < fields.size(); ++i) {
+        const std::string& flag = fields[i];
+        if (flag == "paired" || flag == "unpaired") {
+            if (pairingSaid) {
+                problem = "paired or unpaired said twice";
+                return std::nullopt;
+            }
+            pairingSaid = true;
+            device.pairing = flag == "paired" ? Pairing::Paired : Pairing::Unpaired;
+        } else if (flag == "in-range" || flag == "out-of-range") {
+            if (rangeSaid) {
+                problem = "in-range or out-of-range said twice";
+                return std::nullopt;
+            }
+            rangeSaid = true;
+            device.range = flag == "in-range" ? Range::InRange : Range::OutOfRange;
+        } else {
+            problem = "unexpected '" + flag + "' (expected paired, unpaired, in-range or " +
+                      "out-of-range)";
+            return std::nullopt;
+        }
+    }
+    return device;
+}
+
+std::string FormatDevice(const Device& device) {
+    return "device " + FormatAddress(device.address) + " " + QuoteText(device.name) + " " +
+           FormatServices(device.services) + " " +
+           (device.pairing == Pairing::Paired ? "paired" : "unpaired") + " " +
+           (device.range == Range::InRange ? "in-range" : "out-of-range");
+}
+
+std::string_view DefaultWorldText() {
+    return kDefaultWorld;
+}
+
+} // namespace kobalt::sim

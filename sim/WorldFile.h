@@ -1,0 +1,44 @@
+// The world file: the devices of the simulated radio, one record a line (docs/phone.md).
+//
+//   # comment
+//   device 66:55:44:33:22:11 "Pixel 7" hf,a2dp,avrcp,spp,pbap paired in-range
+//
+// A line is a keyword and its fields in the word syntax of Words.h. Each keyword is one kind of
+// record; kinds for a phone's contacts, call logs, media player, dial-up tables and the
+// adapter's settings will join `device` as further keywords.
+#pragma once
+
+#include "sim/World.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kobalt::sim {
+
+// Longest device name, in bytes of UTF-8: what a Bluetooth name can hold.
+inline constexpr std::size_t kMaxNameBytes = 248;
+
+struct WorldParse {
+    World world;         // the devices read; empty when the text is malformed
+    int line = 0;        // 1-based line of the first problem; 0 when there is none
+    std::string problem; // what is wrong on that line
+};
+
+// Reads a whole world file. The first malformed line ends the reading.
+WorldParse ParseWorld(std::string_view text);
+
+// The fields of a device record after its keyword: ADDR NAME SERVICES [paired|unpaired]
+// [in-range|out-of-range]; unpaired and in range unless said. Also the arguments of the control
+// command add-device.
+std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,
+                                        std::string& problem);
+
+// `device ADDR "NAME" SERVICES paired|unpaired in-range|out-of-range`, as ParseWorld reads it.
+std::string FormatDevice(const Device& device);
+
+// The built-in world, in the file's syntax.
+std::string_view DefaultWorldText();
+
+} // namespace kobalt::sim

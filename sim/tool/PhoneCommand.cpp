@@ -1,0 +1,186 @@
+// kobalt-phone: sends one command to the simulated SDK inside a running console and prints the
+// answer. Exit status: 0 ok, 1 the library answered with an error, 2 usage or connection
+// problems.
+#include "sim/ControlPath.h"
+#include "sim/Words.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using kobalt::sim::ControlSocket;
+
+constexpr int kOk = 0;
+constexpr int kErrorAnswer = 1;
+constexpr int kTrouble = 2;
+constexpr int kAnswerTimeoutMs = 10000;
+
+constexpr std::string_view kUsage = R"(Usage: kobalt-phone [--pid PID] COMMAND [ARGUMENT...]
+       kobalt-phone --list
+       kobalt-phone --help
+
+Acts as the phone and the radio world of a running console: sends COMMAND to the simulated
+SDK (KOBALT.dll) that the console loaded, prints the answer's output lines and exits 0, or
+prints the error on stderr and exits 1. Exits 2 on usage or connection problems.
+
+  --pid PID   the console with this process id; without it, the only running console
+              (with several, asks which one when standard input is a terminal)
+  --list      lists the running consoles: process id and program
+  --help      this text
+
+Arguments are sent as words; an argument with blanks, quotes or backslashes, or an empty
+one, is sent quoted, so  kobalt-phone add-device 11:22:33:44:55:66 "My Phone" hf,a2dp
+works as typed.
+
+Commands:
+  devices                       the world's devices, one a line
+  add-device ADDR "NAME" SERVICES [paired|unpaired] [in-range|out-of-range]
+  remove-device ADDR|all
+  range ADDR in|out             out of range drops the device's connections
+  pair ADDR ok|fail             the device pairs; a pair event follows
+  connect ADDR|none SERVICE     the phone connects a service; a connect event follows
+  disconnect ADDR|none SERVICE  the phone drops a service; a disconnect event follows
+  fail ENTRY-POINT [COUNT|always|off]
+  state                         the stack, the world and the connections, one fact a line
+  log                           the library's diagnostics
+  help                          the commands, as the library knows them
+
+SERVICES: hf, a2dp, avrcp, spp, dun, pbap, comma-separated, or none.
+SERVICE: hf, a2dp, internet, ftp, spp, streaming, nfc, avrcp-target, avrcp or a 16-bit code.
+Details: docs/phone.md.
+)";
+
+int UsageError(const std::string& problem) {
+    std::cerr << "kobalt-phone: " << problem << "\n"
+              << "Try 'kobalt-phone --help'.\n";
+    return kTrouble;
+}
+
+std::optional<pid_t> ParsePid(std::string_view text) {
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || pid <= 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+void ListConsoles(std::ostream& out, const std::vector<ControlSocket>& sockets) {
+    for (const ControlSocket& socket : sockets) {
+        out << "  " << socket.pid << " " << kobalt::sim::ProgramName(socket.pid) << "\n";
+    }
+}
+
+// The console to talk to: the one named, the only one, or the one the user picks.
+std::optional<std::string> ChooseSocket(std::optional<pid_t> pid, const std::string& directory) {
+    if (pid) {
+        const std::string path = kobalt::sim::ControlSocketPath(directory, *pid);
+        if (!kobalt::sim::ProcessAlive(*pid) || ::access(path.c_str(), F_OK) != 0) {
+            std::cerr << "kobalt-phone: no console with pid " << *pid << " (no " << path << ")\n";
+            return std::nullopt;
+        }
+        return path;
+    }
+    const std::vector<ControlSocket> sockets = kobalt::sim::LiveControlSockets(directory);
+    if (sockets.empty()) {
+        std::cerr << "kobalt-phone: no running console (no socket in " << directory << ")\n";
+        return std::nullopt;
+    }
+    if (sockets.size() == 1) {
+        return sockets.front().path;
+    }
+    if (!::isatty(STDIN_FILENO)) {
+        std::cerr << "kobalt-phone: several consoles are running; choose one with --pid:\n";
+        ListConsoles(std::cerr, sockets);
+        return std::nullopt;
+    }
+    std::cerr << "Several consoles are running:\n";
+    ListConsoles(std::cerr, sockets);
+    std::cerr << "Which one (pid)? ";
+    std::string answer;
+    std::getline(std::cin, answer);
+    const std::optional<pid_t> chosen = ParsePid(answer);
+    for (const ControlSocket& socket : sockets) {
+        if (chosen && socket.pid == *chosen) {
+            return socket.path;
+        }
+    }
+    std::cerr << "kobalt-phone: '" << answer << "' is not one of them\n";
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    std::optional<pid_t> pid;
+    std::size_t next = 0;
+    const std::string directory = kobalt::sim::ControlDirectory();
+    while (next < args.size() && args[next].starts_with("-")) {
+        const std::string_view option = args[next++];
+        if (option == "--") {
+            break;
+        }
+        if (option == "--help" || option == "-h") {
+            std::cout << kUsage;
+            return kOk;
+        }
+        if (option == "--list") {
+            ListConsoles(std::cout, kobalt::sim::LiveControlSockets(directory));
+            return kOk;
+        }
+        std::string_view value;
+        if (option == "--pid") {
+            if (next >= args.size()) {
+                return UsageError("--pid needs a process id");
+            }
+            value = args[next++];
+        } else if (option.starts_with("--pid=")) {
+            value = option.substr(6);
+        } else {
+            return UsageError("unknown option '" + std::string(option) + "'");
+        }
+        pid = ParsePid(value);
+        if (!pid) {
+            return UsageError("'" + std::string(value) + "' is not a process id");
+        }
+    }
+    if (next >= args.size()) {
+        return UsageError("no command given");
+    }
+
+    std::string command;
+    for (std::size_t i = next; i < args.size(); ++i) {
+        command += (i == next ? "" : " ") + kobalt::sim::QuoteIfNeeded(args[i]);
+    }
+    const std::optional<std::string> path = ChooseSocket(pid, directory);
+    if (!path) {
+        return kTrouble;
+    }
+    std::string answer;
+    if (const std::string problem =
+            kobalt::sim::ExchangeCommand(*path, command, answer, kAnswerTimeoutMs);
+        !problem.empty()) {
+        std::cerr << "kobalt-phone: " << problem << "\n";
+        return kTrouble;
+    }
+    const std::size_t end = answer.find('\n');
+    const std::string first = answer.substr(0, end);
+    const std::string rest = end == std::string::npos ? "" : answer.substr(end + 1);
+    if (first == "ok") {
+        std::cout << rest;
+        return kOk;
+    }
+    if (first.starts_with("error: ")) {
+        std::cerr << first << "\n" << rest;
+        return kErrorAnswer;
+    }
+    std::cerr << "kobalt-phone: unexpected answer from " << *path << ": '" << first << "'\n";
+    return kTrouble;
+}

@@ -1,0 +1,147 @@
+// Control command lines, and the word syntax they share with world files.
+#include "sim/ControlCommand.h"
+#include "sim/Words.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace kobalt::sim {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+// A command as text, for comparing parses in one line.
+std::string Summary(const ControlCommand& c) {
+    const std::string address = c.address ? FormatAddress(*c.address) : "-";
+    switch (c.kind) {
+    case CommandKind::Help:
+        return "help";
+    case CommandKind::Devices:
+        return "devices";
+    case CommandKind::State:
+        return "state";
+    case CommandKind::Log:
+        return "log";
+    case CommandKind::AddDevice:
+        return "add " + FormatAddress(c.device.address) + " [" + c.device.name + "] " +
+               FormatServices(c.device.services) +
+               (c.device.pairing == Pairing::Paired ? " paired" : " unpaired") +
+               (c.device.range == Range::InRange ? " in" : " out");
+    case CommandKind::RemoveDevice:
+        return "remove " + address;
+    case CommandKind::Range:
+        return "range " + address + (c.range == Range::InRange ? " in" : " out");
+    case CommandKind::Pair:
+        return "pair " + address + (c.pairing == PairOutcome::Success ? " ok" : " fail");
+    case CommandKind::Connect:
+    case CommandKind::Disconnect:
+        return std::string(c.kind == CommandKind::Connect ? "connect " : "disconnect ") + address +
+               " " + std::to_string(c.service);
+    case CommandKind::Fail:
+        return "fail " + std::string(ApiName(c.api)) +
+               (c.failMode == FailMode::Always ? " always"
+                : c.failMode == FailMode::Off  ? " off"
+                                               : " next " + std::to_string(c.count));
+    }
+    return "?";
+}
+
+TEST(ControlCommand, WellFormedLines) {
+    struct Row {
+        std::string_view line;
+        std::string_view parsed;
+    };
+    const Row rows[] = {
+        {"help", "help"},
+        {"  state  # what is up\r", "state"},
+        {"add-device 11:22:33:44:55:66 \"My \\\"Phone\\\"\" hf,a2dp",
+         "add 11:22:33:44:55:66 [My \"Phone\"] hf,a2dp unpaired in"},
+        {"add-device 11:22:33:44:55:66 \"\" none out-of-range paired",
+         "add 11:22:33:44:55:66 [] none paired out"},
+        {"add-device 11:22:33:44:55:66 Word spp", "add 11:22:33:44:55:66 [Word] spp unpaired in"},
+        {"remove-device all", "remove -"},
+        {"remove-device 11:22:33:44:55:66", "remove 11:22:33:44:55:66"},
+        {"range 11:22:33:44:55:66 out", "range 11:22:33:44:55:66 out"},
+        {"pair 11:22:33:44:55:66 fail", "pair 11:22:33:44:55:66 fail"},
+        {"connect none hf", "connect - 1"},
+        {"connect 11:22:33:44:55:66 streaming", "connect 11:22:33:44:55:66 6"},
+        {"connect 11:22:33:44:55:66 avrcp-target", "connect 11:22:33:44:55:66 4364"},
+        {"disconnect 11:22:33:44:55:66 avrcp", "disconnect 11:22:33:44:55:66 4366"},
+        {"disconnect none -32768", "disconnect - -32768"},
+        {"disconnect none 65535", "disconnect - -1"},
+        {"disconnect none 0x110e", "disconnect - 4366"},
+        {"fail KOBALT_Connect", "fail KOBALT_Connect next 1"},
+        {"fail HFAP_Dial 3", "fail KOBALT_HFAP_Dial next 3"},
+        {"fail KOBALT_Init 0", "fail KOBALT_Init next 0"},
+        {"fail KOBALT_Init always", "fail KOBALT_Init always"},
+        {"fail KOBALT_Init off", "fail KOBALT_Init off"},
+    };
+    for (const Row& row : rows) {
+        const ControlParse parse = ParseControlCommand(row.line);
+        ASSERT_TRUE(parse.command.has_value()) << row.line << ": " << parse.problem;
+        EXPECT_EQ(Summary(*parse.command), row.parsed) << row.line;
+    }
+}
+
+TEST(ControlCommand, MalformedLinesSayWhy) {
+    struct Row {
+        std::string_view line;
+        std::string_view problem;
+    };
+    const Row rows[] = {
+        {"", "empty command"},
+        {"# only a comment", "empty command"},
+        {"Devices", "unknown command 'Devices'"},
+        {"state please", "usage: state"},
+        {"add-device 11:22:33:44:55:66", "expected ADDR"},
+        {"add-device 11:22:33:44:55:66 \"x\" hf paired nearby", "unexpected 'nearby'"},
+        {"remove-device", "usage: remove-device ADDR|all"},
+        {"remove-device none", "or all"},
+        {"range all out", "not an address"},
+        {"range 11:22:33:44:55:66", "usage: range ADDR in|out"},
+        {"range 11:22:33:44:55:66 In", "expected in or out"},
+        {"pair 11:22:33:44:55:66 yes", "expected ok or fail"},
+        {"connect 11:22:33:44:55:66", "usage: connect"},
+        {"connect all hf", "not an address"},
+        {"connect none HF", "unknown service 'HF'"},
+        {"connect none 65536", "unknown service"},
+        {"connect none -32769", "unknown service"},
+        {"connect none 0x10000", "unknown service"},
+        {"connect none 0x-1", "unknown service"},
+        {"connect none 12abc", "unknown service"},
+        {"fail", "usage: fail"},
+        {"fail KOBALT_Nothing", "no entry point named 'KOBALT_Nothing'"},
+        {"fail kobalt_init", "no entry point"},
+        {"fail KOBALT_Init 4294967296", "expected a count"},
+        {"fail KOBALT_Init never", "expected a count"},
+        {"pair \"11:22:33:44:55:66 ok", "closing quote"},
+    };
+    for (const Row& row : rows) {
+        const ControlParse parse = ParseControlCommand(row.line);
+        EXPECT_FALSE(parse.command.has_value()) << row.line;
+        EXPECT_THAT(parse.problem, HasSubstr(row.problem)) << row.line;
+        EXPECT_EQ(parse.problem.find('\n'), std::string::npos) << "one line: " << row.line;
+    }
+}
+
+TEST(Words, QuotingReadsBackAsTheSameWord) {
+    const std::string words[] = {"hf",          "",      "two words",     "quote\"",
+                                 "back\\slash", "#hash", "tab\tcr\rlf\n", "宋体"};
+    for (const std::string& word : words) {
+        const SplitResult split = SplitWords("x " + QuoteIfNeeded(word) + " y");
+        EXPECT_EQ(split.problem, "") << word;
+        EXPECT_THAT(split.words, ElementsAre("x", word, "y"));
+    }
+    EXPECT_EQ(QuoteIfNeeded("a2dp,hf"), "a2dp,hf") << "plain words stay plain";
+    EXPECT_EQ(QuoteIfNeeded("a b"), "\"a b\"");
+}
+
+TEST(Words, HashStartsACommentOnlyOutsideText) {
+    EXPECT_THAT(SplitWords("a \"b # c\" # d").words, ElementsAre("a", "b # c"));
+    EXPECT_THAT(SplitWords("a#b").words, ElementsAre("a"));
+    EXPECT_THAT(SplitWords("\"a\"# b").words, ElementsAre("a"));
+}
+
+} // namespace
+} // namespace kobalt::sim

@@ -1,0 +1,223 @@
+// The control socket and kobalt-phone, end to end against this process's library. Run with
+// XDG_RUNTIME_DIR set to a directory of this test program's own, KOBALT_TIME_SCALE=0.01 and
+// KOBALT_SIM_FAIL=KOBALT_NoSuchEntry (so that the log has a line).
+#include "PhoneSupport.h"
+
+#include "sim/ControlPath.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kobalt::sim::test {
+namespace {
+
+using testing::Contains;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+class Control : public testing::Test {
+protected:
+    void SetUp() override {
+        StartWithWorld({"66:55:44:33:22:11 \"Pixel 7\" hf,a2dp,spp paired",
+                        "00:1A:7D:DA:71:13 \"Galaxy S21\" hf out-of-range"});
+    }
+    void TearDown() override { Call("KOBALT_UnInit"); }
+};
+
+TEST_F(Control, WorldEditsShowInDevicesAndState) {
+    PhoneOk("add-device 10:20:30:40:50:60 \"Tab \\\"S\\\"\\t9\" a2dp,pbap,avrcp paired");
+    PhoneOk("range 00:1A:7D:DA:71:13 in");
+    PhoneOk("remove-device 66:55:44:33:22:11");
+    EXPECT_EQ(Phone("devices"),
+              "ok\n"
+              "device 00:1A:7D:DA:71:13 \"Galaxy S21\" hf unpaired in-range\n"
+              "device 10:20:30:40:50:60 \"Tab \\\"S\\\"\\t9\" a2dp,avrcp,pbap paired in-range\n");
+
+    PhoneOk("connect 00:1A:7D:DA:71:13 hf");
+    const std::vector<std::string> state = PhoneState();
+    EXPECT_THAT(state, Contains("initialised yes"));
+    EXPECT_THAT(state, Contains("time-scale 0.01"));
+    EXPECT_THAT(state, Contains("callback connect registered"));
+    EXPECT_THAT(state, Contains("callback hf none"));
+    EXPECT_THAT(state, Contains("connected 00:1A:7D:DA:71:13 hf"));
+    EXPECT_THAT(state, Contains("discovery idle"));
+}
+
+TEST_F(Control, MalformedOrInapplicableCommandsChangeNothing) {
+    PhoneOk("connect 66:55:44:33:22:11 hf");
+    ASSERT_TRUE(Events::WaitForCount(1));
+    const std::vector<std::string> before = PhoneState();
+    const char* const commands[] = {
+        "",
+        "frobnicate",
+        "devices now",
+        "add-device 66:55:44:33:22:11 \"Twice\" hf",
+        "add-device 10:20:30:40:50:60 \"Bad\" hf,fax",
+        "add-device 10:20:30:40:50:60 \"Open",
+        "add-device 10:20:30:40:50:60 \"Esc\\q\" hf",
+        "remove-device 10:20:30:40:50:60",
+        "remove-device everything",
+        "range 66:55:44:33:22:11 sideways",
+        "range 10:20:30:40:50:60 out",
+        "pair 00:1A:7D:DA:71:13 ok",
+        "pair 66:55:44:33:22:11 maybe",
+        "connect 66:55:44:33:22:11 hf",
+        "connect 66:55:44:33:22:11 pbap",
+        "connect 66:55:44:33:22:11 65536",
+        "connect 00:1A:7D:DA:71:13 hf",
+        "disconnect 66:55:44:33:22:11 a2dp",
+        "disconnect 10:20:30:40:50:60 hf",
+        "fail KOBALT_Nothing",
+        "fail KOBALT_Connect -1",
+        "fail KOBALT_Connect 1 2",
+    };
+    for (const char* command : commands) {
+        const std::string answer = Phone(command);
+        EXPECT_THAT(answer, StartsWith("error: ")) << command;
+        EXPECT_EQ(std::count(answer.begin(), answer.end(), '\n'), 1) << command;
+    }
+    EXPECT_EQ(PhoneState(), before);
+    EXPECT_EQ(Events::Lines().size(), 1u);
+}
+
+TEST_F(Control, FailCountsCallsOfOneEntryPoint) {
+    const auto connect = Entry<KOBALT_Fn_Connection>("KOBALT_Connect");
+    KOBALT_BdAddr pixel = Addr("66:55:44:33:22:11");
+    PhoneOk("fail KOBALT_Connect 2");
+    EXPECT_THAT(PhoneState(), Contains("fail KOBALT_Connect next 2"));
+    EXPECT_EQ(Entry<KOBALT_Fn_Connection>("KOBALT_IsConnected")(&pixel, 1), 0);
+    EXPECT_EQ(connect(&pixel, 1), -2);
+    EXPECT_EQ(connect(&pixel, 1), -2);
+    EXPECT_EQ(connect(&pixel, 1), 0);
+
+    PhoneOk("fail GetClientPort");
+    EXPECT_EQ(Call("KOBALT_GetClientPort"), -2);
+    EXPECT_EQ(Call("KOBALT_GetClientPort"), 0);
+    PhoneOk("fail KOBALT_Init always");
+    PhoneOk("fail KOBALT_Init off");
+    EXPECT_EQ(Call("KOBALT_Init"), 0);
+}
+
+TEST_F(Control, LogKeepsTheLibrarysDiagnostics) {
+    EXPECT_THAT(Phone("log"),
+                HasSubstr("KOBALT_SIM_FAIL: no entry point named KOBALT_NoSuchEntry\n"));
+    EXPECT_THAT(
+        SimLibrary::Get().LoadMessages(),
+        HasSubstr("[KOBALT.sim] KOBALT_SIM_FAIL: no entry point named KOBALT_NoSuchEntry\n"));
+}
+
+TEST_F(Control, ACommandEndsAtItsFirstNewlineEvenWithoutAHalfClose) {
+    const std::string path = ControlSocketPath(ControlDirectory(), ::getpid());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string command = "help\nstate\n";
+    ASSERT_EQ(::write(fd, command.data(), command.size()), ssize_t(command.size()));
+    std::string answer;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+        answer.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    EXPECT_THAT(answer, StartsWith("ok\nhelp\ndevices\n"));
+    EXPECT_THAT(answer, testing::Not(HasSubstr("initialised")));
+}
+
+// kobalt-phone, run as the user would, against this test process.
+
+Outcome PhoneTool(std::vector<std::string> args) {
+    return RunProgram(KOBALT_PHONE_PATH, args);
+}
+
+std::string Pid(pid_t pid) {
+    return std::to_string(pid);
+}
+
+// A pid that no process has now.
+pid_t DeadPid() {
+    for (pid_t pid = 4194303; pid > 1; --pid) {
+        if (!ProcessAlive(pid)) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
+TEST_F(Control, PhoneToolExitStatusesFollowTheAnswer) {
+    Outcome ok = PhoneTool({"--pid", Pid(::getpid()), "add-device", "10:20:30:40:50:60",
+                            "My \"new\" phone", "hf,a2dp"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out, "");
+    ok = PhoneTool({"--pid=" + Pid(::getpid()), "devices"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_THAT(ok.out, HasSubstr("device 10:20:30:40:50:60 \"My \\\"new\\\" phone\" hf,a2dp "
+                                  "unpaired in-range\n"));
+
+    const Outcome refused =
+        PhoneTool({"--pid", Pid(::getpid()), "pair", "01:02:03:04:05:06", "ok"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "error: no device 01:02:03:04:05:06\n");
+    EXPECT_EQ(refused.out, "");
+
+    const Outcome emptyName = PhoneTool({"add-device", "10:20:30:40:50:61", "", "spp"});
+    EXPECT_EQ(emptyName.status, 0) << emptyName.err << " (the only console, found without --pid)";
+
+    for (const std::vector<std::string>& usage :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--pid"},
+                                               {"--pid", "x", "state"},
+                                               {"--frobnicate", "state"},
+                                               {"--pid", Pid(DeadPid()), "state"}}) {
+        const Outcome outcome = PhoneTool(usage);
+        EXPECT_EQ(outcome.status, 2) << testing::PrintToString(usage);
+        EXPECT_NE(outcome.err, "") << testing::PrintToString(usage);
+    }
+    const Outcome help = PhoneTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: kobalt-phone"));
+}
+
+TEST_F(Control, PhoneToolNeedsAChoiceAmongSeveralConsolesAndIgnoresStaleSockets) {
+    // The socket of a process that died without cleaning up: a file nobody listens on.
+    const std::string stale = ControlSocketPath(ControlDirectory(), DeadPid());
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", stale.c_str());
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    Outcome alone = PhoneTool({"state"});
+    EXPECT_EQ(alone.status, 0) << alone.err;
+
+    Child peer(KOBALT_PHONE_PEER_PATH, {});
+    ASSERT_EQ(peer.ReadLine(), "ready");
+    EXPECT_NE(::access(stale.c_str(), F_OK), 0) << "a library that loads removes stale sockets";
+    const std::string peerSocket = ControlSocketPath(ControlDirectory(), peer.Pid());
+    EXPECT_EQ(::access(peerSocket.c_str(), F_OK), 0);
+
+    const Outcome ambiguous = PhoneTool({"state"});
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_THAT(ambiguous.err, HasSubstr("  " + Pid(::getpid()) + " "));
+    EXPECT_THAT(ambiguous.err, HasSubstr("  " + Pid(peer.Pid()) + " sim_phone_peer"));
+
+    const Outcome chosen = PhoneTool({"--pid", Pid(peer.Pid()), "state"});
+    EXPECT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_THAT(chosen.out, StartsWith("initialised no\n"));
+
+    EXPECT_EQ(peer.Finish(), 0);
+    EXPECT_NE(::access(peerSocket.c_str(), F_OK), 0) << "removed when the process ends normally";
+}
+
+} // namespace
+} // namespace kobalt::sim::test
