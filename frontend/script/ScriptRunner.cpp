@@ -345,7 +345,14 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Phone(const Command& command)
     std::string line;
     for (const std::string& word : command.words)
         line += (line.empty() ? "" : " ") + word;
-    const PhoneAnswer answer = AskPhone(line, m_options.expectTimeout);
+    // The phone opens its socket while the library loads, which may still be under way when a
+    // script begins: like any target, it is waited for.
+    const auto deadline = Clock::now() + m_options.expectTimeout;
+    PhoneAnswer answer = AskPhone(line, m_options.expectTimeout);
+    while (!answer.reached && !ConsoleEnded() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(kPollSlice);
+        answer = AskPhone(line, m_options.expectTimeout);
+    }
     if (!answer.reached || !answer.ok) {
         return Failure{RunStatus::NotCarriedOut,
                        {std::string(answer.reached ? "the phone refused: " : "") + answer.error},
@@ -365,6 +372,10 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectPhone(const Command& co
     const auto deadline = Clock::now() + m_options.expectTimeout;
     for (;;) {
         const PhoneAnswer answer = AskPhone("state", m_options.expectTimeout);
+        if (!answer.reached && !ConsoleEnded() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(kPollSlice);
+            continue;
+        }
         if (!answer.reached || !answer.ok)
             return Failure{RunStatus::NotCarriedOut,
                            {"the phone's state could not be read: " + answer.error},
