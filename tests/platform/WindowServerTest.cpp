@@ -345,8 +345,9 @@ TEST(MessageBoxes, BoxFromAnotherThreadBlocksOnlyThatThread) {
         return 0;
     };
     std::atomic<int> answer{0};
-    std::thread worker([&] { answer = MessageBoxW(nullptr, u"Init OK", u"Hint", MB_OK); });
     std::thread operatorThread([&] {
+        WaitForTop(u"Outer"); // the dialog's loop runs before the box comes
+        std::thread worker([&] { answer = MessageBoxW(nullptr, u"Init OK", u"Hint", MB_OK); });
         auto box = WaitForTop(u"Hint");
         EXPECT_EQ(box.kind, kobalt::desktop::WindowKind::MessageBox);
         EXPECT_EQ(box.text, u"Init OK");
