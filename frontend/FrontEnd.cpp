@@ -4,6 +4,7 @@
 #include "frontend/script/ScriptParser.h"
 #include "frontend/script/ScriptRunner.h"
 #include "frontend/script/ScriptText.h"
+#include "frontend/terminal/TerminalFrontEnd.h"
 #include "platform/Desktop.h"
 #include "platform/Device.h"
 #include "platform/InitOrder.h"
@@ -14,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #ifndef KOBALT_VERSION
 #define KOBALT_VERSION "unknown"
@@ -87,7 +90,11 @@ public:
     int Main(int (*application)());
 
 private:
+    // Starts the terminal front end, or ends the process when there is no terminal to use.
+    void StartTerminal(const std::string& program);
+
     std::unique_ptr<script::ScriptRunner> m_runner;
+    std::unique_ptr<terminal::TerminalFrontEnd> m_terminal;
 };
 
 FrontEnd::FrontEnd() {
@@ -110,11 +117,8 @@ FrontEnd::FrontEnd() {
         Write(stderr, program + ": " + line.error + " (see --help)\n");
         Exit(2);
     case script::CommandLine::Action::Interactive:
-        Write(stderr, program +
-                          ": the interactive terminal front end is not available in this build;\n"
-                          "play the console from a script with: " +
-                          program + " --script FILE\n");
-        Exit(2);
+        StartTerminal(program);
+        return;
     case script::CommandLine::Action::Script:
         break;
     }
@@ -152,8 +156,32 @@ FrontEnd::FrontEnd() {
     m_runner->Start();
 }
 
+void FrontEnd::StartTerminal(const std::string& program) {
+    const char* missing = isatty(STDIN_FILENO) == 0    ? "standard input"
+                          : isatty(STDOUT_FILENO) == 0 ? "standard output"
+                                                       : nullptr;
+    if (missing != nullptr) {
+        Write(stderr, program + ": " + missing +
+                          " is not a terminal;\n"
+                          "play the console from a script with: " +
+                          program + " --script FILE (see --help)\n");
+        Exit(2);
+    }
+    m_terminal = std::make_unique<terminal::TerminalFrontEnd>();
+    std::string error;
+    if (!m_terminal->Start(error)) {
+        Write(stderr, program + ": " + error + "; play the console from a script with: " + program +
+                          " --script FILE\n");
+        Exit(2);
+    }
+}
+
 int FrontEnd::Main(int (*application)()) {
     const int result = application();
+    if (m_terminal) {
+        m_terminal->NotifyConsoleEnded();
+        return m_terminal->Wait();
+    }
     if (!m_runner) {
         return result;
     }

@@ -7,6 +7,7 @@
 #include "platform/InitOrder.h"
 #include "sdk/SdkApi.h"
 
+#include <algorithm>
 #include <cstring>
 
 UINT g_uHandFreeDialerStateMsg = 0;
@@ -144,7 +145,7 @@ void HandFree::OnBnClickedDial() {
     WideCharToMultiByte(CP_ACP, 0, fitting, -1, converted, sizeof converted, nullptr, nullptr);
     converted[sizeof converted - 1] = 0;
     char dial[kDialBufferSize] = {};
-    std::strncpy(dial, converted, sizeof dial - 1);
+    std::memcpy(dial, converted, std::min(std::strlen(converted), sizeof dial - 1));
     g_SdkApi.KOBALT_HFAP_Dial(dial, static_cast<int>(std::strlen(dial)));
 }
 

@@ -206,6 +206,17 @@ InputResult Focus(HWND control) {
     return Deliver(control, WM_SETFOCUS, 0, 0);
 }
 
+InputResult SetCaret(HWND edit, int position) {
+    InputResult r = CheckTarget(edit, false);
+    if (r != InputResult::Ok)
+        return r;
+    if (KindOf(edit) != ControlKind::Edit)
+        return InputResult::WrongKind;
+    // The edit keeps only a caret: an empty selection at `position` moves it there.
+    const auto at = static_cast<WPARAM>(position < 0 ? 0 : position);
+    return Deliver(edit, EM_SETSEL, at, static_cast<LPARAM>(at));
+}
+
 void SetScreenSize(int width, int height) {
     platform::SetScreenSizePixels(width, height);
     std::vector<HWND> tops;

@@ -3,7 +3,8 @@
 # Does nothing (and needs no network) when everything is already there.
 set -euo pipefail
 
-packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format
+    libncurses-dev tmux)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -54,6 +54,9 @@ std::string UsageText(std::string_view program) {
            " --script FILE\n"
            "       " +
            name +
+           "                 (from a terminal) work the console in the terminal\n"
+           "       " +
+           name +
            " --help | --version\n"
            "\n"
            "Operator console for the KOBALT Bluetooth hands-free SDK (KOBALT.dll beside the\n"
@@ -63,6 +66,10 @@ std::string UsageText(std::string_view program) {
            "                 standard input); debug output goes to standard error\n"
            "  --help         show this help and exit\n"
            "  --version      show the version and exit\n"
+           "\n"
+           "In the terminal: Tab and Shift-Tab move between controls, Enter or Space presses,\n"
+           "Esc closes the window; F2 (Ctrl-P) switches the device's power, F3 (Ctrl-G) shows\n"
+           "the debug output, F10 (Ctrl-Q) quits.\n"
            "\n"
            "Exit status with --script: 0 every expectation held, 1 an expectation failed,\n"
            "2 the script could not be carried out.\n"

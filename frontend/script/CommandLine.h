@@ -12,7 +12,7 @@ struct CommandLine {
         Help,        // print the usage, exit 0
         Version,     // print name and version, exit 0
         Script,      // play `scriptPath` ("-": standard input)
-        Interactive, // no front end chosen: the terminal one, which this build lacks
+        Interactive, // no script: the terminal front end
         Error,       // `error` says what is wrong, exit 2
     };
     Action action = Action::Interactive;

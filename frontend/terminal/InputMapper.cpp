@@ -1,0 +1,493 @@
+#include "frontend/terminal/InputMapper.h"
+
+#include <algorithm>
+
+namespace kobalt::terminal {
+
+namespace {
+
+using desktop::ControlKind;
+using desktop::ControlView;
+using desktop::WindowKind;
+using desktop::WindowView;
+using Kind = Action::Kind;
+
+constexpr char32_t kCtrlC = 0x03;
+constexpr char32_t kCtrlG = 0x07;
+constexpr char32_t kCtrlP = 0x10;
+constexpr char32_t kCtrlQ = 0x11;
+constexpr int kWheelLines = 3;
+
+Action Make(Kind kind, HWND target = nullptr, int value = 0, std::u16string text = {}) {
+    return Action{kind, target, value, std::move(text)};
+}
+
+bool TakesInput(const ControlView& control) {
+    return control.visible && control.enabled;
+}
+
+bool IsTabStop(const ControlView& control) {
+    return TakesInput(control) && (control.style & WS_TABSTOP) != 0;
+}
+
+bool IsButton(const ControlView& control) {
+    return control.kind == ControlKind::PushButton || control.kind == ControlKind::RadioButton;
+}
+
+bool IsList(const ControlView& control) {
+    return control.kind == ControlKind::ListBox || control.kind == ControlKind::ListView;
+}
+
+// The window that takes input and its place, or nulls.
+struct Target {
+    const WindowView* window = nullptr;
+    const WindowPlace* place = nullptr;
+};
+
+Target ActiveTarget(const InputContext& context) {
+    if (context.layout.active < 0 || context.layout.tooSmall) {
+        return {};
+    }
+    const auto index = static_cast<std::size_t>(context.layout.active);
+    return Target{&context.snapshot.windows[index], &context.layout.windows[index]};
+}
+
+int FocusedIndex(const WindowView& window) {
+    for (std::size_t i = 0; i < window.controls.size(); ++i) {
+        if (window.controls[i].focused) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The next (`step` 1) or previous (-1) tab stop after `from`, wrapping; -1 when none.
+int NextTabStop(const WindowView& window, int from, int step) {
+    const int count = static_cast<int>(window.controls.size());
+    int at = from;
+    for (int tries = 0; tries < count; ++tries) {
+        if (at < 0) {
+            at = step > 0 ? 0 : count - 1;
+        } else {
+            at = (at + step + count) % count;
+        }
+        if (IsTabStop(window.controls[static_cast<std::size_t>(at)])) {
+            return at;
+        }
+    }
+    return -1;
+}
+
+std::vector<Action> MoveFocus(const WindowView& window, int from, int step) {
+    const int next = NextTabStop(window, from, step);
+    if (next < 0 || next == from) {
+        return {};
+    }
+    return {Make(Kind::Focus, window.controls[static_cast<std::size_t>(next)].hwnd)};
+}
+
+// Radio buttons form groups: a group starts at a WS_GROUP radio button or after any other
+// control. Arrow keys move to the next enabled one in the group, wrapping, and check it.
+std::vector<Action> MoveInRadioGroup(const WindowView& window, int from, int step) {
+    const auto isRadio = [&window](int i) {
+        return window.controls[static_cast<std::size_t>(i)].kind == ControlKind::RadioButton;
+    };
+    const auto startsGroup = [&window](int i) {
+        return (window.controls[static_cast<std::size_t>(i)].style & WS_GROUP) != 0;
+    };
+    int first = from;
+    while (first > 0 && !startsGroup(first) && isRadio(first - 1)) {
+        --first;
+    }
+    int last = from;
+    const int count = static_cast<int>(window.controls.size());
+    while (last + 1 < count && isRadio(last + 1) && !startsGroup(last + 1)) {
+        ++last;
+    }
+    const int size = last - first + 1;
+    for (int offset = 1; offset < size; ++offset) {
+        const int at = first + ((from - first + step * offset) % size + size) % size;
+        const ControlView& radio = window.controls[static_cast<std::size_t>(at)];
+        if (TakesInput(radio)) {
+            return {Make(Kind::Focus, radio.hwnd), Make(Kind::Click, radio.hwnd)};
+        }
+    }
+    return {};
+}
+
+// Length in code units of the code point that ends at `at` (before) or starts at `at`.
+int UnitsBefore(const std::u16string& text, int at) {
+    if (at >= 2 && text[static_cast<std::size_t>(at) - 1] >= 0xDC00 &&
+        text[static_cast<std::size_t>(at) - 1] <= 0xDFFF &&
+        text[static_cast<std::size_t>(at) - 2] >= 0xD800 &&
+        text[static_cast<std::size_t>(at) - 2] <= 0xDBFF) {
+        return 2;
+    }
+    return at > 0 ? 1 : 0;
+}
+
+int UnitsAfter(const std::u16string& text, int at) {
+    const auto size = static_cast<int>(text.size());
+    if (at + 1 < size && text[static_cast<std::size_t>(at)] >= 0xD800 &&
+        text[static_cast<std::size_t>(at)] <= 0xDBFF &&
+        text[static_cast<std::size_t>(at) + 1] >= 0xDC00 &&
+        text[static_cast<std::size_t>(at) + 1] <= 0xDFFF) {
+        return 2;
+    }
+    return at < size ? 1 : 0;
+}
+
+std::u16string Utf16(char32_t cp) {
+    if (cp < 0x10000) {
+        return std::u16string(1, static_cast<char16_t>(cp));
+    }
+    cp -= 0x10000;
+    return {static_cast<char16_t>(0xD800 + (cp >> 10)),
+            static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
+}
+
+// The new text, and the caret unless it is at the end where typing leaves it.
+std::vector<Action> Retype(HWND edit, std::u16string text, int caret) {
+    std::vector<Action> actions;
+    const bool atEnd = caret == static_cast<int>(text.size());
+    actions.push_back(Make(Kind::Type, edit, 0, std::move(text)));
+    if (!atEnd) {
+        actions.push_back(Make(Kind::Caret, edit, caret));
+    }
+    return actions;
+}
+
+std::vector<Action> EditKey(const ControlView& edit, const KeyEvent& key) {
+    const std::u16string& text = edit.text;
+    const int length = static_cast<int>(text.size());
+    const int caret = std::clamp(edit.caret, 0, length);
+    const auto at = static_cast<std::size_t>(caret);
+    switch (key.key) {
+    case Key::Char: {
+        const std::u16string typed = Utf16(key.ch);
+        std::u16string next = text.substr(0, at) + typed + text.substr(at);
+        return Retype(edit.hwnd, std::move(next), caret + static_cast<int>(typed.size()));
+    }
+    case Key::Backspace: {
+        const int units = UnitsBefore(text, caret);
+        if (units == 0) {
+            return {};
+        }
+        std::u16string next = text;
+        next.erase(at - static_cast<std::size_t>(units), static_cast<std::size_t>(units));
+        return Retype(edit.hwnd, std::move(next), caret - units);
+    }
+    case Key::Delete: {
+        const int units = UnitsAfter(text, caret);
+        if (units == 0) {
+            return {};
+        }
+        std::u16string next = text;
+        next.erase(at, static_cast<std::size_t>(units));
+        return Retype(edit.hwnd, std::move(next), caret);
+    }
+    case Key::Left:
+        return caret > 0 ? std::vector<Action>{Make(Kind::Caret, edit.hwnd,
+                                                    caret - UnitsBefore(text, caret))}
+                         : std::vector<Action>{};
+    case Key::Right:
+        return caret < length ? std::vector<Action>{Make(Kind::Caret, edit.hwnd,
+                                                         caret + UnitsAfter(text, caret))}
+                              : std::vector<Action>{};
+    case Key::Home:
+        return caret > 0 ? std::vector<Action>{Make(Kind::Caret, edit.hwnd, 0)}
+                         : std::vector<Action>{};
+    case Key::End:
+        return caret < length ? std::vector<Action>{Make(Kind::Caret, edit.hwnd, length)}
+                              : std::vector<Action>{};
+    default:
+        return {};
+    }
+}
+
+int MaxTop(std::size_t count, int page) {
+    return count > static_cast<std::size_t>(page) ? static_cast<int>(count) - page : 0;
+}
+
+// Selects `index` as a click on it would, scrolling the least to show it.
+std::vector<Action> SelectShown(const ControlView& list, int index, int page) {
+    std::vector<Action> actions{Make(Kind::Select, list.hwnd, index)};
+    if (index < list.topIndex) {
+        actions.push_back(Make(Kind::Scroll, list.hwnd, index));
+    } else if (index >= list.topIndex + page) {
+        actions.push_back(Make(Kind::Scroll, list.hwnd, index - page + 1));
+    }
+    return actions;
+}
+
+std::vector<Action> ListKey(const ControlView& list, const CellRect& rect, const KeyEvent& key) {
+    const auto count = static_cast<int>(list.lineCount);
+    if (count == 0) {
+        return {};
+    }
+    const int page = ListPageRows(list, rect);
+    const int step = std::max(page - 1, 1);
+    const int selected = list.selected;
+    int next = selected;
+    switch (key.key) {
+    case Key::Up:
+        next = selected < 0 ? 0 : selected - 1;
+        break;
+    case Key::Down:
+        next = selected < 0 ? 0 : selected + 1;
+        break;
+    case Key::PageUp:
+        next = selected < 0 ? 0 : selected - step;
+        break;
+    case Key::PageDown:
+        next = selected < 0 ? std::min(step, count - 1) : selected + step;
+        break;
+    case Key::Home:
+        next = 0;
+        break;
+    case Key::End:
+        next = count - 1;
+        break;
+    default:
+        return {};
+    }
+    next = std::clamp(next, 0, count - 1);
+    if (next == selected) {
+        return {};
+    }
+    return SelectShown(list, next, page);
+}
+
+std::vector<Action> DebugKey(const KeyEvent& key, const InputContext& context) {
+    const int page = std::max(DebugViewRows(context.layout.screen.rows) - 1, 1);
+    switch (key.key) {
+    case Key::Escape:
+        return {Make(Kind::DebugView)};
+    case Key::Up:
+        return {Make(Kind::DebugScroll, nullptr, 1)};
+    case Key::Down:
+        return {Make(Kind::DebugScroll, nullptr, -1)};
+    case Key::PageUp:
+        return {Make(Kind::DebugScroll, nullptr, page)};
+    case Key::PageDown:
+        return {Make(Kind::DebugScroll, nullptr, -page)};
+    case Key::Home:
+        return {Make(Kind::DebugScroll, nullptr, kDebugOldest)};
+    case Key::End:
+        return {Make(Kind::DebugScroll, nullptr, kDebugNewest)};
+    default:
+        return {};
+    }
+}
+
+const CellRect* PlaceOf(const WindowPlace& place, int index) {
+    for (const ControlPlace& control : place.controls) {
+        if (static_cast<int>(control.index) == index) {
+            return &control.rect;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::size_t ClampDebugBack(long long back, std::size_t total, int rows) {
+    const auto shown = static_cast<std::size_t>(std::max(rows, 1));
+    const std::size_t most = total > shown ? total - shown : 0;
+    if (back <= 0) {
+        return 0;
+    }
+    return std::min(static_cast<std::size_t>(back), most);
+}
+
+std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
+    if (key.key == Key::F2 || (key.key == Key::Char && key.ch == kCtrlP)) {
+        return {Make(Kind::Power)};
+    }
+    if (key.key == Key::F3 || (key.key == Key::Char && key.ch == kCtrlG)) {
+        return {Make(Kind::DebugView)};
+    }
+    if (key.key == Key::F10 || (key.key == Key::Char && key.ch == kCtrlQ)) {
+        return {Make(Kind::Quit)};
+    }
+    if (key.key == Key::Char && key.ch == kCtrlC) {
+        return {Make(Kind::Interrupt)};
+    }
+    if (context.ui.debugView) {
+        return DebugKey(key, context);
+    }
+    if (key.key == Key::Char && Classify(key.ch) == CharClass::Control) {
+        return {};
+    }
+    const Target target = ActiveTarget(context);
+    if (target.window == nullptr) {
+        return {};
+    }
+    const WindowView& window = *target.window;
+    const int focusedIndex = FocusedIndex(window);
+    const ControlView* focused =
+        focusedIndex >= 0 ? &window.controls[static_cast<std::size_t>(focusedIndex)] : nullptr;
+    const bool usable = focused != nullptr && TakesInput(*focused);
+
+    switch (key.key) {
+    case Key::Tab:
+        return MoveFocus(window, focusedIndex, 1);
+    case Key::BackTab:
+        return MoveFocus(window, focusedIndex, -1);
+    case Key::Escape:
+        return {Make(Kind::Close, window.hwnd)};
+    case Key::Enter:
+        if (usable && IsButton(*focused)) {
+            return {Make(Kind::Click, focused->hwnd)};
+        }
+        if (window.kind == WindowKind::MessageBox) {
+            return {Make(Kind::Answer, window.hwnd, IDOK)};
+        }
+        return {};
+    default:
+        break;
+    }
+    if (!usable) {
+        return {};
+    }
+    if (focused->kind == ControlKind::Edit) {
+        return EditKey(*focused, key);
+    }
+    if (IsList(*focused)) {
+        const CellRect* rect = PlaceOf(*target.place, focusedIndex);
+        return rect != nullptr ? ListKey(*focused, *rect, key) : std::vector<Action>{};
+    }
+    if (!IsButton(*focused)) {
+        return {};
+    }
+    const bool radio = focused->kind == ControlKind::RadioButton;
+    switch (key.key) {
+    case Key::Char:
+        return key.ch == U' ' ? std::vector<Action>{Make(Kind::Click, focused->hwnd)}
+                              : std::vector<Action>{};
+    case Key::Left:
+    case Key::Up:
+        return radio ? MoveInRadioGroup(window, focusedIndex, -1)
+                     : MoveFocus(window, focusedIndex, -1);
+    case Key::Right:
+    case Key::Down:
+        return radio ? MoveInRadioGroup(window, focusedIndex, 1)
+                     : MoveFocus(window, focusedIndex, 1);
+    default:
+        return {};
+    }
+}
+
+std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& context) {
+    if (context.ui.debugView) {
+        switch (mouse.kind) {
+        case MouseEvent::Kind::WheelUp:
+            return {Make(Kind::DebugScroll, nullptr, kWheelLines)};
+        case MouseEvent::Kind::WheelDown:
+            return {Make(Kind::DebugScroll, nullptr, -kWheelLines)};
+        case MouseEvent::Kind::Press:
+            return {};
+        }
+    }
+    const Target target = ActiveTarget(context);
+    if (target.window == nullptr) {
+        return {};
+    }
+    // Only the topmost window under the pointer is hit, and only when it is the active one.
+    for (std::size_t i = 0; i < context.layout.windows.size(); ++i) {
+        if (context.layout.windows[i].box.Contains(mouse.col, mouse.row)) {
+            if (&context.layout.windows[i] != target.place) {
+                return {};
+            }
+            break;
+        }
+    }
+    const WindowView& window = *target.window;
+    const WindowPlace& place = *target.place;
+    if (!place.box.Contains(mouse.col, mouse.row)) {
+        return {};
+    }
+    if (mouse.kind == MouseEvent::Kind::Press && place.closeBox.Contains(mouse.col, mouse.row)) {
+        return {Make(Kind::Close, window.hwnd)};
+    }
+    if (!place.client.Contains(mouse.col, mouse.row)) {
+        return {};
+    }
+    // Controls drawn later lie on top.
+    const ControlPlace* hit = nullptr;
+    for (auto it = place.controls.rbegin(); it != place.controls.rend(); ++it) {
+        if (it->rect.Contains(mouse.col, mouse.row)) {
+            hit = &*it;
+            break;
+        }
+    }
+    if (hit == nullptr) {
+        return {};
+    }
+    const ControlView& control = window.controls[hit->index];
+    const CellRect& rect = hit->rect;
+    if (!TakesInput(control)) {
+        return {};
+    }
+    if (mouse.kind != MouseEvent::Kind::Press) {
+        if (!IsList(control)) {
+            return {};
+        }
+        const int page = ListPageRows(control, rect);
+        const int delta = mouse.kind == MouseEvent::Kind::WheelUp ? -kWheelLines : kWheelLines;
+        const int top = std::clamp(control.topIndex + delta, 0, MaxTop(control.lineCount, page));
+        return top == control.topIndex ? std::vector<Action>{}
+                                       : std::vector<Action>{Make(Kind::Scroll, control.hwnd, top)};
+    }
+
+    std::vector<Action> actions{Make(Kind::Focus, control.hwnd)};
+    switch (control.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::RadioButton:
+        actions.push_back(Make(Kind::Click, control.hwnd));
+        break;
+    case ControlKind::Edit: {
+        const std::vector<Glyph> glyphs = ToGlyphs(control.text);
+        const auto known = context.ui.editScroll.find(control.hwnd);
+        std::size_t i = known == context.ui.editScroll.end()
+                            ? 0
+                            : static_cast<std::size_t>(std::max(known->second, 0));
+        int col = rect.col;
+        while (i < glyphs.size() && col + glyphs[i].width <= mouse.col) {
+            col += glyphs[i++].width;
+        }
+        const int caret = i < glyphs.size() ? static_cast<int>(glyphs[i].source)
+                                            : static_cast<int>(control.text.size());
+        actions.push_back(Make(Kind::Caret, control.hwnd, caret));
+        break;
+    }
+    case ControlKind::ListBox:
+    case ControlKind::ListView: {
+        const int page = ListPageRows(control, rect);
+        const int firstRow = rect.Bottom() - page;
+        if (mouse.row < firstRow) {
+            break; // the column headers
+        }
+        if (rect.cols >= 2 && mouse.col == rect.Right() - 1) {
+            // The scroll indicator: a page up from its upper half, down from its lower half.
+            const bool up = mouse.row - firstRow < page / 2;
+            const int top = std::clamp(control.topIndex + (up ? -page : page), 0,
+                                       MaxTop(control.lineCount, page));
+            if (top != control.topIndex) {
+                actions.push_back(Make(Kind::Scroll, control.hwnd, top));
+            }
+            break;
+        }
+        const long long index = static_cast<long long>(control.topIndex) + (mouse.row - firstRow);
+        if (index < static_cast<long long>(control.lineCount)) {
+            actions.push_back(Make(Kind::Select, control.hwnd, static_cast<int>(index)));
+        }
+        break;
+    }
+    default:
+        return {};
+    }
+    return actions;
+}
+
+} // namespace kobalt::terminal

@@ -1,0 +1,90 @@
+// The operator's keys and mouse as actions on the desktop, a pure mapping.
+//
+// Input goes to the active window only, and disabled controls take none. Device keys work
+// everywhere: F2 (or Ctrl-P) switches the device's power, F3 (or Ctrl-G) the debug view, F10
+// (or Ctrl-Q) quits; Ctrl-C quits too, and a second Ctrl-C ends the program at once.
+#pragma once
+
+#include "frontend/terminal/Layout.h"
+#include "frontend/terminal/Renderer.h"
+#include "platform/Desktop.h"
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace kobalt::terminal {
+
+enum class Key {
+    Char, // `ch`: a character, or a control character (Ctrl-letter) the terminal passed on
+    Tab,
+    BackTab,
+    Enter,
+    Escape,
+    Backspace,
+    Delete,
+    Left,
+    Right,
+    Up,
+    Down,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    F2,
+    F3,
+    F10,
+    Other,
+};
+
+struct KeyEvent {
+    Key key = Key::Other;
+    char32_t ch = 0;
+};
+
+struct MouseEvent {
+    enum class Kind { Press, WheelUp, WheelDown };
+    Kind kind = Kind::Press;
+    int col = 0;
+    int row = 0;
+};
+
+struct Action {
+    enum class Kind {
+        Focus,       // target takes the focus
+        Click,       // target button is pressed
+        Select,      // target list selects entry `value`
+        Scroll,      // target list scrolls to top index `value`
+        Type,        // target edit's text becomes `text` (caret at its end)
+        Caret,       // target edit's caret goes to `value`
+        Close,       // target window's close box
+        Answer,      // target message box is answered with button `value`
+        Power,       // the device's power: suspend when on, resume when suspended
+        DebugView,   // the debug view on or off
+        DebugScroll, // the debug view scrolls `value` lines back (negative: forward)
+        Quit,        // close the console from the top
+        Interrupt,   // Ctrl-C: quit, or end at once when already quitting
+    };
+    Kind kind = Kind::Focus;
+    HWND target = nullptr;
+    int value = 0;
+    std::u16string text;
+};
+
+// DebugScroll values that go to the oldest and to the newest line.
+inline constexpr int kDebugOldest = INT_MAX;
+inline constexpr int kDebugNewest = INT_MIN;
+
+struct InputContext {
+    const desktop::Snapshot& snapshot;
+    const ScreenLayout& layout; // LayOut(snapshot, the terminal's size)
+    const UiState& ui;
+};
+
+std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context);
+std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& context);
+
+// Lines back from the newest the debug view may be scrolled: it never scrolls past the oldest.
+std::size_t ClampDebugBack(long long back, std::size_t total, int rows);
+
+} // namespace kobalt::terminal

@@ -1,0 +1,531 @@
+#include "frontend/terminal/Renderer.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace kobalt::terminal {
+
+namespace {
+
+using desktop::ControlKind;
+using desktop::ControlView;
+using desktop::WindowKind;
+using desktop::WindowView;
+
+constexpr char32_t kHorizontal = U'\u2500';
+constexpr char32_t kVertical = U'\u2502';
+constexpr char32_t kTopLeft = U'\u250C';
+constexpr char32_t kTopRight = U'\u2510';
+constexpr char32_t kBottomLeft = U'\u2514';
+constexpr char32_t kBottomRight = U'\u2518';
+constexpr char32_t kTrack = U'\u2591';
+constexpr char32_t kThumb = U'\u2588';
+
+CellRect Intersect(const CellRect& a, const CellRect& b) {
+    const int col = std::max(a.col, b.col);
+    const int row = std::max(a.row, b.row);
+    const int right = std::min(a.Right(), b.Right());
+    const int bottom = std::min(a.Bottom(), b.Bottom());
+    return CellRect{col, row, std::max(right - col, 0), std::max(bottom - row, 0)};
+}
+
+std::vector<Glyph> Ascii(std::string_view text) {
+    std::vector<Glyph> glyphs;
+    glyphs.reserve(text.size());
+    for (char c : text) {
+        glyphs.push_back(Glyph{static_cast<char32_t>(static_cast<unsigned char>(c)), {}, 1, 0});
+    }
+    return glyphs;
+}
+
+// Draws into the grid inside a clip rectangle only.
+class Painter {
+public:
+    Painter(Grid& grid, const CellRect& clip) : m_grid(grid), m_clip(clip) {}
+
+    const CellRect& Clip() const { return m_clip; }
+
+    void Put(int col, int row, char32_t ch, Role role, std::uint8_t flags) {
+        if (m_clip.Contains(col, row)) {
+            m_grid.Put(col, row, Glyph{ch, {}, 1, 0}, role, flags, m_clip.Right());
+        }
+    }
+
+    void Fill(const CellRect& rect, Role role, std::uint8_t flags) {
+        const CellRect area = Intersect(rect, m_clip);
+        for (int row = area.row; row < area.Bottom(); ++row) {
+            for (int col = area.col; col < area.Right(); ++col) {
+                m_grid.Put(col, row, Glyph{U' ', {}, 1, 0}, role, flags);
+            }
+        }
+    }
+
+    // Draws glyphs [from, end) at (col, row) within `maxCols` columns; returns the columns
+    // taken. A wide glyph that does not fit ends the text.
+    int Text(int col, int row, const std::vector<Glyph>& glyphs, std::size_t from, int maxCols,
+             Role role, std::uint8_t flags) {
+        const int limit = std::min(col + std::max(maxCols, 0), m_clip.Right());
+        int at = col;
+        for (std::size_t i = from; i < glyphs.size(); ++i) {
+            const Glyph& glyph = glyphs[i];
+            if (at + glyph.width > col + maxCols) {
+                break;
+            }
+            if (row >= m_clip.row && row < m_clip.Bottom() && at >= m_clip.col && at < limit) {
+                m_grid.Put(at, row, glyph, role, flags, limit);
+            }
+            at += glyph.width;
+        }
+        return at - col;
+    }
+
+private:
+    Grid& m_grid;
+    CellRect m_clip;
+};
+
+struct WindowContext {
+    Frame& frame;
+    const UiState& ui;
+    bool active = false;
+    std::uint8_t flags = 0; // kInactive for windows beneath the active one
+};
+
+void DrawButton(Painter& painter, const ControlView& control, const ControlPlace& place,
+                std::uint8_t flags) {
+    const CellRect& rect = place.rect;
+    painter.Fill(rect, Role::Button, flags);
+    const std::vector<Glyph> caption = ToGlyphs(control.text);
+    const int captionCols = Columns(caption);
+    const int row = place.textRow;
+    if (rect.cols >= captionCols + 2) {
+        const bool focused = (flags & kFocused) != 0;
+        painter.Put(rect.col, row, focused ? U'>' : U'[', Role::Button, flags);
+        painter.Put(rect.Right() - 1, row, focused ? U'<' : U']', Role::Button, flags);
+        painter.Text(rect.col + 1 + (rect.cols - 2 - captionCols) / 2, row, caption, 0,
+                     rect.cols - 2, Role::Button, flags);
+    } else {
+        painter.Text(rect.col + std::max((rect.cols - captionCols) / 2, 0), row, caption, 0,
+                     rect.cols, Role::Button, flags);
+    }
+}
+
+void DrawRadio(Painter& painter, const ControlView& control, const ControlPlace& place,
+               std::uint8_t flags) {
+    const CellRect& rect = place.rect;
+    painter.Fill(rect, Role::Radio, flags);
+    const std::vector<Glyph> caption = ToGlyphs(control.text);
+    const int row = place.textRow;
+    const int used = painter.Text(rect.col, row, Ascii(control.checked ? "(*)" : "( )"), 0,
+                                  rect.cols, Role::Radio, flags);
+    const int gap = rect.cols >= used + 1 + Columns(caption) ? 1 : 0;
+    painter.Text(rect.col + used + gap, row, caption, 0, rect.cols - used - gap, Role::Radio,
+                 flags);
+}
+
+// Static text wraps over the rows it has, at blanks where it can.
+void DrawStatic(Painter& painter, const ControlView& control, const CellRect& rect,
+                std::uint8_t flags) {
+    painter.Fill(rect, Role::Window, flags);
+    const std::vector<Glyph> text = ToGlyphs(control.text);
+    std::size_t at = 0;
+    for (int row = rect.row; row < rect.Bottom() && at < text.size(); ++row) {
+        // The glyphs that fit on this row.
+        std::size_t end = at;
+        int cols = 0;
+        while (end < text.size() && cols + text[end].width <= rect.cols) {
+            cols += text[end++].width;
+        }
+        if (end == at) {
+            break; // not even one glyph fits
+        }
+        if (end < text.size() && row + 1 < rect.Bottom()) {
+            for (std::size_t blank = end; blank > at + 1; --blank) {
+                if (text[blank - 1].ch == U' ') {
+                    end = blank;
+                    break;
+                }
+            }
+        }
+        std::vector<Glyph> line(text.begin() + static_cast<std::ptrdiff_t>(at),
+                                text.begin() + static_cast<std::ptrdiff_t>(end));
+        painter.Text(rect.col, row, line, 0, rect.cols, Role::Window, flags);
+        at = end;
+        while (at < text.size() && text[at].ch == U' ') {
+            ++at;
+        }
+    }
+}
+
+void DrawEdit(Painter& painter, const ControlView& control, const ControlPlace& place,
+              std::uint8_t flags, WindowContext& context) {
+    const CellRect& rect = place.rect;
+    painter.Fill(rect, Role::Field, flags);
+    const std::vector<Glyph> text = ToGlyphs(control.text);
+    const int caret = CaretGlyph(text, control.caret);
+    const auto known = context.ui.editScroll.find(control.hwnd);
+    const int first = EditScroll(known == context.ui.editScroll.end() ? 0 : known->second, text,
+                                 caret, rect.cols);
+    if (first > 0) {
+        context.frame.editScroll[control.hwnd] = first;
+    }
+    const int row = place.textRow;
+    const int used = painter.Text(rect.col, row, text, static_cast<std::size_t>(first), rect.cols,
+                                  Role::Field, flags);
+    for (int col = rect.col + used; col < rect.Right(); ++col) {
+        painter.Put(col, row, U'_', Role::Field, flags);
+    }
+    if ((flags & kFocused) != 0) {
+        int col = rect.col;
+        for (int i = first; i < caret; ++i) {
+            col += text[static_cast<std::size_t>(i)].width;
+        }
+        if (painter.Clip().Contains(col, row) && col < rect.Right()) {
+            context.frame.cursorVisible = true;
+            context.frame.cursorCol = col;
+            context.frame.cursorRow = row;
+        }
+    }
+}
+
+// The line at list index `index`, or null when the snapshot did not copy it.
+const std::u16string* LineAt(const ControlView& control, std::size_t index) {
+    if (index < control.firstLine || index - control.firstLine >= control.lines.size()) {
+        return nullptr;
+    }
+    return &control.lines[index - control.firstLine];
+}
+
+void DrawScrollbar(Painter& painter, int col, int row, int rows, std::size_t count, std::size_t top,
+                   std::uint8_t flags) {
+    for (int i = 0; i < rows; ++i) {
+        painter.Put(col, row + i, kTrack, Role::Scrollbar, flags);
+    }
+    const auto page = static_cast<std::size_t>(rows);
+    if (rows <= 0 || count <= page) {
+        return;
+    }
+    const std::size_t thumb = std::max<std::size_t>(1, page * page / count);
+    const std::size_t maxTop = count - page;
+    const std::size_t travel = page - thumb;
+    const std::size_t at = top >= maxTop ? travel : (top * travel + maxTop / 2) / maxTop;
+    for (std::size_t i = 0; i < thumb; ++i) {
+        painter.Put(col, row + static_cast<int>(at + i), kThumb, Role::Scrollbar, flags);
+    }
+}
+
+// Splits a list-view row into its columns' texts.
+std::vector<std::u16string_view> SplitColumns(const std::u16string& line) {
+    std::vector<std::u16string_view> parts;
+    std::u16string_view rest(line);
+    for (std::size_t tab; (tab = rest.find(u'\t')) != std::u16string_view::npos;) {
+        parts.push_back(rest.substr(0, tab));
+        rest.remove_prefix(tab + 1);
+    }
+    parts.push_back(rest);
+    return parts;
+}
+
+void DrawList(Painter& painter, const ControlView& control, const CellRect& rect,
+              std::uint8_t flags, WindowContext& context) {
+    painter.Fill(rect, Role::List, flags);
+    const bool scrollbar = rect.cols >= 2;
+    const int contentCols = rect.cols - (scrollbar ? 1 : 0);
+    const int pageRows = ListPageRows(control, rect);
+    const int firstRow = rect.Bottom() - pageRows;
+
+    // List views in report view: columns side by side, each its width in cells, a blank
+    // between them.
+    std::vector<int> starts;
+    std::vector<int> widths;
+    if (control.kind == ControlKind::ListView && !control.columns.empty()) {
+        int at = 0;
+        for (const desktop::ListViewColumn& column : control.columns) {
+            const int width = std::max(ControlCells(RECT{0, 0, column.width, 16}).cols, 0);
+            starts.push_back(at);
+            widths.push_back(column.width <= 0 ? 0 : width);
+            at += widths.back();
+        }
+        painter.Fill(CellRect{rect.col, rect.row, rect.cols, 1}, Role::Header, flags);
+        for (std::size_t c = 0; c < starts.size(); ++c) {
+            const int room = std::min(widths[c] - 1, contentCols - starts[c]);
+            painter.Text(rect.col + starts[c], rect.row, ToGlyphs(control.columns[c].header), 0,
+                         room, Role::Header, flags);
+        }
+    }
+
+    const auto top = static_cast<std::size_t>(std::max(control.topIndex, 0));
+    for (int i = 0; i < pageRows; ++i) {
+        const std::size_t index = top + static_cast<std::size_t>(i);
+        if (index >= control.lineCount) {
+            break;
+        }
+        const std::u16string* line = LineAt(control, index);
+        if (line == nullptr) {
+            continue;
+        }
+        const int row = firstRow + i;
+        std::uint8_t lineFlags = flags;
+        if (control.selected >= 0 && index == static_cast<std::size_t>(control.selected)) {
+            lineFlags |= kSelected;
+            painter.Fill(CellRect{rect.col, row, contentCols, 1}, Role::List, lineFlags);
+        }
+        if (starts.empty()) {
+            painter.Text(rect.col, row, ToGlyphs(*line), 0, contentCols, Role::List, lineFlags);
+            continue;
+        }
+        const std::vector<std::u16string_view> parts = SplitColumns(*line);
+        for (std::size_t c = 0; c < parts.size() && c < starts.size(); ++c) {
+            const int room = std::min(widths[c] - 1, contentCols - starts[c]);
+            painter.Text(rect.col + starts[c], row, ToGlyphs(parts[c]), 0, room, Role::List,
+                         lineFlags);
+        }
+    }
+    if (scrollbar) {
+        DrawScrollbar(painter, rect.Right() - 1, firstRow, pageRows, control.lineCount, top, flags);
+    }
+    // The cursor marks a focused list: on its selected line when that shows, else on its top.
+    if ((flags & kFocused) != 0) {
+        int row = firstRow;
+        if (control.selected >= 0 && static_cast<std::size_t>(control.selected) >= top &&
+            static_cast<std::size_t>(control.selected) < top + static_cast<std::size_t>(pageRows)) {
+            row += control.selected - static_cast<int>(top);
+        }
+        if (painter.Clip().Contains(rect.col, row)) {
+            context.frame.cursorVisible = true;
+            context.frame.cursorCol = rect.col;
+            context.frame.cursorRow = row;
+        }
+    }
+}
+
+void DrawControl(Painter& painter, const ControlView& control, const ControlPlace& place,
+                 WindowContext& context) {
+    const CellRect& rect = place.rect;
+    std::uint8_t flags = context.flags;
+    if (!control.enabled) {
+        flags |= kDisabled;
+    }
+    if (control.focused && context.active) {
+        flags |= kFocused;
+    }
+    switch (control.kind) {
+    case ControlKind::PushButton:
+        DrawButton(painter, control, place, flags);
+        break;
+    case ControlKind::RadioButton:
+        DrawRadio(painter, control, place, flags);
+        break;
+    case ControlKind::Static:
+        DrawStatic(painter, control, rect, flags);
+        break;
+    case ControlKind::Edit:
+        DrawEdit(painter, control, place, flags, context);
+        break;
+    case ControlKind::ListBox:
+    case ControlKind::ListView:
+        DrawList(painter, control, rect, flags, context);
+        break;
+    case ControlKind::Other:
+        break;
+    }
+}
+
+void DrawFrame(Painter& painter, const WindowView& window, const WindowPlace& place,
+               std::uint8_t flags) {
+    const CellRect& box = place.box;
+    painter.Fill(box, Role::Window, flags);
+    for (int col = box.col + 1; col < box.Right() - 1; ++col) {
+        painter.Put(col, box.row, kHorizontal, Role::Frame, flags);
+        painter.Put(col, box.Bottom() - 1, kHorizontal, Role::Frame, flags);
+    }
+    for (int row = box.row + 1; row < box.Bottom() - 1; ++row) {
+        painter.Put(box.col, row, kVertical, Role::Frame, flags);
+        painter.Put(box.Right() - 1, row, kVertical, Role::Frame, flags);
+    }
+    painter.Put(box.col, box.row, kTopLeft, Role::Frame, flags);
+    painter.Put(box.Right() - 1, box.row, kTopRight, Role::Frame, flags);
+    painter.Put(box.col, box.Bottom() - 1, kBottomLeft, Role::Frame, flags);
+    painter.Put(box.Right() - 1, box.Bottom() - 1, kBottomRight, Role::Frame, flags);
+
+    // " Caption " from the third column, up to the close box.
+    const int end = place.closeBox.cols > 0 ? place.closeBox.col - 1 : box.Right() - 2;
+    const int room = end - (box.col + 2);
+    if (room >= 3) {
+        std::vector<Glyph> title = Ascii(" ");
+        const std::vector<Glyph> caption = ToGlyphs(window.caption);
+        title.insert(title.end(), caption.begin(), caption.end());
+        title.push_back(Glyph{U' ', {}, 1, 0});
+        painter.Text(box.col + 2, box.row, title, 0, room, Role::Title, flags);
+    }
+    if (place.closeBox.cols > 0) {
+        painter.Text(place.closeBox.col, box.row, Ascii(CloseBoxText(window)), 0,
+                     place.closeBox.cols, Role::Title, flags);
+    }
+}
+
+// A message box's text: its lines from the second row, two columns in.
+void DrawMessage(Painter& painter, const WindowView& window, const CellRect& client,
+                 std::uint8_t flags) {
+    std::u16string_view rest(window.text);
+    for (int row = client.row + 1; row < client.Bottom(); ++row) {
+        const std::size_t newline = rest.find(u'\n');
+        std::u16string_view line = rest.substr(0, newline);
+        if (!line.empty() && line.back() == u'\r') {
+            line.remove_suffix(1);
+        }
+        painter.Text(client.col + 2, row, ToGlyphs(line), 0, client.cols - 4, Role::Window, flags);
+        if (newline == std::u16string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(newline + 1);
+    }
+}
+
+void DrawWindow(Frame& frame, const UiState& ui, const ScreenLayout& layout,
+                const WindowView& window, const WindowPlace& place, bool active) {
+    WindowContext context{frame, ui, active, static_cast<std::uint8_t>(active ? 0 : kInactive)};
+    const CellRect screen{0, 0, layout.screen.cols, layout.windowRows};
+    Painter outer(frame.grid, Intersect(screen, place.box));
+    DrawFrame(outer, window, place, context.flags);
+    Painter inner(frame.grid, Intersect(screen, place.client));
+    if (window.kind == WindowKind::MessageBox) {
+        DrawMessage(inner, window, place.client, context.flags);
+    }
+    for (const ControlPlace& control : place.controls) {
+        DrawControl(inner, window.controls[control.index], control, context);
+    }
+}
+
+void DrawCentred(Painter& painter, int row, const std::vector<Glyph>& line, Role role) {
+    const CellRect& clip = painter.Clip();
+    painter.Text(clip.col + std::max((clip.cols - Columns(line)) / 2, 0), row, line, 0, clip.cols,
+                 role, 0);
+}
+
+std::vector<Glyph> Joined(std::string_view before, std::u16string_view text,
+                          std::string_view after) {
+    std::vector<Glyph> line = Ascii(before);
+    const std::vector<Glyph> middle = ToGlyphs(text);
+    line.insert(line.end(), middle.begin(), middle.end());
+    const std::vector<Glyph> tail = Ascii(after);
+    line.insert(line.end(), tail.begin(), tail.end());
+    return line;
+}
+
+void DrawTooSmall(Frame& frame, const desktop::Snapshot& snapshot, const ScreenLayout& layout) {
+    Painter painter(frame.grid, CellRect{0, 0, layout.screen.cols, layout.windowRows});
+    const auto judged = static_cast<std::size_t>(std::max(layout.active, 0));
+    const std::vector<Glyph> lines[] = {
+        Ascii("The terminal is too small."),
+        Joined("\"", snapshot.windows[judged].caption,
+               "\" needs " + std::to_string(layout.needed.cols) + " x " +
+                   std::to_string(layout.needed.rows) + ","),
+        Ascii("the terminal is " + std::to_string(layout.screen.cols) + " x " +
+              std::to_string(layout.screen.rows) + "."),
+        Ascii("Enlarge it, or press F10 to quit."),
+    };
+    const int count = static_cast<int>(std::size(lines));
+    const int first = std::max((layout.windowRows - count) / 2, 0);
+    for (int i = 0; i < count; ++i) {
+        DrawCentred(painter, first + i, lines[i], Role::Notice);
+    }
+}
+
+void DrawDebug(Frame& frame, const DebugWindow& debug, const ScreenLayout& layout) {
+    Painter painter(frame.grid, CellRect{0, 0, layout.screen.cols, layout.windowRows});
+    painter.Fill(painter.Clip(), Role::DebugText, 0);
+    painter.Fill(CellRect{0, 0, layout.screen.cols, 1}, Role::DebugTitle, 0);
+    std::string title = " Debug output: ";
+    if (debug.total == 0) {
+        title += "no lines yet";
+    } else {
+        const std::size_t last = debug.first + debug.lines.size();
+        title += "lines " + std::to_string(debug.lines.empty() ? 0 : debug.first + 1) + "-" +
+                 std::to_string(last) + " of " + std::to_string(debug.total);
+    }
+    title += "   F3/Esc back  Up/Down/PgUp/PgDn/Home/End scroll";
+    painter.Text(0, 0, Ascii(title), 0, layout.screen.cols, Role::DebugTitle, 0);
+    int row = 1;
+    for (const std::u16string& line : debug.lines) {
+        if (row >= layout.windowRows) {
+            break;
+        }
+        painter.Text(0, row++, ToGlyphs(line), 0, layout.screen.cols, Role::DebugText, 0);
+    }
+}
+
+void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen) {
+    if (screen.rows <= 0) {
+        return;
+    }
+    const int row = screen.rows - 1;
+    Painter painter(frame.grid, CellRect{0, row, screen.cols, 1});
+    painter.Fill(painter.Clip(), Role::Status, 0);
+    const std::string right = std::string("Audio ") + (status.callAudioOn ? "on" : "off") +
+                              "  Power " + (status.suspended ? "suspended" : "on") + " ";
+    const int rightCols = std::min(static_cast<int>(right.size()), screen.cols);
+    painter.Text(screen.cols - rightCols, row, Ascii(right), 0, rightCols, Role::Status, 0);
+    // The key help loses whole entries from its end when the line is short.
+    const int room = screen.cols - rightCols - 3;
+    std::string_view help(kKeyHelp);
+    if (room < static_cast<int>(help.size())) {
+        const std::size_t cut = help.rfind("  ", static_cast<std::size_t>(std::max(room, 0)));
+        help = help.substr(0, cut == std::string_view::npos ? 0 : cut);
+    }
+    painter.Text(1, row, Ascii(help), 0, room, Role::Status, 0);
+}
+
+} // namespace
+
+int DebugViewRows(int rows) {
+    return std::max(rows - 2, 0);
+}
+
+int CaretGlyph(const std::vector<Glyph>& glyphs, int caret) {
+    const auto it =
+        std::lower_bound(glyphs.begin(), glyphs.end(), static_cast<std::size_t>(std::max(caret, 0)),
+                         [](const Glyph& glyph, std::size_t unit) { return glyph.source < unit; });
+    return static_cast<int>(it - glyphs.begin());
+}
+
+int EditScroll(int previous, const std::vector<Glyph>& glyphs, int caretGlyph, int width) {
+    const int count = static_cast<int>(glyphs.size());
+    caretGlyph = std::clamp(caretGlyph, 0, count);
+    // prefix[i]: columns of glyphs [0, i).
+    std::vector<int> prefix(glyphs.size() + 1, 0);
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        prefix[i + 1] = prefix[i] + glyphs[i].width;
+    }
+    auto columns = [&prefix](int from, int to) {
+        return prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)];
+    };
+    // The caret takes a cell of its own after the glyphs before it.
+    int first = std::clamp(previous, 0, caretGlyph);
+    while (first < caretGlyph && columns(first, caretGlyph) + 1 > width) {
+        ++first;
+    }
+    while (first > 0 && columns(first - 1, count) + 1 <= width) {
+        --first;
+    }
+    return first;
+}
+
+Frame Render(const RenderInput& input) {
+    const ScreenLayout& layout = input.layout;
+    Frame frame(layout.screen);
+    if (input.ui.debugView) {
+        DrawDebug(frame, input.debug, layout);
+    } else if (layout.tooSmall) {
+        DrawTooSmall(frame, input.snapshot, layout);
+    } else {
+        for (std::size_t i = layout.windows.size(); i-- > 0;) {
+            DrawWindow(frame, input.ui, layout, input.snapshot.windows[i], layout.windows[i],
+                       static_cast<int>(i) == layout.active);
+        }
+    }
+    DrawStatus(frame, input.status, layout.screen);
+    return frame;
+}
+
+} // namespace kobalt::terminal

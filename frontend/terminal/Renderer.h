@@ -1,0 +1,72 @@
+// The screen as a pure function of the desktop: windows, status line, debug view.
+#pragma once
+
+#include "frontend/terminal/Grid.h"
+#include "frontend/terminal/Layout.h"
+#include "platform/Desktop.h"
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kobalt::terminal {
+
+// The device's indicators shown in the status line.
+struct StatusInfo {
+    bool callAudioOn = false;
+    bool suspended = false;
+};
+
+// The part of the debug output the debug view can show: `lines` are lines `first`.. of `total`.
+struct DebugWindow {
+    std::vector<std::u16string> lines;
+    std::size_t first = 0;
+    std::size_t total = 0;
+};
+
+// What the operator has set up that the desktop does not keep.
+struct UiState {
+    bool debugView = false;
+    std::size_t debugBack = 0;      // debug view: lines scrolled back from the newest
+    std::map<HWND, int> editScroll; // first glyph shown of each edit that was drawn scrolled
+};
+
+struct Frame {
+    explicit Frame(ScreenSize size) : grid(size.cols, size.rows) {}
+
+    Grid grid;
+    // The terminal's cursor: at the caret of the focused edit of the active window, or on the
+    // current line of its focused list.
+    bool cursorVisible = false;
+    int cursorCol = 0;
+    int cursorRow = 0;
+    std::map<HWND, int> editScroll; // the edits' scroll positions as drawn, for the next frame
+};
+
+struct RenderInput {
+    const desktop::Snapshot& snapshot;
+    const ScreenLayout& layout; // LayOut(snapshot, size)
+    const DebugWindow& debug;
+    StatusInfo status;
+    const UiState& ui;
+};
+
+Frame Render(const RenderInput& input);
+
+// Rows of debug lines the debug view shows on a screen of `rows` rows.
+int DebugViewRows(int rows);
+
+// The first glyph an edit `width` columns wide shows so that the caret (a glyph index, or the
+// glyph count for the end) is visible, moving the least from `previous` and leaving no blank
+// space at the right while text is scrolled out at the left.
+int EditScroll(int previous, const std::vector<Glyph>& glyphs, int caretGlyph, int width);
+
+// The glyph the caret (in UTF-16 code units) stands before.
+int CaretGlyph(const std::vector<Glyph>& glyphs, int caret);
+
+// The key help at the left of the status line.
+inline constexpr const char* kKeyHelp =
+    "F2 Power  F3 Debug  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
+
+} // namespace kobalt::terminal

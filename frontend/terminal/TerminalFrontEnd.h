@@ -1,0 +1,88 @@
+// The operator at a terminal: draws the desktop and turns keys and the mouse into input.
+//
+// One thread of its own owns the terminal. It redraws when the desktop, the debug output or the
+// device's indicators change (it looks every tick), and handles each key or click against a
+// fresh snapshot, waiting briefly for the console to take it before the next. Quitting closes
+// the windows from the top, as an operator would with the close boxes, until the console has
+// ended; then the terminal is put back.
+#pragma once
+
+#include "frontend/terminal/DebugLog.h"
+#include "frontend/terminal/Renderer.h"
+#include "frontend/terminal/Terminal.h"
+#include "platform/Desktop.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace kobalt::terminal {
+
+class TerminalFrontEnd {
+public:
+    struct Options {
+        std::chrono::milliseconds tick{20};          // longest wait before looking for changes
+        std::chrono::milliseconds settle{300};       // input handled before the next key
+        std::chrono::milliseconds closeRetry{1000};  // a window asked to close, asked again
+        std::chrono::milliseconds endTimeout{15000}; // quitting: the console must end by then
+    };
+
+    TerminalFrontEnd() : TerminalFrontEnd(Options{}) {}
+    explicit TerminalFrontEnd(Options options);
+    ~TerminalFrontEnd();
+    TerminalFrontEnd(const TerminalFrontEnd&) = delete;
+    TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
+
+    // Call on the main thread before any other thread exists: takes the debug output, opens
+    // the terminal on the front end's thread and returns once it draws. False with the reason
+    // in `error` when the terminal cannot be used.
+    bool Start(std::string& error);
+    // The console has ended: the front end closes what is left, puts the terminal back and
+    // returns from Wait.
+    void NotifyConsoleEnded();
+    // Joins the front end's thread; the process's exit status.
+    int Wait();
+
+private:
+    // What was typed into an edit and not yet handled by its owner: the next key builds on it.
+    struct EditEcho {
+        HWND edit = nullptr;
+        std::u16string text;
+        int caret = 0;
+    };
+
+    void Run(std::promise<std::string> opened);
+    void Loop();
+    void Handle(const InputEvent& event);
+    void Execute(const std::vector<Action>& actions, const desktop::Snapshot& snapshot);
+    void Redraw(const StatusInfo& status);
+    void BeginClosing();
+    // One step of closing the console; true when it is done.
+    bool StepClosing();
+    [[noreturn]] void EndNow(int signal);
+    desktop::SnapshotOptions SnapshotLines() const;
+
+    Options m_options;
+    DebugLog m_log;
+    std::atomic<bool> m_consoleEnded{false};
+    std::thread m_thread;
+
+    // The front end's thread only.
+    Terminal m_terminal;
+    UiState m_ui;
+    std::optional<EditEcho> m_echo;
+    bool m_terminalGone = false; // standard input hung up: nothing more to read or draw
+    bool m_closing = false;
+    std::chrono::steady_clock::time_point m_closeDeadline;
+    HWND m_closeTarget = nullptr;
+    std::chrono::steady_clock::time_point m_closeAsked;
+    std::uint64_t m_drawnVersion = 0;
+    std::size_t m_drawnDebugLines = 0;
+    StatusInfo m_drawnStatus;
+    bool m_dirty = true;
+};
+
+} // namespace kobalt::terminal

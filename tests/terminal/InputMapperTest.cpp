@@ -1,0 +1,344 @@
+// Keys and the mouse as desktop actions: one row per case, against a hand-made window.
+#include "frontend/terminal/InputMapper.h"
+#include "frontend/terminal/Layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace kobalt::terminal {
+namespace {
+
+using desktop::ControlKind;
+using desktop::ControlView;
+using desktop::Snapshot;
+using desktop::WindowKind;
+using desktop::WindowView;
+
+HWND Handle(int id) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
+}
+
+// Controls get ids 10, 11, ... in tab order and a handle equal to their id.
+ControlView Control(ControlKind kind, std::u16string text, RECT rect, DWORD style = WS_TABSTOP) {
+    ControlView control;
+    control.kind = kind;
+    control.text = std::move(text);
+    control.rect = rect;
+    control.style = style;
+    return control;
+}
+
+RECT Cells(int col, int row, int cols, int rows) {
+    return RECT{col * 8, row * 16, (col + cols) * 8, (row + rows) * 16};
+}
+
+// A 30 x 8 dialog:
+//   10 static, 11 button "A", 12 edit "ab", 13 button "B" (disabled), 14 list of 10 lines
+//   (4 rows, entry 2 selected), 15-17 radio group (17 disabled), 18 button "C".
+WindowView Dialog() {
+    WindowView window;
+    window.hwnd = Handle(1);
+    window.kind = WindowKind::Dialog;
+    window.style = WS_SYSMENU;
+    window.rect = Cells(0, 0, 30, 8);
+    window.active = true;
+    window.controls = {
+        Control(ControlKind::Static, u"label", Cells(0, 0, 6, 1), 0),
+        Control(ControlKind::PushButton, u"A", Cells(0, 1, 6, 1)),
+        Control(ControlKind::Edit, u"ab", Cells(0, 2, 6, 1)),
+        Control(ControlKind::PushButton, u"B", Cells(0, 3, 6, 1)),
+        Control(ControlKind::ListBox, u"", Cells(10, 0, 10, 4)),
+        Control(ControlKind::RadioButton, u"r1", Cells(0, 5, 5, 1), WS_TABSTOP | WS_GROUP),
+        Control(ControlKind::RadioButton, u"r2", Cells(6, 5, 5, 1)),
+        Control(ControlKind::RadioButton, u"r3", Cells(12, 5, 5, 1)),
+        Control(ControlKind::PushButton, u"C", Cells(0, 7, 6, 1)),
+    };
+    for (std::size_t i = 0; i < window.controls.size(); ++i) {
+        window.controls[i].id = 10 + static_cast<int>(i);
+        window.controls[i].hwnd = Handle(10 + static_cast<int>(i));
+    }
+    window.controls[2].caret = 1;
+    window.controls[3].enabled = false;
+    window.controls[7].enabled = false;
+    ControlView& list = window.controls[4];
+    list.lineCount = 10;
+    list.selected = 2;
+    return window;
+}
+
+std::string Describe(const std::vector<Action>& actions) {
+    std::string out;
+    for (const Action& action : actions) {
+        if (!out.empty()) {
+            out += ", ";
+        }
+        const auto target = std::to_string(reinterpret_cast<std::uintptr_t>(action.target));
+        switch (action.kind) {
+        case Action::Kind::Focus:
+            out += "focus " + target;
+            break;
+        case Action::Kind::Click:
+            out += "click " + target;
+            break;
+        case Action::Kind::Select:
+            out += "select " + target + " " + std::to_string(action.value);
+            break;
+        case Action::Kind::Scroll:
+            out += "scroll " + target + " " + std::to_string(action.value);
+            break;
+        case Action::Kind::Type:
+            out += "type " + target + " \"";
+            for (char16_t c : action.text) {
+                out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "?";
+            }
+            out += "\"";
+            break;
+        case Action::Kind::Caret:
+            out += "caret " + target + " " + std::to_string(action.value);
+            break;
+        case Action::Kind::Close:
+            out += "close " + target;
+            break;
+        case Action::Kind::Answer:
+            out += "answer " + target + " " + std::to_string(action.value);
+            break;
+        case Action::Kind::Power:
+            out += "power";
+            break;
+        case Action::Kind::DebugView:
+            out += "debug view";
+            break;
+        case Action::Kind::DebugScroll:
+            out += "debug scroll " + std::to_string(action.value);
+            break;
+        case Action::Kind::Quit:
+            out += "quit";
+            break;
+        case Action::Kind::Interrupt:
+            out += "interrupt";
+            break;
+        }
+    }
+    return out;
+}
+
+struct Fixture {
+    explicit Fixture(int focused, ScreenSize screen = ScreenSize{40, 12}) : size(screen) {
+        snapshot.windows.push_back(Dialog());
+        if (focused >= 0) {
+            snapshot.windows[0].controls[static_cast<std::size_t>(focused - 10)].focused = true;
+        }
+    }
+    ControlView& At(int id) {
+        return snapshot.windows[0].controls[static_cast<std::size_t>(id - 10)];
+    }
+    std::string Key(KeyEvent key) {
+        const ScreenLayout layout = LayOut(snapshot, size);
+        return Describe(MapKey(key, InputContext{snapshot, layout, ui}));
+    }
+    std::string Mouse(MouseEvent::Kind kind, int col, int row) {
+        const ScreenLayout layout = LayOut(snapshot, size);
+        return Describe(MapMouse(MouseEvent{kind, col, row}, InputContext{snapshot, layout, ui}));
+    }
+    // Where control `id` is on the screen.
+    CellRect Where(int id) {
+        const ScreenLayout layout = LayOut(snapshot, size);
+        for (const ControlPlace& place : layout.windows[0].controls) {
+            if (place.index == static_cast<std::size_t>(id - 10)) {
+                return place.rect;
+            }
+        }
+        return {};
+    }
+
+    ScreenSize size;
+    Snapshot snapshot;
+    UiState ui;
+};
+
+KeyEvent K(Key key) {
+    return KeyEvent{key, 0};
+}
+KeyEvent C(char32_t ch) {
+    return KeyEvent{Key::Char, ch};
+}
+
+struct KeyCase {
+    const char* name;
+    int focused; // control id, -1 for none
+    KeyEvent key;
+    const char* expected;
+};
+
+class Keys : public ::testing::TestWithParam<KeyCase> {};
+
+TEST_P(Keys, MapToActions) {
+    Fixture fixture(GetParam().focused);
+    EXPECT_EQ(fixture.Key(GetParam().key), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialog, Keys,
+    ::testing::Values(
+        // Focus moves over enabled tab stops in template order, wrapping.
+        KeyCase{"TabFromNothing", -1, K(Key::Tab), "focus 11"},
+        KeyCase{"TabSkipsDisabled", 12, K(Key::Tab), "focus 14"},
+        KeyCase{"BackTabWraps", 11, K(Key::BackTab), "focus 18"},
+        KeyCase{"TabLeavesDisabledFocus", 13, K(Key::Tab), "focus 14"},
+        // Buttons.
+        KeyCase{"EnterPresses", 11, K(Key::Enter), "click 11"},
+        KeyCase{"SpacePresses", 11, C(U' '), "click 11"},
+        KeyCase{"DisabledFocusedButtonDoesNothing", 13, K(Key::Enter), ""},
+        KeyCase{"ArrowsOnButtonsMoveFocus", 11, K(Key::Right), "focus 12"},
+        KeyCase{"EnterOnAnEditDoesNothing", 12, K(Key::Enter), ""},
+        KeyCase{"EscapeIsTheCloseBox", 14, K(Key::Escape), "close 1"},
+        // Editing around the caret (after "a" in "ab").
+        KeyCase{"TypeInserts", 12, C(U'x'), "type 12 \"axb\", caret 12 2"},
+        KeyCase{"BackspaceAtEndNeedsNoCaret", 12, K(Key::Backspace), "type 12 \"b\", caret 12 0"},
+        KeyCase{"DeleteLeavesCaretAtEnd", 12, K(Key::Delete), "type 12 \"a\""},
+        KeyCase{"Left", 12, K(Key::Left), "caret 12 0"},
+        KeyCase{"Right", 12, K(Key::Right), "caret 12 2"},
+        KeyCase{"Home", 12, K(Key::Home), "caret 12 0"},
+        KeyCase{"End", 12, K(Key::End), "caret 12 2"},
+        KeyCase{"ControlCharactersAreNotTyped", 12, C(0x01), ""},
+        KeyCase{"SpaceIsTyped", 12, C(U' '), "type 12 \"a b\", caret 12 2"},
+        // Lists: selection as clicks, scrolled into view (4 rows, top 0, entry 2 selected).
+        KeyCase{"Down", 14, K(Key::Down), "select 14 3"},
+        KeyCase{"Up", 14, K(Key::Up), "select 14 1"},
+        KeyCase{"PageDownScrolls", 14, K(Key::PageDown), "select 14 5, scroll 14 2"},
+        KeyCase{"PageUpStopsAtTheTop", 14, K(Key::PageUp), "select 14 0"},
+        KeyCase{"EndScrolls", 14, K(Key::End), "select 14 9, scroll 14 6"},
+        KeyCase{"TypingInAListDoesNothing", 14, C(U'x'), ""},
+        // Radio buttons: arrows move within the group, skipping disabled ones, and check.
+        KeyCase{"RadioDown", 15, K(Key::Down), "focus 16, click 16"},
+        KeyCase{"RadioWrapsOverDisabled", 16, K(Key::Right), "focus 15, click 15"},
+        KeyCase{"RadioUpWraps", 15, K(Key::Up), "focus 16, click 16"},
+        KeyCase{"SpaceChecksRadio", 16, C(U' '), "click 16"},
+        // Device keys, with their Ctrl fallbacks.
+        KeyCase{"F2", 11, K(Key::F2), "power"}, KeyCase{"CtrlP", 12, C(0x10), "power"},
+        KeyCase{"F3", 12, K(Key::F3), "debug view"}, KeyCase{"CtrlG", 11, C(0x07), "debug view"},
+        KeyCase{"F10", 12, K(Key::F10), "quit"}, KeyCase{"CtrlQ", 12, C(0x11), "quit"},
+        KeyCase{"CtrlC", 12, C(0x03), "interrupt"}),
+    [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
+
+TEST(KeysEdgeCases, SurrogatePairsEditAsOneCharacter) {
+    Fixture fixture(12);
+    fixture.At(12).text = u"a\U0001F600";
+    fixture.At(12).caret = 3;
+    EXPECT_EQ(fixture.Key(K(Key::Backspace)), "type 12 \"a\"");
+    EXPECT_EQ(fixture.Key(K(Key::Left)), "caret 12 1");
+    EXPECT_EQ(fixture.Key(C(U'\U0001F600')), "type 12 \"a????\"");
+}
+
+TEST(KeysEdgeCases, ListWithoutSelectionOrLines) {
+    Fixture fixture(14);
+    fixture.At(14).selected = -1;
+    fixture.At(14).topIndex = 5;
+    EXPECT_EQ(fixture.Key(K(Key::Down)), "select 14 0, scroll 14 0");
+    fixture.At(14).lineCount = 0;
+    EXPECT_EQ(fixture.Key(K(Key::Down)), "");
+}
+
+TEST(KeysEdgeCases, MessageBoxAnswersEnter) {
+    Fixture fixture(-1);
+    fixture.snapshot.windows[0].kind = WindowKind::MessageBox;
+    EXPECT_EQ(fixture.Key(K(Key::Enter)), "answer 1 1");
+    fixture.At(11).focused = true;
+    EXPECT_EQ(fixture.Key(K(Key::Enter)), "click 11");
+}
+
+TEST(KeysEdgeCases, NothingReachesAWindowThatIsNotActiveOrDoesNotFit) {
+    Fixture inactive(11);
+    inactive.snapshot.windows[0].active = false;
+    EXPECT_EQ(inactive.Key(K(Key::Enter)), "");
+    EXPECT_EQ(inactive.Key(K(Key::Escape)), "");
+    EXPECT_EQ(inactive.Key(K(Key::F10)), "quit");
+
+    Fixture tooSmall(11, ScreenSize{20, 12});
+    EXPECT_EQ(tooSmall.Key(K(Key::Tab)), "");
+    EXPECT_EQ(tooSmall.Key(K(Key::F2)), "power");
+}
+
+TEST(KeysEdgeCases, TheDebugViewTakesTheScrollKeys) {
+    Fixture fixture(14);
+    fixture.ui.debugView = true;
+    EXPECT_EQ(fixture.Key(K(Key::Down)), "debug scroll -1");
+    EXPECT_EQ(fixture.Key(K(Key::PageUp)), "debug scroll 9"); // 10 rows of lines, less one
+    EXPECT_EQ(fixture.Key(K(Key::Home)), "debug scroll " + std::to_string(kDebugOldest));
+    EXPECT_EQ(fixture.Key(K(Key::Escape)), "debug view");
+    EXPECT_EQ(fixture.Key(K(Key::Enter)), "");
+    EXPECT_EQ(fixture.Key(K(Key::F3)), "debug view");
+}
+
+TEST(Mouse, ClicksReachEnabledControlsOfTheActiveWindow) {
+    Fixture fixture(-1);
+    const CellRect a = fixture.Where(11);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, a.col + 2, a.row), "focus 11, click 11");
+    const CellRect b = fixture.Where(13);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, b.col, b.row), "") << "disabled";
+    const CellRect label = fixture.Where(10);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, label.col, label.row), "");
+    const CellRect radio = fixture.Where(16);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, radio.col, radio.row), "focus 16, click 16");
+    const ScreenLayout layout = LayOut(fixture.snapshot, fixture.size);
+    const CellRect close = layout.windows[0].closeBox;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, close.col + 1, close.row), "close 1");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, 0, 0), "") << "outside every window";
+}
+
+TEST(Mouse, ListEntriesScrollIndicatorAndWheel) {
+    Fixture fixture(-1);
+    fixture.At(14).topIndex = 3;
+    const CellRect list = fixture.Where(14);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col, list.row + 1),
+              "focus 14, select 14 4");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.Right() - 1, list.row + 3),
+              "focus 14, scroll 14 6")
+        << "lower half of the indicator: a page down, clamped";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelUp, list.col + 1, list.row), "scroll 14 0");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelDown, list.col + 1, list.row), "scroll 14 6");
+    fixture.At(14).topIndex = 6;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelDown, list.col + 1, list.row), "")
+        << "already at the last page";
+    fixture.At(14).lineCount = 2;
+    fixture.At(14).topIndex = 0;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col, list.row + 3), "focus 14")
+        << "below the last entry";
+}
+
+TEST(Mouse, EditClickPutsTheCaretUnderThePointer) {
+    Fixture fixture(-1);
+    fixture.At(12).text = u"宋体abc";
+    const CellRect edit = fixture.Where(12);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, edit.col + 3, edit.row),
+              "focus 12, caret 12 1")
+        << "the right half of a wide character";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, edit.col + 5, edit.row),
+              "focus 12, caret 12 3");
+    fixture.ui.editScroll[Handle(12)] = 2;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, edit.col, edit.row), "focus 12, caret 12 2");
+}
+
+TEST(Mouse, OnlyTheTopmostWindowUnderThePointerTakesIt) {
+    Fixture fixture(-1);
+    WindowView box;
+    box.hwnd = Handle(2);
+    box.kind = WindowKind::MessageBox;
+    box.rect = Cells(0, 0, 8, 2);
+    box.active = false; // a box of another thread that does not take input right now
+    fixture.snapshot.windows.insert(fixture.snapshot.windows.begin(), box);
+    const ScreenLayout layout = LayOut(fixture.snapshot, fixture.size);
+    const CellRect covered = layout.windows[0].client;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, covered.col, covered.row), "");
+}
+
+TEST(DebugBack, NeverScrollsPastTheOldestLine) {
+    EXPECT_EQ(ClampDebugBack(5, 100, 10), 5u);
+    EXPECT_EQ(ClampDebugBack(1000, 100, 10), 90u);
+    EXPECT_EQ(ClampDebugBack(-3, 100, 10), 0u);
+    EXPECT_EQ(ClampDebugBack(4, 3, 10), 0u) << "all lines show";
+}
+
+} // namespace
+} // namespace kobalt::terminal

@@ -1,0 +1,105 @@
+// Dialog units and pixels to character cells, over the console's real templates.
+#include "TerminalTestSupport.h"
+
+#include "platform/DialogTemplate.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+namespace kobalt::terminal {
+namespace {
+
+CellRect DluCells(int x, int y, int cx, int cy) {
+    RECT rect{x, y, x + cx, y + cy};
+    MapDialogRect(nullptr, &rect);
+    return ControlCells(rect);
+}
+
+bool Overlap(const CellRect& a, const CellRect& b) {
+    return a.col < b.Right() && b.col < a.Right() && a.row < b.Bottom() && b.row < a.Bottom();
+}
+
+class EveryTemplate : public ::testing::TestWithParam<int> {};
+
+TEST_P(EveryTemplate, ControlsGetCellsOfTheirOwnInsideTheDialog) {
+    const DialogTemplate* tmpl = FindDialogTemplate(GetParam());
+    ASSERT_NE(tmpl, nullptr);
+    const CellRect client = DluCells(0, 0, tmpl->cx, tmpl->cy);
+    std::vector<CellRect> shown;
+    for (const DialogControlTemplate& control : tmpl->controls) {
+        const CellRect cells = DluCells(control.x, control.y, control.cx, control.cy);
+        EXPECT_GE(cells.rows, 1) << "control " << control.id;
+        EXPECT_GE(cells.cols, 1) << "control " << control.id;
+        EXPECT_LE(cells.Right(), client.cols) << "control " << control.id;
+        EXPECT_LE(cells.Bottom(), client.rows) << "control " << control.id;
+        if ((control.style & WS_VISIBLE) == 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_FALSE(Overlap(cells, shown[i]))
+                << "control " << control.id << " is drawn over control " << tmpl->controls[i].id;
+        }
+        shown.push_back(cells);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, EveryTemplate,
+                         ::testing::Values(IDD_KOBALTDEMO_DIALOG, IDD_SETTING, IDD_HANDFREE,
+                                           IDD_DTMF, IDD_PHONEBOOK, IDD_A2DP, IDD_DUN, IDD_CALLLOG,
+                                           IDD_AUTOTEST));
+
+TEST(ControlCells, EdgesRoundOnTheirOwn) {
+    // A dialog unit is a quarter column and an eighth of a row; halves round up.
+    EXPECT_EQ(DluCells(14, 12, 59, 18), (CellRect{4, 2, 14, 2})); // START: 3.5..18.25, 1.5..3.75
+    // Hands-free "Clear", "Dail" and "ReDial" sit edge to edge and stay so.
+    EXPECT_EQ(DluCells(160, 34, 81, 16), (CellRect{40, 4, 20, 2}));
+    EXPECT_EQ(DluCells(160, 50, 81, 15), (CellRect{40, 6, 20, 2}));
+    EXPECT_EQ(DluCells(160, 65, 33, 15), (CellRect{40, 8, 8, 2}));
+    // Too small to reach a cell edge: still one cell.
+    EXPECT_EQ(DluCells(9, 9, 1, 1), (CellRect{2, 1, 1, 1}));
+}
+
+TEST(LayOut, CentresBoxesAboveTheStatusLineAndPlacesTheCloseBox) {
+    desktop::Snapshot snapshot;
+    desktop::WindowView main;
+    main.rect = RECT{100, 50, 100 + 20 * 8, 50 + 5 * 16}; // the desktop's position is not used
+    main.exStyle = WS_EX_CAPTIONOKBTN;
+    desktop::WindowView box;
+    box.rect = RECT{0, 0, 8 * 8, 2 * 16};
+    box.style = WS_SYSMENU;
+    box.active = true;
+    desktop::ControlView hidden;
+    hidden.visible = false;
+    box.controls.push_back(hidden);
+    snapshot.windows = {box, main};
+
+    const ScreenLayout layout = LayOut(snapshot, ScreenSize{31, 11});
+    EXPECT_EQ(layout.windowRows, 10);
+    EXPECT_EQ(layout.active, 0);
+    EXPECT_EQ(layout.windows[1].box, (CellRect{4, 1, 22, 7}));
+    EXPECT_EQ(layout.windows[1].client, (CellRect{5, 2, 20, 5}));
+    EXPECT_EQ(layout.windows[1].closeBox, (CellRect{20, 1, 4, 1})); // "[OK]"
+    EXPECT_EQ(layout.windows[0].box, (CellRect{10, 3, 10, 4}));
+    EXPECT_EQ(layout.windows[0].closeBox, (CellRect{15, 3, 3, 1})); // "[x]"
+    EXPECT_TRUE(layout.windows[0].controls.empty()) << "hidden controls take no place";
+    EXPECT_FALSE(layout.tooSmall);
+}
+
+TEST(LayOut, OnlyTheActiveWindowMustFit) {
+    desktop::Snapshot snapshot;
+    desktop::WindowView big;
+    big.rect = RECT{0, 0, 40 * 8, 10 * 16};
+    desktop::WindowView small;
+    small.rect = RECT{0, 0, 10 * 8, 2 * 16};
+    small.active = true;
+    snapshot.windows = {small, big};
+    const ScreenLayout layout = LayOut(snapshot, ScreenSize{20, 6});
+    EXPECT_FALSE(layout.tooSmall);
+    EXPECT_EQ(layout.windows[1].box.col, -11) << "a larger window is centred and cut";
+    snapshot.windows[0].active = false;
+    snapshot.windows[1].active = true;
+    EXPECT_TRUE(LayOut(snapshot, ScreenSize{20, 6}).tooSmall);
+}
+
+} // namespace
+} // namespace kobalt::terminal
