@@ -2,13 +2,19 @@
 
 #include "app/DeviceText.h"
 #include "app/MainApp.h"
+#include "app/PowerMonitor.h"
 #include "app/SdkCallbacks.h"
 #include "framework/CButton.h"
 #include "framework/CDataExchange.h"
 #include "framework/Relayout.h"
 #include "handsfree/EventText.h"
 #include "handsfree/HandFree.h"
+#include "pim/PhoneBook.h"
 #include "platform/InitOrder.h"
+#include "profiles/A2DP.h"
+#include "profiles/Dun.h"
+#include "tools/AutoTest.h"
+#include "tools/Setting.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,13 +60,18 @@ BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
     ON_BN_CLICKED(IDC_MAIN_SEARCH, &CMainDlg::OnBnClickedSearch)
     ON_BN_CLICKED(IDC_MAIN_CONNECT, &CMainDlg::OnBnClickedConnect)
     ON_BN_CLICKED(IDC_MAIN_DISCONNECT, &CMainDlg::OnBnClickedDisconnect)
+    ON_BN_CLICKED(IDC_MAIN_SETTING, &CMainDlg::OnBnClickedSetting)
+    ON_BN_CLICKED(IDC_MAIN_TEST, &CMainDlg::OnBnClickedTest)
     ON_BN_CLICKED(IDC_MAIN_RECORD, &CMainDlg::OnBnClickedRecord)
     ON_BN_CLICKED(IDC_MAIN_SIRI, &CMainDlg::OnBnClickedSiri)
     ON_BN_CLICKED(IDC_MAIN_ENDSIRI, &CMainDlg::OnBnClickedEndSiri)
     ON_BN_CLICKED(IDC_MAIN_SPP, &CMainDlg::OnBnClickedSpp)
     ON_BN_CLICKED(IDC_MAIN_DIAL, &CMainDlg::OnBnClickedDial)
+    ON_BN_CLICKED(IDC_MAIN_A2DP, &CMainDlg::OnBnClickedA2dp)
+    ON_BN_CLICKED(IDC_MAIN_PHONEBOOK, &CMainDlg::OnBnClickedPhoneBook)
     ON_BN_CLICKED(IDC_MAIN_CLEAR, &CMainDlg::OnBnClickedClear)
     ON_REGISTERED_MESSAGE(g_uDialerStateMsg, &CMainDlg::OnDialerState)
+    ON_BN_CLICKED(IDC_MAIN_DUN, &CMainDlg::OnBnClickedDun)
     ON_MESSAGE(WM_APP_CONNECT_EVENT, &CMainDlg::OnConnectEventMessage)
     ON_MESSAGE(WM_APP_PAIR_EVENT, &CMainDlg::OnPairEventMessage)
     ON_MESSAGE(WM_APP_DEVICE_FOUND, &CMainDlg::OnDeviceFoundMessage)
@@ -104,6 +115,8 @@ BOOL CMainDlg::OnInitDialog() {
     m_font.CreateFontIndirect(&lf);
     m_StatusList.SetFont(&m_font, TRUE);
 
+    StartPowerMonitor();
+
     std::memset(&m_SppAddr, 0, sizeof m_SppAddr);
     m_bSppConnected = FALSE;
     return TRUE;
@@ -118,6 +131,7 @@ void CMainDlg::OnSize(UINT nType, int cx, int cy) {
 }
 
 void CMainDlg::OnDestroy() {
+    StopPowerMonitor();
     if (m_bStarted) {
         g_SdkApi.KOBALT_UnInit();
         m_bStarted = FALSE;
@@ -384,6 +398,11 @@ void CMainDlg::RunHandFree() {
 
 void CMainDlg::OnBnClickedDial() { RunHandFree(); }
 
+void CMainDlg::OnBnClickedPhoneBook() {
+    PhoneBook dlg(nullptr);
+    dlg.DoModal();
+}
+
 LRESULT CMainDlg::OnDialerState(WPARAM wParam, LPARAM lParam) {
     // While the hands-free dialog runs, every event is its own, in the order the SDK sent them.
     if (m_pHandFreeDlg != nullptr) {
@@ -423,4 +442,43 @@ LRESULT CMainDlg::OnDialerState(WPARAM wParam, LPARAM lParam) {
         break;
     }
     return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sub-dialogs: settings, stress test, AVRCP remote control, dial-up networking
+// ---------------------------------------------------------------------------------------------
+
+void CMainDlg::OnBnClickedSetting() {
+    Setting dlg(nullptr);
+    dlg.DoModal();
+}
+
+void CMainDlg::OnBnClickedTest() {
+    CAutoTest dlg(nullptr);
+    g_pAutoTestDlg = &dlg;
+    dlg.DoModal();
+    g_pAutoTestDlg = nullptr;
+}
+
+void CMainDlg::OnBnClickedA2dp() {
+    // The SDK answers in the low 8 bits.
+    auto isConnected = [this](short service) {
+        return static_cast<BYTE>(g_SdkApi.KOBALT_IsConnected(CurrentAddress(), service)) != 0;
+    };
+    if (!isConnected(KOBALT_SERVICE_AVRCP) && !isConnected(KOBALT_SERVICE_AVRCP_TARGET) &&
+        g_SdkApi.KOBALT_Connect(CurrentAddress(), KOBALT_SERVICE_AVRCP_TARGET) != 0) {
+        MessageBox(u"Connect AVRCP Fail");
+        return;
+    }
+    // A successful connect opens the remote control at once, without waiting for its event.
+    A2DP dlg(nullptr);
+    dlg.DoModal();
+}
+
+void CMainDlg::OnBnClickedDun() {
+    if (static_cast<BYTE>(g_SdkApi.KOBALT_IsConnected(CurrentAddress(), KOBALT_SERVICE_HF)) != 0)
+        g_SdkApi.KOBALT_Disconnect(CurrentAddress(), KOBALT_SERVICE_HF);
+    CDun dlg(nullptr);
+    dlg.m_pDevAddr = CurrentAddress(); // the block itself: later events may change it
+    dlg.DoModal();
 }

@@ -55,6 +55,11 @@ protected:
     void OnBnClickedSiri();
     void OnBnClickedEndSiri();
     void OnBnClickedDial();
+    void OnBnClickedSetting();
+    void OnBnClickedTest();
+    void OnBnClickedA2dp();
+    void OnBnClickedDun();
+    void OnBnClickedPhoneBook();
 
     // Runs the hands-free dialog modally, with m_pHandFreeDlg pointing at it meanwhile.
     void RunHandFree();

@@ -1,5 +1,9 @@
 #include "sim/Control.h"
 
+#include "sim/Adapter.h"
+#include "sim/DialUp.h"
+#include "sim/MediaPlayers.h"
+
 #include <cstdio>
 
 namespace kobalt::sim {
@@ -29,8 +33,16 @@ std::string ControlReply::Text() const {
     return text;
 }
 
-Control::Control(Stack& stack, Faults& faults, DebugLog& log, double timeScale)
-    : m_stack(stack), m_faults(faults), m_log(log), m_timeScale(timeScale) {}
+Control::Control(Stack& stack, Phone& phone, Pim& pim, Faults& faults, DebugLog& log,
+                 double timeScale)
+    : m_stack(stack), m_phone(phone), m_pim(pim), m_faults(faults), m_log(log),
+      m_timeScale(timeScale) {}
+
+void Control::AttachProfiles(MediaPlayers& media, DialUp& dialUp, Adapter& adapter) {
+    m_media = &media;
+    m_dialUp = &dialUp;
+    m_adapter = &adapter;
+}
 
 ControlReply Control::Execute(std::string_view line) {
     const ControlParse parse = ParseControlCommand(line);
@@ -78,6 +90,18 @@ ControlReply Control::Run(const ControlCommand& command) {
         std::snprintf(scale, sizeof scale, "time-scale %g", m_timeScale);
         // After the stack's lifecycle lines (initialised, integration-mode).
         reply.lines.insert(reply.lines.begin() + 2, scale);
+        for (std::string& line : m_phone.StateLines()) {
+            reply.lines.push_back(std::move(line));
+        }
+        for (std::string& line : m_pim.StateLines()) {
+            reply.lines.push_back(std::move(line));
+        }
+        if (m_media != nullptr) {
+            for (std::vector<std::string> part :
+                 {m_media->StateLines(), m_dialUp->StateLines(), m_adapter->StateLines()}) {
+                reply.lines.insert(reply.lines.end(), part.begin(), part.end());
+            }
+        }
         for (const Faults::Pending& fault : m_faults.InForce()) {
             reply.lines.push_back(
                 "fail " + std::string(ApiName(fault.api)) +
@@ -87,6 +111,29 @@ ControlReply Control::Run(const ControlCommand& command) {
     }
     case CommandKind::Log:
         return ControlReply{{}, m_log.Lines()};
+    case CommandKind::Player:
+        return Done(m_media == nullptr ? "no media players"
+                                       : m_media->PhoneButton(*command.address, command.player));
+    case CommandKind::Ring:
+        return Done(m_phone.Ring(command.text));
+    case CommandKind::Waiting:
+        return Done(m_phone.Waiting(command.text));
+    case CommandKind::Accept:
+        return Done(m_phone.Accept());
+    case CommandKind::HangUp:
+        return Done(m_phone.FarEndHangsUp(command.index));
+    case CommandKind::Service:
+        return Done(m_phone.Indicator(command.on ? HfCode::ServiceOn : HfCode::ServiceOff));
+    case CommandKind::Roam:
+        return Done(m_phone.Indicator(command.on ? HfCode::Roaming : HfCode::Home));
+    case CommandKind::Signal:
+        return Done(m_phone.Indicator(HfCode::Signal, command.level));
+    case CommandKind::Battery:
+        return Done(m_phone.Indicator(HfCode::Battery, command.level));
+    case CommandKind::Pim:
+        return RunPimCommand(m_pim, command.pim);
+    case CommandKind::Text:
+        return Done(m_phone.OperatorText(command.text));
     }
     return Done("unhandled command");
 }

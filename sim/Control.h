@@ -4,6 +4,8 @@
 #include "sim/ControlCommand.h"
 #include "sim/DebugLog.h"
 #include "sim/Faults.h"
+#include "sim/Phone.h"
+#include "sim/Pim.h"
 #include "sim/Stack.h"
 
 #include <string>
@@ -21,9 +23,18 @@ struct ControlReply {
     std::string Text() const;
 };
 
+class Adapter;
+class DialUp;
+class MediaPlayers;
+
 class Control {
 public:
-    Control(Stack& stack, Faults& faults, DebugLog& log, double timeScale);
+    Control(Stack& stack, Phone& phone, Pim& pim, Faults& faults, DebugLog& log,
+            double timeScale);
+
+    // The media players, dial-up and adapter, for `player` and the state report; without
+    // them `player` fails and the report leaves them out.
+    void AttachProfiles(MediaPlayers& media, DialUp& dialUp, Adapter& adapter);
 
     // Parses and carries out one command line. A malformed command changes nothing.
     ControlReply Execute(std::string_view line);
@@ -32,9 +43,14 @@ private:
     ControlReply Run(const ControlCommand& command);
 
     Stack& m_stack;
+    Phone& m_phone;
+    Pim& m_pim;
     Faults& m_faults;
     DebugLog& m_log;
     double m_timeScale; // for the state report
+    MediaPlayers* m_media = nullptr;
+    DialUp* m_dialUp = nullptr;
+    Adapter* m_adapter = nullptr;
 };
 
 } // namespace kobalt::sim

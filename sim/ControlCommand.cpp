@@ -26,8 +26,18 @@ constexpr Syntax kCommands[] = {
     {"connect", CommandKind::Connect, "ADDR|none SERVICE"},
     {"disconnect", CommandKind::Disconnect, "ADDR|none SERVICE"},
     {"fail", CommandKind::Fail, "ENTRY-POINT [COUNT|always|off]"},
+    {"ring", CommandKind::Ring, "NUMBER"},
+    {"waiting", CommandKind::Waiting, "NUMBER"},
+    {"accept", CommandKind::Accept, ""},
+    {"hangup", CommandKind::HangUp, "[INDEX]"},
+    {"service", CommandKind::Service, "on|off"},
+    {"signal", CommandKind::Signal, "0..5"},
+    {"battery", CommandKind::Battery, "0..5"},
+    {"roam", CommandKind::Roam, "on|off"},
+    {"text", CommandKind::Text, "\"OPERATOR TEXT\""},
     {"state", CommandKind::State, ""},
     {"log", CommandKind::Log, ""},
+    {"player", CommandKind::Player, "ADDR play|pause|stop|next|previous|volume-up|volume-down"},
 };
 
 struct Failure {
@@ -43,6 +53,25 @@ std::optional<Address> AddressOrKeyword(const std::string& word, std::string_vie
     }
     throw Failure{"'" + word + "' is not an address like 66:55:44:33:22:11" +
                   (keyword.empty() ? "" : " or " + std::string(keyword))};
+}
+
+bool OnOff(const std::string& word) {
+    if (word != "on" && word != "off") {
+        throw Failure{"expected on or off, found '" + word + "'"};
+    }
+    return word == "on";
+}
+
+// A whole decimal number from `least` to `most`.
+int Number(const std::string& word, int least, int most, const std::string& what) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (word.empty() || error != std::errc{} || end != word.data() + word.size() || value < least ||
+        value > most) {
+        throw Failure{what + " must be " + std::to_string(least) + " to " + std::to_string(most) +
+                      ", found '" + word + "'"};
+    }
+    return value;
 }
 
 } // namespace
@@ -63,6 +92,20 @@ ControlParse ParseControlCommand(std::string_view line) {
     for (const Syntax& s : kCommands) {
         syntax = s.name == words[0] ? &s : syntax;
     }
+    for (const PimCommandSyntax& s : kPimCommands) {
+        if (syntax == nullptr && s.name == words[0]) {
+            ControlCommand command;
+            command.kind = CommandKind::Pim;
+            const std::vector<std::string> args(words.begin() + 1, words.end());
+            if (const std::string problem = ParsePimArguments(s.kind, args, command.pim);
+                !problem.empty()) {
+                return {std::nullopt, problem + " (usage: " + std::string(s.name) +
+                                          (s.usage.empty() ? "" : " ") + std::string(s.usage) +
+                                          ")"};
+            }
+            return {command, {}};
+        }
+    }
     if (syntax == nullptr) {
         return {std::nullopt, "unknown command '" + words[0] + "'; try help"};
     }
@@ -79,11 +122,42 @@ ControlParse ParseControlCommand(std::string_view line) {
     command.kind = syntax->kind;
     try {
         switch (syntax->kind) {
+        case CommandKind::Pim: // read above
+            break;
         case CommandKind::Help:
         case CommandKind::Devices:
         case CommandKind::State:
         case CommandKind::Log:
+        case CommandKind::Accept:
             arity(0, 0);
+            break;
+        case CommandKind::Ring:
+        case CommandKind::Waiting:
+            arity(1, 1);
+            if (args[0].empty()) {
+                throw Failure{"the number is empty"};
+            }
+            command.text = args[0];
+            break;
+        case CommandKind::HangUp:
+            arity(0, 1);
+            if (args.size() == 1) {
+                command.index = Number(args[0], 1, 99, "the call index");
+            }
+            break;
+        case CommandKind::Service:
+        case CommandKind::Roam:
+            arity(1, 1);
+            command.on = OnOff(args[0]);
+            break;
+        case CommandKind::Signal:
+        case CommandKind::Battery:
+            arity(1, 1);
+            command.level = Number(args[0], 0, kMaxIndicatorLevel, "the level");
+            break;
+        case CommandKind::Text:
+            arity(1, 1);
+            command.text = args[0];
             break;
         case CommandKind::AddDevice: {
             std::string problem;
@@ -98,6 +172,17 @@ ControlParse ParseControlCommand(std::string_view line) {
             arity(1, 1);
             command.address = AddressOrKeyword(args[0], "all");
             break;
+        case CommandKind::Player: {
+            arity(2, 2);
+            command.address = AddressOrKeyword(args[0], "");
+            const std::optional<PlayerCommand> button = ParsePlayerCommand(args[1]);
+            if (!button) {
+                throw Failure{"expected play, pause, stop, next, previous, volume-up or "
+                              "volume-down, found '" + args[1] + "'"};
+            }
+            command.player = *button;
+            break;
+        }
         case CommandKind::Range:
             arity(2, 2);
             command.address = AddressOrKeyword(args[0], "");
@@ -165,6 +250,10 @@ std::string_view ControlUsage() {
     static const std::string* const usage = [] {
         auto* text = new std::string;
         for (const Syntax& s : kCommands) {
+            *text +=
+                std::string(s.name) + (s.usage.empty() ? "" : " ") + std::string(s.usage) + "\n";
+        }
+        for (const PimCommandSyntax& s : kPimCommands) {
             *text +=
                 std::string(s.name) + (s.usage.empty() ? "" : " ") + std::string(s.usage) + "\n";
         }

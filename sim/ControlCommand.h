@@ -2,7 +2,10 @@
 #pragma once
 
 #include "sim/Address.h"
+#include "sim/Calls.h"
 #include "sim/EntryPoints.h"
+#include "sim/MediaPlayer.h"
+#include "sim/PimCommand.h"
 #include "sim/Stack.h"
 #include "sim/World.h"
 
@@ -25,6 +28,17 @@ enum class CommandKind {
     Fail,         // fail ENTRY-POINT [COUNT|always|off]
     State,        // state
     Log,          // log
+    Player,       // player ADDR play|pause|stop|next|previous|volume-up|volume-down
+    Ring,         // ring NUMBER
+    Waiting,      // waiting NUMBER
+    Accept,       // accept
+    HangUp,       // hangup [INDEX]
+    Service,      // service on|off
+    Signal,       // signal 0..5
+    Battery,      // battery 0..5
+    Roam,         // roam on|off
+    Text,         // text "OPERATOR TEXT"
+    Pim,          // the phonebook and call-log commands of PimCommand.h
 };
 
 enum class FailMode { Next, Always, Off };
@@ -39,7 +53,13 @@ struct ControlCommand {
     int16_t service = 0;
     Api api = Api::Init;
     FailMode failMode = FailMode::Next;
-    uint32_t count = 1; // fail: calls to fail; 0 cancels a pending count
+    uint32_t count = 1;       // fail: calls to fail; 0 cancels a pending count
+    std::string text;         // ring, waiting: the number; text: the operator text
+    std::optional<int> index; // hangup: the call; none for the current one
+    int level = 0;            // signal, battery
+    bool on = false;          // service, roam
+    PlayerCommand player = PlayerCommand::Play; // player: the phone's button
+    PimCommand pim;     // the PIM commands
 };
 
 struct ControlParse {

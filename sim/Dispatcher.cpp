@@ -14,6 +14,22 @@ void TraceEvent(Trace& trace, const Event& event) {
                                arg::Int{e.service});
             } else if constexpr (std::is_same_v<E, PairEvent>) {
                 trace.Callback(CallbackKind::Pair, arg::Int{e.success}, arg::Addr{e.addr});
+            } else if constexpr (std::is_same_v<E, HfEvent>) {
+                switch (e.kind) {
+                case HfData::None:
+                    trace.Callback(CallbackKind::Hf, arg::Int{e.code}, arg::Int{0});
+                    break;
+                case HfData::Text:
+                    trace.Callback(CallbackKind::Hf, arg::Int{e.code},
+                                   arg::Str{static_cast<const char*>(e.data)});
+                    break;
+                case HfData::Level:
+                    trace.Callback(CallbackKind::Hf, arg::Int{e.code},
+                                   arg::Byte{static_cast<const uint8_t*>(e.data)});
+                    break;
+                }
+            } else if constexpr (std::is_same_v<E, PimEvent>) {
+                trace.Callback(CallbackKind::Pim, arg::Int{e.code});
             } else {
                 trace.Callback(CallbackKind::Discovery, arg::Int{e.finished},
                                arg::Record{e.record});
@@ -31,6 +47,10 @@ void CallEvent(const Event& event) {
                 e.callback(e.connected, const_cast<KOBALT_BdAddr*>(e.addr), e.service);
             } else if constexpr (std::is_same_v<E, PairEvent>) {
                 e.callback(e.success, const_cast<KOBALT_BdAddr*>(e.addr));
+            } else if constexpr (std::is_same_v<E, HfEvent>) {
+                e.callback(e.code, reinterpret_cast<intptr_t>(e.data));
+            } else if constexpr (std::is_same_v<E, PimEvent>) {
+                e.callback(e.code);
             } else {
                 e.callback(e.finished, e.record);
             }

@@ -1,7 +1,7 @@
 // Events for the console's callbacks, and where the stack hands them over.
 //
 // An event carries the callback it is for, taken when the event is made, and its data by value
-// or as pointers that live as long as the library (interned addresses).
+// or as pointers that live as long as the library (interned addresses and texts).
 #pragma once
 
 #include "sdk/KobaltAbi.h"
@@ -31,7 +31,26 @@ struct DiscoveryEvent {
     KOBALT_DeviceRecord record;        // all zero with `finished`
 };
 
-using Event = std::variant<ConnectEvent, PairEvent, DiscoveryEvent>;
+// What the data of a hands-free event points at.
+enum class HfData {
+    None,  // nothing: the data is 0
+    Text,  // a NUL-terminated UTF-8 text, interned
+    Level, // one unsigned byte (a signal or battery level), in static storage
+};
+
+struct HfEvent {
+    KOBALT_HfCallback callback;
+    uint32_t code; // the console's DialerState code
+    HfData kind;
+    const void* data; // null with HfData::None
+};
+
+struct PimEvent {
+    KOBALT_PimCallback callback;
+    int32_t code; // a KOBALT_PIM_* or error event code
+};
+
+using Event = std::variant<ConnectEvent, PairEvent, DiscoveryEvent, HfEvent, PimEvent>;
 
 // Delivers events in the order posted, on a thread of the library's own.
 class EventSink {

@@ -20,6 +20,7 @@ using kobalt::sim::Api;
 using kobalt::sim::ApiCall;
 using kobalt::sim::kErrBadWorld;
 using kobalt::sim::Library;
+using kobalt::sim::PlayerCommand;
 using kobalt::sim::ResultCode;
 namespace arg = kobalt::sim::arg;
 
@@ -57,28 +58,38 @@ KOBALT_EXPORT int KOBALT_UnInit(void) {
     return ApiCall(Api::UnInit).Run([](Library& lib) { return lib.GetStack().UnInit(); });
 }
 
+// The adapter's settings work before KOBALT_Init: the settings dialog may open before START.
+
 KOBALT_EXPORT int KOBALT_GetSofewareVersion(KOBALT_WCHAR* version) {
-    return ApiCall(Api::GetSofewareVersion, arg::Buf{version}).NotImplemented();
+    return ApiCall(Api::GetSofewareVersion, arg::Buf{version}).Run([&](Library& lib) {
+        return lib.GetAdapter().GetSoftwareVersion(version);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_GetDefaultPinCode(char* pin, uint32_t* length) {
-    return ApiCall(Api::GetDefaultPinCode, arg::Buf{pin}, arg::Count{length}).NotImplemented();
+    return ApiCall(Api::GetDefaultPinCode, arg::Buf{pin}, arg::Count{length})
+        .Run([&](Library& lib) { return lib.GetAdapter().GetDefaultPinCode(pin, length); });
 }
 
 KOBALT_EXPORT int KOBALT_SetDefaultPinCode(char* pin, uint32_t length) {
-    return ApiCall(Api::SetDefaultPinCode, arg::Str{pin}, arg::Int{length}).NotImplemented();
+    return ApiCall(Api::SetDefaultPinCode, arg::Str{pin, length}, arg::Int{length})
+        .Run([&](Library& lib) { return lib.GetAdapter().SetDefaultPinCode(pin, length); });
 }
 
 KOBALT_EXPORT int KOBALT_GetLocalName(KOBALT_WCHAR* name, int capacity) {
-    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity}).NotImplemented();
+    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity})
+        .Run([&](Library& lib) { return lib.GetAdapter().GetLocalName(name, capacity); });
 }
 
 KOBALT_EXPORT int KOBALT_SetLocalName(const KOBALT_WCHAR* name) {
-    return ApiCall(Api::SetLocalName, arg::WStr{name}).NotImplemented();
+    return ApiCall(Api::SetLocalName, arg::WStr{name, kobalt::sim::kMaxLocalNameBytes + 1})
+        .Run([&](Library& lib) { return lib.GetAdapter().SetLocalName(name); });
 }
 
 KOBALT_EXPORT int KOBALT_GetLocalBTAddr(KOBALT_BdAddr* addr) {
-    return ApiCall(Api::GetLocalBTAddr, arg::Buf{addr}).NotImplemented();
+    return ApiCall(Api::GetLocalBTAddr, arg::Buf{addr}).Run([&](Library& lib) {
+        return lib.GetAdapter().GetLocalAddress(addr);
+    });
 }
 
 // Discovery, pairing and remote information
@@ -140,73 +151,101 @@ KOBALT_EXPORT int KOBALT_HFAP_RegisterCallback(int reserved, KOBALT_HfCallback c
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_AnswerCall(void) {
-    return ApiCall(Api::HFAP_AnswerCall).NotImplemented();
+    return ApiCall(Api::HFAP_AnswerCall).Run([](Library& lib) { return lib.GetPhone().Answer(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_CancelCall(void) {
-    return ApiCall(Api::HFAP_CancelCall).NotImplemented();
+    return ApiCall(Api::HFAP_CancelCall).Run([](Library& lib) { return lib.GetPhone().HangUp(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_Dial(const char* number, int length) {
-    return ApiCall(Api::HFAP_Dial, arg::Str{number}, arg::Int{length}).NotImplemented();
+    return ApiCall(Api::HFAP_Dial, arg::Str{number}, arg::Int{length}).Run([&](Library& lib) {
+        return lib.GetPhone().Dial(number, length);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_LastNumRedial(void) {
-    return ApiCall(Api::HFAP_LastNumRedial).NotImplemented();
+    return ApiCall(Api::HFAP_LastNumRedial).Run([](Library& lib) {
+        return lib.GetPhone().Redial();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_TransmitDTMFCode(int code) {
-    return ApiCall(Api::HFAP_TransmitDTMFCode, arg::Int{code}).NotImplemented();
+    return ApiCall(Api::HFAP_TransmitDTMFCode, arg::Int{code}).Run([&](Library& lib) {
+        return lib.GetPhone().TransmitDtmf(code);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_GetAudioStatus(void) {
-    return ApiCall(Api::HFAP_GetAudioStatus).NotImplemented();
+    return ApiCall(Api::HFAP_GetAudioStatus).RunValue([](Library& lib) {
+        return lib.GetPhone().AudioStatus();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_Transfer(void) {
-    return ApiCall(Api::HFAP_Transfer).NotImplemented();
+    return ApiCall(Api::HFAP_Transfer).Run([](Library& lib) { return lib.GetPhone().Transfer(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_TransferBack(void) {
-    return ApiCall(Api::HFAP_TransferBack).NotImplemented();
+    return ApiCall(Api::HFAP_TransferBack).Run([](Library& lib) {
+        return lib.GetPhone().TransferBack();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_MuteMic(void) {
-    return ApiCall(Api::HFAP_MuteMic).NotImplemented();
+    return ApiCall(Api::HFAP_MuteMic).Run([](Library& lib) {
+        return lib.GetPhone().SetMic(kobalt::sim::Mic::Muted);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_UnmuteMic(void) {
-    return ApiCall(Api::HFAP_UnmuteMic).NotImplemented();
+    return ApiCall(Api::HFAP_UnmuteMic).Run([](Library& lib) {
+        return lib.GetPhone().SetMic(kobalt::sim::Mic::Unmuted);
+    });
 }
 
 // Three-way calling
 
 KOBALT_EXPORT int KOBALT_HoldActiveToAnswerInComing(void) {
-    return ApiCall(Api::HoldActiveToAnswerInComing).NotImplemented();
+    return ApiCall(Api::HoldActiveToAnswerInComing).Run([](Library& lib) {
+        return lib.GetPhone().HoldActiveToAnswerWaiting();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_ReleaseActiveToAnswerInComing(void) {
-    return ApiCall(Api::ReleaseActiveToAnswerInComing).NotImplemented();
+    return ApiCall(Api::ReleaseActiveToAnswerInComing).Run([](Library& lib) {
+        return lib.GetPhone().ReleaseActiveToAnswerWaiting();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_RejectInComingCall(void) {
-    return ApiCall(Api::RejectInComingCall).NotImplemented();
+    return ApiCall(Api::RejectInComingCall).Run([](Library& lib) {
+        return lib.GetPhone().RejectWaiting();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_HoldInComingCall(void) {
-    return ApiCall(Api::HoldInComingCall).NotImplemented();
+    return ApiCall(Api::HoldInComingCall).Run([](Library& lib) {
+        return lib.GetPhone().HoldIncoming();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AcceptHoldInComingCall(void) {
-    return ApiCall(Api::AcceptHoldInComingCall).NotImplemented();
+    return ApiCall(Api::AcceptHoldInComingCall).Run([](Library& lib) {
+        return lib.GetPhone().AcceptHeldIncoming();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_RejectHoldInComingCall(void) {
-    return ApiCall(Api::RejectHoldInComingCall).NotImplemented();
+    return ApiCall(Api::RejectHoldInComingCall).Run([](Library& lib) {
+        return lib.GetPhone().RejectHeldIncoming();
+    });
 }
 
 KOBALT_EXPORT int KOBALT_GetCurrentCalls(void) {
-    return ApiCall(Api::GetCurrentCalls).NotImplemented();
+    return ApiCall(Api::GetCurrentCalls).Run([](Library& lib) {
+        return lib.GetPhone().CurrentCalls();
+    });
 }
 
 // Voice recognition
@@ -226,7 +265,9 @@ KOBALT_EXPORT int KOBALT_StopVoiceRecog(void) {
 // Phonebook and call log
 
 KOBALT_EXPORT int KOBALT_PIMStartUpdateContacts(int what) {
-    return ApiCall(Api::PIMStartUpdateContacts, arg::Int{what}).NotImplemented();
+    return ApiCall(Api::PIMStartUpdateContacts, arg::Int{what}).Run([&](Library& lib) {
+        return lib.GetPim().StartUpdateContacts(what);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_PIMRegisterCallback(KOBALT_PimCallback callback) {
@@ -236,53 +277,72 @@ KOBALT_EXPORT int KOBALT_PIMRegisterCallback(KOBALT_PimCallback callback) {
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetContacts(void* records, uint32_t* count) {
-    return ApiCall(Api::PIMGetContacts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+    return ApiCall(Api::PIMGetContacts, arg::Buf{records}, arg::Count{count})
+        .Run([&](Library& lib) { return lib.GetPim().GetContacts(records, count); });
 }
 
 KOBALT_EXPORT int KOBALT_PIMStartUpdateCalllogEx(int what) {
-    return ApiCall(Api::PIMStartUpdateCalllogEx, arg::Int{what}).NotImplemented();
+    return ApiCall(Api::PIMStartUpdateCalllogEx, arg::Int{what}).Run([&](Library& lib) {
+        return lib.GetPim().StartUpdateCalllog(what);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_PIMStopUpdate(void) {
-    return ApiCall(Api::PIMStopUpdate).NotImplemented();
+    return ApiCall(Api::PIMStopUpdate).Run([](Library& lib) { return lib.GetPim().StopUpdate(); });
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetCalllogs(void* records, uint32_t* count) {
-    return ApiCall(Api::PIMGetCalllogs, arg::Buf{records}, arg::Count{count}).NotImplemented();
+    return ApiCall(Api::PIMGetCalllogs, arg::Buf{records}, arg::Count{count})
+        .Run([&](Library& lib) { return lib.GetPim().GetCalllogs(records, count); });
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetOppContacts(void* records, uint32_t* count) {
-    return ApiCall(Api::PIMGetOppContacts, arg::Buf{records}, arg::Count{count}).NotImplemented();
+    return ApiCall(Api::PIMGetOppContacts, arg::Buf{records}, arg::Count{count})
+        .Run([&](Library& lib) { return lib.GetPim().GetOppContacts(records, count); });
 }
 
 // AVRCP remote control
 
 KOBALT_EXPORT int KOBALT_AVRCPPlay(void) {
-    return ApiCall(Api::AVRCPPlay).NotImplemented();
+    return ApiCall(Api::AVRCPPlay).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::Play);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPause(void) {
-    return ApiCall(Api::AVRCPPause).NotImplemented();
+    return ApiCall(Api::AVRCPPause).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::Pause);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPStop(void) {
-    return ApiCall(Api::AVRCPStop).NotImplemented();
+    return ApiCall(Api::AVRCPStop).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::Stop);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPlayLast(void) {
-    return ApiCall(Api::AVRCPPlayLast).NotImplemented();
+    return ApiCall(Api::AVRCPPlayLast).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::Previous);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPlayNext(void) {
-    return ApiCall(Api::AVRCPPlayNext).NotImplemented();
+    return ApiCall(Api::AVRCPPlayNext).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::Next);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPVolumeUP(void) {
-    return ApiCall(Api::AVRCPVolumeUP).NotImplemented();
+    return ApiCall(Api::AVRCPVolumeUP).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::VolumeUp);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPVolumeDown(void) {
-    return ApiCall(Api::AVRCPVolumeDown).NotImplemented();
+    return ApiCall(Api::AVRCPVolumeDown).Run([](Library& lib) {
+        return lib.GetMedia().Avrcp(PlayerCommand::VolumeDown);
+    });
 }
 
 // Dial-up networking and serial port
@@ -290,26 +350,32 @@ KOBALT_EXPORT int KOBALT_AVRCPVolumeDown(void) {
 KOBALT_EXPORT int KOBALT_DUNConnect(KOBALT_BdAddr* addr, const KOBALT_WCHAR* p1,
                                     const KOBALT_WCHAR* p2, const KOBALT_WCHAR* p3,
                                     const KOBALT_WCHAR* p4, const KOBALT_WCHAR* p5) {
-    return ApiCall(Api::DUNConnect, arg::Addr{addr}, arg::WStr{p1}, arg::WStr{p2}, arg::WStr{p3},
-                   arg::WStr{p4}, arg::WStr{p5})
-        .NotImplemented();
+    constexpr std::size_t units = kobalt::sim::kDunParamUnits;
+    return ApiCall(Api::DUNConnect, arg::Addr{addr}, arg::WStr{p1, units}, arg::WStr{p2, units},
+                   arg::WStr{p3, units}, arg::WStr{p4, units}, arg::WStr{p5, units})
+        .Run([&](Library& lib) { return lib.GetDialUp().Connect(addr, {p1, p2, p3, p4, p5}); });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetCountry(KOBALT_DunListEntry* entries, uint32_t* count) {
-    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count}).NotImplemented();
+    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count})
+        .Run([&](Library& lib) { return lib.GetDialUp().GetCountry(entries, count); });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
                                         uint32_t* count) {
     return ApiCall(Api::DUNGetProvider, arg::Int{countryId}, arg::Buf{entries}, arg::Count{count})
-        .NotImplemented();
+        .Run([&](Library& lib) {
+            return lib.GetDialUp().GetProvider(countryId, entries, count);
+        });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetParams(uint32_t providerId, KOBALT_WCHAR* p1, KOBALT_WCHAR* p2,
                                       KOBALT_WCHAR* p3, KOBALT_WCHAR* p4, KOBALT_WCHAR* p5) {
     return ApiCall(Api::DUNGetParams, arg::Int{providerId}, arg::Buf{p1}, arg::Buf{p2},
                    arg::Buf{p3}, arg::Buf{p4}, arg::Buf{p5})
-        .NotImplemented();
+        .Run([&](Library& lib) {
+            return lib.GetDialUp().GetParams(providerId, {p1, p2, p3, p4, p5});
+        });
 }
 
 KOBALT_EXPORT int KOBALT_GetClientPort(void) {

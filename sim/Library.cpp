@@ -23,10 +23,12 @@ double TimeScaleFromEnvironment(DebugLog& log) {
 
 // The world of KOBALT_SIM_WORLD, or the built-in one. A file that cannot be read or is
 // malformed gives an empty world whose source makes KOBALT_Init fail.
-void LoadWorld(Stack& stack, DebugLog& log) {
+void LoadWorld(Stack& stack, Pim& pim, DebugLog& log) {
     const char* path = std::getenv("KOBALT_SIM_WORLD");
     if (path == nullptr || *path == '\0') {
-        stack.SetWorld(ParseWorld(DefaultWorldText()).world, WorldSource{});
+        WorldParse parse = ParseWorld(DefaultWorldText());
+        pim.SetWorld(std::move(parse.pim));
+        stack.SetWorld(std::move(parse.world), WorldSource{});
         return;
     }
     WorldSource source{WorldSource::Kind::File, path, {}};
@@ -39,13 +41,20 @@ void LoadWorld(Stack& stack, DebugLog& log) {
         return;
     }
     const std::string text{std::istreambuf_iterator<char>(file), {}};
-    WorldParse parse = ParseWorld(text);
+    const std::string_view worldPath(path);
+    const std::size_t slash = worldPath.rfind('/');
+    WorldParse parse = ParseWorld(
+        text, slash == std::string_view::npos ? "" : std::string(worldPath.substr(0, slash + 1)));
+    for (const std::string& note : parse.notes) {
+        log.Write("world " + std::string(path) + ":" + note);
+    }
     if (parse.line != 0) {
         source.kind = WorldSource::Kind::Malformed;
         source.problem =
             std::string(path) + ":" + std::to_string(parse.line) + ": " + parse.problem;
         log.Write("world " + source.problem + "; KOBALT_Init will fail");
     }
+    pim.SetWorld(std::move(parse.pim));
     stack.SetWorld(std::move(parse.world), source);
 }
 
@@ -58,8 +67,11 @@ Library& Library::Instance() {
 
 Library::Library()
     : m_trace(std::getenv("KOBALT_SIM_TRACE")), m_timeScale(TimeScaleFromEnvironment(m_log)),
-      m_dispatcher(m_trace), m_scheduler(m_timeScale), m_stack(m_dispatcher, m_scheduler),
-      m_control(m_stack, m_faults, m_log, m_timeScale) {
+      m_dispatcher(m_trace), m_scheduler(m_timeScale),
+      m_phone(m_dispatcher, m_scheduler, m_callHistory), m_stack(m_dispatcher, m_scheduler),
+      m_pim(m_stack, m_scheduler, m_callHistory),
+      m_control(m_stack, m_phone, m_pim, m_faults, m_log, m_timeScale) {
+    m_stack.SetHfObserver(&m_phone);
     if (!m_trace.Problem().empty()) {
         m_log.Write(m_trace.Problem() + "; tracing is off");
     }
@@ -68,7 +80,8 @@ Library::Library()
             m_log.Write("KOBALT_SIM_FAIL: no entry point named " + name);
         }
     }
-    LoadWorld(m_stack, m_log);
+    LoadWorld(m_stack, m_pim, m_log);
+    m_control.AttachProfiles(m_media, m_dialUp, m_adapter);
     m_server = std::make_unique<ControlServer>(m_control, m_log);
 }
 

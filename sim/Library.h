@@ -2,11 +2,17 @@
 // trace, the diagnostics, the event and radio threads, and the control socket.
 #pragma once
 
+#include "sim/Adapter.h"
+#include "sim/CallHistory.h"
 #include "sim/Control.h"
 #include "sim/ControlServer.h"
 #include "sim/DebugLog.h"
+#include "sim/DialUp.h"
 #include "sim/Dispatcher.h"
 #include "sim/Faults.h"
+#include "sim/MediaPlayers.h"
+#include "sim/Phone.h"
+#include "sim/Pim.h"
 #include "sim/Scheduler.h"
 #include "sim/Stack.h"
 #include "sim/Trace.h"
@@ -25,9 +31,15 @@ public:
     static Library& Instance();
 
     Stack& GetStack() { return m_stack; }
+    Pim& GetPim() { return m_pim; }
     Faults& GetFaults() { return m_faults; }
     Trace& GetTrace() { return m_trace; }
     DebugLog& GetLog() { return m_log; }
+    Phone& GetPhone() { return m_phone; }
+    CallHistory& GetCallHistory() { return m_callHistory; }
+    Adapter& GetAdapter() { return m_adapter; }
+    MediaPlayers& GetMedia() { return m_media; }
+    DialUp& GetDialUp() { return m_dialUp; }
 
 private:
     Library();
@@ -38,7 +50,13 @@ private:
     double m_timeScale;
     Dispatcher m_dispatcher;
     Scheduler m_scheduler;
+    CallHistory m_callHistory; // every finished call of the phone
+    Phone m_phone;             // the calls of the phone at the far end of the HF link
     Stack m_stack;
+    Pim m_pim; // the phone's phonebook and call logs
+    Adapter m_adapter;               // the local adapter's settings
+    MediaPlayers m_media{m_stack};   // the phones' media players, over AVRCP
+    DialUp m_dialUp{m_stack};        // dial-up tables and the dialled provider
     Control m_control;
     std::unique_ptr<ControlServer> m_server; // started last, once the stack has its world
 };

@@ -11,18 +11,24 @@ namespace kobalt::sim {
 
 enum ResultCode : int {
     kOk = 0,
-    kErrNotImplemented = -1,   // the entry point has no behaviour in this library yet
-    kErrInjected = -2,         // a failure injected by KOBALT_SIM_FAIL or the control interface
-    kErrNotInitialised = -3,   // the call needs KOBALT_Init first
-    kErrBadWorld = -4,         // KOBALT_Init: the world file is malformed
-    kErrBadArgument = -5,      // a null pointer, or a service code the stack does not know
-    kErrUnknownDevice = -6,    // the address names no device of the world
-    kErrOutOfRange = -7,       // the device is out of range
-    kErrNoService = -8,        // the device does not offer the service, or the stack has no
-                               // profile for it (FTP, NFC)
-    kErrBusy = -9,             // a search already runs, or the link is being released
-    kErrNotConnected = -10,    // no such connection (also: voice recognition without HF)
-    kErrAlreadyConnected = -11 // the phone cannot connect what is up (control interface only)
+    kErrNotImplemented = -1,    // the entry point has no behaviour in this library yet
+    kErrInjected = -2,          // a failure injected by KOBALT_SIM_FAIL or the control interface
+    kErrNotInitialised = -3,    // the call needs KOBALT_Init first
+    kErrBadWorld = -4,          // KOBALT_Init: the world file is malformed
+    kErrBadArgument = -5,       // a null pointer, or a service code the stack does not know
+    kErrUnknownDevice = -6,     // the address names no device of the world
+    kErrOutOfRange = -7,        // the device is out of range
+    kErrNoService = -8,         // the device does not offer the service, or the stack has no
+                                // profile for it (FTP, NFC)
+    kErrBusy = -9,              // a search already runs, or the link is being released
+    kErrNotConnected = -10,     // no such connection (also: voice recognition without HF)
+    kErrAlreadyConnected = -11, // the phone cannot connect what is up (control interface only)
+    kErrCallState = -12,        // the command does not apply to the current calls or audio
+    kErrNoNumber = -13,         // redial before any number was dialled
+    kErrUnknownEntry = -20,     // a dial-up country or provider id, or parameters, that no
+                                // provider has
+    kErrTooSmall = -21,         // the caller's buffer cannot hold the answer; nothing written
+    kErrBadText = -22           // a PIN or name that is empty, too long or not terminated
 };
 
 } // namespace kobalt::sim

@@ -31,6 +31,20 @@ void Stack::SetWorld(World world, WorldSource source) {
     std::lock_guard lock(m_mutex);
     m_world = std::move(world);
     m_worldSource = std::move(source);
+    SyncHfLocked();
+}
+
+void Stack::SetHfObserver(HfSessionObserver* observer) {
+    std::lock_guard lock(m_mutex);
+    m_hfObserver = observer;
+    SyncHfLocked();
+}
+
+void Stack::SyncHfLocked() {
+    if (m_hfObserver != nullptr) {
+        m_hfObserver->SessionChanged(
+            HfSession{m_state == StackState::Ready, HfUpLocked(), m_callbacks.hf, m_world.calls});
+    }
 }
 
 // Lifecycle and registrations
@@ -40,7 +54,11 @@ ResultCode Stack::Init() {
     if (m_worldSource.kind == WorldSource::Kind::Malformed) {
         return kErrBadWorld;
     }
+    if (m_state != StackState::Ready) {
+        ++m_session;
+    }
     m_state = StackState::Ready;
+    SyncHfLocked();
     return kOk;
 }
 
@@ -53,6 +71,7 @@ ResultCode Stack::UnInit() {
     m_discoveryCallback = nullptr;
     m_reported.clear();
     m_voice = VoiceRecognition::Off;
+    SyncHfLocked(); // the phone's calls end with the links
     m_events.Discard();
     return kOk;
 }
@@ -81,7 +100,10 @@ ResultCode Stack::RegisterPairCallback(KOBALT_PairCallback callback) {
 }
 
 ResultCode Stack::RegisterHfCallback(KOBALT_HfCallback callback) {
-    return Register([&](Callbacks& c) { c.hf = callback; });
+    return Register([&](Callbacks& c) {
+        c.hf = callback;
+        SyncHfLocked();
+    });
 }
 
 ResultCode Stack::RegisterPimCallback(KOBALT_PimCallback callback) {
@@ -278,6 +300,7 @@ LinkStep Stack::ApplyLocked(const LinkKey& key, LinkInput input) {
             m_voice = VoiceRecognition::Off;
         }
     }
+    SyncHfLocked(); // an HF link may have come up or gone
     return step;
 }
 
@@ -576,9 +599,51 @@ Callbacks Stack::GetCallbacks() const {
     return m_callbacks;
 }
 
+uint64_t Stack::Session() const {
+    std::lock_guard lock(m_mutex);
+    return m_state == StackState::Ready ? m_session : 0;
+}
+
+bool Stack::HfConnected() const {
+    std::lock_guard lock(m_mutex);
+    return HfUpLocked();
+}
+
+bool Stack::PostPimEvent(uint64_t session, int32_t code) {
+    std::lock_guard lock(m_mutex);
+    if (m_state != StackState::Ready || session != m_session) {
+        return false;
+    }
+    if (m_callbacks.pim != nullptr) {
+        m_events.Post(PimEvent{m_callbacks.pim, code});
+    }
+    return true;
+}
+
 WorldSource Stack::GetWorldSource() const {
     std::lock_guard lock(m_mutex);
     return m_worldSource;
+}
+
+std::vector<Stack::LinkInfo> Stack::Links() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<LinkInfo> links;
+    for (const auto& [key, link] : m_links) {
+        links.push_back({key.address, key.service, link.state,
+                         link.state == LinkState::PhoneAccepting ? 0 : link.upOrder});
+    }
+    return links;
+}
+
+std::optional<Device> Stack::FindDevice(const Address& address) const {
+    std::lock_guard lock(m_mutex);
+    const Device* device = m_world.Find(address);
+    return device == nullptr ? std::nullopt : std::optional<Device>(*device);
+}
+
+std::vector<Device> Stack::Devices() const {
+    std::lock_guard lock(m_mutex);
+    return m_world.Devices();
 }
 
 } // namespace kobalt::sim

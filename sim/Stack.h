@@ -25,6 +25,7 @@
 #include "sdk/KobaltAbi.h"
 #include "sim/Address.h"
 #include "sim/Event.h"
+#include "sim/HfSession.h"
 #include "sim/Link.h"
 #include "sim/ResultCode.h"
 #include "sim/World.h"
@@ -83,6 +84,10 @@ public:
 
     // Replaces the world; meant for start-up, before the stack runs.
     void SetWorld(World world, WorldSource source);
+
+    // The phone model, told of every change of the stack's state, HF links, hands-free
+    // callback and call settings; null for none.
+    void SetHfObserver(HfSessionObserver* observer);
 
     // Lifecycle and registrations.
 
@@ -149,9 +154,29 @@ public:
     std::vector<std::string> StateLines() const;
 
     StackState State() const;
+    // The stack's current run, counted from 1; 0 while it is not running. Work tagged with a
+    // run (a PIM download) ends with it.
+    uint64_t Session() const;
+    // Whether an HF link is up.
+    bool HfConnected() const;
+    // Posts `code` to the PIM callback registered now, if there is one and the stack still
+    // runs `session`; false (nothing posted) when the stack has stopped since.
+    bool PostPimEvent(uint64_t session, int32_t code);
     int IntegrationMode() const;
     Callbacks GetCallbacks() const;
     WorldSource GetWorldSource() const;
+
+    // Snapshots for the profiles beside the stack (media player, dial-up), which keep their own
+    // state and lock and never call the stack under it.
+    struct LinkInfo {
+        Address address;
+        int16_t service;
+        LinkState state;
+        uint64_t upOrder; // larger for links that came up later; 0 while connecting
+    };
+    std::vector<LinkInfo> Links() const;
+    std::optional<Device> FindDevice(const Address& address) const;
+    std::vector<Device> Devices() const;
 
 private:
     struct LinkKey {
@@ -181,6 +206,7 @@ private:
     std::string CheckRemoteDeviceLocked(const Address& address) const;
     int FreeSppPortLocked() const;
     bool HfUpLocked() const;
+    void SyncHfLocked(); // tells the observer the session as it is now
 
     // Scheduled steps.
     void PhoneAnswers(const LinkKey& key, uint64_t attempt, LinkInput input);
@@ -204,6 +230,8 @@ private:
     std::vector<Address> m_reported;                        // found by the running search
     VoiceRecognition m_voice = VoiceRecognition::Off;
     AddressPool m_addresses; // the addresses events point at
+    uint64_t m_session = 0;  // runs started so far; the current one while Ready
+    HfSessionObserver* m_hfObserver = nullptr;
 };
 
 } // namespace kobalt::sim

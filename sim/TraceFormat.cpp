@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace kobalt::sim {
 namespace {
@@ -144,7 +145,7 @@ void AppendArg(std::string& out, const arg::Str& a) {
         return;
     }
     out += '"';
-    AppendQuotedUtf8(out, a.text);
+    AppendQuotedUtf8(out, std::string_view(a.text, ::strnlen(a.text, a.max)));
     out += '"';
 }
 
@@ -181,6 +182,15 @@ void AppendArg(std::string& out, const arg::Count& a) {
     }
     out += '&';
     out += std::to_string(*a.count);
+}
+
+void AppendArg(std::string& out, const arg::Byte& a) {
+    if (a.byte == nullptr) {
+        out += "null";
+        return;
+    }
+    out += '&';
+    out += std::to_string(unsigned{*a.byte});
 }
 
 void AppendArg(std::string& out, const arg::Record& a) {

@@ -27,9 +27,11 @@ struct Int {
     int64_t value;
 };
 
-// An 8-bit string the caller passes, NUL-terminated: shown quoted, or null.
+// An 8-bit string the caller passes, NUL-terminated or ending after `max` bytes: shown quoted,
+// or null.
 struct Str {
     const char* text;
+    std::size_t max = std::numeric_limits<std::size_t>::max();
 };
 
 // A UTF-16 string the caller passes, NUL-terminated or ending after `max` units: shown quoted
@@ -53,6 +55,12 @@ struct Buf {
 // entry ("&0"), or null.
 struct Count {
     const uint32_t* count;
+};
+
+// A pointer to one unsigned byte the callee reads: shown as & and the byte's value ("&5"), or
+// null.
+struct Byte {
+    const uint8_t* byte;
 };
 
 // A device record passed by value: shown as {address, "name"}.
@@ -81,6 +89,7 @@ void AppendArg(std::string& out, const arg::WStr& a);
 void AppendArg(std::string& out, const arg::Addr& a);
 void AppendArg(std::string& out, const arg::Buf& a);
 void AppendArg(std::string& out, const arg::Count& a);
+void AppendArg(std::string& out, const arg::Byte& a);
 void AppendArg(std::string& out, const arg::Record& a);
 void AppendArg(std::string& out, const arg::Cb& a);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sim/Address.h"
+#include "sim/CallSettings.h"
 #include "sim/Services.h"
 
 #include <string>
@@ -34,7 +35,10 @@ public:
     // Removes the device; false when there is none with this address.
     bool Remove(const Address& address);
 
+    // Removes every device; the call settings stay.
     void Clear() { m_devices.clear(); }
+
+    CallSettings calls; // how the far ends of the phone's calls behave
 
 private:
     std::vector<Device> m_devices;

@@ -3,6 +3,8 @@
 #include "sim/Utf16.h"
 #include "sim/Words.h"
 
+#include <charconv>
+
 namespace kobalt::sim {
 namespace {
 
@@ -31,16 +33,40 @@ bool ReadDevice(World& world, const std::vector<std::string>& fields, std::strin
     return true;
 }
 
+// `phone answer auto|manual` or `phone ring-time SECONDS`: how the far ends of calls behave.
+bool ReadPhone(World& world, const std::vector<std::string>& fields, std::string& problem) {
+    if (fields.size() == 2 && fields[0] == "answer" &&
+        (fields[1] == "auto" || fields[1] == "manual")) {
+        world.calls.answer = fields[1] == "auto" ? FarEndAnswer::Auto : FarEndAnswer::Manual;
+        return true;
+    }
+    if (fields.size() == 2 && fields[0] == "ring-time") {
+        const std::string& text = fields[1];
+        long long seconds = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (error != std::errc{} || end != text.data() + text.size() || seconds < 1 ||
+            seconds > kMaxRingTime.count()) {
+            problem =
+                "ring-time must be whole seconds from 1 to " + std::to_string(kMaxRingTime.count());
+            return false;
+        }
+        world.calls.ringTime = std::chrono::seconds(seconds);
+        return true;
+    }
+    problem = "expected answer auto|manual or ring-time SECONDS";
+    return false;
+}
+
 struct RecordKind {
     std::string_view keyword;
     RecordReader read;
 };
 
-constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}};
+constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}, {"phone", ReadPhone}};
 
 } // namespace
 
-WorldParse ParseWorld(std::string_view text) {
+WorldParse ParseWorld(std::string_view text, const std::string& directory) {
     WorldParse result;
     int number = 0;
     while (!text.empty()) {
@@ -53,6 +79,7 @@ WorldParse ParseWorld(std::string_view text) {
         }
         const auto fail = [&](std::string problem) {
             result.world.Clear();
+            result.pim = {};
             result.line = number;
             result.problem = std::move(problem);
             return result;
@@ -66,12 +93,26 @@ WorldParse ParseWorld(std::string_view text) {
         }
         const std::string keyword = split.words.front();
         split.words.erase(split.words.begin());
+        std::string pimProblem;
+        const std::size_t notesBefore = result.notes.size();
+        const PimRecordRead pim = ReadPimRecord(keyword, split.words, directory, result.pim,
+                                                result.notes, pimProblem);
+        for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
+            result.notes[i] = std::to_string(number) + ": " + result.notes[i];
+        }
+        if (pim == PimRecordRead::Malformed) {
+            return fail(keyword + ": " + pimProblem);
+        }
+        if (pim == PimRecordRead::Read) {
+            continue;
+        }
         const RecordKind* kind = nullptr;
         for (const RecordKind& k : kRecordKinds) {
             kind = k.keyword == keyword ? &k : kind;
         }
         if (kind == nullptr) {
-            return fail("unknown record '" + keyword + "' (known: device)");
+            return fail("unknown record '" + keyword +
+                        "' (known: device, phone, contact, vcard, calllog)");
         }
         std::string problem;
         if (!kind->read(result.world, split.words, problem)) {
@@ -143,7 +184,10 @@ std::string FormatDevice(const Device& device) {
 }
 
 std::string_view DefaultWorldText() {
-    return kDefaultWorld;
+    // Never destroyed, like every text the library hands out while the process exits.
+    static const std::string* const text =
+        new std::string(std::string(kDefaultWorld) + std::string(DefaultPimWorldText()));
+    return *text;
 }
 
 } // namespace kobalt::sim

@@ -8,6 +8,7 @@
 // adapter's settings will join `device` as further keywords.
 #pragma once
 
+#include "sim/PimWorld.h"
 #include "sim/World.h"
 
 #include <optional>
@@ -24,10 +25,13 @@ struct WorldParse {
     World world;         // the devices read; empty when the text is malformed
     int line = 0;        // 1-based line of the first problem; 0 when there is none
     std::string problem; // what is wrong on that line
+    PimWorld pim;        // the phone's contacts and call logs; empty when malformed
+    std::vector<std::string> notes; // "LINE: ..." for each text cut to fit its field
 };
 
 // Reads a whole world file. The first malformed line ends the reading.
-WorldParse ParseWorld(std::string_view text);
+// `directory` is where the file lies, for the files it names (vcard).
+WorldParse ParseWorld(std::string_view text, const std::string& directory = {});
 
 // The fields of a device record after its keyword: ADDR NAME SERVICES [paired|unpaired]
 // [in-range|out-of-range]; unpaired and in range unless said. Also the arguments of the control

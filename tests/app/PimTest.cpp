@@ -250,7 +250,9 @@ TEST_F(PimTest, FailureCodesShowTheirNamesAndLeaveTheListEmpty) {
                                                         {KOBALT_NO_CONN, u"KOBALT_NO_CONN"},
                                                         {KOBALT_CALL_ALREADYEXIST,
                                                          u"KOBALT_CALL_ALREADYEXIST"}};
-    for (const auto& [code, text] : cases) {
+    for (const auto& c : cases) {
+        const int32_t code = c.first;
+        const std::u16string text = c.second;
         FakePim::Reset();
         FakePim::contacts = {Contact(u"Ann", u"", u"", u"1")};
         PhoneBook dlg;

@@ -38,6 +38,28 @@ std::string Summary(const ControlCommand& c) {
     case CommandKind::Disconnect:
         return std::string(c.kind == CommandKind::Connect ? "connect " : "disconnect ") + address +
                " " + std::to_string(c.service);
+    case CommandKind::Ring:
+        return "ring [" + c.text + "]";
+    case CommandKind::Waiting:
+        return "waiting [" + c.text + "]";
+    case CommandKind::Text:
+        return "text [" + c.text + "]";
+    case CommandKind::Accept:
+        return "accept";
+    case CommandKind::HangUp:
+        return "hangup " + (c.index ? std::to_string(*c.index) : std::string("-"));
+    case CommandKind::Service:
+    case CommandKind::Roam:
+        return std::string(c.kind == CommandKind::Service ? "service " : "roam ") +
+               (c.on ? "on" : "off");
+    case CommandKind::Signal:
+    case CommandKind::Battery:
+        return std::string(c.kind == CommandKind::Signal ? "signal " : "battery ") +
+               std::to_string(c.level);
+    case CommandKind::Pim:
+        return "pim " + std::to_string(static_cast<int>(c.pim.kind));
+    case CommandKind::Player:
+        return "player " + address + " " + std::string(PlayerCommandName(c.player));
     case CommandKind::Fail:
         return "fail " + std::string(ApiName(c.api)) +
                (c.failMode == FailMode::Always ? " always"
@@ -76,6 +98,19 @@ TEST(ControlCommand, WellFormedLines) {
         {"fail KOBALT_Init 0", "fail KOBALT_Init next 0"},
         {"fail KOBALT_Init always", "fail KOBALT_Init always"},
         {"fail KOBALT_Init off", "fail KOBALT_Init off"},
+        {"ring +4930123", "ring [+4930123]"},
+        {"waiting \"0800 123\"", "waiting [0800 123]"},
+        {"accept", "accept"},
+        {"hangup", "hangup -"},
+        {"hangup 2", "hangup 2"},
+        {"service off", "service off"},
+        {"roam on", "roam on"},
+        {"signal 0", "signal 0"},
+        {"battery 5", "battery 5"},
+        {"text \"\"", "text []"},
+        {"text \"Orange F\"", "text [Orange F]"},
+        {"player 11:22:33:44:55:66 previous", "player 11:22:33:44:55:66 previous"},
+        {"player 11:22:33:44:55:66 volume-up", "player 11:22:33:44:55:66 volume-up"},
     };
     for (const Row& row : rows) {
         const ControlParse parse = ParseControlCommand(row.line);
@@ -107,6 +142,9 @@ TEST(ControlCommand, MalformedLinesSayWhy) {
         {"connect none HF", "unknown service 'HF'"},
         {"connect none 65536", "unknown service"},
         {"connect none -32769", "unknown service"},
+        {"player 11:22:33:44:55:66", "usage: player ADDR"},
+        {"player none play", "not an address"},
+        {"player 11:22:33:44:55:66 rewind", "found 'rewind'"},
         {"connect none 0x10000", "unknown service"},
         {"connect none 0x-1", "unknown service"},
         {"connect none 12abc", "unknown service"},
@@ -116,6 +154,17 @@ TEST(ControlCommand, MalformedLinesSayWhy) {
         {"fail KOBALT_Init 4294967296", "expected a count"},
         {"fail KOBALT_Init never", "expected a count"},
         {"pair \"11:22:33:44:55:66 ok", "closing quote"},
+        {"ring", "usage: ring NUMBER"},
+        {"ring \"\"", "the number is empty"},
+        {"waiting 1 2", "usage: waiting NUMBER"},
+        {"accept now", "usage: accept"},
+        {"hangup 0", "the call index must be 1 to 99"},
+        {"hangup x", "the call index"},
+        {"service yes", "expected on or off"},
+        {"signal 6", "the level must be 0 to 5, found '6'"},
+        {"battery -1", "the level must be 0 to 5"},
+        {"signal 3x", "the level"},
+        {"text", "usage: text"},
     };
     for (const Row& row : rows) {
         const ControlParse parse = ParseControlCommand(row.line);

@@ -63,6 +63,10 @@ public:
                                     " " + std::to_string(e.service));
                 } else if constexpr (std::is_same_v<E, PairEvent>) {
                     lines.push_back("pair " + std::to_string(e.success) + " " + addr(e.addr));
+                } else if constexpr (std::is_same_v<E, HfEvent>) {
+                    lines.push_back("hf " + std::to_string(e.code));
+                } else if constexpr (std::is_same_v<E, PimEvent>) {
+                    lines.push_back("pim " + std::to_string(e.code));
                 } else if (e.finished != 0) {
                     lines.push_back("finished");
                 } else {

@@ -64,7 +64,7 @@ TEST(WorldFile, MalformedLinesAreReportedWithTheirNumber) {
     };
     const std::string good = "device 66:55:44:33:22:11 \"Pixel 7\" hf\n";
     const Row rows[] = {
-        {"phone 66:55:44:33:22:11 \"P\" hf", 1, "unknown record 'phone'"},
+        {"telephone 66:55:44:33:22:11 \"P\" hf", 1, "unknown record 'telephone'"},
         {good + "device 66:55:44:33:22:11 \"P\" hf", 2, "66:55:44:33:22:11 is listed twice"},
         {good + "\n# fine\ndevice 66:55:44:33:22 \"P\" hf", 4, "not an address"},
         {"device 66-55-44-33-22-11 \"P\" hf", 1, "not an address"},
@@ -112,6 +112,21 @@ TEST(WorldFile, ExampleWorldReads) {
     const WorldParse parse = ParseWorld(std::string{std::istreambuf_iterator<char>(file), {}});
     EXPECT_EQ(parse.line, 0) << parse.problem;
     EXPECT_FALSE(parse.world.Devices().empty());
+}
+
+TEST(WorldFile, PhoneRecordsSetHowCallsBehave) {
+    const WorldParse parse = ParseWorld("phone answer manual\nphone ring-time 12\n");
+    ASSERT_EQ(parse.line, 0) << parse.problem;
+    EXPECT_EQ(parse.world.calls.answer, FarEndAnswer::Manual);
+    EXPECT_EQ(parse.world.calls.ringTime, std::chrono::seconds{12});
+    EXPECT_EQ(ParseWorld("").world.calls.answer, FarEndAnswer::Auto);
+    EXPECT_EQ(ParseWorld("").world.calls.ringTime, std::chrono::seconds{30});
+    for (const char* bad : {"phone answer later", "phone ring-time 0", "phone ring-time 3601",
+                            "phone ring-time 5s", "phone", "phone volume 3"}) {
+        const WorldParse malformed = ParseWorld(bad);
+        EXPECT_EQ(malformed.line, 1) << bad;
+        EXPECT_THAT(malformed.problem, testing::StartsWith("phone: ")) << bad;
+    }
 }
 
 } // namespace
