@@ -43,6 +43,10 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Each run gets a runtime folder of its own, so consoles running side by side never share the
+# power monitor's queue or the phone's control socket.
+mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
+envs=("XDG_RUNTIME_DIR=$work/runtime" ${envs[@]+"${envs[@]}"})
 if [ -n "$trace" ]; then
     mkdir -p "$(dirname "$trace")" && rm -f "$trace"
     envs+=("KOBALT_SIM_TRACE=$trace")
