@@ -1,6 +1,7 @@
 #include "app/MainDlg.h"
 
 #include "app/DeviceText.h"
+#include "app/DialogFont.h"
 #include "app/MainApp.h"
 #include "app/PowerMonitor.h"
 #include "app/SdkCallbacks.h"
@@ -108,11 +109,7 @@ BOOL CMainDlg::OnInitDialog() {
 
     DlgButton(*this, IDC_MAIN_MODE_DEFAULT)->SetCheck(1);
 
-    LOGFONTW lf;
-    std::memset(&lf, 0, sizeof lf);
-    lf.lfHeight = 16;
-    std::memcpy(lf.lfFaceName, u"\u5B8B\u4F53", 3 * sizeof(WCHAR));
-    m_font.CreateFontIndirect(&lf);
+    CreateDialogFont(m_font, 16);
     m_StatusList.SetFont(&m_font, TRUE);
 
     StartPowerMonitor();
@@ -173,7 +170,9 @@ void CMainDlg::OnBnClickedQuit() {
     CDialog::OnCancel();
 }
 
-void CMainDlg::OnBnClickedClear() { m_StatusList.ResetContent(); }
+void CMainDlg::OnBnClickedClear() {
+    m_StatusList.ResetContent();
+}
 
 HWND CMainDlg::DialerStateTarget() {
     auto* main = static_cast<CMainDlg*>(theApp.m_pMainWnd);
@@ -210,15 +209,15 @@ void CMainDlg::OnBnClickedRecord() {
         return;
     // The fill may report any count; only the records allocated here are read.
     const uint32_t capacity = count;
-    std::unique_ptr<KOBALT_DeviceRecord[]> records(new (std::nothrow) KOBALT_DeviceRecord[capacity]());
+    std::unique_ptr<KOBALT_DeviceRecord[]> records(new (std::nothrow)
+                                                       KOBALT_DeviceRecord[capacity]());
     if (!records)
         return;
     g_SdkApi.KOBALT_GetAllShortCuts(records.get(), &count);
     const uint32_t listed = std::min(count, capacity);
     for (uint32_t i = 0; i < listed; ++i) {
         const KOBALT_DeviceRecord& record = records[i];
-        int index = m_StatusList.InsertString(static_cast<int>(i),
-                                              NameFromField(record.name, 64));
+        int index = m_StatusList.InsertString(static_cast<int>(i), NameFromField(record.name, 64));
         // Entries past the table are listed without an address.
         if (index >= 0 && index < kMaxDevices) {
             m_ShortcutAddr[index] = record.addr;
@@ -248,9 +247,13 @@ void CMainDlg::OnBnClickedSpp() {
         MessageBox(u"Connect SPP Fail");
 }
 
-void CMainDlg::OnBnClickedSiri() { g_SdkApi.KOBALT_StartVoiceRecog(); }
+void CMainDlg::OnBnClickedSiri() {
+    g_SdkApi.KOBALT_StartVoiceRecog();
+}
 
-void CMainDlg::OnBnClickedEndSiri() { g_SdkApi.KOBALT_StopVoiceRecog(); }
+void CMainDlg::OnBnClickedEndSiri() {
+    g_SdkApi.KOBALT_StopVoiceRecog();
+}
 
 // ---------------------------------------------------------------------------------------------
 // SDK events
@@ -396,7 +399,9 @@ void CMainDlg::RunHandFree() {
     m_pHandFreeDlg = nullptr;
 }
 
-void CMainDlg::OnBnClickedDial() { RunHandFree(); }
+void CMainDlg::OnBnClickedDial() {
+    RunHandFree();
+}
 
 void CMainDlg::OnBnClickedPhoneBook() {
     PhoneBook dlg(nullptr);

@@ -1,5 +1,6 @@
 #include "handsfree/DTMF.h"
 
+#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "sdk/SdkApi.h"
 
@@ -23,11 +24,7 @@ BEGIN_MESSAGE_MAP(DTMF, CDialog)
 END_MESSAGE_MAP()
 
 DTMF::DTMF(CWnd* pParent) : CDialog(IDD, pParent) {
-    LOGFONTW lf;
-    std::memset(&lf, 0, sizeof lf);
-    lf.lfHeight = 20;
-    std::memcpy(lf.lfFaceName, u"\u5B8B\u4F53", 3 * sizeof(WCHAR));
-    m_font.CreateFontIndirect(&lf);
+    CreateDialogFont(m_font, 20);
 }
 
 DTMF::~DTMF() = default;
@@ -51,15 +48,39 @@ void DTMF::SendKey(WCHAR key) {
     g_SdkApi.KOBALT_HFAP_TransmitDTMFCode(static_cast<int>(static_cast<signed char>(converted[0])));
 }
 
-void DTMF::OnBnClickedKey1() { SendKey(u'1'); }
-void DTMF::OnBnClickedKey2() { SendKey(u'2'); }
-void DTMF::OnBnClickedKey3() { SendKey(u'3'); }
-void DTMF::OnBnClickedKey4() { SendKey(u'4'); }
-void DTMF::OnBnClickedKey5() { SendKey(u'5'); }
-void DTMF::OnBnClickedKey6() { SendKey(u'6'); }
-void DTMF::OnBnClickedKey7() { SendKey(u'7'); }
-void DTMF::OnBnClickedKey8() { SendKey(u'8'); }
-void DTMF::OnBnClickedKey9() { SendKey(u'9'); }
-void DTMF::OnBnClickedKey0() { SendKey(u'0'); }
-void DTMF::OnBnClickedKeyStar() { SendKey(u'*'); }
-void DTMF::OnBnClickedKeyHash() { SendKey(u'#'); }
+void DTMF::OnBnClickedKey1() {
+    SendKey(u'1');
+}
+void DTMF::OnBnClickedKey2() {
+    SendKey(u'2');
+}
+void DTMF::OnBnClickedKey3() {
+    SendKey(u'3');
+}
+void DTMF::OnBnClickedKey4() {
+    SendKey(u'4');
+}
+void DTMF::OnBnClickedKey5() {
+    SendKey(u'5');
+}
+void DTMF::OnBnClickedKey6() {
+    SendKey(u'6');
+}
+void DTMF::OnBnClickedKey7() {
+    SendKey(u'7');
+}
+void DTMF::OnBnClickedKey8() {
+    SendKey(u'8');
+}
+void DTMF::OnBnClickedKey9() {
+    SendKey(u'9');
+}
+void DTMF::OnBnClickedKey0() {
+    SendKey(u'0');
+}
+void DTMF::OnBnClickedKeyStar() {
+    SendKey(u'*');
+}
+void DTMF::OnBnClickedKeyHash() {
+    SendKey(u'#');
+}

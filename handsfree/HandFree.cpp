@@ -1,5 +1,6 @@
 #include "handsfree/HandFree.h"
 
+#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "handsfree/DTMF.h"
 #include "handsfree/EventText.h"
@@ -98,11 +99,7 @@ void HandFree::DoDataExchange(CDataExchange* pDX) {
 
 BOOL HandFree::OnInitDialog() {
     CDialog::OnInitDialog();
-    LOGFONTW lf;
-    std::memset(&lf, 0, sizeof lf);
-    lf.lfHeight = 20;
-    std::memcpy(lf.lfFaceName, u"\u5B8B\u4F53", 3 * sizeof(WCHAR));
-    m_font.CreateFontIndirect(&lf);
+    CreateDialogFont(m_font, 20);
     m_listState.SetFont(&m_font, TRUE);
     m_editNumber.SetFont(&m_font, TRUE);
     return TRUE;
@@ -117,18 +114,42 @@ void HandFree::AppendKey(WCHAR key) {
     m_editNumber.SetWindowText(m_strNumber);
 }
 
-void HandFree::OnBnClickedKey1() { AppendKey(u'1'); }
-void HandFree::OnBnClickedKey2() { AppendKey(u'2'); }
-void HandFree::OnBnClickedKey3() { AppendKey(u'3'); }
-void HandFree::OnBnClickedKey4() { AppendKey(u'4'); }
-void HandFree::OnBnClickedKey5() { AppendKey(u'5'); }
-void HandFree::OnBnClickedKey6() { AppendKey(u'6'); }
-void HandFree::OnBnClickedKey7() { AppendKey(u'7'); }
-void HandFree::OnBnClickedKey8() { AppendKey(u'8'); }
-void HandFree::OnBnClickedKey9() { AppendKey(u'9'); }
-void HandFree::OnBnClickedKey0() { AppendKey(u'0'); }
-void HandFree::OnBnClickedKeyStar() { AppendKey(u'*'); }
-void HandFree::OnBnClickedKeyHash() { AppendKey(u'#'); }
+void HandFree::OnBnClickedKey1() {
+    AppendKey(u'1');
+}
+void HandFree::OnBnClickedKey2() {
+    AppendKey(u'2');
+}
+void HandFree::OnBnClickedKey3() {
+    AppendKey(u'3');
+}
+void HandFree::OnBnClickedKey4() {
+    AppendKey(u'4');
+}
+void HandFree::OnBnClickedKey5() {
+    AppendKey(u'5');
+}
+void HandFree::OnBnClickedKey6() {
+    AppendKey(u'6');
+}
+void HandFree::OnBnClickedKey7() {
+    AppendKey(u'7');
+}
+void HandFree::OnBnClickedKey8() {
+    AppendKey(u'8');
+}
+void HandFree::OnBnClickedKey9() {
+    AppendKey(u'9');
+}
+void HandFree::OnBnClickedKey0() {
+    AppendKey(u'0');
+}
+void HandFree::OnBnClickedKeyStar() {
+    AppendKey(u'*');
+}
+void HandFree::OnBnClickedKeyHash() {
+    AppendKey(u'#');
+}
 
 void HandFree::OnBnClickedClear() {
     m_strNumber.Empty();
@@ -153,11 +174,21 @@ void HandFree::OnBnClickedDial() {
 // Call commands
 // ---------------------------------------------------------------------------------------------
 
-void HandFree::OnBnClickedRedial() { g_SdkApi.KOBALT_HFAP_LastNumRedial(); }
-void HandFree::OnBnClickedAnswer() { g_SdkApi.KOBALT_HFAP_AnswerCall(); }
-void HandFree::OnBnClickedHangUp() { g_SdkApi.KOBALT_HFAP_CancelCall(); }
-void HandFree::OnBnClickedMute() { g_SdkApi.KOBALT_HFAP_MuteMic(); }
-void HandFree::OnBnClickedUnMute() { g_SdkApi.KOBALT_HFAP_UnmuteMic(); }
+void HandFree::OnBnClickedRedial() {
+    g_SdkApi.KOBALT_HFAP_LastNumRedial();
+}
+void HandFree::OnBnClickedAnswer() {
+    g_SdkApi.KOBALT_HFAP_AnswerCall();
+}
+void HandFree::OnBnClickedHangUp() {
+    g_SdkApi.KOBALT_HFAP_CancelCall();
+}
+void HandFree::OnBnClickedMute() {
+    g_SdkApi.KOBALT_HFAP_MuteMic();
+}
+void HandFree::OnBnClickedUnMute() {
+    g_SdkApi.KOBALT_HFAP_UnmuteMic();
+}
 
 void HandFree::OnBnClickedTransfer() {
     int status = g_SdkApi.KOBALT_HFAP_GetAudioStatus();
@@ -180,7 +211,9 @@ void HandFree::OnBnClickedCalllog() {
     dlg.DoModal();
 }
 
-void HandFree::OnBnClickedQuit() { CDialog::OnCancel(); }
+void HandFree::OnBnClickedQuit() {
+    CDialog::OnCancel();
+}
 
 // Three-way calling: each entry point is called only when the library has it.
 void HandFree::OnBnClickedHoldToAnswer() {

@@ -1,5 +1,6 @@
 #include "pim/Calllog.h"
 
+#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "pim/PimMessages.h"
 #include "pim/RecordField.h"
@@ -52,11 +53,7 @@ void CCalllog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCalllog::OnInitDialog() {
     CDialog::OnInitDialog();
-    LOGFONTW lf;
-    std::memset(&lf, 0, sizeof lf);
-    lf.lfHeight = 15;
-    std::memcpy(lf.lfFaceName, u"\u5B8B\u4F53", 3 * sizeof(WCHAR));
-    m_font.CreateFontIndirect(&lf);
+    CreateDialogFont(m_font, 15);
     m_list.SetFont(&m_font, TRUE);
 
     m_list.ModifyStyle(0, LVS_REPORT);
@@ -77,9 +74,15 @@ void CCalllog::StartDownload(CalllogType type) {
     SetWindowText(u"Syncing...");
 }
 
-void CCalllog::OnInComing() { StartDownload(kIncoming); }
-void CCalllog::OnOutGoing() { StartDownload(kOutgoing); }
-void CCalllog::OnMissCall() { StartDownload(kMissed); }
+void CCalllog::OnInComing() {
+    StartDownload(kIncoming);
+}
+void CCalllog::OnOutGoing() {
+    StartDownload(kOutgoing);
+}
+void CCalllog::OnMissCall() {
+    StartDownload(kMissed);
+}
 
 bool CCalllog::ListRecords() {
     if (g_SdkApi.KOBALT_PIMGetCalllogs(nullptr, &g_CalllogCount) != 0)
@@ -94,8 +97,8 @@ bool CCalllog::ListRecords() {
     g_SdkApi.KOBALT_PIMGetCalllogs(records, &g_CalllogCount);
     const uint32_t listed = std::min(g_CalllogCount, capacity);
     for (uint32_t i = 0; i < listed; ++i) {
-        const unsigned char* record =
-            static_cast<const unsigned char*>(records) + i * std::size_t{KOBALT_CALLLOG_RECORD_SIZE};
+        const unsigned char* record = static_cast<const unsigned char*>(records) +
+                                      i * std::size_t{KOBALT_CALLLOG_RECORD_SIZE};
         CString name = ReadTextField(record, KOBALT_CALLLOG_NAME, kNameUnits);
         CString number = ReadTextField(record, KOBALT_CALLLOG_NUMBER, kNumberUnits);
         if (!name.IsEmpty()) {

@@ -1,5 +1,6 @@
 #include "pim/PhoneBook.h"
 
+#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "pim/PimMessages.h"
 #include "pim/RecordField.h"
@@ -72,11 +73,7 @@ void PhoneBook::DoDataExchange(CDataExchange* pDX) {
 
 BOOL PhoneBook::OnInitDialog() {
     CDialog::OnInitDialog();
-    LOGFONTW lf;
-    std::memset(&lf, 0, sizeof lf);
-    lf.lfHeight = 15;
-    std::memcpy(lf.lfFaceName, u"\u5B8B\u4F53", 3 * sizeof(WCHAR));
-    m_font.CreateFontIndirect(&lf);
+    CreateDialogFont(m_font, 15);
     m_listContacts.SetFont(&m_font, TRUE);
 
     g_hPhoneBookWnd = GetSafeHwnd();
@@ -120,9 +117,9 @@ bool PhoneBook::ListStoredContacts(Listing when) {
             std::size_t offset;
             const WCHAR* suffix;
         };
-        for (const Number& n : {Number{KOBALT_CONTACT_CELL, u"(Cell)"},
-                                Number{KOBALT_CONTACT_HOME, u"(Home)"},
-                                Number{KOBALT_CONTACT_WORK, u"(Work)"}}) {
+        for (const Number& n :
+             {Number{KOBALT_CONTACT_CELL, u"(Cell)"}, Number{KOBALT_CONTACT_HOME, u"(Home)"},
+              Number{KOBALT_CONTACT_WORK, u"(Work)"}}) {
             CString number = ReadTextField(record, n.offset, kNumberUnits);
             if (number.IsEmpty())
                 continue;
