@@ -16,6 +16,8 @@ namespace kobalt::device {
 void PowerTransition(DWORD flags);
 enum class PowerState { On, Suspended };
 PowerState CurrentPowerState();
+// How many requests for power notifications are registered now.
+std::size_t PowerListenerCount();
 
 // Audio-driver hook: waveOutMessage 1069 turns call audio on, 1070 off.
 bool CallAudioOn();

@@ -126,6 +126,12 @@ void PowerTransition(DWORD flags) {
     SetLastError(savedError);
 }
 
+std::size_t PowerListenerCount() {
+    auto& registry = kobalt::platform::Registry();
+    std::lock_guard guard(registry.m_lock);
+    return registry.m_requests.size();
+}
+
 PowerState CurrentPowerState() {
     return kobalt::platform::g_powerState.load();
 }

@@ -312,11 +312,18 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& comman
     case CommandKind::Sleep:
         ::Sleep(static_cast<DWORD>(command.number));
         return std::nullopt;
-    case CommandKind::Power:
+    case CommandKind::Power: {
+        // A console's power monitor starts listening shortly after its window opens; the
+        // transition waits a little for a listener so that a script does not outrun it. With
+        // none (a second console runs without a monitor) it goes out all the same.
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        while (device::PowerListenerCount() == 0 && !ConsoleEnded() && Clock::now() < deadline)
+            std::this_thread::sleep_for(kPollSlice);
         device::PowerTransition(command.power == PowerAction::Suspend ? POWER_STATE_SUSPEND
                                                                       : POWER_STATE_ON);
         desktop::WaitInputSettled(m_options.settleTimeout);
         return std::nullopt;
+    }
     case CommandKind::Dump:
         m_options.out(DumpDesktop(desktop::TakeSnapshot()));
         return std::nullopt;
