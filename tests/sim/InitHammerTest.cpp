@@ -25,6 +25,9 @@ TEST(InitHammer, LifecycleFromManyThreadsWhileEverythingElseRuns) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t) {
         threads.emplace_back([&] {
+            // The hammering starts once the other callers are under way.
+            while (otherCalls.load() == 0)
+                std::this_thread::yield();
             for (int i = 0; i < kCycles; ++i) {
                 lifecycleFailures += Call("KOBALT_Init") != 0;
                 lifecycleFailures += Call("KOBALT_UnInit") != 0;
