@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <malloc.h>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -102,9 +103,21 @@ void PhoneBookListing(benchmark::State& state) {
     g_SdkApi.KOBALT_PIMRegisterCallback = &Register;
     g_SdkApi.KOBALT_PIMStartUpdateContacts = &Start;
     DialogThread<PhoneBook> dialog(IDD_PHONEBOOK);
+    std::size_t heapBefore = mallinfo2().uordblks;
     for (auto _ : state)
         state.SetIterationTime(HandleSeconds(dialog.Handle(), &PhoneBookSyncCallback, 1));
+    // The list holds three rows a contact; what its text needs, as UTF-16 with terminators, is
+    // the figure the heap the listing keeps is compared with.
+    double text = 0;
+    for (uint32_t i = 0; i < g_count; ++i) {
+        std::string n = std::to_string(i);
+        text += 3.0 * (std::string("Contact " + n).size() + 6 + 1) + (7 + n.size() + 1) * 2 +
+                (8 + n.size() + 1);
+    }
+    text *= 2;
     state.counters["rows"] = 3.0 * static_cast<double>(state.range(0));
+    state.counters["heap/text"] =
+        static_cast<double>(mallinfo2().uordblks - heapBefore) / text;
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(PhoneBookListing)
