@@ -27,6 +27,8 @@ using std::chrono::milliseconds;
 constexpr milliseconds kDesktopSlice{100};
 // Interval for conditions that raise no change signal (debug lines, call audio).
 constexpr milliseconds kPollSlice{10};
+// How long a held expectation waits for the windows' threads to finish what they are doing.
+constexpr milliseconds kSettleSlice{250};
 // While closing the console: how long a window that was sent Close or OK may take to go away
 // before it is sent another.
 constexpr milliseconds kCloseRetry{1000};
@@ -502,6 +504,16 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectOnDesktop(const Command
         Snapshot snapshot = desktop::TakeSnapshot();
         const Observation observation = expectation.observe(snapshot);
         if (observation.held) {
+            // What made the expectation hold may be part of a handler still running (a connect
+            // event sets the caption, then the buttons): let the windows' threads finish it
+            // before the next command looks.
+            std::vector<DWORD> owners;
+            for (const WindowView& window : snapshot.windows) {
+                if (std::find(owners.begin(), owners.end(), window.ownerThread) == owners.end()) {
+                    owners.push_back(window.ownerThread);
+                    desktop::WaitOwnerIdle(window.hwnd, kSettleSlice);
+                }
+            }
             return std::nullopt;
         }
         const auto now = Clock::now();
