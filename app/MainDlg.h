@@ -2,12 +2,12 @@
 // the enable state of the connection buttons.
 #pragma once
 
+#include "app/AppMessages.h"
 #include "framework/CDialog.h"
 #include "framework/CFont.h"
 #include "framework/CListBox.h"
-#include "res/resource.h"
-#include "app/AppMessages.h"
 #include "framework/CString.h"
+#include "res/resource.h"
 #include "sdk/SdkApi.h"
 
 class HandFree;
@@ -84,9 +84,9 @@ public:
     // events always reach the main window first, which hands them on while the dialog runs.
     HandFree* m_pHandFreeDlg;
     int m_nDeviceCount;
-    BYTE* m_pCurAddr;                  // 6 bytes: the address device commands work on
-    BdAddr m_SppAddr{};                // where SPP is connected
-    BdAddr m_DevAddr[kMaxDevices]{};   // discovered devices, by list position
+    BYTE* m_pCurAddr;                     // 6 bytes: the address device commands work on
+    BdAddr m_SppAddr{};                   // where SPP is connected
+    BdAddr m_DevAddr[kMaxDevices]{};      // discovered devices, by list position
     BdAddr m_ShortcutAddr[kMaxDevices]{}; // paired-device shortcuts, by list position
     BOOL m_bSppConnected{FALSE};
     BOOL m_bStarted;

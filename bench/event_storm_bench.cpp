@@ -42,7 +42,7 @@ void IndicatorStorm(benchmark::State& state) {
     }
     Entry<KOBALT_Fn_Void>(sdk, u"KOBALT_Init")();
     Entry<KOBALT_Fn_HFAP_RegisterCallback>(sdk, u"KOBALT_HFAP_RegisterCallback")(0,
-                                                                              &CountingCallback);
+                                                                                 &CountingCallback);
     kobalt::script::AskPhone("connect 66:55:44:33:22:11 hf", std::chrono::seconds(10));
     const auto events = static_cast<uint64_t>(state.range(0));
     for (auto _ : state) {
@@ -59,7 +59,11 @@ void IndicatorStorm(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * events));
     Entry<KOBALT_Fn_Void>(sdk, u"KOBALT_UnInit")();
 }
-BENCHMARK(IndicatorStorm)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(IndicatorStorm)
+    ->Arg(100'000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

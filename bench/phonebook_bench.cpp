@@ -10,9 +10,9 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <malloc.h>
 #include <chrono>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,10 +57,18 @@ int Fill(const std::vector<unsigned char>& from, std::size_t size, void* records
     *count = n;
     return 0;
 }
-int GetContacts(void* r, uint32_t* c) { return Fill(g_contacts, KOBALT_CONTACT_RECORD_SIZE, r, c); }
-int GetCalllogs(void* r, uint32_t* c) { return Fill(g_calllogs, KOBALT_CALLLOG_RECORD_SIZE, r, c); }
-int Register(KOBALT_PimCallback) { return 0; }
-int Start(int) { return 0; }
+int GetContacts(void* r, uint32_t* c) {
+    return Fill(g_contacts, KOBALT_CONTACT_RECORD_SIZE, r, c);
+}
+int GetCalllogs(void* r, uint32_t* c) {
+    return Fill(g_calllogs, KOBALT_CALLLOG_RECORD_SIZE, r, c);
+}
+int Register(KOBALT_PimCallback) {
+    return 0;
+}
+int Start(int) {
+    return 0;
+}
 
 // Runs a dialog modally on a thread of its own, as the console's user-interface thread would.
 template <class Dialog> class DialogThread {
@@ -116,8 +124,7 @@ void PhoneBookListing(benchmark::State& state) {
     }
     text *= 2;
     state.counters["rows"] = 3.0 * static_cast<double>(state.range(0));
-    state.counters["heap/text"] =
-        static_cast<double>(mallinfo2().uordblks - heapBefore) / text;
+    state.counters["heap/text"] = static_cast<double>(mallinfo2().uordblks - heapBefore) / text;
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(PhoneBookListing)

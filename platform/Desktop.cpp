@@ -96,7 +96,9 @@ Snapshot TakeSnapshot(const SnapshotOptions& options) {
     return snapshot;
 }
 
-std::uint64_t Version() { return platform::DesktopVersion(); }
+std::uint64_t Version() {
+    return platform::DesktopVersion();
+}
 
 bool WaitForChange(std::uint64_t seen, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -163,7 +165,8 @@ InputResult TypeText(HWND edit, const std::u16string& text) {
         return r;
     if (KindOf(edit) != ControlKind::Edit)
         return InputResult::WrongKind;
-    return Deliver(edit, platform::KM_INPUT_TYPE, 0, 0, std::make_shared<const std::u16string>(text));
+    return Deliver(edit, platform::KM_INPUT_TYPE, 0, 0,
+                   std::make_shared<const std::u16string>(text));
 }
 
 InputResult Close(HWND topLevel) {
@@ -195,8 +198,8 @@ InputResult Scroll(HWND list, int topIndex) {
     ControlKind kind = KindOf(list);
     if (kind != ControlKind::ListBox && kind != ControlKind::ListView)
         return InputResult::WrongKind;
-    return Deliver(list, platform::KM_INPUT_SCROLL, static_cast<WPARAM>(topIndex < 0 ? 0 : topIndex),
-                   0);
+    return Deliver(list, platform::KM_INPUT_SCROLL,
+                   static_cast<WPARAM>(topIndex < 0 ? 0 : topIndex), 0);
 }
 
 InputResult Focus(HWND control) {

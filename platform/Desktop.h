@@ -26,12 +26,12 @@ struct ControlView {
     ControlKind kind = ControlKind::Other;
     std::u16string text; // caption, static text, edit text
     DWORD style = 0;
-    RECT rect{};         // pixels, relative to the dialog's client area
+    RECT rect{}; // pixels, relative to the dialog's client area
     bool enabled = true;
     bool visible = true;
     bool checked = false; // radio buttons
     bool focused = false;
-    int caret = 0;        // edits: caret position in characters
+    int caret = 0; // edits: caret position in characters
     // List boxes: one line each. List views: one row each, the columns joined by a tab.
     std::vector<std::u16string> lines;
     std::size_t lineCount = 0; // all lines, also when `lines` holds only a window of them
@@ -81,14 +81,14 @@ enum class InputResult { Ok, NoWindow, Disabled, NotActive, WrongKind, BadIndex 
 const char* InputResultName(InputResult result);
 
 // Input goes only to the active window and its enabled controls.
-InputResult Click(HWND control);                         // push or radio button
-InputResult Select(HWND control, int index);             // list box or list view entry; -1 clears
+InputResult Click(HWND control);             // push or radio button
+InputResult Select(HWND control, int index); // list box or list view entry; -1 clears
 InputResult TypeText(HWND edit, const std::u16string& text); // replaces the edit's text
-InputResult Close(HWND topLevel);                        // the caption's close box
-InputResult AnswerBox(HWND messageBox, int buttonId);   // IDOK, IDCANCEL
-InputResult Scroll(HWND list, int topIndex);            // scroll position of a list
+InputResult Close(HWND topLevel);                            // the caption's close box
+InputResult AnswerBox(HWND messageBox, int buttonId);        // IDOK, IDCANCEL
+InputResult Scroll(HWND list, int topIndex);                 // scroll position of a list
 InputResult Focus(HWND control);
-InputResult SetCaret(HWND edit, int position);          // caret of an edit, 0..text length
+InputResult SetCaret(HWND edit, int position); // caret of an edit, 0..text length
 
 // Waits (real time, bounded) until the input delivered last has been handled and its owner
 // thread waits for messages again, or is blocked elsewhere. False on time-out.

@@ -15,13 +15,13 @@ struct DialogControlTemplate {
 };
 
 struct DialogTemplate {
-    int id;                // resource id (102, 103, 129, ...)
-    const WCHAR* caption;  // window caption
-    int x, y, cx, cy;      // position and size in dialog units
-    const WCHAR* fontFace; // "MS Shell Dlg"
-    int fontPointSize;     // 8
-    DWORD style;           // WS_POPUP | WS_CAPTION | ...
-    DWORD exStyle;         // WS_EX_CAPTIONOKBTN, ...
+    int id;                                          // resource id (102, 103, 129, ...)
+    const WCHAR* caption;                            // window caption
+    int x, y, cx, cy;                                // position and size in dialog units
+    const WCHAR* fontFace;                           // "MS Shell Dlg"
+    int fontPointSize;                               // 8
+    DWORD style;                                     // WS_POPUP | WS_CAPTION | ...
+    DWORD exStyle;                                   // WS_EX_CAPTIONOKBTN, ...
     std::span<const DialogControlTemplate> controls; // in template (tab) order
 };
 

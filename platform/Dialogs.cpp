@@ -97,7 +97,8 @@ HWND CreateDialogIndirectParamW(HINSTANCE instance, const DialogTemplate* tmpl, 
             break;
         }
     }
-    LRESULT setFocus = SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), userData);
+    LRESULT setFocus =
+        SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), userData);
     if (setFocus && first && IsWindow(dialog))
         SetFocus(first);
     if (IsWindow(dialog) && (tmpl->style & WS_VISIBLE))
@@ -200,9 +201,9 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     }
     columns = std::min(columns, std::max(16, ScreenWidth() / 8 - 2));
     RECT rect{0, 0, columns * 8, (rows + 4) * 16};
-    HWND box = CreateTopLevel(kobalt::desktop::WindowKind::MessageBox, 0,
-                              caption ? caption : u"Error", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0,
-                              rect, CALLBACK_MessageBoxProc, 0);
+    HWND box =
+        CreateTopLevel(kobalt::desktop::WindowKind::MessageBox, 0, caption ? caption : u"Error",
+                       WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, rect, CALLBACK_MessageBoxProc, 0);
     {
         auto lock = LockDesktop();
         if (Window* w = FindWindowLocked(box))
@@ -212,13 +213,13 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     bool withCancel = (type & 0xF) == MB_OKCANCEL;
     int buttonWidth = 8 * 8, y = (rows + 2) * 16;
     int x = withCancel ? rect.right / 2 - buttonWidth - 8 : (rect.right - buttonWidth) / 2;
-    HWND ok = CreateWindowExW(0, WC_BUTTON, u"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                              x, y, buttonWidth, 16, box,
-                              reinterpret_cast<HMENU>(static_cast<std::intptr_t>(IDOK)), nullptr,
-                              nullptr);
+    HWND ok = CreateWindowExW(
+        0, WC_BUTTON, u"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, x, y,
+        buttonWidth, 16, box, reinterpret_cast<HMENU>(static_cast<std::intptr_t>(IDOK)), nullptr,
+        nullptr);
     if (withCancel)
-        CreateWindowExW(0, WC_BUTTON, u"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, rect.right / 2 + 8,
-                        y, buttonWidth, 16, box,
+        CreateWindowExW(0, WC_BUTTON, u"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                        rect.right / 2 + 8, y, buttonWidth, 16, box,
                         reinterpret_cast<HMENU>(static_cast<std::intptr_t>(IDCANCEL)), nullptr,
                         nullptr);
     SetFocus(ok);

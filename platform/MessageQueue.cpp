@@ -239,7 +239,8 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return CallWindowProcedure(hwnd, msg, wParam, lParam);
 
     auto self = CurrentQueue();
-    auto record = std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, self});
+    auto record =
+        std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, self});
     {
         std::lock_guard<std::mutex> lock(target->mutex);
         if (!target->alive)
@@ -275,11 +276,14 @@ BOOL PeekMessageW(MSG* msg, HWND, UINT, UINT, UINT remove) {
     bool quit;
     MSG local;
     MSG* out = msg ? msg : &local;
-    bool got = NextMessage(out, Wait::NoWait, (remove & PM_REMOVE) ? Take::Remove : Take::Keep, quit);
+    bool got =
+        NextMessage(out, Wait::NoWait, (remove & PM_REMOVE) ? Take::Remove : Take::Keep, quit);
     return (got || quit) ? TRUE : FALSE;
 }
 
-BOOL TranslateMessage(const MSG*) { return FALSE; }
+BOOL TranslateMessage(const MSG*) {
+    return FALSE;
+}
 
 LRESULT DispatchMessageW(const MSG* msg) {
     if (!msg || !msg->hwnd)

@@ -64,14 +64,18 @@ bool EqualsIgnoreCase(const WCHAR* a, const WCHAR* b) {
 
 } // namespace
 
-std::unique_lock<std::mutex> LockDesktop() { return std::unique_lock<std::mutex>(table().mutex); }
+std::unique_lock<std::mutex> LockDesktop() {
+    return std::unique_lock<std::mutex>(table().mutex);
+}
 
 void NotifyDesktopChanged() {
     g_version.fetch_add(1, std::memory_order_acq_rel);
     g_version.notify_all();
 }
 
-std::uint64_t DesktopVersion() { return g_version.load(std::memory_order_acquire); }
+std::uint64_t DesktopVersion() {
+    return g_version.load(std::memory_order_acquire);
+}
 
 Window* FindWindowLocked(HWND hwnd) {
     std::size_t slot;
@@ -129,8 +133,12 @@ std::vector<HWND> ChildrenOf(HWND parent) {
     return w ? w->children : std::vector<HWND>{};
 }
 
-int ScreenWidth() { return g_screenWidth.load(); }
-int ScreenHeight() { return g_screenHeight.load(); }
+int ScreenWidth() {
+    return g_screenWidth.load();
+}
+int ScreenHeight() {
+    return g_screenHeight.load();
+}
 
 void SetScreenSizePixels(int width, int height) {
     g_screenWidth.store(width);
@@ -438,8 +446,8 @@ int GetWindowTextW(HWND hwnd, LPWSTR buffer, int capacity) {
     if (!buffer || capacity <= 0)
         return 0;
     buffer[0] = 0;
-    return static_cast<int>(
-        SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(capacity), reinterpret_cast<LPARAM>(buffer)));
+    return static_cast<int>(SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(capacity),
+                                         reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetWindowTextLengthW(HWND hwnd) {

@@ -24,9 +24,9 @@ struct ControlState {
 
 // What the window server needs to know of a control class.
 struct ControlClass {
-    const WCHAR* name;                           // WC_BUTTON, WC_LISTBOX, ...
-    WNDPROC proc;                                // the class's window procedure
-    desktop::ControlKind (*kindFor)(DWORD style); // what front ends see
+    const WCHAR* name;                                    // WC_BUTTON, WC_LISTBOX, ...
+    WNDPROC proc;                                         // the class's window procedure
+    desktop::ControlKind (*kindFor)(DWORD style);         // what front ends see
     std::unique_ptr<ControlState> (*create)(DWORD style); // state for a new window
 };
 

@@ -21,32 +21,32 @@ struct ThreadQueue;
 
 // One window. Guarded by the desktop lock.
 struct Window {
-    HWND handle = nullptr;                     // slot and generation
-    DWORD ownerThread = 0;                     // the thread that created it
-    std::shared_ptr<ThreadQueue> ownerQueue;   // where its messages go
-    HWND parent = nullptr;                     // dialog of a control; null for top-level
-    int id = 0;                                // control id
+    HWND handle = nullptr;                   // slot and generation
+    DWORD ownerThread = 0;                   // the thread that created it
+    std::shared_ptr<ThreadQueue> ownerQueue; // where its messages go
+    HWND parent = nullptr;                   // dialog of a control; null for top-level
+    int id = 0;                              // control id
     DWORD style = 0;
     DWORD exStyle = 0;
-    std::u16string text;                       // caption or control text
+    std::u16string text; // caption or control text
     bool enabled = true;
     bool visible = false;
-    bool destroying = false;                   // WM_DESTROY sent; no new messages
-    RECT rect{};                               // pixels; controls relative to the parent
+    bool destroying = false; // WM_DESTROY sent; no new messages
+    RECT rect{};             // pixels; controls relative to the parent
     WNDPROC proc = nullptr;
-    LONG_PTR userData = 0;                     // GWLP_USERDATA
-    const ControlClass* cls = nullptr;         // null for dialogs and plain windows
-    std::unique_ptr<ControlState> state;       // control state, when cls is set
-    HFONT font = nullptr;                      // WM_SETFONT
-    HICON iconBig = nullptr;                   // WM_SETICON
+    LONG_PTR userData = 0;               // GWLP_USERDATA
+    const ControlClass* cls = nullptr;   // null for dialogs and plain windows
+    std::unique_ptr<ControlState> state; // control state, when cls is set
+    HFONT font = nullptr;                // WM_SETFONT
+    HICON iconBig = nullptr;             // WM_SETICON
     HICON iconSmall = nullptr;
     desktop::WindowKind kind = desktop::WindowKind::Other;
-    int templateId = 0;                        // dialog template, 0 when none
-    std::vector<HWND> children;                // creation (tab) order
-    HWND focus = nullptr;                      // top-level: the focused control
-    bool dialogEnded = false;                  // EndDialog was called
-    INT_PTR dialogResult = 0;                  // its result
-    std::u16string boxText;                    // message boxes: the message
+    int templateId = 0;         // dialog template, 0 when none
+    std::vector<HWND> children; // creation (tab) order
+    HWND focus = nullptr;       // top-level: the focused control
+    bool dialogEnded = false;   // EndDialog was called
+    INT_PTR dialogResult = 0;   // its result
+    std::u16string boxText;     // message boxes: the message
 };
 
 // A message sent to another thread's window: the sender waits on its own queue until `done`.
@@ -56,7 +56,7 @@ struct SentRecord {
     WPARAM wParam;
     LPARAM lParam;
     LRESULT result = 0;
-    bool done = false;                         // guarded by the sender queue's mutex
+    bool done = false; // guarded by the sender queue's mutex
     std::shared_ptr<ThreadQueue> sender;
 };
 
@@ -64,22 +64,22 @@ struct SentRecord {
 struct PostedRecord {
     MSG msg;
     std::shared_ptr<const std::u16string> payload;
-    std::uint64_t inputSeq = 0;                // non-zero for front-end input
+    std::uint64_t inputSeq = 0; // non-zero for front-end input
 };
 
 // The message queue of one thread.
 struct ThreadQueue {
     DWORD threadId = 0;
-    std::mutex mutex;                          // guards everything below
+    std::mutex mutex; // guards everything below
     std::condition_variable wake;
     std::deque<PostedRecord> posted;
     std::deque<std::shared_ptr<SentRecord>> sent;
     bool quitPosted = false;
     int quitCode = 0;
-    bool alive = true;                         // false once the thread has ended
-    bool idle = false;                         // waiting for messages with nothing queued
-    std::uint64_t inputTaken = 0;              // highest input sequence taken from `posted`
-    int modalDepth = 0;                        // modal loops the thread is running
+    bool alive = true;            // false once the thread has ended
+    bool idle = false;            // waiting for messages with nothing queued
+    std::uint64_t inputTaken = 0; // highest input sequence taken from `posted`
+    int modalDepth = 0;           // modal loops the thread is running
     std::shared_ptr<const std::u16string> currentPayload; // of the message being dispatched
 };
 
@@ -87,11 +87,11 @@ struct ThreadQueue {
 std::shared_ptr<ThreadQueue> CurrentQueue();
 
 // The desktop lock is LockDesktop() (WindowServer.h). With it held:
-Window* FindWindowLocked(HWND hwnd);       // null when dead or unknown
-HWND TopLevelOfLocked(HWND hwnd);          // the window itself or its top-level ancestor
-std::vector<HWND> ZOrderLocked();          // top-level windows, topmost first
-HWND ActiveWindowLocked();                 // topmost visible enabled top-level window
-void RaiseLocked(HWND hwnd);               // puts a top-level window on top
+Window* FindWindowLocked(HWND hwnd); // null when dead or unknown
+HWND TopLevelOfLocked(HWND hwnd);    // the window itself or its top-level ancestor
+std::vector<HWND> ZOrderLocked();    // top-level windows, topmost first
+HWND ActiveWindowLocked();           // topmost visible enabled top-level window
+void RaiseLocked(HWND hwnd);         // puts a top-level window on top
 
 // Calls the window procedure of `hwnd` on the calling thread; 0 when the window is gone.
 LRESULT CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -416,7 +416,7 @@ DWORD GetTickCount(); // scaled milliseconds since start
 // ---------------------------------------------------------------------------------------------
 // Text
 // ---------------------------------------------------------------------------------------------
-constexpr UINT CP_ACP = 0;     // the system's ANSI code page: Windows-1252
+constexpr UINT CP_ACP = 0; // the system's ANSI code page: Windows-1252
 constexpr UINT CP_UTF8 = 65001;
 // Counts include the terminator when srcLength is -1. With dstCapacity 0 they return the size
 // needed. Too small a buffer: 0 and ERROR_INSUFFICIENT_BUFFER, the buffer possibly filled
@@ -436,7 +436,7 @@ int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 // first, then in the system's library search path.
 HMODULE LoadLibraryW(LPCWSTR fileName);
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
-BOOL FreeLibrary(HMODULE module); // a null module is harmless
+BOOL FreeLibrary(HMODULE module);       // a null module is harmless
 void NKDbgPrintfW(LPCWSTR format, ...); // formats as wsprintfW, one line to the debug sink
 
 // ---------------------------------------------------------------------------------------------
@@ -454,8 +454,8 @@ constexpr DWORD MSGQUEUE_ALLOW_BROKEN = 0x0002;
 constexpr DWORD MSGQUEUE_MSGALERT = 0x0001;
 
 HANDLE CreateMsgQueue(LPCWSTR name, MSGQUEUEOPTIONS* options);
-BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead,
-                  DWORD timeout, DWORD* flags);
+BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead, DWORD timeout,
+                  DWORD* flags);
 BOOL WriteMsgQueue(HANDLE queue, LPVOID buffer, DWORD dataSize, DWORD timeout, DWORD flags);
 BOOL CloseMsgQueue(HANDLE queue);
 

@@ -24,8 +24,13 @@ typedef struct KOBALT_DeviceRecord {
 } KOBALT_DeviceRecord;
 
 /* 310 bytes, records back to back (only 2-byte aligned): one phonebook contact. */
-enum { KOBALT_CONTACT_RECORD_SIZE = 310, KOBALT_CONTACT_NAME = 0, KOBALT_CONTACT_HOME = 64,
-       KOBALT_CONTACT_WORK = 146, KOBALT_CONTACT_CELL = 228 };
+enum {
+    KOBALT_CONTACT_RECORD_SIZE = 310,
+    KOBALT_CONTACT_NAME = 0,
+    KOBALT_CONTACT_HOME = 64,
+    KOBALT_CONTACT_WORK = 146,
+    KOBALT_CONTACT_CELL = 228
+};
 /* 5610 bytes: a pushed contact, eleven slots of 255 UTF-16 units. */
 enum { KOBALT_OPP_RECORD_SIZE = 5610, KOBALT_OPP_SLOT_SIZE = 510, KOBALT_OPP_SLOTS = 11 };
 /* 232 bytes: one call-log entry; name at 4 (32 units), number at 68 (82 units). */

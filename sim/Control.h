@@ -29,8 +29,7 @@ class MediaPlayers;
 
 class Control {
 public:
-    Control(Stack& stack, Phone& phone, Pim& pim, Faults& faults, DebugLog& log,
-            double timeScale);
+    Control(Stack& stack, Phone& phone, Pim& pim, Faults& faults, DebugLog& log, double timeScale);
 
     // The media players, dial-up and adapter, for `player` and the state report; without
     // them `player` fails and the report leaves them out.

@@ -178,7 +178,8 @@ ControlParse ParseControlCommand(std::string_view line) {
             const std::optional<PlayerCommand> button = ParsePlayerCommand(args[1]);
             if (!button) {
                 throw Failure{"expected play, pause, stop, next, previous, volume-up or "
-                              "volume-down, found '" + args[1] + "'"};
+                              "volume-down, found '" +
+                              args[1] + "'"};
             }
             command.player = *button;
             break;

@@ -59,7 +59,7 @@ struct ControlCommand {
     int level = 0;            // signal, battery
     bool on = false;          // service, roam
     PlayerCommand player = PlayerCommand::Play; // player: the phone's button
-    PimCommand pim;     // the PIM commands
+    PimCommand pim;                             // the PIM commands
 };
 
 struct ControlParse {

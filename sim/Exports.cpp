@@ -77,8 +77,9 @@ KOBALT_EXPORT int KOBALT_SetDefaultPinCode(char* pin, uint32_t length) {
 }
 
 KOBALT_EXPORT int KOBALT_GetLocalName(KOBALT_WCHAR* name, int capacity) {
-    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity})
-        .Run([&](Library& lib) { return lib.GetAdapter().GetLocalName(name, capacity); });
+    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity}).Run([&](Library& lib) {
+        return lib.GetAdapter().GetLocalName(name, capacity);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_SetLocalName(const KOBALT_WCHAR* name) {
@@ -353,20 +354,21 @@ KOBALT_EXPORT int KOBALT_DUNConnect(KOBALT_BdAddr* addr, const KOBALT_WCHAR* p1,
     constexpr std::size_t units = kobalt::sim::kDunParamUnits;
     return ApiCall(Api::DUNConnect, arg::Addr{addr}, arg::WStr{p1, units}, arg::WStr{p2, units},
                    arg::WStr{p3, units}, arg::WStr{p4, units}, arg::WStr{p5, units})
-        .Run([&](Library& lib) { return lib.GetDialUp().Connect(addr, {p1, p2, p3, p4, p5}); });
+        .Run([&](Library& lib) {
+            return lib.GetDialUp().Connect(addr, {p1, p2, p3, p4, p5});
+        });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetCountry(KOBALT_DunListEntry* entries, uint32_t* count) {
-    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetDialUp().GetCountry(entries, count); });
+    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count}).Run([&](Library& lib) {
+        return lib.GetDialUp().GetCountry(entries, count);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
                                         uint32_t* count) {
     return ApiCall(Api::DUNGetProvider, arg::Int{countryId}, arg::Buf{entries}, arg::Count{count})
-        .Run([&](Library& lib) {
-            return lib.GetDialUp().GetProvider(countryId, entries, count);
-        });
+        .Run([&](Library& lib) { return lib.GetDialUp().GetProvider(countryId, entries, count); });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetParams(uint32_t providerId, KOBALT_WCHAR* p1, KOBALT_WCHAR* p2,

@@ -53,10 +53,10 @@ private:
     CallHistory m_callHistory; // every finished call of the phone
     Phone m_phone;             // the calls of the phone at the far end of the HF link
     Stack m_stack;
-    Pim m_pim; // the phone's phonebook and call logs
-    Adapter m_adapter;               // the local adapter's settings
-    MediaPlayers m_media{m_stack};   // the phones' media players, over AVRCP
-    DialUp m_dialUp{m_stack};        // dial-up tables and the dialled provider
+    Pim m_pim;                     // the phone's phonebook and call logs
+    Adapter m_adapter;             // the local adapter's settings
+    MediaPlayers m_media{m_stack}; // the phones' media players, over AVRCP
+    DialUp m_dialUp{m_stack};      // dial-up tables and the dialled provider
     Control m_control;
     std::unique_ptr<ControlServer> m_server; // started last, once the stack has its world
 };

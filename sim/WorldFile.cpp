@@ -95,8 +95,8 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory) {
         split.words.erase(split.words.begin());
         std::string pimProblem;
         const std::size_t notesBefore = result.notes.size();
-        const PimRecordRead pim = ReadPimRecord(keyword, split.words, directory, result.pim,
-                                                result.notes, pimProblem);
+        const PimRecordRead pim =
+            ReadPimRecord(keyword, split.words, directory, result.pim, result.notes, pimProblem);
         for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
             result.notes[i] = std::to_string(number) + ": " + result.notes[i];
         }

@@ -22,10 +22,10 @@ namespace kobalt::sim {
 inline constexpr std::size_t kMaxNameBytes = 248;
 
 struct WorldParse {
-    World world;         // the devices read; empty when the text is malformed
-    int line = 0;        // 1-based line of the first problem; 0 when there is none
-    std::string problem; // what is wrong on that line
-    PimWorld pim;        // the phone's contacts and call logs; empty when malformed
+    World world;                    // the devices read; empty when the text is malformed
+    int line = 0;                   // 1-based line of the first problem; 0 when there is none
+    std::string problem;            // what is wrong on that line
+    PimWorld pim;                   // the phone's contacts and call logs; empty when malformed
     std::vector<std::string> notes; // "LINE: ..." for each text cut to fit its field
 };
 

@@ -106,7 +106,8 @@ PhoneAnswer AskPhone(const std::string& command, std::chrono::milliseconds timeo
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            answer.error = std::string("reading the phone's answer failed: ") + std::strerror(errno);
+            answer.error =
+                std::string("reading the phone's answer failed: ") + std::strerror(errno);
             return answer;
         }
         if (n == 0)

@@ -12,10 +12,10 @@
 namespace kobalt::script {
 
 struct PhoneAnswer {
-    bool reached = false;            // false: no phone answered (see `error`)
-    bool ok = false;                 // the phone carried the command out
-    std::string error;               // why not, when !reached or !ok
-    std::vector<std::string> lines;  // the output after the first line
+    bool reached = false;           // false: no phone answered (see `error`)
+    bool ok = false;                // the phone carried the command out
+    std::string error;              // why not, when !reached or !ok
+    std::vector<std::string> lines; // the output after the first line
 };
 
 // The control socket of process `pid`: $XDG_RUNTIME_DIR/kobalt/phone-PID.sock, or

@@ -395,7 +395,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectPhone(const Command& co
         const auto now = Clock::now();
         if (ConsoleEnded() || now >= deadline) {
             std::vector<std::string> details{"expected: the phone's state has the line " +
-                                             Quoted(wanted),
+                                                 Quoted(wanted),
                                              "seen:     the phone's state:"};
             for (const std::string& stateLine : answer.lines)
                 details.push_back("  " + Printable(Utf8ToUtf16(stateLine).value_or(u"?")));

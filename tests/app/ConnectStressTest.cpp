@@ -26,8 +26,8 @@ constexpr char16_t kDisconnected[] = u"Disconnect  with Pixel 7 And service is H
 
 std::atomic<HWND> g_main{nullptr};
 std::mutex g_mutex;
-std::vector<int> g_seen;   // the connected flag of each event, in the order they came
-int g_wrongCaptions = 0;   // events after which the caption did not show that event
+std::vector<int> g_seen; // the connected flag of each event, in the order they came
+int g_wrongCaptions = 0; // events after which the caption did not show that event
 
 // Stands between the library and the console's callback and checks what each event did.
 int SpyConnectCallback(int connected, KOBALT_BdAddr* addr, int16_t service) {

@@ -22,7 +22,9 @@ KOBALT_DeviceRecord Record(KOBALT_BdAddr addr, const std::u16string& name) {
     return r;
 }
 
-bool SameAddr(const KOBALT_BdAddr& a, const BYTE* b) { return std::memcmp(a.b, b, 6) == 0; }
+bool SameAddr(const KOBALT_BdAddr& a, const BYTE* b) {
+    return std::memcmp(a.b, b, 6) == 0;
+}
 
 class MainWindowEventsTest : public MainWindowTest {
 protected:
@@ -245,8 +247,8 @@ TEST_F(MainWindowEventsTest, DevicesPastTheTableAreListedWithoutAnAddress) {
         m_operator.Press(w, IDC_MAIN_SEARCH);
         auto callback = FakeSdk::discovery.load();
         for (int i = 0; i < 260; ++i)
-            callback(0, Record(Addr(static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 0, 0,
-                                    0, 0xAA),
+            callback(0, Record(Addr(static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 0, 0, 0,
+                                    0xAA),
                                u""));
         EXPECT_EQ(dlg.m_nDeviceCount, 260);
         EXPECT_EQ(Operator::Control(w, IDC_MAIN_STATUSLIST)->lineCount, 261u);

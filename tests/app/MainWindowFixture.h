@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -44,10 +44,10 @@ struct FakeSdk {
     static inline std::atomic<KOBALT_PairCallback> pairCallback{nullptr};
     static inline std::atomic<KOBALT_HfCallback> hfCallback{nullptr};
     static inline std::mutex mutex;
-    static inline std::vector<int> modes;                   // KOBALT_SetIntegrateTL arguments
-    static inline std::vector<ConnectionCall> connections;  // Connect / Disconnect calls
-    static inline std::u16string remoteName = u"Pixel";     // what GetRemoteName fills
-    static inline bool unterminatedName = false;             // fill all 64 units, no terminator
+    static inline std::vector<int> modes;                  // KOBALT_SetIntegrateTL arguments
+    static inline std::vector<ConnectionCall> connections; // Connect / Disconnect calls
+    static inline std::u16string remoteName = u"Pixel";    // what GetRemoteName fills
+    static inline bool unterminatedName = false;           // fill all 64 units, no terminator
     static inline std::vector<KOBALT_DeviceRecord> shortcuts;
     static inline uint32_t shortcutCountAfterFill = UINT32_MAX; // what the fill reports
 
@@ -168,9 +168,7 @@ struct FakeSdk {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetFakes();
-    }
+    void SetUp() override { ResetFakes(); }
 
     void ResetFakes() {
         FakeSdk::Reset();

@@ -26,9 +26,9 @@ TEST_F(MainWindowTest, OpensWithConnectionCommandsDisabledAndDefaultModeChecked)
         for (int id : {IDC_MAIN_DIAL, IDC_MAIN_A2DP, IDC_MAIN_CONNECT, IDC_MAIN_DISCONNECT,
                        IDC_MAIN_PHONEBOOK, IDC_MAIN_DUN, IDC_MAIN_SPP})
             EXPECT_FALSE(Enabled(w, id)) << "control " << id;
-        for (int id : {IDC_MAIN_START, IDC_MAIN_SEARCH, IDC_MAIN_SETTING, IDC_MAIN_RECORD,
-                       IDC_MAIN_TEST, IDC_MAIN_SIRI, IDC_MAIN_ENDSIRI, IDC_MAIN_QUIT,
-                       IDC_MAIN_CLEAR})
+        for (int id :
+             {IDC_MAIN_START, IDC_MAIN_SEARCH, IDC_MAIN_SETTING, IDC_MAIN_RECORD, IDC_MAIN_TEST,
+              IDC_MAIN_SIRI, IDC_MAIN_ENDSIRI, IDC_MAIN_QUIT, IDC_MAIN_CLEAR})
             EXPECT_TRUE(Enabled(w, id)) << "control " << id;
         EXPECT_TRUE(Operator::Control(w, IDC_MAIN_MODE_DEFAULT)->checked);
         EXPECT_FALSE(Operator::Control(w, IDC_MAIN_MODE_140)->checked);
@@ -178,8 +178,7 @@ TEST_F(RelayoutTest, PortraitRestoresTemplateCaptionsAndLandscapeMovesOnlyTheSta
             return Operator::Control(w, IDC_MAIN_SPP)->text == u"SPP";
         }));
 
-        Resize(w, 800, 480, IDC_MAIN_TEXT,
-               TemplateRect(IDD_KOBALTDEMO_DIALOG_WIDE, IDC_MAIN_TEXT));
+        Resize(w, 800, 480, IDC_MAIN_TEXT, TemplateRect(IDD_KOBALTDEMO_DIALOG_WIDE, IDC_MAIN_TEXT));
         EXPECT_EQ(Operator::Control(w, IDC_MAIN_TEXT)->text, u"TODO: Place dialog controls here.");
         EXPECT_TRUE(SameRect(Operator::Control(w, IDC_MAIN_START)->rect, startBefore));
     });

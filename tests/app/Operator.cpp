@@ -13,8 +13,8 @@ bool Operator::WaitUntil(const std::function<bool(const desktop::Snapshot&)>& co
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             return false;
-        desktop::WaitForChange(s.version,
-                               std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
+        desktop::WaitForChange(
+            s.version, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
     }
 }
 

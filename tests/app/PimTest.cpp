@@ -36,7 +36,8 @@ Record Contact(const std::u16string& name, const std::u16string& home, const std
     return r;
 }
 
-Record Pushed(const std::u16string& name, const std::vector<std::pair<int, std::u16string>>& slots) {
+Record Pushed(const std::u16string& name,
+              const std::vector<std::pair<int, std::u16string>>& slots) {
     Record r(KOBALT_OPP_RECORD_SIZE, 0);
     PutText(r, 0, name);
     for (const auto& [slot, number] : slots)
@@ -100,9 +101,13 @@ struct FakePim {
         *count = countAfterFill == UINT32_MAX ? static_cast<uint32_t>(n) : countAfterFill;
         return 0;
     }
-    static int GetContacts(void* records, uint32_t* count) { return Fill(contacts, records, count); }
+    static int GetContacts(void* records, uint32_t* count) {
+        return Fill(contacts, records, count);
+    }
     static int GetPushed(void* records, uint32_t* count) { return Fill(pushed, records, count); }
-    static int GetCalllogs(void* records, uint32_t* count) { return Fill(calllogs, records, count); }
+    static int GetCalllogs(void* records, uint32_t* count) {
+        return Fill(calllogs, records, count);
+    }
     static int StartContacts(int what) {
         std::lock_guard<std::mutex> lock(mutex);
         calls.push_back("StartUpdateContacts(" + std::to_string(what) + ")");
@@ -173,16 +178,15 @@ protected:
 TEST_F(PimTest, OpeningListsStoredContactsNewestRecordFirstWorkHomeCell) {
     FakePim::contacts = {Contact(u"Ann", u"111", u"222", u"333"),
                          Contact(u"", u"999", u"999", u"999"), // no name: no row
-                         Contact(u"Nobody", u"", u"", u""),   // no number: no row
+                         Contact(u"Nobody", u"", u"", u""),    // no number: no row
                          Contact(std::u16string(31, u'L'), u"", u"", u"444"),
                          Contact(u"Bob", u"", u"", u"555")};
     PhoneBook dlg;
     Run(dlg, IDD_PHONEBOOK, [&](HWND w) {
         EXPECT_EQ(Rows(w, IDC_PHONEBOOK_LIST),
-                  (std::vector<std::u16string>{u"Bob(Cell)\t555",
-                                               std::u16string(31, u'L') + u"(Cell)\t444",
-                                               u"Ann(Work)\t222", u"Ann(Home)\t111",
-                                               u"Ann(Cell)\t333"}));
+                  (std::vector<std::u16string>{
+                      u"Bob(Cell)\t555", std::u16string(31, u'L') + u"(Cell)\t444",
+                      u"Ann(Work)\t222", u"Ann(Home)\t111", u"Ann(Cell)\t333"}));
         auto list = Operator::Control(w, IDC_PHONEBOOK_LIST);
         ASSERT_EQ(list->columns.size(), 2u);
         EXPECT_EQ(list->columns[0].header, u"NAME");
@@ -206,8 +210,8 @@ TEST_F(PimTest, ListingNeverRunsPastTheRecordsAllocated) {
 
 TEST_F(PimTest, UnterminatedFieldsAreReadNoFurtherThanTheirSlots) {
     Record r(KOBALT_CONTACT_RECORD_SIZE, 0);
-    PutText(r, KOBALT_CONTACT_NAME, std::u16string(32, u'N'));  // fills the name slot
-    PutText(r, KOBALT_CONTACT_HOME, std::u16string(41, u'7'));  // runs into the work slot
+    PutText(r, KOBALT_CONTACT_NAME, std::u16string(32, u'N')); // fills the name slot
+    PutText(r, KOBALT_CONTACT_HOME, std::u16string(41, u'7')); // runs into the work slot
     PutText(r, KOBALT_CONTACT_WORK, std::u16string(41, u'8'));
     FakePim::contacts = {r};
     PhoneBook dlg;
@@ -245,11 +249,11 @@ TEST_F(PimTest, SyncDownloadsThenListsAndEveryEventEnablesSyncAgain) {
 }
 
 TEST_F(PimTest, FailureCodesShowTheirNamesAndLeaveTheListEmpty) {
-    const std::pair<int32_t, std::u16string> cases[] = {{KOBALT_PIM_FAIL, u"KOBALT_PIM_FAIL"},
-                                                        {KOBALT_PARAM_INVALID, u"KOBALT_PARAM_INVALID"},
-                                                        {KOBALT_NO_CONN, u"KOBALT_NO_CONN"},
-                                                        {KOBALT_CALL_ALREADYEXIST,
-                                                         u"KOBALT_CALL_ALREADYEXIST"}};
+    const std::pair<int32_t, std::u16string> cases[] = {
+        {KOBALT_PIM_FAIL, u"KOBALT_PIM_FAIL"},
+        {KOBALT_PARAM_INVALID, u"KOBALT_PARAM_INVALID"},
+        {KOBALT_NO_CONN, u"KOBALT_NO_CONN"},
+        {KOBALT_CALL_ALREADYEXIST, u"KOBALT_CALL_ALREADYEXIST"}};
     for (const auto& c : cases) {
         const int32_t code = c.first;
         const std::u16string text = c.second;
@@ -340,8 +344,8 @@ TEST_F(PimTest, CalllogFailureShowsItsBoxThenTheCaption) {
         m_operator.Press(w, IDC_CALLLOG_INCOMING);
         EXPECT_EQ(kobalt::desktop::TakeSnapshot().windows.front().caption, u"Syncing...");
     });
-    EXPECT_EQ(FakePim::Calls(), (std::vector<std::string>{"StartUpdateCalllogEx(1)",
-                                                          "StartUpdateCalllogEx(0)"}));
+    EXPECT_EQ(FakePim::Calls(),
+              (std::vector<std::string>{"StartUpdateCalllogEx(1)", "StartUpdateCalllogEx(0)"}));
 }
 
 } // namespace

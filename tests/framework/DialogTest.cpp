@@ -64,7 +64,7 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(OwnOkDialog, ScriptedDialog)
-ON_BN_CLICKED(IDOK, &OwnOkDialog::OnOwnOk)
+    ON_BN_CLICKED(IDOK, &OwnOkDialog::OnOwnOk)
 END_MESSAGE_MAP()
 
 TEST(DoModal, DerivedMapEntryForIdOkReplacesOnOK) {
@@ -184,8 +184,8 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(MessageDialog, ScriptedDialog)
-ON_MESSAGE(WM_APP + 0x14D, &MessageDialog::OnAppMessage)
-ON_REGISTERED_MESSAGE(g_dialogRegistered, &MessageDialog::OnRegistered)
+    ON_MESSAGE(WM_APP + 0x14D, &MessageDialog::OnAppMessage)
+    ON_REGISTERED_MESSAGE(g_dialogRegistered, &MessageDialog::OnRegistered)
 END_MESSAGE_MAP()
 
 TEST(DoModal, PostedPrivateAndRegisteredMessagesReachTheMap) {

@@ -66,8 +66,8 @@ std::string Narrow(const std::u16string& text) {
 }
 
 BEGIN_MESSAGE_MAP(ScriptedDialog, CDialog)
-ON_BN_CLICKED(kIdAction, &ScriptedDialog::OnAction)
-ON_WM_DESTROY()
+    ON_BN_CLICKED(kIdAction, &ScriptedDialog::OnAction)
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 ScriptedDialog::ScriptedDialog(UINT nIDTemplate) : CDialog(nIDTemplate) {

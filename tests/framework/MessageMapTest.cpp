@@ -36,10 +36,10 @@ public:
 IMPLEMENT_DYNAMIC(BaseWnd, CWnd)
 
 BEGIN_MESSAGE_MAP(BaseWnd, CWnd)
-ON_BN_CLICKED(100, &BaseWnd::OnBase100)
-ON_BN_CLICKED(101, &BaseWnd::OnBase101)
-ON_COMMAND(200, &BaseWnd::OnCommand200)
-ON_MESSAGE(WM_TEST_APP, &BaseWnd::OnTestApp)
+    ON_BN_CLICKED(100, &BaseWnd::OnBase100)
+    ON_BN_CLICKED(101, &BaseWnd::OnBase101)
+    ON_COMMAND(200, &BaseWnd::OnCommand200)
+    ON_MESSAGE(WM_TEST_APP, &BaseWnd::OnTestApp)
 END_MESSAGE_MAP()
 
 class DerivedWnd : public BaseWnd {
@@ -64,12 +64,12 @@ public:
 IMPLEMENT_DYNAMIC(DerivedWnd, BaseWnd)
 
 BEGIN_MESSAGE_MAP(DerivedWnd, BaseWnd)
-ON_WM_SIZE()
-ON_BN_CLICKED(100, &DerivedWnd::OnFirst100)
-ON_BN_CLICKED(100, &DerivedWnd::OnSecond100)
-ON_REGISTERED_MESSAGE(g_testRegistered, &DerivedWnd::OnRegistered)
-ON_WM_DESTROY()
-ON_BN_CLICKED(102, &BaseWnd::OnBase101) // a base member bound in the derived map
+    ON_WM_SIZE()
+    ON_BN_CLICKED(100, &DerivedWnd::OnFirst100)
+    ON_BN_CLICKED(100, &DerivedWnd::OnSecond100)
+    ON_REGISTERED_MESSAGE(g_testRegistered, &DerivedWnd::OnRegistered)
+    ON_WM_DESTROY()
+    ON_BN_CLICKED(102, &BaseWnd::OnBase101) // a base member bound in the derived map
 END_MESSAGE_MAP()
 
 // CWnd is not the first base, so the object and its CCmdTarget part have different addresses.
@@ -89,7 +89,7 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(MixedWnd, CWnd)
-ON_BN_CLICKED(7, &MixedWnd::OnSeven)
+    ON_BN_CLICKED(7, &MixedWnd::OnSeven)
 END_MESSAGE_MAP()
 
 // Dispatches one message; returns "unhandled" or the calls it made, joined by "; ".

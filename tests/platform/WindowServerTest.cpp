@@ -254,10 +254,10 @@ TEST(CrossThread, SendToAThreadThatEndsReturnsZero) {
 constexpr DialogControlTemplate kButton[] = {
     {1, WC_BUTTON, u"OK", 10, 10, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON},
 };
-const DialogTemplate kOuter{9001, u"Outer", 0, 0, 100, 60, u"MS Shell Dlg", 8,
-                            WS_POPUP | WS_CAPTION, 0, kButton};
-const DialogTemplate kInner{9002, u"Inner", 0, 0, 80, 40, u"MS Shell Dlg", 8,
-                            WS_POPUP | WS_CAPTION, 0, kButton};
+const DialogTemplate kOuter{
+    9001, u"Outer", 0, 0, 100, 60, u"MS Shell Dlg", 8, WS_POPUP | WS_CAPTION, 0, kButton};
+const DialogTemplate kInner{9002, u"Inner", 0, 0, 80, 40, u"MS Shell Dlg", 8, WS_POPUP | WS_CAPTION,
+                            0,    kButton};
 
 LRESULT DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* log = reinterpret_cast<Log*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
