@@ -5,17 +5,54 @@
 #include "platform/controls/ListCursor.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kobalt::platform {
 
 namespace {
 
+// The first code units of a text, folded, packed so that comparing keys orders texts as
+// CompareFolded does as far as the keys reach. It lets a sorted insertion decide most
+// comparisons from the line's own node, without reaching for the text's storage.
+struct SortKey {
+    static constexpr std::size_t kUnits = 16;
+    std::array<std::uint64_t, kUnits / 4> words{}; // four folded units each, first in the top
+
+    static SortKey Of(std::u16string_view text) {
+        SortKey key;
+        const std::size_t n = std::min(text.size(), kUnits);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto unit = static_cast<std::uint64_t>(FoldCase(text[i]));
+            key.words[i / 4] |= unit << (48 - 16 * (i % 4));
+        }
+        return key;
+    }
+    // Texts never hold U+0000, so a shorter text's zero padding sorts it first, as a prefix.
+    int Compare(const SortKey& other) const {
+        for (std::size_t i = 0; i < words.size(); ++i)
+            if (words[i] != other.words[i])
+                return words[i] < other.words[i] ? -1 : 1;
+        return 0;
+    }
+};
+
 // One line of a list box.
 struct Line {
     std::u16string text; // as added
     LPARAM data = 0;     // item data (LB_SETITEMDATA); 0 for a new line
+    SortKey key;         // the start of `text`, folded
 };
+
+// CompareFolded(a.text, b.text), deciding from the keys where they differ.
+int CompareLines(const Line& a, const Line& b) {
+    const int byKey = a.key.Compare(b.key);
+    if (byKey != 0 || (a.text.size() <= SortKey::kUnits && b.text.size() <= SortKey::kUnits))
+        return byKey;
+    return CompareFolded(a.text, b.text);
+}
 
 // Private state of a list box.
 struct ListBoxState final : ControlState {
@@ -34,7 +71,8 @@ struct ListBoxState final : ControlState {
 
     // Inserts a line at `index` (0..Count()) and keeps the selection on its line.
     void InsertLine(int index, std::u16string text) {
-        lines.Insert(static_cast<std::size_t>(index), Line{std::move(text), 0});
+        SortKey key = SortKey::Of(text);
+        lines.Insert(static_cast<std::size_t>(index), Line{std::move(text), 0, key});
         cursor.Inserted(index);
         NotifyDesktopChanged();
     }
@@ -67,8 +105,9 @@ LRESULT HandleLocked(ListBoxState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
             // Upper bound by binary search over the lines as they are: a line goes after the
             // lines equal to it; among lines put in unsorted, it still lands after one that
             // sorts before or with it and before one that sorts after it.
+            const Line probe{text, 0, SortKey::Of(text)};
             at = static_cast<int>(s.lines.PartitionPoint(
-                [&](const Line& line) { return CompareFolded(text, line.text) < 0; }));
+                [&](const Line& line) { return CompareLines(probe, line) < 0; }));
         }
         s.InsertLine(at, std::move(text));
         return at;
