@@ -46,6 +46,28 @@ TEST(ListBox, SortedAddFoldsCaseAndGoesAfterEqualLines) {
              });
 }
 
+// Lines that agree in their first sixteen characters (case aside) are ordered by the rest; a
+// line that is a prefix of another sorts first.
+TEST(ListBox, SortedAddOrdersLongLinesBeyondTheirCommonStart) {
+    TestParent parent;
+    RunSteps(
+        parent.Add(WC_LISTBOX, LBS_SORT, kId),
+        {
+            {Add(u"Connect  with Pixel B"), 0, "Connect  with Pixel B", -1},
+            {Add(u"CONNECT  WITH PIXEL A"), 0, "CONNECT  WITH PIXEL A|Connect  with Pixel B", -1},
+            {Add(u"connect  with pixel b"), 2,
+             "CONNECT  WITH PIXEL A|Connect  with Pixel B|connect  with pixel b", -1},
+            {Add(u"Connect  with Pix"), 0,
+             "Connect  with Pix|CONNECT  WITH PIXEL A|Connect  with Pixel B|"
+             "connect  with pixel b",
+             -1},
+            {Add(u"Connect  with Pi"), 0,
+             "Connect  with Pi|Connect  with Pix|CONNECT  WITH PIXEL A|Connect  with Pixel B|"
+             "connect  with pixel b",
+             -1},
+        });
+}
+
 // The status list pattern: device entries at fixed places, status lines sorted among them.
 TEST(ListBox, InsertStringNeverSortsAndAddStringSearchesTheListAsItIs) {
     TestParent parent;
