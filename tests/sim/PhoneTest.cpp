@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 namespace kobalt::sim {
@@ -71,10 +72,13 @@ struct PhoneFixture : testing::Test {
         std::lock_guard lock(g_hf.mutex);
         g_hf.lines.clear();
     }
+    // The event thread ends before the phone whose interned texts its callbacks read.
+    void TearDown() override { eventsOwner.reset(); }
     void Connect() { phone.SessionChanged(HfSession{true, true, OnHf, {}}); }
 
     Trace trace{nullptr};
-    Dispatcher events{trace};
+    std::unique_ptr<Dispatcher> eventsOwner = std::make_unique<Dispatcher>(trace);
+    Dispatcher& events = *eventsOwner;
     ManualTimer timer;
     CallHistory history;
     Phone phone{events, timer, history};
