@@ -1,5 +1,7 @@
 #include "sim/TraceFormat.h"
 
+#include "sim/Utf16.h"
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -28,18 +30,8 @@ void AppendAscii(std::string& out, unsigned c) {
 void AppendCodePoint(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         AppendAscii(out, cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        AppendUtf8(out, cp);
     }
 }
 
