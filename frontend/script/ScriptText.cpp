@@ -1,5 +1,7 @@
 #include "frontend/script/ScriptText.h"
 
+#include "frontend/Utf8.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -7,26 +9,10 @@ namespace kobalt::script {
 
 namespace {
 
+using kobalt::frontend::AppendUtf8;
+
 bool IsContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 void AppendEscape(std::string& out, const char* format, unsigned value) {

@@ -8,6 +8,8 @@
 // table, not from the C library, so the layout does not depend on the process's locale.
 #pragma once
 
+#include "frontend/Utf8.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -44,7 +46,7 @@ std::vector<Glyph> ToGlyphs(std::u16string_view text);
 int Columns(const std::vector<Glyph>& glyphs);
 int Columns(std::u16string_view text);
 
-// UTF-8 of one code point (for plain-text dumps).
-void AppendUtf8(std::string& out, char32_t cp);
+// UTF-8 encoding, shared with the script front end.
+using frontend::AppendUtf8;
 
 } // namespace kobalt::terminal
