@@ -1,7 +1,7 @@
 #include "pim/Calllog.h"
 
-#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
+#include "pim/NameNumberList.h"
 #include "pim/PimMessages.h"
 #include "pim/RecordField.h"
 #include "sdk/SdkApi.h"
@@ -53,15 +53,7 @@ void CCalllog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCalllog::OnInitDialog() {
     CDialog::OnInitDialog();
-    CreateDialogFont(m_font, 15);
-    m_list.SetFont(&m_font, TRUE);
-
-    m_list.ModifyStyle(0, LVS_REPORT);
-    m_list.InsertColumn(0, u"NAME", LVCFMT_LEFT);
-    m_list.SetColumnWidth(0, 80);
-    m_list.InsertColumn(1, u"Number", LVCFMT_LEFT);
-    m_list.SetColumnWidth(1, 118);
-    m_list.DeleteAllItems();
+    SetUpNameNumberList(m_list, m_font);
 
     g_hCalllogWnd = GetSafeHwnd();
     return TRUE;

@@ -1,7 +1,7 @@
 #include "pim/PhoneBook.h"
 
-#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
+#include "pim/NameNumberList.h"
 #include "pim/PimMessages.h"
 #include "pim/RecordField.h"
 #include "sdk/SdkApi.h"
@@ -73,17 +73,8 @@ void PhoneBook::DoDataExchange(CDataExchange* pDX) {
 
 BOOL PhoneBook::OnInitDialog() {
     CDialog::OnInitDialog();
-    CreateDialogFont(m_font, 15);
-    m_listContacts.SetFont(&m_font, TRUE);
-
+    SetUpNameNumberList(m_listContacts, m_font);
     g_hPhoneBookWnd = GetSafeHwnd();
-
-    m_listContacts.ModifyStyle(0, LVS_REPORT);
-    m_listContacts.InsertColumn(0, u"NAME", LVCFMT_LEFT);
-    m_listContacts.SetColumnWidth(0, 80);
-    m_listContacts.InsertColumn(1, u"Number", LVCFMT_LEFT);
-    m_listContacts.SetColumnWidth(1, 118);
-    m_listContacts.DeleteAllItems();
 
     g_SdkApi.KOBALT_PIMRegisterCallback(&PhoneBookPushCallback);
     ListStoredContacts(Listing::Opening);
