@@ -47,6 +47,22 @@ Commands:
   connect ADDR|none SERVICE     the phone connects a service; a connect event follows
   disconnect ADDR|none SERVICE  the phone drops a service; a disconnect event follows
   fail ENTRY-POINT [COUNT|always|off]
+                                the entry point's next calls fail with -2
+  ring NUMBER                   a call comes in
+  waiting NUMBER                a second call comes in while one is active
+  accept                        the called party answers the outgoing call
+  hangup [INDEX]                the far end hangs up
+  service on|off, roam on|off   network and roaming indicators
+  signal 0..5, battery 0..5     signal and battery levels
+  text "OPERATOR TEXT"          operator text
+  add-contact "NAME" "HOME" "WORK" "CELL"
+  remove-contact all|pushed
+  generate-contacts N           N synthetic contacts
+  push-contact "NAME" [NUMBER...]
+  pim-fail 2|10|11|12           the next download fails with this event
+  add-calllog incoming|outgoing|missed "NAME" NUMBER
+  clear-calllogs
+  player ADDR play|pause|stop|next|previous|volume-up|volume-down
   state                         the stack, the world and the connections, one fact a line
   log                           the library's diagnostics
   help                          the commands, as the library knows them
