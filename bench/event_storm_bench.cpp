@@ -1,5 +1,6 @@
 // A storm of hands-free indicator events from the simulated phone: the rate at which they reach
-// the console's side of the library's callback, each checked to arrive once and in order.
+// the console's side of the library's callback, each checked to arrive once and in order, against
+// the same number of control commands that make no event.
 
 #include "frontend/script/PhoneClient.h"
 #include "platform/Windows.h"
@@ -60,6 +61,27 @@ void IndicatorStorm(benchmark::State& state) {
     Entry<KOBALT_Fn_Void>(sdk, u"KOBALT_UnInit")();
 }
 BENCHMARK(IndicatorStorm)
+    ->Arg(100'000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The baseline: as many control commands that make no event (a pending failure count set to
+// nothing), so the ratio is what delivering the events adds to the socket round trips.
+void ControlRoundTrips(benchmark::State& state) {
+    HMODULE sdk = LoadLibraryW(u"KOBALT.dll");
+    if (!sdk) {
+        state.SkipWithError("KOBALT.dll not found beside the benchmark");
+        return;
+    }
+    const auto commands = static_cast<uint64_t>(state.range(0));
+    for (auto _ : state) {
+        for (uint64_t i = 0; i < commands; ++i)
+            kobalt::script::AskPhone("fail KOBALT_Connect 0", std::chrono::seconds(10));
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * commands));
+}
+BENCHMARK(ControlRoundTrips)
     ->Arg(100'000)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
