@@ -280,6 +280,9 @@ std::string Pim::PushContact(const std::string& name, const std::vector<std::str
         line += " " + QuoteIfNeeded(number);
     }
     std::lock_guard lock(m_mutex);
+    if (m_pushed.size() >= kMaxPushed) {
+        return "the phone holds " + std::to_string(kMaxPushed) + " pushed contacts already";
+    }
     m_pushed.push_back(*record);
     m_pushedLines.push_back(std::move(line));
     PostLocked(m_stack.Session(), KOBALT_PIM_OPP_CONTACTS);

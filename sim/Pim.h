@@ -43,6 +43,8 @@ inline constexpr std::chrono::milliseconds kCalllogPerRecordDelay{2};
 // Largest phonebook the phone holds, and the most contacts one generate-contacts adds.
 inline constexpr std::size_t kMaxPhonebook = 250000;
 inline constexpr std::size_t kMaxGenerated = 200000;
+// Pushed contacts the phone holds at once; `remove-contact pushed` makes room again.
+inline constexpr std::size_t kMaxPushed = 1000;
 
 class Pim {
 public:

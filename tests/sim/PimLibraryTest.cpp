@@ -256,6 +256,21 @@ TEST_F(PimLibrary, ControlCommandErrors) {
               "ok\nnote: name cut to 31 characters: " + std::string(31, 'n') + "\n");
 }
 
+// Pushes are held until the console fetches them, so a phone that keeps pushing must hit a
+// bound rather than grow without end; forgetting them makes room again.
+TEST_F(PimLibrary, PushedContactsAreBounded) {
+    PhoneOk("remove-contact pushed");
+    for (int i = 0; i < 1000; ++i) {
+        PhoneOk("push-contact \"P\" " + std::to_string(i));
+    }
+    EXPECT_EQ(Phone("push-contact \"Overflow\" 1"),
+              "error: the phone holds 1000 pushed contacts already\n");
+    const std::vector<std::string> state = PhoneState();
+    EXPECT_NE(std::find(state.begin(), state.end(), "pushed-contacts 1000"), state.end());
+    PhoneOk("remove-contact pushed");
+    PhoneOk("push-contact \"Again\" 1");
+}
+
 // The two-call protocol never writes past the capacity it is given, and never reports more
 // than it filled.
 struct Served {
