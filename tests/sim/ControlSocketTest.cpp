@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace kobalt::sim::test {
@@ -214,6 +215,23 @@ TEST_F(Control, PhoneToolNeedsAChoiceAmongSeveralConsolesAndIgnoresStaleSockets)
     const Outcome chosen = PhoneTool({"--pid", Pid(peer.Pid()), "state"});
     EXPECT_EQ(chosen.status, 0) << chosen.err;
     EXPECT_THAT(chosen.out, StartsWith("initialised no\n"));
+
+    // At a terminal the tool asks instead; `script` gives it one. The pty echoes the answer and
+    // ends lines with CR LF.
+    for (const auto& [answer, status, seen] :
+         {std::tuple{Pid(peer.Pid()), 0, std::string("initialised no")},
+          std::tuple{std::string("nobody"), 2, std::string("'nobody' is not one of them")}}) {
+        Child asking("/usr/bin/script",
+                     {"-qec", std::string(KOBALT_PHONE_PATH) + " state", "/dev/null"});
+        asking.Write(answer + "\n");
+        std::string output;
+        for (std::string line; !(line = asking.ReadLine()).empty();) {
+            output += line + "\n";
+        }
+        EXPECT_THAT(output, HasSubstr("Which one (pid)? ")) << answer;
+        EXPECT_THAT(output, HasSubstr(seen)) << answer;
+        EXPECT_EQ(asking.Finish(), status) << answer << ":\n" << output;
+    }
 
     EXPECT_EQ(peer.Finish(), 0);
     EXPECT_NE(::access(peerSocket.c_str(), F_OK), 0) << "removed when the process ends normally";

@@ -276,6 +276,17 @@ std::string Child::ReadLine() {
     }
 }
 
+void Child::Write(const std::string& text) {
+    std::size_t done = 0;
+    while (m_in >= 0 && done < text.size()) {
+        const ssize_t n = ::write(m_in, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 int Child::Finish() {
     if (m_in >= 0) {
         ::close(m_in);

@@ -94,6 +94,8 @@ public:
     pid_t Pid() const { return m_pid; }
     // The next line the child writes, without its newline; empty at end or after kWaitLimit.
     std::string ReadLine();
+    // Writes `text` to the child's stdin.
+    void Write(const std::string& text);
     // Closes the child's stdin and waits for it to exit; its exit status or -1.
     int Finish();
 
