@@ -102,4 +102,10 @@ bool WaitOwnerIdle(HWND window, std::chrono::milliseconds timeout);
 // Screen size in pixels; the top-level windows receive WM_SIZE with it.
 void SetScreenSize(int width, int height);
 
+// Called on the receiving thread just before a window procedure gets a message, however it came
+// (sent, posted, dispatched); null removes it. Lets a harness account for delivered messages.
+// It must be cheap and must not call into the desktop.
+using DeliveryObserver = void (*)(HWND window, UINT msg);
+void SetDeliveryObserver(DeliveryObserver observer);
+
 } // namespace kobalt::desktop

@@ -348,6 +348,13 @@ bool WaitOwnerIdle(HWND window, std::chrono::milliseconds timeout) {
             if (!queue->alive || (queue->idle && queue->posted.empty() && queue->sent.empty()))
                 return true;
         }
+        // A window that goes while we wait counts as gone too: its thread (a message box's,
+        // say) may leave its loop and block elsewhere for good.
+        {
+            auto lock = LockDesktop();
+            if (!FindWindowLocked(window))
+                return true;
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::microseconds(500));

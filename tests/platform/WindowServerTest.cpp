@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -366,6 +367,26 @@ TEST(MessageBoxes, BoxFromAnotherThreadBlocksOnlyThatThread) {
     operatorThread.join();
     EXPECT_EQ(answer.load(), IDOK);
     EXPECT_EQ(log.Values(), std::vector<WPARAM>{3});
+}
+
+TEST(OwnerIdle, AWindowDestroyedWhileWaitingEndsTheWaitThoughItsThreadNeverPumps) {
+    std::promise<HWND> made;
+    std::promise<void> destroy;
+    std::promise<void> release;
+    std::thread owner([&] {
+        HWND hwnd = MakeWindow(nullptr);
+        made.set_value(hwnd);
+        destroy.get_future().wait();
+        DestroyWindow(hwnd);
+        release.get_future().wait(); // blocked outside any message loop, like an SDK thread
+    });
+    const HWND hwnd = made.get_future().get();
+    auto waited = std::async(std::launch::async,
+                             [hwnd] { return kobalt::desktop::WaitOwnerIdle(hwnd, 60s); });
+    destroy.set_value();
+    EXPECT_TRUE(waited.get());
+    release.set_value();
+    owner.join();
 }
 
 TEST(ModalLoops, PumpUntilHelperSeesPostedWork) {
