@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -79,6 +80,12 @@ bool AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::s
 
 bool ReadVCardFile(const std::string& path, PimWorld& world, std::vector<std::string>& notes,
                    std::string& problem) {
+    // Only a plain file: a folder would make the read throw, a device such as /dev/zero never end.
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        problem = path + ": not a file";
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         problem = path + ": cannot read: " + std::strerror(errno);

@@ -70,6 +70,8 @@ const BadLine kBadLines[] = {
     {"contact \"\xC3\" \"\" \"\" \"\"", "not valid UTF-8"},
     {"vcard", "expected FILE"},
     {"vcard no-such-file.vcf", "cannot read"},
+    {"vcard /", "/: not a file"},
+    {"vcard /dev/zero", "/dev/zero: not a file"},
     {"calllog answered \"A\" 1", "incoming|outgoing|missed"},
     {"calllog missed \"A\"", "incoming|outgoing|missed"},
     {"contacts \"A\"", "unknown record"},
