@@ -1,5 +1,6 @@
 #include "frontend/FrontEnd.h"
 
+#include "frontend/monkey/MonkeyRunner.h"
 #include "frontend/script/CommandLine.h"
 #include "frontend/script/ScriptParser.h"
 #include "frontend/script/ScriptRunner.h"
@@ -92,8 +93,10 @@ public:
 private:
     // Starts the terminal front end, or ends the process when there is no terminal to use.
     void StartTerminal(const std::string& program);
+    void StartMonkey(const script::CommandLine& line);
 
     std::unique_ptr<script::ScriptRunner> m_runner;
+    std::unique_ptr<monkey::MonkeyRunner> m_monkey;
     std::unique_ptr<terminal::TerminalFrontEnd> m_terminal;
 };
 
@@ -118,6 +121,9 @@ FrontEnd::FrontEnd() {
         Exit(2);
     case script::CommandLine::Action::Interactive:
         StartTerminal(program);
+        return;
+    case script::CommandLine::Action::Monkey:
+        StartMonkey(line);
         return;
     case script::CommandLine::Action::Script:
         break;
@@ -156,6 +162,23 @@ FrontEnd::FrontEnd() {
     m_runner->Start();
 }
 
+void FrontEnd::StartMonkey(const script::CommandLine& line) {
+    constexpr std::uint64_t kDefaultSteps = 200;
+    desktop::SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
+    device::SetDebugSink([](const std::u16string& debugLine) {
+        Write(stderr, script::Printable(debugLine) + "\n");
+    });
+    monkey::MonkeyOptions options;
+    options.seed = line.monkeySeed;
+    options.steps = line.monkeySteps;
+    options.duration = std::chrono::seconds(line.monkeyDurationSeconds);
+    if (options.steps == 0 && options.duration.count() == 0) {
+        options.steps = kDefaultSteps;
+    }
+    m_monkey = std::make_unique<monkey::MonkeyRunner>(std::move(options));
+    m_monkey->Start();
+}
+
 void FrontEnd::StartTerminal(const std::string& program) {
     const char* missing = isatty(STDIN_FILENO) == 0    ? "standard input"
                           : isatty(STDOUT_FILENO) == 0 ? "standard output"
@@ -181,6 +204,13 @@ int FrontEnd::Main(int (*application)()) {
     if (m_terminal) {
         m_terminal->NotifyConsoleEnded();
         return m_terminal->Wait();
+    }
+    if (m_monkey) {
+        m_monkey->NotifyConsoleEnded();
+        const monkey::MonkeyStatus status = m_monkey->Wait();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        return static_cast<int>(status);
     }
     if (!m_runner) {
         return result;

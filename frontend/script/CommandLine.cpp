@@ -1,6 +1,35 @@
 #include "frontend/script/CommandLine.h"
 
+#include <charconv>
+
 namespace kobalt::script {
+
+namespace {
+
+// A whole decimal number that fits 64 bits.
+bool ParseNumber(const std::string& text, std::uint64_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+// "--name VALUE" or "--name=VALUE": true when `arg` is the option; `value` is then its value,
+// or empty when missing.
+bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                 std::string& value) {
+    const std::string& arg = args[i];
+    if (arg == name) {
+        value = i + 1 < args.size() ? args[++i] : std::string();
+        return true;
+    }
+    if (arg.starts_with(name + "=")) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
@@ -10,6 +39,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return line;
     };
     bool haveScript = false;
+    bool haveMonkey = false;
+    bool haveSteps = false;
+    bool haveDuration = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -19,6 +51,32 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (arg == "--version") {
             line.action = CommandLine::Action::Version;
             return line;
+        }
+        std::string value;
+        if (OptionValue(args, i, "--monkey", value)) {
+            if (!ParseNumber(value, line.monkeySeed)) {
+                return fail("--monkey needs a SEED (a whole number)");
+            }
+            if (haveMonkey) {
+                return fail("--monkey given twice");
+            }
+            haveMonkey = true;
+            continue;
+        }
+        if (OptionValue(args, i, "--steps", value)) {
+            if (!ParseNumber(value, line.monkeySteps) || line.monkeySteps == 0) {
+                return fail("--steps needs a number above 0");
+            }
+            haveSteps = true;
+            continue;
+        }
+        if (OptionValue(args, i, "--duration", value)) {
+            if (!ParseNumber(value, line.monkeyDurationSeconds) ||
+                line.monkeyDurationSeconds == 0) {
+                return fail("--duration needs a number of seconds above 0");
+            }
+            haveDuration = true;
+            continue;
         }
         std::string path;
         if (arg == "--script") {
@@ -42,7 +100,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         haveScript = true;
         line.scriptPath = path;
     }
-    if (haveScript) {
+    if (haveMonkey && haveScript) {
+        return fail("--monkey and --script exclude each other");
+    }
+    if ((haveSteps || haveDuration) && !haveMonkey) {
+        return fail(std::string(haveSteps ? "--steps" : "--duration") + " needs --monkey");
+    }
+    if (haveMonkey) {
+        line.action = CommandLine::Action::Monkey;
+    } else if (haveScript) {
         line.action = CommandLine::Action::Script;
     }
     return line;
@@ -52,6 +118,9 @@ std::string UsageText(std::string_view program) {
     const std::string name(program);
     return "Usage: " + name +
            " --script FILE\n"
+           "       " +
+           name +
+           " --monkey SEED [--steps N] [--duration SECONDS]\n"
            "       " +
            name +
            "                 (from a terminal) work the console in the terminal\n"
@@ -64,6 +133,12 @@ std::string UsageText(std::string_view program) {
            "\n"
            "  --script FILE  play the operator from FILE, one command a line ('-' reads\n"
            "                 standard input); debug output goes to standard error\n"
+           "  --monkey SEED  play random operator input and phone events, the same for the\n"
+           "                 same SEED; then quit and print a summary (200 steps unless\n"
+           "                 --steps or --duration say otherwise; with both, whichever\n"
+           "                 comes first)\n"
+           "  --steps N      with --monkey: at most N steps\n"
+           "  --duration SECONDS  with --monkey: stop after SECONDS\n"
            "  --help         show this help and exit\n"
            "  --version      show the version and exit\n"
            "\n"
@@ -73,6 +148,8 @@ std::string UsageText(std::string_view program) {
            "\n"
            "Exit status with --script: 0 every expectation held, 1 an expectation failed,\n"
            "2 the script could not be carried out.\n"
+           "Exit status with --monkey: 0 passed, 1 an SDK event was lost, 3 the console hung,\n"
+           "4 the console ended by itself or left windows (2: bad command line).\n"
            "\n"
            "Environment: KOBALT_TIME_SCALE speeds up the device's clock (0.01: 100 times).\n";
 }

@@ -1,6 +1,7 @@
 // The program's command line, as the front end reads it before the console's statics run.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,11 +14,15 @@ struct CommandLine {
         Version,     // print name and version, exit 0
         Script,      // play `scriptPath` ("-": standard input)
         Interactive, // no script: the terminal front end
+        Monkey,      // random operator input from `monkeySeed`
         Error,       // `error` says what is wrong, exit 2
     };
     Action action = Action::Interactive;
     std::string scriptPath;
     std::string error;
+    std::uint64_t monkeySeed = 0;
+    std::uint64_t monkeySteps = 0;           // 0: none given
+    std::uint64_t monkeyDurationSeconds = 0; // 0: none given
 };
 
 // `args` without the program name.

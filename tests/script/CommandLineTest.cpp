@@ -25,6 +25,28 @@ TEST_P(ReadsCommandLine, AsTheOperatorMeantIt) {
     }
 }
 
+struct MonkeyCase {
+    std::vector<std::string> args;
+    std::uint64_t seed, steps, seconds;
+};
+
+class ReadsMonkeyLine : public testing::TestWithParam<MonkeyCase> {};
+
+TEST_P(ReadsMonkeyLine, TakesSeedStepsAndDuration) {
+    const CommandLine line = ParseCommandLine(GetParam().args);
+    ASSERT_EQ(line.action, Action::Monkey) << line.error;
+    EXPECT_EQ(line.monkeySeed, GetParam().seed);
+    EXPECT_EQ(line.monkeySteps, GetParam().steps);
+    EXPECT_EQ(line.monkeyDurationSeconds, GetParam().seconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadsMonkeyLine,
+    testing::Values(MonkeyCase{{"--monkey", "7"}, 7, 0, 0},
+                    MonkeyCase{{"--monkey=18446744073709551615"}, UINT64_MAX, 0, 0},
+                    MonkeyCase{{"--steps", "50", "--monkey", "0"}, 0, 50, 0},
+                    MonkeyCase{{"--monkey", "1", "--duration=900", "--steps=3"}, 1, 3, 900}));
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadsCommandLine,
     testing::Values(Case{{}, Action::Interactive, ""}, Case{{"--help"}, Action::Help, ""},
@@ -40,7 +62,17 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{{"--script", "a", "--script", "b"}, Action::Error, "given twice"},
                     Case{{"--frobnicate"}, Action::Error, "unknown option '--frobnicate'"},
                     Case{{"-x"}, Action::Error, "unknown option '-x'"},
-                    Case{{"demo.script"}, Action::Error, "unexpected argument 'demo.script'"}));
+                    Case{{"demo.script"}, Action::Error, "unexpected argument 'demo.script'"},
+                    Case{{"--monkey"}, Action::Error, "--monkey needs a SEED"},
+                    Case{{"--monkey", "-1"}, Action::Error, "--monkey needs a SEED"},
+                    Case{{"--monkey", "12x"}, Action::Error, "--monkey needs a SEED"},
+                    Case{{"--monkey", "18446744073709551616"}, Action::Error, "needs a SEED"},
+                    Case{{"--monkey", "1", "--monkey", "2"}, Action::Error, "given twice"},
+                    Case{{"--monkey", "1", "--steps", "0"}, Action::Error, "--steps needs"},
+                    Case{{"--monkey", "1", "--duration"}, Action::Error, "--duration needs"},
+                    Case{{"--steps", "5"}, Action::Error, "--steps needs --monkey"},
+                    Case{{"--duration", "5"}, Action::Error, "--duration needs --monkey"},
+                    Case{{"--monkey", "1", "--script", "a"}, Action::Error, "exclude"}));
 
 } // namespace
 } // namespace kobalt::script
