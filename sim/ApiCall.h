@@ -6,6 +6,7 @@
 #pragma once
 
 #include "sim/EntryPoints.h"
+#include "sim/Jitter.h"
 #include "sim/Library.h"
 #include "sim/ResultCode.h"
 #include "sim/TraceFormat.h"
@@ -29,7 +30,10 @@ public:
         if (Injected()) {
             return Finish(kErrInjected);
         }
-        return Finish(body(m_library));
+        SimJitter().Pause(JitterPoint::EntryPoint);
+        const ResultCode code = body(m_library);
+        SimJitter().Pause(JitterPoint::EntryPoint);
+        return Finish(code);
     }
 
     // Runs `body(Library&)`, which returns the entry point's value (a port, a flag), unless a
@@ -38,7 +42,10 @@ public:
         if (Injected()) {
             return Finish(kErrInjected);
         }
-        return FinishValue(body(m_library));
+        SimJitter().Pause(JitterPoint::EntryPoint);
+        const int value = body(m_library);
+        SimJitter().Pause(JitterPoint::EntryPoint);
+        return FinishValue(value);
     }
 
     // The whole call of an entry point without behaviour yet: it fails and touches none of its

@@ -2,6 +2,7 @@
 
 #include "sim/Adapter.h"
 #include "sim/DialUp.h"
+#include "sim/Dispatcher.h"
 #include "sim/MediaPlayers.h"
 
 #include <cstdio>
@@ -132,6 +133,14 @@ ControlReply Control::Run(const ControlCommand& command) {
         return Done(m_phone.Indicator(HfCode::Battery, command.level));
     case CommandKind::Pim:
         return RunPimCommand(m_pim, command.pim);
+    case CommandKind::HoldEvents:
+        if (m_dispatcher == nullptr) {
+            return Done("no event thread");
+        }
+        m_dispatcher->SetHold(command.untilUnInit ? Dispatcher::Hold::UntilUnInit
+                              : command.on        ? Dispatcher::Hold::On
+                                                  : Dispatcher::Hold::Off);
+        return Done("");
     case CommandKind::Text:
         return Done(m_phone.OperatorText(command.text));
     }

@@ -25,6 +25,7 @@ struct ControlReply {
 
 class Adapter;
 class DialUp;
+class Dispatcher;
 class MediaPlayers;
 
 class Control {
@@ -34,6 +35,9 @@ public:
     // The media players, dial-up and adapter, for `player` and the state report; without
     // them `player` fails and the report leaves them out.
     void AttachProfiles(MediaPlayers& media, DialUp& dialUp, Adapter& adapter);
+
+    // The event thread, for `hold-events`; without it the command fails.
+    void AttachDispatcher(Dispatcher& dispatcher) { m_dispatcher = &dispatcher; }
 
     // Parses and carries out one command line. A malformed command changes nothing.
     ControlReply Execute(std::string_view line);
@@ -50,6 +54,7 @@ private:
     MediaPlayers* m_media = nullptr;
     DialUp* m_dialUp = nullptr;
     Adapter* m_adapter = nullptr;
+    Dispatcher* m_dispatcher = nullptr;
 };
 
 } // namespace kobalt::sim

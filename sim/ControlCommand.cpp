@@ -37,6 +37,7 @@ constexpr Syntax kCommands[] = {
     {"text", CommandKind::Text, "\"OPERATOR TEXT\""},
     {"state", CommandKind::State, ""},
     {"log", CommandKind::Log, ""},
+    {"hold-events", CommandKind::HoldEvents, "on|off|uninit"},
     {"player", CommandKind::Player, "ADDR play|pause|stop|next|previous|volume-up|volume-down"},
 };
 
@@ -154,6 +155,11 @@ ControlParse ParseControlCommand(std::string_view line) {
         case CommandKind::Battery:
             arity(1, 1);
             command.level = Number(args[0], 0, kMaxIndicatorLevel, "the level");
+            break;
+        case CommandKind::HoldEvents:
+            arity(1, 1);
+            command.untilUnInit = args[0] == "uninit";
+            command.on = command.untilUnInit || OnOff(args[0]);
             break;
         case CommandKind::Text:
             arity(1, 1);

@@ -38,6 +38,7 @@ enum class CommandKind {
     Battery,      // battery 0..5
     Roam,         // roam on|off
     Text,         // text "OPERATOR TEXT"
+    HoldEvents,   // hold-events on|off|uninit
     Pim,          // the phonebook and call-log commands of PimCommand.h
 };
 
@@ -57,7 +58,8 @@ struct ControlCommand {
     std::string text;         // ring, waiting: the number; text: the operator text
     std::optional<int> index; // hangup: the call; none for the current one
     int level = 0;            // signal, battery
-    bool on = false;          // service, roam
+    bool on = false;          // service, roam, hold-events (on, and uninit)
+    bool untilUnInit = false; // hold-events uninit
     PlayerCommand player = PlayerCommand::Play; // player: the phone's button
     PimCommand pim;                             // the PIM commands
 };

@@ -1,6 +1,7 @@
 #include "sim/ControlServer.h"
 
 #include "sim/ControlPath.h"
+#include "sim/Jitter.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -152,6 +153,7 @@ void ControlServer::Serve(int client) {
         SendAll(client, "error: command too long\n");
         return;
     }
+    SimJitter().Pause(JitterPoint::Control);
     SendAll(client, m_control.Execute(command).Text());
 }
 

@@ -1,5 +1,8 @@
 #include "sim/Dispatcher.h"
 
+#include "sim/Jitter.h"
+
+#include <chrono>
 #include <pthread.h>
 
 namespace kobalt::sim {
@@ -81,17 +84,46 @@ void Dispatcher::Post(const Event& event) {
 }
 
 void Dispatcher::Discard() {
-    std::lock_guard lock(m_mutex);
-    m_queue.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        switch (m_hold) {
+        case Hold::Off:
+            m_queue.clear();
+            return;
+        case Hold::On:
+            return;
+        case Hold::UntilUnInit:
+            m_hold = Hold::Off;
+            m_releasing = !m_queue.empty();
+            break;
+        }
+    }
+    m_cv.notify_one();
+}
+
+void Dispatcher::SetHold(Hold hold) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_hold = hold;
+    }
+    m_cv.notify_one();
 }
 
 void Dispatcher::Run() {
     pthread_setname_np(pthread_self(), "kobalt-events");
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_cv.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+        m_cv.wait(lock, [&] { return m_stopping || (!m_queue.empty() && m_hold == Hold::Off); });
         if (m_stopping) {
             return;
+        }
+        if (m_releasing) {
+            // Let KOBALT_UnInit return before the held events go out.
+            m_releasing = false;
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            lock.lock();
+            continue;
         }
         const Event event = std::move(m_queue.front());
         m_queue.pop_front();
@@ -100,6 +132,9 @@ void Dispatcher::Run() {
         // that was not made.
         TraceEvent(m_trace, event);
         lock.unlock();
+        // With jitter on, the callback may now run after KOBALT_UnInit returned, as a real
+        // stack's thread may deliver one it had already taken.
+        SimJitter().Pause(JitterPoint::Callback);
         CallEvent(event);
         lock.lock();
     }

@@ -29,6 +29,12 @@ public:
     void Post(const Event& event) override;
     void Discard() override;
 
+    // Off: events are delivered. On: they are held, also through Discard, until Off.
+    // UntilUnInit: held until the next Discard (KOBALT_UnInit), then delivered a moment after
+    // it, as late callbacks from a real stack's thread that had already taken them.
+    enum class Hold { Off, On, UntilUnInit };
+    void SetHold(Hold hold);
+
 private:
     void Run();
 
@@ -37,6 +43,8 @@ private:
     std::condition_variable m_cv; // signalled on post and stop
     std::deque<Event> m_queue;    // events not yet started
     bool m_stopping = false;      // the destructor asked the thread to end
+    Hold m_hold = Hold::Off;      // whether events wait in the queue
+    bool m_releasing = false;     // Discard released held events; deliver them a moment later
     std::thread m_thread;         // last: starts once the fields above exist
 };
 

@@ -1,5 +1,6 @@
 #include "sim/Library.h"
 
+#include "sim/Jitter.h"
 #include "sim/TimeScale.h"
 #include "sim/WorldFile.h"
 
@@ -80,8 +81,16 @@ Library::Library()
             m_log.Write("KOBALT_SIM_FAIL: no entry point named " + name);
         }
     }
+    std::string jitterProblem;
+    if (const auto jitter = ParseJitter(std::getenv("KOBALT_SIM_JITTER"), jitterProblem)) {
+        SimJitter().Configure(*jitter);
+    }
+    if (!jitterProblem.empty()) {
+        m_log.Write(jitterProblem);
+    }
     LoadWorld(m_stack, m_pim, m_log);
     m_control.AttachProfiles(m_media, m_dialUp, m_adapter);
+    m_control.AttachDispatcher(m_dispatcher);
     m_server = std::make_unique<ControlServer>(m_control, m_log);
 }
 

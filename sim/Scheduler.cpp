@@ -1,5 +1,7 @@
 #include "sim/Scheduler.h"
 
+#include "sim/Jitter.h"
+
 #include <pthread.h>
 
 namespace kobalt::sim {
@@ -41,6 +43,7 @@ void Scheduler::Run() {
         std::function<void()> step = m_due.top().step;
         m_due.pop();
         lock.unlock();
+        SimJitter().Pause(JitterPoint::Step);
         step(); // takes the stack's lock; never under ours
         lock.lock();
     }

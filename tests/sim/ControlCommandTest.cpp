@@ -46,6 +46,8 @@ std::string Summary(const ControlCommand& c) {
         return "text [" + c.text + "]";
     case CommandKind::Accept:
         return "accept";
+    case CommandKind::HoldEvents:
+        return std::string("hold-events ") + (c.untilUnInit ? "uninit" : c.on ? "on" : "off");
     case CommandKind::HangUp:
         return "hangup " + (c.index ? std::to_string(*c.index) : std::string("-"));
     case CommandKind::Service:
