@@ -12,11 +12,13 @@
 #   --stderr-has TEXT     standard error contains TEXT
 #   --stdin FILE          standard input for the run (default: none)
 #   --alone DIR           copy PROGRAM alone into DIR (emptied first) and run the copy there
+#   --beside FILE         with --alone: copy FILE into DIR too (repeatable)
+#   --stderr-count TEXT N exactly N lines of standard error contain TEXT
 #   --timeout SECONDS     end the run if it takes longer (default 120)
 set -u
 
 status=0 trace="" stdin=/dev/null alone="" timeout=120
-envs=() checks=()
+envs=() checks=() beside=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --status) status=$2; shift 2 ;;
@@ -28,6 +30,8 @@ while [ $# -gt 0 ]; do
     --stderr-has) checks+=("stderr" "$2" ""); shift 2 ;;
     --stdin) stdin=$2; shift 2 ;;
     --alone) alone=$2; shift 2 ;;
+    --beside) beside+=("$2"); shift 2 ;;
+    --stderr-count) checks+=("stderr-count" "$2" "$3"); shift 3 ;;
     --timeout) timeout=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "run_scenario.sh: unknown option $1" >&2; exit 2 ;;
@@ -38,6 +42,7 @@ done
 program=$1; shift
 if [ -n "$alone" ]; then
     rm -rf "$alone" && mkdir -p "$alone" && cp "$program" "$alone/" || exit 2
+    for file in ${beside[@]+"${beside[@]}"}; do cp "$file" "$alone/" || exit 2; done
     program="$alone/$(basename "$program")"
 fi
 
@@ -76,6 +81,10 @@ while [ $i -lt ${#checks[@]} ]; do
         if [ -z "$first_a" ] || [ -z "$first_b" ] || [ "$first_a" -ge "$first_b" ]; then
             fail "trace: '$a' (line ${first_a:-none}) not before '$b' (line ${first_b:-none})"
         fi
+        ;;
+    stderr-count)
+        n=$(grep -cF -- "$a" "$work/stderr" 2>/dev/null)
+        [ "${n:-0}" -eq "$b" ] || fail "standard error has ${n:-0} lines with '$a', expected $b"
         ;;
     stdout | stderr)
         grep -qF -- "$a" "$work/$kind" || fail "standard ${kind#std} lacks '$a'"
