@@ -205,7 +205,7 @@ void CMainDlg::OnBnClickedRecord() {
     m_StatusList.ResetContent();
     uint32_t count = 0;
     g_SdkApi.KOBALT_GetAllShortCuts(nullptr, &count);
-    if (count == 0)
+    if (count == 0 || count > kMaxShortcuts)
         return;
     // The fill may report any count; only the records allocated here are read.
     const uint32_t capacity = count;

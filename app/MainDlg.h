@@ -22,6 +22,9 @@ class CMainDlg : public CDialog {
 public:
     enum { IDD = IDD_KOBALTDEMO_DIALOG };
     static constexpr int kMaxDevices = 255; // slots of the device and shortcut tables
+    // The most shortcuts Record takes from the SDK, far more than a stack keeps pairings for; a
+    // larger count lists none rather than sizing an allocation.
+    static constexpr uint32_t kMaxShortcuts = 1024;
 
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;

@@ -83,7 +83,8 @@ bool CCalllog::ListRecords() {
     const uint32_t capacity = g_CalllogCount;
     if (capacity == 0)
         return true;
-    void* records = std::calloc(capacity, KOBALT_CALLLOG_RECORD_SIZE);
+    void* records =
+        capacity <= kMaxPimRecords ? std::calloc(capacity, KOBALT_CALLLOG_RECORD_SIZE) : nullptr;
     if (records == nullptr)
         return false;
     g_SdkApi.KOBALT_PIMGetCalllogs(records, &g_CalllogCount);

@@ -27,10 +27,11 @@ bool IsSyncEvent(int32_t event) {
            event == KOBALT_CALL_ALREADYEXIST;
 }
 
-// A zero-filled buffer of `count` records from the C allocator, freed on every path.
+// A zero-filled buffer of `count` records from the C allocator, freed on every path; null when
+// the count is out of bounds or memory is short.
 struct RecordBuffer {
     RecordBuffer(uint32_t count, std::size_t recordSize)
-        : data(count ? std::calloc(count, recordSize) : nullptr) {}
+        : data(count && count <= kMaxPimRecords ? std::calloc(count, recordSize) : nullptr) {}
     ~RecordBuffer() { std::free(data); }
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;

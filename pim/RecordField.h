@@ -6,6 +6,11 @@
 #include "framework/CString.h"
 
 #include <cstddef>
+#include <cstdint>
+
+// The most records a contact, pushed-contact or call-log listing takes from the SDK. A larger
+// count is treated as an allocation failure rather than trusted to size an allocation.
+inline constexpr uint32_t kMaxPimRecords = 0x10000;
 
 // The UTF-16 text in the `units`-long slot at byte `offset` of `record`, up to its terminator
 // or the slot's end.

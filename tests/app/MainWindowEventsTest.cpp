@@ -285,6 +285,25 @@ TEST_F(MainWindowEventsTest, RecordListsShortcutsAndNeverTrustsTheFilledCount) {
     });
 }
 
+// A count past the bound is not trusted to size the buffer: nothing is listed, no fill is made.
+TEST_F(MainWindowEventsTest, RecordRefusesShortcutCountsPastTheBound) {
+    for (uint32_t count : {CMainDlg::kMaxShortcuts + 1, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(count);
+        ResetFakes();
+        {
+            std::lock_guard<std::mutex> lock(FakeSdk::mutex);
+            FakeSdk::shortcuts = {Record(Addr(1, 1, 1, 1, 1, 1), u"Car")};
+            FakeSdk::shortcutCountQuery = count;
+        }
+        CMainDlg dlg;
+        Run(dlg, [&](HWND w) {
+            m_operator.Press(w, IDC_MAIN_RECORD);
+            EXPECT_TRUE(Lines(w).empty());
+        });
+        EXPECT_EQ(FakeSdk::shortcutFills, 0);
+    }
+}
+
 TEST_F(MainWindowEventsTest, RecordWithoutShortcutsLeavesTheListEmptyAndMakesNoFillCall) {
     CMainDlg dlg;
     Run(dlg, [&](HWND w) {

@@ -50,6 +50,7 @@ struct FakeSdk {
     static inline bool unterminatedName = false;           // fill all 64 units, no terminator
     static inline std::vector<KOBALT_DeviceRecord> shortcuts;
     static inline uint32_t shortcutCountAfterFill = UINT32_MAX; // what the fill reports
+    static inline uint32_t shortcutCountQuery = 0; // what the count query reports; 0: the truth
 
     static void Reset() {
         initCalls = 0;
@@ -71,6 +72,7 @@ struct FakeSdk {
         unterminatedName = false;
         shortcuts.clear();
         shortcutCountAfterFill = UINT32_MAX;
+        shortcutCountQuery = 0;
     }
 
     static int Init() {
@@ -128,7 +130,8 @@ struct FakeSdk {
     static int GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!records) {
-            *count = static_cast<uint32_t>(shortcuts.size());
+            *count =
+                shortcutCountQuery ? shortcutCountQuery : static_cast<uint32_t>(shortcuts.size());
             return 0;
         }
         ++shortcutFills;

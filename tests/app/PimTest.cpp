@@ -5,6 +5,7 @@
 
 #include "pim/Calllog.h"
 #include "pim/PhoneBook.h"
+#include "pim/RecordField.h"
 #include "sdk/SdkApi.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -57,6 +59,7 @@ struct FakePim {
     static inline std::mutex mutex;
     static inline std::vector<Record> contacts, pushed, calllogs;
     static inline uint32_t countAfterFill = UINT32_MAX; // what a fill reports; MAX: the truth
+    static inline std::optional<uint32_t> countQuery;   // what a count query reports, if set
     static inline int fills = 0;
     static inline std::vector<std::string> calls;
     static inline std::atomic<KOBALT_PimCallback> callback{nullptr};
@@ -67,6 +70,7 @@ struct FakePim {
         pushed.clear();
         calllogs.clear();
         countAfterFill = UINT32_MAX;
+        countQuery.reset();
         fills = 0;
         calls.clear();
         callback = nullptr;
@@ -90,7 +94,7 @@ struct FakePim {
     static int Fill(const std::vector<Record>& from, void* records, uint32_t* count) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!records) {
-            *count = static_cast<uint32_t>(from.size());
+            *count = countQuery.value_or(static_cast<uint32_t>(from.size()));
             return 0;
         }
         ++fills;
@@ -346,6 +350,36 @@ TEST_F(PimTest, CalllogFailureShowsItsBoxThenTheCaption) {
     });
     EXPECT_EQ(FakePim::Calls(),
               (std::vector<std::string>{"StartUpdateCalllogEx(1)", "StartUpdateCalllogEx(0)"}));
+}
+
+// A count query may report any number; past the bound it is not trusted to size a buffer (no fill
+// call, nothing listed, as when the allocation fails), while the bound itself is still taken.
+TEST_F(PimTest, CountsPastTheBoundSizeNoBufferOnEveryListing) {
+    for (uint32_t count : {kMaxPimRecords + 1, 0x7FFFFFFFu, 0xFFFFFFFFu, kMaxPimRecords}) {
+        SCOPED_TRACE(count);
+        const int expectedFills = count == kMaxPimRecords ? 3 : 0;
+        FakePim::Reset();
+        FakePim::contacts = {Contact(u"Ann", u"", u"", u"1")};
+        FakePim::pushed = {Pushed(u"Eve", {{1, u"101"}})};
+        FakePim::calllogs = {LogEntry(u"A", u"1")};
+        FakePim::countQuery = count;
+        PhoneBook book;
+        Run(book, IDD_PHONEBOOK, [&](HWND w) {
+            Event(w, KOBALT_PIM_OPP_CONTACTS);
+            const auto rows = Rows(w, IDC_PHONEBOOK_LIST);
+            EXPECT_EQ(rows.empty(), expectedFills == 0);
+        });
+        CCalllog log;
+        Run(log, IDD_CALLLOG, [&](HWND w) {
+            m_operator.Press(w, IDC_CALLLOG_INCOMING);
+            Event(w, KOBALT_PIM_CALLLOG_DONE);
+            EXPECT_EQ(Rows(w, IDC_CALLLOG_LIST).empty(), expectedFills == 0);
+            // A refused count is an allocation failure: the caption keeps "Syncing...".
+            EXPECT_EQ(kobalt::desktop::TakeSnapshot().windows.front().caption,
+                      expectedFills == 0 ? u"Syncing..." : u"CallLog");
+        });
+        EXPECT_EQ(FakePim::fills, expectedFills);
+    }
 }
 
 } // namespace
