@@ -1,0 +1,86 @@
+// The operator script parser and its text conversions: any bytes as a script file.
+//
+// Checks: the strict UTF-8 decoder agrees with a plain re-encoding of what it returns, printed
+// texts carry no control characters, and every command keeps the line it came from.
+
+#include "frontend/script/ScriptParser.h"
+#include "frontend/script/ScriptText.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
+
+// UTF-16 (valid pairs only) back to UTF-8.
+std::string Encode(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void CheckPrintable(const std::string& text) {
+    for (unsigned char c : text)
+        FUZZ_CHECK(c >= 0x20 && c != 0x7F);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    using namespace kobalt::script;
+
+    if (auto wide = Utf8ToUtf16(text)) {
+        FUZZ_CHECK(Encode(*wide) == text);
+        CheckPrintable(Printable(*wide));
+    }
+    // Any UTF-16, unpaired surrogates included, prints as text without control characters.
+    std::u16string units(size / 2, u'\0');
+    for (std::size_t i = 0; i + 1 < size; i += 2)
+        units[i / 2] = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    CheckPrintable(Printable(units));
+    CheckPrintable(Quoted(units));
+
+    ParsedScript script = ParseScript(text);
+    int lastLine = 0;
+    for (const Command& command : script.commands) {
+        FUZZ_CHECK(command.line > lastLine);
+        lastLine = command.line;
+        CheckPrintable(DescribeControl(command.control));
+        for (const std::u16string& t : command.texts)
+            CheckPrintable(Quoted(t));
+    }
+    for (const ParseError& error : script.errors)
+        FUZZ_CHECK(error.line >= 1);
+    return 0;
+}
