@@ -2,6 +2,7 @@
 // empty blocks, so every input is a complete run.
 #pragma once
 
+#include "FuzzCheck.h"
 #include "framework/Afx.h"
 #include "platform/DialogTemplate.h"
 #include "sdk/KobaltAbi.h"
@@ -107,15 +108,6 @@ inline void UnbindSdk() {
     KOBALT_SDK_ENTRY_POINTS(KOBALT_FUZZ_UNBIND)
 #undef KOBALT_FUZZ_UNBIND
 }
-
-// A property every input must keep; a violation aborts, so that the fuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
 
 // Sends a button click to `window`.
 inline void Click(HWND window, int id) {

@@ -3,6 +3,8 @@
 // Checks: the strict UTF-8 decoder agrees with a plain re-encoding of what it returns, printed
 // texts carry no control characters, and every command keeps the line it came from.
 
+#include "FuzzCheck.h"
+#include "frontend/Utf8.h"
 #include "frontend/script/ScriptParser.h"
 #include "frontend/script/ScriptText.h"
 
@@ -13,14 +15,6 @@
 
 namespace {
 
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
-
 // UTF-16 (valid pairs only) back to UTF-8.
 std::string Encode(const std::u16string& text) {
     std::string out;
@@ -30,21 +24,7 @@ std::string Encode(const std::u16string& text) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        kobalt::frontend::AppendUtf8(out, c);
     }
     return out;
 }

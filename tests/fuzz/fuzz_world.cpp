@@ -3,6 +3,7 @@
 // Checks: every device read is written back by FormatDevice as a line that reads the same
 // device again, and names stay within what a Bluetooth name holds.
 
+#include "FuzzCheck.h"
 #include "sim/VCard.h"
 #include "sim/WorldFile.h"
 
@@ -12,14 +13,6 @@
 #include <string>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
 
 // vCard files named by a world are looked for here, where there are none.
 constexpr const char* kNoFiles = "/nonexistent/kobalt-fuzz";
