@@ -1,5 +1,6 @@
 #include "frontend/FrontEnd.h"
 
+#include "frontend/StdStreams.h"
 #include "frontend/monkey/MonkeyRunner.h"
 #include "frontend/script/CommandLine.h"
 #include "frontend/script/ScriptParser.h"
@@ -29,12 +30,6 @@ namespace {
 
 constexpr int kDefaultScreenWidth = 800;
 constexpr int kDefaultScreenHeight = 480;
-
-// Standard streams through stdio: iostreams may not be set up yet this early.
-void Write(std::FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-}
 
 [[noreturn]] void Exit(int status) {
     std::fflush(stdout);
@@ -111,13 +106,13 @@ FrontEnd::FrontEnd() {
     const script::CommandLine line = script::ParseCommandLine(args);
     switch (line.action) {
     case script::CommandLine::Action::Help:
-        Write(stdout, script::UsageText(program));
+        WriteStdout(script::UsageText(program));
         Exit(0);
     case script::CommandLine::Action::Version:
-        Write(stdout, std::string("KOBALTDemo ") + KOBALT_VERSION + "\n");
+        WriteStdout(std::string("KOBALTDemo ") + KOBALT_VERSION + "\n");
         Exit(0);
     case script::CommandLine::Action::Error:
-        Write(stderr, program + ": " + line.error + " (see --help)\n");
+        WriteStderr(program + ": " + line.error + " (see --help)\n");
         Exit(2);
     case script::CommandLine::Action::Interactive:
         StartTerminal(program);
@@ -132,22 +127,21 @@ FrontEnd::FrontEnd() {
     const std::string name = line.scriptPath == "-" ? "<stdin>" : line.scriptPath;
     const std::optional<std::string> text = ReadAll(line.scriptPath);
     if (!text) {
-        Write(stderr, program + ": cannot read the script " + name + "\n");
+        WriteStderr(program + ": cannot read the script " + name + "\n");
         Exit(2);
     }
     script::ParsedScript parsed = script::ParseScript(*text);
     std::vector<script::ParseError> errors = std::move(parsed.errors);
     if (!errors.empty()) {
         for (const script::ParseError& error : errors) {
-            Write(stderr, name + ':' + std::to_string(error.line) + ": " + error.message + "\n");
+            WriteStderr(name + ':' + std::to_string(error.line) + ": " + error.message + "\n");
         }
         Exit(2);
     }
 
     desktop::SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
-    device::SetDebugSink([](const std::u16string& debugLine) {
-        Write(stderr, script::Printable(debugLine) + "\n");
-    });
+    device::SetDebugSink(
+        [](const std::u16string& debugLine) { WriteStderr(script::Printable(debugLine) + "\n"); });
 
     script::RunnerOptions options;
     options.scriptName = name;
@@ -165,9 +159,8 @@ FrontEnd::FrontEnd() {
 void FrontEnd::StartMonkey(const script::CommandLine& line) {
     constexpr std::uint64_t kDefaultSteps = 200;
     desktop::SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
-    device::SetDebugSink([](const std::u16string& debugLine) {
-        Write(stderr, script::Printable(debugLine) + "\n");
-    });
+    device::SetDebugSink(
+        [](const std::u16string& debugLine) { WriteStderr(script::Printable(debugLine) + "\n"); });
     monkey::MonkeyOptions options;
     options.seed = line.monkeySeed;
     options.steps = line.monkeySteps;
@@ -184,17 +177,17 @@ void FrontEnd::StartTerminal(const std::string& program) {
                           : isatty(STDOUT_FILENO) == 0 ? "standard output"
                                                        : nullptr;
     if (missing != nullptr) {
-        Write(stderr, program + ": " + missing +
-                          " is not a terminal;\n"
-                          "play the console from a script with: " +
-                          program + " --script FILE (see --help)\n");
+        WriteStderr(program + ": " + missing +
+                    " is not a terminal;\n"
+                    "play the console from a script with: " +
+                    program + " --script FILE (see --help)\n");
         Exit(2);
     }
     m_terminal = std::make_unique<terminal::TerminalFrontEnd>();
     std::string error;
     if (!m_terminal->Start(error)) {
-        Write(stderr, program + ": " + error + "; play the console from a script with: " + program +
-                          " --script FILE\n");
+        WriteStderr(program + ": " + error + "; play the console from a script with: " + program +
+                    " --script FILE\n");
         Exit(2);
     }
 }

@@ -1,5 +1,6 @@
 #include "frontend/monkey/MonkeyRunner.h"
 
+#include "frontend/StdStreams.h"
 #include "frontend/monkey/InputChooser.h"
 #include "frontend/monkey/PhoneEvents.h"
 #include "frontend/monkey/Random.h"
@@ -439,16 +440,10 @@ struct MonkeyRunner::Run {
 
 MonkeyRunner::MonkeyRunner(MonkeyOptions options) : m_options(std::move(options)) {
     if (!m_options.out) {
-        m_options.out = [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::fflush(stdout);
-        };
+        m_options.out = frontend::WriteStdout;
     }
     if (!m_options.err) {
-        m_options.err = [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
-            std::fflush(stderr);
-        };
+        m_options.err = frontend::WriteStderr;
     }
     if (!m_options.onConsoleStuck) {
         m_options.onConsoleStuck = [](MonkeyStatus status) {

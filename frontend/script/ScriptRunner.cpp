@@ -1,5 +1,6 @@
 #include "frontend/script/ScriptRunner.h"
 
+#include "frontend/StdStreams.h"
 #include "frontend/script/DesktopDump.h"
 #include "frontend/script/PhoneClient.h"
 #include "frontend/script/ScriptText.h"
@@ -246,16 +247,10 @@ struct ScriptRunner::Failure {
 ScriptRunner::ScriptRunner(std::vector<Command> commands, RunnerOptions options)
     : m_commands(std::move(commands)), m_options(std::move(options)) {
     if (!m_options.out) {
-        m_options.out = [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::fflush(stdout);
-        };
+        m_options.out = frontend::WriteStdout;
     }
     if (!m_options.err) {
-        m_options.err = [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
-            std::fflush(stderr);
-        };
+        m_options.err = frontend::WriteStderr;
     }
 }
 
