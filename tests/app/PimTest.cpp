@@ -22,15 +22,15 @@
 namespace {
 
 using kobalt::test::Operator;
-using Record = std::vector<unsigned char>;
+using RawRecord = std::vector<unsigned char>;
 
-void PutText(Record& record, std::size_t offset, const std::u16string& text) {
+void PutText(RawRecord& record, std::size_t offset, const std::u16string& text) {
     std::memcpy(record.data() + offset, text.data(), text.size() * sizeof(char16_t));
 }
 
-Record Contact(const std::u16string& name, const std::u16string& home, const std::u16string& work,
-               const std::u16string& cell) {
-    Record r(KOBALT_CONTACT_RECORD_SIZE, 0);
+RawRecord Contact(const std::u16string& name, const std::u16string& home,
+                  const std::u16string& work, const std::u16string& cell) {
+    RawRecord r(KOBALT_CONTACT_RECORD_SIZE, 0);
     PutText(r, KOBALT_CONTACT_NAME, name);
     PutText(r, KOBALT_CONTACT_HOME, home);
     PutText(r, KOBALT_CONTACT_WORK, work);
@@ -38,17 +38,17 @@ Record Contact(const std::u16string& name, const std::u16string& home, const std
     return r;
 }
 
-Record Pushed(const std::u16string& name,
-              const std::vector<std::pair<int, std::u16string>>& slots) {
-    Record r(KOBALT_OPP_RECORD_SIZE, 0);
+RawRecord Pushed(const std::u16string& name,
+                 const std::vector<std::pair<int, std::u16string>>& slots) {
+    RawRecord r(KOBALT_OPP_RECORD_SIZE, 0);
     PutText(r, 0, name);
     for (const auto& [slot, number] : slots)
         PutText(r, static_cast<std::size_t>(slot) * KOBALT_OPP_SLOT_SIZE, number);
     return r;
 }
 
-Record LogEntry(const std::u16string& name, const std::u16string& number) {
-    Record r(KOBALT_CALLLOG_RECORD_SIZE, 0);
+RawRecord LogEntry(const std::u16string& name, const std::u16string& number) {
+    RawRecord r(KOBALT_CALLLOG_RECORD_SIZE, 0);
     PutText(r, KOBALT_CALLLOG_NAME, name);
     PutText(r, KOBALT_CALLLOG_NUMBER, number);
     return r;
@@ -57,7 +57,7 @@ Record LogEntry(const std::u16string& name, const std::u16string& number) {
 // The PIM service as the dialogs use it.
 struct FakePim {
     static inline std::mutex mutex;
-    static inline std::vector<Record> contacts, pushed, calllogs;
+    static inline std::vector<RawRecord> contacts, pushed, calllogs;
     static inline uint32_t countAfterFill = UINT32_MAX; // what a fill reports; MAX: the truth
     static inline std::optional<uint32_t> countQuery;   // what a count query reports, if set
     static inline int fills = 0;
@@ -91,7 +91,7 @@ struct FakePim {
         callback = cb;
         return 0;
     }
-    static int Fill(const std::vector<Record>& from, void* records, uint32_t* count) {
+    static int Fill(const std::vector<RawRecord>& from, void* records, uint32_t* count) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!records) {
             *count = countQuery.value_or(static_cast<uint32_t>(from.size()));
@@ -213,7 +213,7 @@ TEST_F(PimTest, ListingNeverRunsPastTheRecordsAllocated) {
 }
 
 TEST_F(PimTest, UnterminatedFieldsAreReadNoFurtherThanTheirSlots) {
-    Record r(KOBALT_CONTACT_RECORD_SIZE, 0);
+    RawRecord r(KOBALT_CONTACT_RECORD_SIZE, 0);
     PutText(r, KOBALT_CONTACT_NAME, std::u16string(32, u'N')); // fills the name slot
     PutText(r, KOBALT_CONTACT_HOME, std::u16string(41, u'7')); // runs into the work slot
     PutText(r, KOBALT_CONTACT_WORK, std::u16string(41, u'8'));

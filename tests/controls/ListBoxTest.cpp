@@ -7,7 +7,7 @@
 namespace kobalt::platform::testing {
 namespace {
 
-constexpr int kId = 1001;
+constexpr int kListBoxId = 1001;
 constexpr WPARAM kNone = static_cast<WPARAM>(-1);
 
 Op Add(std::u16string text) {
@@ -30,7 +30,7 @@ Op GetText(int index, std::u16string expected) {
 
 TEST(ListBox, SortedAddFoldsCaseAndGoesAfterEqualLines) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTBOX, LBS_SORT, kId),
+    RunSteps(parent.Add(WC_LISTBOX, LBS_SORT, kListBoxId),
              {
                  {Add(u"BlueTooth Start"), 0, "BlueTooth Start", -1},
                  {Add(u"[Extend]Signal 3"), 0, "[Extend]Signal 3|BlueTooth Start", -1},
@@ -51,7 +51,7 @@ TEST(ListBox, SortedAddFoldsCaseAndGoesAfterEqualLines) {
 TEST(ListBox, SortedAddOrdersLongLinesBeyondTheirCommonStart) {
     TestParent parent;
     RunSteps(
-        parent.Add(WC_LISTBOX, LBS_SORT, kId),
+        parent.Add(WC_LISTBOX, LBS_SORT, kListBoxId),
         {
             {Add(u"Connect  with Pixel B"), 0, "Connect  with Pixel B", -1},
             {Add(u"CONNECT  WITH PIXEL A"), 0, "CONNECT  WITH PIXEL A|Connect  with Pixel B", -1},
@@ -72,7 +72,7 @@ TEST(ListBox, SortedAddOrdersLongLinesBeyondTheirCommonStart) {
 TEST(ListBox, InsertStringNeverSortsAndAddStringSearchesTheListAsItIs) {
     TestParent parent;
     RunSteps(
-        parent.Add(WC_LISTBOX, LBS_SORT | LBS_NOTIFY, kId),
+        parent.Add(WC_LISTBOX, LBS_SORT | LBS_NOTIFY, kListBoxId),
         {
             {Add(u"Wait a moment ,Search...."), 0, "Wait a moment ,Search....", -1},
             {Insert(0, u"Zeta phone"), 0, "Zeta phone|Wait a moment ,Search....", -1},
@@ -88,7 +88,7 @@ TEST(ListBox, InsertStringNeverSortsAndAddStringSearchesTheListAsItIs) {
 
 TEST(ListBox, SelectionStaysOnItsLineAndDataTravelsWithIt) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTBOX, 0, kId),
+    RunSteps(parent.Add(WC_LISTBOX, 0, kListBoxId),
              {
                  {Add(u"b"), 0, "b", -1},
                  {Add(u"a"), 1, "b|a", -1},
@@ -108,29 +108,30 @@ TEST(ListBox, SelectionStaysOnItsLineAndDataTravelsWithIt) {
 
 TEST(ListBox, BadIndicesFailAndLeaveTheListAlone) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTBOX, 0, kId), {
-                                                 {Send(LB_GETCURSEL), LB_ERR, "", -1},
-                                                 {Send(LB_SETTOPINDEX, 0), LB_OKAY, "", -1},
-                                                 {Add(u"x"), 0, "x", -1},
-                                                 {Add(u"y"), 1, "x|y", -1},
-                                                 {Send(LB_SETCURSEL, 1), 1, "x|y", 1},
-                                                 {Send(LB_GETCURSEL), 1, "x|y", 1},
-                                                 {Send(LB_SETCURSEL, 2), LB_ERR, "x|y", -1},
-                                                 {Send(LB_SETCURSEL, 0), 0, "x|y", 0},
-                                                 {Send(LB_SETCURSEL, kNone), LB_ERR, "x|y", -1},
-                                                 {Send(LB_DELETESTRING, 2), LB_ERR, "x|y", -1},
-                                                 {Send(LB_DELETESTRING, kNone), LB_ERR, "x|y", -1},
-                                                 {Send(LB_GETTEXTLEN, 2), LB_ERR, "x|y", -1},
-                                                 {Send(LB_GETTEXT, 2, 0), LB_ERR, "x|y", -1},
-                                                 {Send(LB_GETITEMDATA, 2), LB_ERR, "x|y", -1},
-                                                 {Send(LB_SETITEMDATA, 2, 5), LB_ERR, "x|y", -1},
-                                                 {Send(LB_SETTOPINDEX, 2), LB_ERR, "x|y", -1},
-                                                 {Send(LB_SETTOPINDEX, 1), LB_OKAY, "x|y", -1},
-                                                 {Send(LB_GETTOPINDEX), 1, "x|y", -1},
-                                                 {Send(LB_RESETCONTENT), 0, "", -1},
-                                                 {Send(LB_GETTOPINDEX), 0, "", -1},
-                                                 {Send(LB_GETCOUNT), 0, "", -1},
-                                             });
+    RunSteps(parent.Add(WC_LISTBOX, 0, kListBoxId),
+             {
+                 {Send(LB_GETCURSEL), LB_ERR, "", -1},
+                 {Send(LB_SETTOPINDEX, 0), LB_OKAY, "", -1},
+                 {Add(u"x"), 0, "x", -1},
+                 {Add(u"y"), 1, "x|y", -1},
+                 {Send(LB_SETCURSEL, 1), 1, "x|y", 1},
+                 {Send(LB_GETCURSEL), 1, "x|y", 1},
+                 {Send(LB_SETCURSEL, 2), LB_ERR, "x|y", -1},
+                 {Send(LB_SETCURSEL, 0), 0, "x|y", 0},
+                 {Send(LB_SETCURSEL, kNone), LB_ERR, "x|y", -1},
+                 {Send(LB_DELETESTRING, 2), LB_ERR, "x|y", -1},
+                 {Send(LB_DELETESTRING, kNone), LB_ERR, "x|y", -1},
+                 {Send(LB_GETTEXTLEN, 2), LB_ERR, "x|y", -1},
+                 {Send(LB_GETTEXT, 2, 0), LB_ERR, "x|y", -1},
+                 {Send(LB_GETITEMDATA, 2), LB_ERR, "x|y", -1},
+                 {Send(LB_SETITEMDATA, 2, 5), LB_ERR, "x|y", -1},
+                 {Send(LB_SETTOPINDEX, 2), LB_ERR, "x|y", -1},
+                 {Send(LB_SETTOPINDEX, 1), LB_OKAY, "x|y", -1},
+                 {Send(LB_GETTOPINDEX), 1, "x|y", -1},
+                 {Send(LB_RESETCONTENT), 0, "", -1},
+                 {Send(LB_GETTOPINDEX), 0, "", -1},
+                 {Send(LB_GETCOUNT), 0, "", -1},
+             });
 }
 
 TEST(ListBox, OnlyTheOperatorsSelectionNotifiesAndOnlyWithLbsNotify) {
@@ -150,7 +151,7 @@ TEST(ListBox, OnlyTheOperatorsSelectionNotifiesAndOnlyWithLbsNotify) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.op.name + " with style " + std::to_string(c.style));
         TestParent parent;
-        const HWND list = parent.Add(WC_LISTBOX, c.style, kId);
+        const HWND list = parent.Add(WC_LISTBOX, c.style, kListBoxId);
         for (const char16_t* line : {u"a", u"b", u"c"}) {
             SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
         }
@@ -163,7 +164,7 @@ TEST(ListBox, OnlyTheOperatorsSelectionNotifiesAndOnlyWithLbsNotify) {
 // A snapshot copies at most the allowed lines from the top line, so big lists stay cheap.
 TEST(ListBox, SnapshotCopiesOnlyTheWindowFromTheTopLine) {
     TestParent parent;
-    const HWND list = parent.Add(WC_LISTBOX, 0, kId, 6 * 16);
+    const HWND list = parent.Add(WC_LISTBOX, 0, kListBoxId, 6 * 16);
     for (int i = 0; i < 150; ++i) {
         const std::u16string line = Utf16("line " + std::to_string(i));
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));

@@ -7,7 +7,7 @@
 namespace kobalt::platform::testing {
 namespace {
 
-constexpr int kId = 1002;
+constexpr int kListViewId = 1002;
 
 Op Column(int index, std::u16string header, int width) {
     return {"LVM_INSERTCOLUMNW(" + std::to_string(index) + ", \"" + Utf8(header) + "\")",
@@ -74,7 +74,7 @@ Op NextSelected(int start) {
 // The phonebook pattern: newest entry on top, number in column 1.
 TEST(ListView, RowsJoinTheirColumnsWithTabs) {
     TestParent parent;
-    const HWND list = parent.Add(WC_LISTVIEW, LVS_REPORT, kId);
+    const HWND list = parent.Add(WC_LISTVIEW, LVS_REPORT, kListViewId);
     RunSteps(list, {
                        {Column(0, u"Name", 100), 0, "", -1},
                        {Column(5, u"Number", 80), 1, "", -1},
@@ -107,7 +107,7 @@ TEST(ListView, RowsJoinTheirColumnsWithTabs) {
 // Columns belong to report view: a list view switched to another view shows item texts only.
 TEST(ListView, ColumnsShowOnlyInReportView) {
     TestParent parent;
-    const HWND list = parent.Add(WC_LISTVIEW, LVS_ICON, kId);
+    const HWND list = parent.Add(WC_LISTVIEW, LVS_ICON, kListViewId);
     Column(0, u"Name", 100).run(list);
     Column(1, u"Number", 80).run(list);
     Item(0, u"Alice").run(list);
@@ -121,7 +121,7 @@ TEST(ListView, ColumnsShowOnlyInReportView) {
 
 TEST(ListView, ColumnWidthsAndInsertedColumnsMoveRowTexts) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTVIEW, LVS_REPORT, kId),
+    RunSteps(parent.Add(WC_LISTVIEW, LVS_REPORT, kListViewId),
              {
                  {Column(0, u"Name", 100), 0, "", -1},
                  {Column(1, u"Number", 80), 1, "", -1},
@@ -142,7 +142,7 @@ TEST(ListView, ColumnWidthsAndInsertedColumnsMoveRowTexts) {
 
 TEST(ListView, SingleSelectionFollowsItsRow) {
     TestParent parent;
-    RunSteps(parent.Add(WC_LISTVIEW, LVS_REPORT | LVS_SINGLESEL, kId),
+    RunSteps(parent.Add(WC_LISTVIEW, LVS_REPORT | LVS_SINGLESEL, kListViewId),
              {
                  {Item(0, u"a"), 0, "a", -1},
                  {Item(1, u"b"), 1, "a|b", -1},
@@ -169,7 +169,7 @@ TEST(ListView, SingleSelectionFollowsItsRow) {
 // 150,000 rows inserted at the top; a snapshot copies only the visible window of them.
 TEST(ListView, LargeListSnapshotsOnlyTheVisibleRows) {
     TestParent parent;
-    const HWND list = parent.Add(WC_LISTVIEW, LVS_REPORT, kId, 6 * 16);
+    const HWND list = parent.Add(WC_LISTVIEW, LVS_REPORT, kListViewId, 6 * 16);
     Column(0, u"Name", 100).run(list);
     constexpr int kRows = 150'000;
     for (int i = 0; i < kRows; ++i) {

@@ -38,7 +38,7 @@ struct TemplateFacts {
     bool systemMenu;
 };
 
-const TemplateFacts kTemplates[] = {
+const TemplateFacts kTemplateFacts[] = {
     {IDD_KOBALTDEMO_DIALOG, "KOBALTDemo", 365, 176, 21, false},
     {IDD_KOBALTDEMO_DIALOG_WIDE, "KOBALTDemo", 210, 129, 1, false},
     {IDD_SETTING, "Setting", 210, 111, 9, true},
@@ -52,7 +52,7 @@ const TemplateFacts kTemplates[] = {
 };
 
 TEST(DialogTemplates, EveryTemplateHasItsCaptionSizeFontAndControlCount) {
-    for (const TemplateFacts& facts : kTemplates) {
+    for (const TemplateFacts& facts : kTemplateFacts) {
         SCOPED_TRACE(facts.id);
         const DialogTemplate* tmpl = FindDialogTemplate(facts.id);
         ASSERT_NE(tmpl, nullptr);
@@ -165,7 +165,7 @@ TEST(DialogTemplates, ControlsStandInTabOrder) {
 
 // Rules that hold for every control of every template.
 TEST(DialogTemplates, EveryControlKeepsTheHouseRules) {
-    for (const TemplateFacts& facts : kTemplates) {
+    for (const TemplateFacts& facts : kTemplateFacts) {
         const DialogTemplate* tmpl = FindDialogTemplate(facts.id);
         ASSERT_NE(tmpl, nullptr);
         std::set<int> ids;

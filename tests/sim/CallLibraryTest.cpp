@@ -88,12 +88,12 @@ std::vector<std::string> CallState() {
     return lines;
 }
 
-constexpr const char* kPixel = "66:55:44:33:22:11 \"Pixel 7\" hf,a2dp paired";
+constexpr const char* kPairedPixel = "66:55:44:33:22:11 \"Pixel 7\" hf,a2dp paired";
 
 class CallLibrary : public testing::Test {
 protected:
     void SetUp() override {
-        StartWithWorld({kPixel});
+        StartWithWorld({kPairedPixel});
         ASSERT_EQ(Entry<KOBALT_Fn_HFAP_RegisterCallback>("KOBALT_HFAP_RegisterCallback")(0, OnHf),
                   0);
         PhoneOk("connect 66:55:44:33:22:11 hf");

@@ -143,7 +143,7 @@ const std::map<std::string, std::vector<std::string>>& States() {
     return states;
 }
 
-struct Row {
+struct CommandRow {
     std::string state;
     std::string command;
     ResultCode result;
@@ -152,7 +152,7 @@ struct Row {
     std::string finished; // the log records the command made, "kind number; ..."
 };
 
-const Row kRows[] = {
+const CommandRow kRows[] = {
     // Outgoing calls.
     {"none", "dial", kOk, "7 10:\"100\"", "1 outgoing dialing 100", ""},
     {"none", "redial", kErrNoNumber, "", "", ""},
@@ -226,10 +226,10 @@ const Row kRows[] = {
     {"held", "transfer", kOk, "3", "1 incoming held 200", ""},
 };
 
-class CallTransitions : public testing::TestWithParam<Row> {};
+class CallTransitions : public testing::TestWithParam<CommandRow> {};
 
 TEST_P(CallTransitions, CommandInState) {
-    const Row& row = GetParam();
+    const CommandRow& row = GetParam();
     Model m;
     for (const std::string& setup : States().at(row.state)) {
         ASSERT_EQ(Commands().at(setup)(m).result, kOk) << "setting up with " << setup;
@@ -247,7 +247,7 @@ TEST_P(CallTransitions, CommandInState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, CallTransitions, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<Row>& param) {
+                         [](const testing::TestParamInfo<CommandRow>& param) {
                              std::string name = param.param.state + "_" + param.param.command;
                              for (char& c : name) {
                                  c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -32,14 +32,14 @@ using enum LinkState;
 using enum LinkInput;
 using enum LinkEffect;
 
-struct Row {
+struct Transition {
     LinkState from;
     LinkInput input;
     LinkStep step;
 };
 
 // Every state against every input.
-const Row kTable[] = {
+const Transition kTable[] = {
     {Idle, Connect, {PhoneAccepting, kOk, ScheduleAccept}},
     {Idle, Disconnect, {Idle, kErrNotConnected, None}},
     {Idle, PhoneAccepts, {Idle, kOk, None}},
@@ -71,7 +71,7 @@ const Row kTable[] = {
 
 TEST(Link, EveryStateAnswersEveryInputAsTheTableSays) {
     std::map<std::pair<LinkState, LinkInput>, int> seen;
-    for (const Row& row : kTable) {
+    for (const Transition& row : kTable) {
         SCOPED_TRACE(std::string(LinkStateName(row.from)) + " + " +
                      std::string(LinkInputName(row.input)));
         const LinkStep step = NextLinkStep(row.from, row.input);

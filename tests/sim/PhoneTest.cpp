@@ -3,6 +3,8 @@
 #include "sim/Phone.h"
 #include "sim/Dispatcher.h"
 
+#include "ProfileFakes.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 namespace kobalt::sim {
 namespace {
 
+using fakes::ManualTimer;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
@@ -52,21 +55,6 @@ std::vector<std::string> Lines() {
 }
 
 // Steps run only when the test says.
-class ManualTimer : public StepTimer {
-public:
-    void After(std::chrono::milliseconds, std::function<void()> step) override {
-        steps.push_back(std::move(step));
-    }
-    void RunAll() {
-        while (!steps.empty()) {
-            std::function<void()> step = std::move(steps.front());
-            steps.pop_front();
-            step();
-        }
-    }
-    std::deque<std::function<void()>> steps;
-};
-
 struct PhoneFixture : testing::Test {
     void SetUp() override {
         std::lock_guard lock(g_hf.mutex);

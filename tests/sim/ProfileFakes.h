@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace kobalt::sim::fakes {
 
@@ -19,17 +20,26 @@ public:
 
 class ManualTimer : public StepTimer {
 public:
-    void After(std::chrono::milliseconds, std::function<void()> step) override {
+    void After(std::chrono::milliseconds delay, std::function<void()> step) override {
+        delays.push_back(delay);
         steps.push_back(std::move(step));
     }
+    // Runs the oldest pending step; false when there is none.
+    bool RunNext() {
+        if (steps.empty()) {
+            return false;
+        }
+        std::function<void()> step = std::move(steps.front());
+        steps.pop_front();
+        step();
+        return true;
+    }
     void RunAll() {
-        while (!steps.empty()) {
-            std::function<void()> step = std::move(steps.front());
-            steps.pop_front();
-            step();
+        while (RunNext()) {
         }
     }
     std::deque<std::function<void()>> steps;
+    std::vector<std::chrono::milliseconds> delays;
 };
 
 } // namespace kobalt::sim::fakes

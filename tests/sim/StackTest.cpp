@@ -37,6 +37,8 @@
 
 #include "sim/WorldFile.h"
 
+#include "ProfileFakes.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -45,6 +47,7 @@
 namespace kobalt::sim {
 namespace {
 
+using fakes::ManualTimer;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
@@ -82,31 +85,6 @@ public:
 };
 
 // Steps run only when the test says, in the order given.
-class ManualTimer : public StepTimer {
-public:
-    void After(std::chrono::milliseconds delay, std::function<void()> step) override {
-        delays.push_back(delay);
-        steps.push_back(std::move(step));
-    }
-    // Runs the oldest pending step; false when there is none.
-    bool RunNext() {
-        if (steps.empty()) {
-            return false;
-        }
-        std::function<void()> step = std::move(steps.front());
-        steps.pop_front();
-        step();
-        return true;
-    }
-    void RunAll() {
-        while (RunNext()) {
-        }
-    }
-
-    std::deque<std::function<void()>> steps;
-    std::vector<std::chrono::milliseconds> delays;
-};
-
 struct StackFixture : testing::Test {
     RecordingSink events;
     ManualTimer timer;
@@ -127,17 +105,17 @@ struct StackFixture : testing::Test {
 const KOBALT_BdAddr kA = Address{{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}}.ToAbi(); // 66:55:...:11
 const KOBALT_BdAddr kB = Address{{0x01, 0x02, 0x03, 0x04, 0x05, 0x06}}.ToAbi(); // 06:05:...:01
 
-int OnConnect(int, KOBALT_BdAddr*, int16_t) {
+int IgnoreConnect(int, KOBALT_BdAddr*, int16_t) {
     return 1;
 }
-int OnPair(int, KOBALT_BdAddr*) {
+int IgnorePair(int, KOBALT_BdAddr*) {
     return 1;
 }
-int OnHf(uint32_t, intptr_t) {
+int IgnoreHf(uint32_t, intptr_t) {
     return 0;
 }
-void OnSync(int32_t) {}
-void OnPush(int32_t) {}
+void IgnoreSync(int32_t) {}
+void IgnorePush(int32_t) {}
 
 TEST_F(StackFixture, InitAndUnInitAreIdempotentWithoutCounting) {
     EXPECT_EQ(stack.State(), StackState::Uninitialised);
@@ -151,10 +129,10 @@ TEST_F(StackFixture, InitAndUnInitAreIdempotentWithoutCounting) {
 }
 
 TEST_F(StackFixture, RegistrationIsRefusedAndNotRecordedWhileUninitialised) {
-    EXPECT_EQ(stack.RegisterConnectCallback(OnConnect), kErrNotInitialised);
-    EXPECT_EQ(stack.RegisterPairCallback(OnPair), kErrNotInitialised);
-    EXPECT_EQ(stack.RegisterHfCallback(OnHf), kErrNotInitialised);
-    EXPECT_EQ(stack.RegisterPimCallback(OnSync), kErrNotInitialised);
+    EXPECT_EQ(stack.RegisterConnectCallback(IgnoreConnect), kErrNotInitialised);
+    EXPECT_EQ(stack.RegisterPairCallback(IgnorePair), kErrNotInitialised);
+    EXPECT_EQ(stack.RegisterHfCallback(IgnoreHf), kErrNotInitialised);
+    EXPECT_EQ(stack.RegisterPimCallback(IgnoreSync), kErrNotInitialised);
     stack.Init();
     const Callbacks callbacks = stack.GetCallbacks();
     EXPECT_EQ(callbacks.connect, nullptr);
@@ -165,28 +143,28 @@ TEST_F(StackFixture, RegistrationIsRefusedAndNotRecordedWhileUninitialised) {
 
 TEST_F(StackFixture, RegistrationsSurviveARestart) {
     stack.Init();
-    ASSERT_EQ(stack.RegisterConnectCallback(OnConnect), kOk);
-    ASSERT_EQ(stack.RegisterPairCallback(OnPair), kOk);
-    ASSERT_EQ(stack.RegisterHfCallback(OnHf), kOk);
-    ASSERT_EQ(stack.RegisterPimCallback(OnSync), kOk);
+    ASSERT_EQ(stack.RegisterConnectCallback(IgnoreConnect), kOk);
+    ASSERT_EQ(stack.RegisterPairCallback(IgnorePair), kOk);
+    ASSERT_EQ(stack.RegisterHfCallback(IgnoreHf), kOk);
+    ASSERT_EQ(stack.RegisterPimCallback(IgnoreSync), kOk);
     stack.UnInit();
     stack.Init();
     const Callbacks callbacks = stack.GetCallbacks();
-    EXPECT_EQ(callbacks.connect, &OnConnect);
-    EXPECT_EQ(callbacks.pair, &OnPair);
-    EXPECT_EQ(callbacks.hf, &OnHf);
-    EXPECT_EQ(callbacks.pim, &OnSync);
+    EXPECT_EQ(callbacks.connect, &IgnoreConnect);
+    EXPECT_EQ(callbacks.pair, &IgnorePair);
+    EXPECT_EQ(callbacks.hf, &IgnoreHf);
+    EXPECT_EQ(callbacks.pim, &IgnoreSync);
 }
 
 TEST_F(StackFixture, PimRegistrationReplacesAndNullRemoves) {
     stack.Init();
-    stack.RegisterPimCallback(OnSync);
-    stack.RegisterPimCallback(OnPush);
-    EXPECT_EQ(stack.GetCallbacks().pim, &OnPush);
-    stack.RegisterConnectCallback(OnConnect);
+    stack.RegisterPimCallback(IgnoreSync);
+    stack.RegisterPimCallback(IgnorePush);
+    EXPECT_EQ(stack.GetCallbacks().pim, &IgnorePush);
+    stack.RegisterConnectCallback(IgnoreConnect);
     EXPECT_EQ(stack.RegisterConnectCallback(nullptr), kOk);
     EXPECT_EQ(stack.GetCallbacks().connect, nullptr);
-    EXPECT_EQ(stack.GetCallbacks().pim, &OnPush) << "other registrations stay";
+    EXPECT_EQ(stack.GetCallbacks().pim, &IgnorePush) << "other registrations stay";
 }
 
 TEST_F(StackFixture, IntegrationModeIsRecordedInAnyStateAndKept) {
