@@ -1,4 +1,5 @@
 // Named message queues: within the process, between threads, and with another process.
+#include "Patience.h"
 #include "QueueTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/Windows.h"
@@ -26,11 +27,11 @@ extern char** environ;
 namespace {
 
 using kobalt::test::Access;
+using kobalt::test::kPatience;
 using kobalt::test::OpenQueue;
 using kobalt::test::UniqueQueueName;
 
 constexpr DWORD kErrorAccessDenied = 5;
-constexpr DWORD kQueuePatience = 10000; // ms; for things that should happen at once
 
 BOOL WriteText(HANDLE queue, const std::string& text, DWORD timeout = 0) {
     return WriteMsgQueue(queue, const_cast<char*>(text.data()), static_cast<DWORD>(text.size()),
@@ -134,10 +135,9 @@ DWORD ReadForever(LPVOID p) {
 }
 
 // Waits until the call's thread sits in the system call `number`, so that it is blocked inside
-// the queue call rather than about to make it. Gives up after kQueuePatience.
+// the queue call rather than about to make it. Gives up after kPatience.
 ::testing::AssertionResult BlockedIn(const BlockedCall& call, long number) {
-    const auto giveUp =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kQueuePatience);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatience);
     while (std::chrono::steady_clock::now() < giveUp) {
         if (const pid_t tid = call.tid.load(); tid != 0) {
             std::ifstream state("/proc/self/task/" + std::to_string(tid) + "/syscall");
@@ -151,9 +151,9 @@ DWORD ReadForever(LPVOID p) {
     return ::testing::AssertionFailure() << "never blocked in system call " << number;
 }
 
-// Device milliseconds that last kQueuePatience real milliseconds at the current time scale.
+// Device milliseconds that last kPatience real milliseconds at the current time scale.
 DWORD ScaledPatience() {
-    return static_cast<DWORD>(kQueuePatience / kobalt::platform::TimeScale());
+    return static_cast<DWORD>(kPatience / kobalt::platform::TimeScale());
 }
 
 DWORD ExitCodeAfterFinish(HANDLE thread) {
@@ -235,7 +235,7 @@ TEST(MsgQueueTest, AMonitorThreadReceivesTheQuitCode) {
             }
         },
         &monitor, 0, nullptr);
-    ASSERT_EQ(WaitForSingleObject(monitor.opened, kQueuePatience), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(monitor.opened, kPatience), WAIT_OBJECT_0);
     EXPECT_EQ(monitor.openError, ERROR_SUCCESS);
 
     DWORD error = 0;
@@ -331,7 +331,7 @@ public:
         if (m_pid > 0) {
             const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
             pollfd exited{pidfd, POLLIN, 0};
-            if (pidfd < 0 || poll(&exited, 1, static_cast<int>(kQueuePatience)) != 1) {
+            if (pidfd < 0 || poll(&exited, 1, static_cast<int>(kPatience)) != 1) {
                 ADD_FAILURE() << "peer did not exit";
                 kill(m_pid, SIGKILL);
             }
@@ -346,13 +346,12 @@ public:
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
 
-    // The peer's next line without its line end; "(timed out)" after kQueuePatience.
+    // The peer's next line without its line end; "(timed out)" after kPatience.
     std::string ReadLine() {
         std::string line;
         char c = 0;
         pollfd readable{m_output, POLLIN, 0};
-        while (poll(&readable, 1, static_cast<int>(kQueuePatience)) == 1 &&
-               read(m_output, &c, 1) == 1) {
+        while (poll(&readable, 1, static_cast<int>(kPatience)) == 1 && read(m_output, &c, 1) == 1) {
             if (c == '\n') {
                 return line;
             }
@@ -385,7 +384,7 @@ TEST(MsgQueueProcessTest, AnotherProcessFindsTheQueueAndWritesToIt) {
         EXPECT_EQ(peer.ReadLine(), "open 183");
         EXPECT_EQ(peer.ReadLine(), "write 1 0");
     }
-    EXPECT_EQ(ReadText(reader, kQueuePatience), "hello");
+    EXPECT_EQ(ReadText(reader, kPatience), "hello");
     {
         // This process reads the queue, so a reader elsewhere may open it but not read it.
         Peer peer({"read", Narrow(name)});

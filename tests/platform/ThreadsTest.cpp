@@ -1,4 +1,5 @@
 // Threads, events, waits and the scaled clock.
+#include "Patience.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
 #include "platform/Windows.h"
@@ -15,8 +16,7 @@ namespace {
 using std::chrono::milliseconds;
 using RealClock = kobalt::platform::RealClock;
 
-// Bound on waits for things that should happen at once; generous for sanitizer builds.
-constexpr DWORD kPatience = 10000;
+using kobalt::test::kPatience;
 
 // Runs device time a hundred times faster than real time for the test's duration.
 class ScaledTimeTest : public ::testing::Test {

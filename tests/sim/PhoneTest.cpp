@@ -54,7 +54,6 @@ std::vector<std::string> Lines() {
     return g_hf.lines;
 }
 
-// Steps run only when the test says.
 struct PhoneFixture : testing::Test {
     void SetUp() override {
         std::lock_guard lock(g_hf.mutex);

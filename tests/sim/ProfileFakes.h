@@ -1,5 +1,5 @@
 // An event sink that drops events and a timer whose steps run when the test says, for unit
-// tests of the parts beside the stack.
+// tests of the stack, the phone and the parts beside them.
 #pragma once
 
 #include "sim/Event.h"
