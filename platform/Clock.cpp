@@ -1,28 +1,32 @@
 // The device clock: tick count, Sleep and the scaled durations every wait uses.
 #include "platform/Clock.h"
 
+#include "common/TimeScale.h"
 #include "platform/Device.h"
 #include "platform/InitOrder.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace kobalt::platform {
 namespace {
 
+// A refused value is reported on stderr (read before any front end owns the terminal) and on
+// the debug output, and the clock runs at 1.
 double ScaleFromEnvironment() {
-    const char* text = std::getenv("KOBALT_TIME_SCALE");
-    if (text == nullptr || *text == '\0') {
-        return 1.0;
+    const kobalt::common::TimeScaleSetting setting =
+        kobalt::common::ParseTimeScale(std::getenv("KOBALT_TIME_SCALE"));
+    if (!setting.problem.empty()) {
+        const std::string line = "[KOBALT] " + setting.problem + "\n";
+        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+        const std::u16string wide(setting.problem.begin(), setting.problem.end());
+        NKDbgPrintfW(u"[KOBALT] %s", wide.c_str());
     }
-    char* end = nullptr;
-    const double scale = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(scale) || scale <= 0.0) {
-        return 1.0;
-    }
-    return scale;
+    return setting.scale;
 }
 
 // Tick count = m_baseTicks + (real elapsed since m_baseReal) / scale. A scale change moves the
@@ -62,7 +66,7 @@ double TimeScale() {
 }
 
 void SetTimeScale(double scale) {
-    if (!std::isfinite(scale) || scale <= 0.0) {
+    if (!kobalt::common::TimeScaleInRange(scale)) {
         return;
     }
     ClockState& state = State();
@@ -102,8 +106,9 @@ DWORD GetTickCount() {
     auto& state = kobalt::platform::State();
     std::lock_guard guard(state.m_lock);
     const double ticks = state.TicksLocked(kobalt::platform::RealClock::now());
-    // The device's counter wraps after 49.7 days; so does this one.
-    return static_cast<DWORD>(static_cast<std::uint64_t>(ticks));
+    // The device's counter wraps after 49.7 days; so does this one. The remainder keeps the
+    // conversion in range however long the process runs.
+    return static_cast<DWORD>(std::fmod(ticks, 4294967296.0));
 }
 
 void Sleep(DWORD milliseconds) {

@@ -15,12 +15,14 @@ namespace kobalt::platform {
 
 using RealClock = std::chrono::steady_clock;
 
-// Real seconds per device second. Read from KOBALT_TIME_SCALE on first use; an unset, unparsable,
-// non-finite or non-positive value means 1.
+// Real seconds per device second. Read from KOBALT_TIME_SCALE during static initialisation by
+// common/TimeScale.h's rule: unset means 1; a value outside 0.00001..1000 or not a number means 1
+// and a message on stderr and the debug output.
 double TimeScale();
 
-// Changes the scale at run time (tests). Tick counts stay continuous across the change; waits
-// already under way keep the deadline they computed.
+// Changes the scale at run time (tests). A value outside the accepted range is ignored. Tick
+// counts stay continuous across the change; waits already under way keep the deadline they
+// computed.
 void SetTimeScale(double scale);
 
 // The real duration of `ms` device milliseconds; RealClock::duration::max() for INFINITE.
