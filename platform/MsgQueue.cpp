@@ -3,8 +3,9 @@
 // Design. Everything that must vanish when a process dies is a kernel resource tied to an open
 // file, so a crash cleans up like a close:
 //
-// - Folder: $XDG_RUNTIME_DIR/kobalt, or /tmp/kobalt-<uid> when that is unset or too long for a
-//   socket path; mode 0700 and owned by the user, so no other user can reach a queue.
+// - Folder: the user's runtime folder (common/RuntimeFolder.h: $XDG_RUNTIME_DIR/kobalt,
+//   $HOME/.kobalt-run or /tmp/kobalt-<euid>); mode 0700 and owned by the user, so no other user
+//   can reach a queue.
 // - State file "<name>.q" (the name sanitised and tagged with a hash of its exact text). It
 //   carries a small shared header (the queue's limits and its message count) and three one-byte
 //   open-file-description locks, which the kernel drops when the holder closes or dies:
@@ -30,6 +31,7 @@
 // return promptly with FALSE and ERROR_INVALID_HANDLE. Handles are not inherited by exec'd
 // programs; a forked child shares its parent's locks until it closes them.
 #include "platform/MsgQueue.h"
+#include "common/RuntimeFolder.h"
 #include "platform/Clock.h"
 #include "platform/Handles.h"
 #include "platform/Windows.h"
@@ -158,30 +160,10 @@ Ready WaitForDescriptor(int fd, short events, int wakeFd, RealClock::time_point 
 
 // --- Names and files ---------------------------------------------------------------------------
 
-bool UsableFolder(const std::string& folder) {
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return false;
-    }
-    struct stat info {};
-    return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
-           (info.st_mode & 077) == 0;
-}
-
-// The folder of every queue file, or empty when no private folder can be had.
+// The folder of every queue file (common/RuntimeFolder.h), or empty when no private folder can
+// be had. Fixed for the process at first use.
 const std::string& QueueFolder() {
-    // Room for "/" + the longest file stem + ".sock" inside sockaddr_un::sun_path.
-    constexpr std::size_t kLongestFolder = sizeof(sockaddr_un::sun_path) - 64;
-    static const std::string* folder = [] {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        if (runtime != nullptr && runtime[0] == '/') {
-            std::string candidate = std::string(runtime) + "/kobalt";
-            if (candidate.size() <= kLongestFolder && UsableFolder(candidate)) {
-                return new std::string(std::move(candidate));
-            }
-        }
-        std::string fallback = "/tmp/kobalt-" + std::to_string(geteuid());
-        return new std::string(UsableFolder(fallback) ? fallback : std::string());
-    }();
+    static const std::string* folder = new std::string(kobalt::common::PrepareRuntimeFolder().path);
     return *folder;
 }
 

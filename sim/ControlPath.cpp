@@ -1,5 +1,7 @@
 #include "sim/ControlPath.h"
 
+#include "common/RuntimeFolder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -53,31 +55,11 @@ private:
 } // namespace
 
 std::string ControlDirectory() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        return std::string(runtime) + "/kobalt";
-    }
-    return "/tmp/kobalt-" + std::to_string(::getuid());
+    return kobalt::common::PrepareRuntimeFolder().path;
 }
 
-std::string PrepareControlDirectory(const std::string& directory) {
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        return Errno("cannot create " + directory);
-    }
-    struct stat info {};
-    if (::lstat(directory.c_str(), &info) != 0) {
-        return Errno("cannot inspect " + directory);
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        return directory + " is not a directory";
-    }
-    if (info.st_uid != ::getuid()) {
-        return directory + " belongs to another user";
-    }
-    if ((info.st_mode & 077) != 0 && ::chmod(directory.c_str(), 0700) != 0) {
-        return Errno("cannot make " + directory + " private");
-    }
-    return {};
+std::vector<std::string> ControlDirectories() {
+    return kobalt::common::ExistingRuntimeFolders();
 }
 
 std::string ControlSocketPath(const std::string& directory, pid_t pid) {
@@ -109,7 +91,28 @@ std::string ProgramName(pid_t pid) {
     return name.empty() ? "?" : name;
 }
 
-std::vector<ControlSocket> LiveControlSockets(const std::string& directory) {
+SocketState ProbeSocket(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return SocketState::Unknown;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.Get() < 0) {
+        return SocketState::Unknown;
+    }
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+        errno == EAGAIN) { // EAGAIN: a listener whose backlog is full
+        return SocketState::Listening;
+    }
+    return errno == ECONNREFUSED ? SocketState::Refused : SocketState::Unknown;
+}
+
+namespace {
+
+// The control sockets in `directory` by name, the caller's own left out.
+std::vector<ControlSocket> SocketsIn(const std::string& directory) {
     std::vector<ControlSocket> sockets;
     DIR* dir = ::opendir(directory.c_str());
     if (dir == nullptr) {
@@ -117,31 +120,38 @@ std::vector<ControlSocket> LiveControlSockets(const std::string& directory) {
     }
     while (const dirent* entry = ::readdir(dir)) {
         const std::optional<pid_t> pid = PidOfSocketName(entry->d_name);
-        if (pid && ProcessAlive(*pid)) {
+        if (pid) {
             sockets.push_back({*pid, directory + "/" + entry->d_name});
         }
     }
     ::closedir(dir);
-    std::sort(sockets.begin(), sockets.end(),
-              [](const ControlSocket& a, const ControlSocket& b) { return a.pid < b.pid; });
     return sockets;
 }
 
-void RemoveStaleControlSockets(const std::string& directory) {
-    DIR* dir = ::opendir(directory.c_str());
-    if (dir == nullptr) {
-        return;
-    }
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::optional<pid_t> pid = PidOfSocketName(entry->d_name);
-        if (pid && *pid != ::getpid() && !ProcessAlive(*pid)) {
-            stale.push_back(directory + "/" + entry->d_name);
+} // namespace
+
+std::vector<ControlSocket> LiveControlSockets(const std::vector<std::string>& directories) {
+    std::vector<ControlSocket> live;
+    for (const std::string& directory : directories) {
+        for (ControlSocket& socket : SocketsIn(directory)) {
+            const SocketState state = ProbeSocket(socket.path);
+            if (state == SocketState::Refused) {
+                ::unlink(socket.path.c_str());
+            } else if (state == SocketState::Listening) {
+                live.push_back(std::move(socket));
+            }
         }
     }
-    ::closedir(dir);
-    for (const std::string& path : stale) {
-        ::unlink(path.c_str());
+    std::sort(live.begin(), live.end(),
+              [](const ControlSocket& a, const ControlSocket& b) { return a.pid < b.pid; });
+    return live;
+}
+
+void RemoveStaleControlSockets(const std::string& directory) {
+    for (const ControlSocket& socket : SocketsIn(directory)) {
+        if (socket.pid != ::getpid() && ProbeSocket(socket.path) == SocketState::Refused) {
+            ::unlink(socket.path.c_str());
+        }
     }
 }
 

@@ -1,9 +1,11 @@
 // Where the control sockets live and how to talk to one; shared by the library and
 // kobalt-phone.
 //
-// Each process that loads the library listens on DIR/phone-PID.sock, where DIR is
-// $XDG_RUNTIME_DIR/kobalt when XDG_RUNTIME_DIR is an absolute path, else /tmp/kobalt-UID. DIR
-// is a directory of the user's own with mode 0700, so only the user reaches the sockets.
+// Each process that loads the library listens on DIR/phone-PID.sock, where DIR is the user's
+// runtime folder (common/RuntimeFolder.h: $XDG_RUNTIME_DIR/kobalt, $HOME/.kobalt-run or
+// /tmp/kobalt-EUID), a directory of the user's own with mode 0700, so only the user reaches
+// the sockets. A socket file whose connection is refused is stale (its process ended without
+// removing it, whatever process has its pid now) and is removed by whoever finds it.
 #pragma once
 
 #include <optional>
@@ -14,12 +16,12 @@
 
 namespace kobalt::sim {
 
+// The folder this process listens in, created when missing; empty when there is none.
 std::string ControlDirectory();
 
-// Creates the directory (mode 0700) when missing, and makes sure that it is a real directory
-// of this user that no one else can enter, tightening its mode when it is this user's. Returns
-// why it cannot be used, or an empty string.
-std::string PrepareControlDirectory(const std::string& directory);
+// The folders other processes may listen in: every usable runtime folder that exists, most
+// preferred first. Creates nothing.
+std::vector<std::string> ControlDirectories();
 
 std::string ControlSocketPath(const std::string& directory, pid_t pid);
 
@@ -27,6 +29,13 @@ std::string ControlSocketPath(const std::string& directory, pid_t pid);
 std::optional<pid_t> PidOfSocketName(std::string_view name);
 
 bool ProcessAlive(pid_t pid);
+
+enum class SocketState { Listening, Refused, Unknown };
+
+// Whether a stream socket listens at `path`, asked with a connection that never waits (a full
+// backlog counts as listening): Refused when nothing listens there or the file is no socket,
+// Unknown when there is no such file or no answer.
+SocketState ProbeSocket(const std::string& path);
 
 // The process's command name (/proc/PID/comm), or "?".
 std::string ProgramName(pid_t pid);
@@ -36,11 +45,12 @@ struct ControlSocket {
     std::string path;
 };
 
-// The sockets in `directory` whose processes are alive, by pid.
-std::vector<ControlSocket> LiveControlSockets(const std::string& directory);
+// The sockets in `directories` that are not refused, by pid. Refused ones are removed on the
+// way.
+std::vector<ControlSocket> LiveControlSockets(const std::vector<std::string>& directories);
 
-// Removes the sockets in `directory` whose processes are gone (they ended without cleaning
-// up); the caller's own pid is never among them.
+// Removes the sockets in `directory` whose connections are refused; the caller's own socket is
+// never among them.
 void RemoveStaleControlSockets(const std::string& directory);
 
 // Sends `command` as one line, half-closes, and reads the whole answer into `answer`, waiting

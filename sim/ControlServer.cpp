@@ -1,5 +1,6 @@
 #include "sim/ControlServer.h"
 
+#include "common/RuntimeFolder.h"
 #include "sim/ControlPath.h"
 #include "sim/Jitter.h"
 
@@ -51,28 +52,32 @@ bool SendAll(int fd, const std::string& text) {
 } // namespace
 
 ControlServer::ControlServer(Control& control, DebugLog& log) : m_control(control), m_log(log) {
-    const std::string directory = ControlDirectory();
-    if (const std::string problem = PrepareControlDirectory(directory); !problem.empty()) {
-        m_log.Write("control socket off: " + problem);
+    const kobalt::common::RuntimeFolder folder = kobalt::common::PrepareRuntimeFolder();
+    if (folder.path.empty()) {
+        m_log.Write("control socket off: " + folder.problem);
         return;
     }
-    RemoveStaleControlSockets(directory);
-    m_path = ControlSocketPath(directory, ::getpid());
+    RemoveStaleControlSockets(folder.path);
+    m_path = ControlSocketPath(folder.path, ::getpid());
+    // Bound under a name no client looks at, then renamed once it listens: a socket that is
+    // found under its final name and refuses connections is stale, never one being set up.
+    const std::string setupPath = folder.path + "/setup-" + std::to_string(::getpid());
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (m_path.size() >= sizeof address.sun_path) {
+    if (m_path.size() >= sizeof address.sun_path || setupPath.size() >= sizeof address.sun_path) {
         m_log.Write("control socket off: path too long: " + m_path);
         return;
     }
-    std::memcpy(address.sun_path, m_path.c_str(), m_path.size() + 1);
-    ::unlink(m_path.c_str()); // left by an earlier process with the same pid
+    std::memcpy(address.sun_path, setupPath.c_str(), setupPath.size() + 1);
+    ::unlink(setupPath.c_str()); // left by an earlier process with the same pid
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(m_path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0 ||
-        ::pipe2(m_wake, O_CLOEXEC) != 0) {
+        ::chmod(setupPath.c_str(), 0600) != 0 || ::listen(fd, 16) != 0 ||
+        ::rename(setupPath.c_str(), m_path.c_str()) != 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
         m_log.Write("control socket off: " + m_path + ": " + std::strerror(errno));
         if (fd >= 0) {
             ::close(fd);
+            ::unlink(setupPath.c_str());
             ::unlink(m_path.c_str());
         }
         return;
@@ -124,7 +129,7 @@ void ControlServer::Serve(int client) {
     ucred peer{};
     socklen_t size = sizeof peer;
     if (::getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
-        peer.uid != ::getuid()) {
+        peer.uid != ::geteuid()) {
         SendAll(client, "error: not allowed\n");
         return;
     }

@@ -19,9 +19,9 @@ public:
     static constexpr int kClientTimeoutMs = 2000;
     static constexpr std::size_t kMaxCommandBytes = 64 * 1024;
 
-    // Listens on the process's socket (ControlPath.h) after removing stale sockets of dead
-    // processes, and starts the thread. When that fails, the reason goes to `log` and there is
-    // no control. At normal process exit the socket file is removed.
+    // Listens on the process's socket (ControlPath.h) after removing stale sockets (those that
+    // refuse connections), and starts the thread. When that fails, the reason goes to `log` and
+    // there is no control. At normal process exit the socket file is removed.
     ControlServer(Control& control, DebugLog& log);
 
     // Stops the thread and removes the socket.

@@ -1,5 +1,7 @@
 #include "frontend/script/PhoneClient.h"
 
+#include "common/RuntimeFolder.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,11 +54,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 } // namespace
 
 std::string PhoneSocketPath(long pid) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string directory = (runtime && runtime[0] == '/')
-                                ? std::string(runtime) + "/kobalt"
-                                : "/tmp/kobalt-" + std::to_string(::getuid());
-    return directory + "/phone-" + std::to_string(pid) + ".sock";
+    const std::string name = "/phone-" + std::to_string(pid) + ".sock";
+    const std::vector<std::string> folders = common::ExistingRuntimeFolders();
+    for (const std::string& folder : folders) {
+        if (::access((folder + name).c_str(), F_OK) == 0) {
+            return folder + name;
+        }
+    }
+    if (!folders.empty()) {
+        return folders.front() + name;
+    }
+    const std::vector<std::string> candidates = common::RuntimeFolderCandidates();
+    return (candidates.empty() ? std::string("/tmp/kobalt-?") : candidates.front()) + name;
 }
 
 PhoneAnswer AskPhone(const std::string& command, std::chrono::milliseconds timeout) {

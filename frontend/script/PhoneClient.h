@@ -18,8 +18,8 @@ struct PhoneAnswer {
     std::vector<std::string> lines; // the output after the first line
 };
 
-// The control socket of process `pid`: $XDG_RUNTIME_DIR/kobalt/phone-PID.sock, or
-// /tmp/kobalt-UID/phone-PID.sock without an absolute XDG_RUNTIME_DIR.
+// The control socket of process `pid`: phone-PID.sock in the first of the user's runtime
+// folders (common/RuntimeFolder.h) that holds it, else where the first folder would hold it.
 std::string PhoneSocketPath(long pid);
 
 // Sends one command line to this process's phone and reads its whole answer.

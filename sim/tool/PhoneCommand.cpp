@@ -94,18 +94,28 @@ void ListConsoles(std::ostream& out, const std::vector<ControlSocket>& sockets) 
 }
 
 // The console to talk to: the one named, the only one, or the one the user picks.
-std::optional<std::string> ChooseSocket(std::optional<pid_t> pid, const std::string& directory) {
-    if (pid) {
-        const std::string path = kobalt::sim::ControlSocketPath(directory, *pid);
-        if (!kobalt::sim::ProcessAlive(*pid) || ::access(path.c_str(), F_OK) != 0) {
-            std::cerr << "kobalt-phone: no console with pid " << *pid << " (no " << path << ")\n";
-            return std::nullopt;
-        }
-        return path;
+std::optional<std::string> ChooseSocket(std::optional<pid_t> pid,
+                                        const std::vector<std::string>& directories) {
+    const std::vector<ControlSocket> sockets = kobalt::sim::LiveControlSockets(directories);
+    std::string searched;
+    for (const std::string& directory : directories) {
+        searched += (searched.empty() ? "" : ", ") + directory;
     }
-    const std::vector<ControlSocket> sockets = kobalt::sim::LiveControlSockets(directory);
+    if (searched.empty()) {
+        searched = "no runtime folder";
+    }
+    if (pid) {
+        for (const ControlSocket& socket : sockets) {
+            if (socket.pid == *pid) {
+                return socket.path;
+            }
+        }
+        std::cerr << "kobalt-phone: no console with pid " << *pid << " (no socket answers in "
+                  << searched << ")\n";
+        return std::nullopt;
+    }
     if (sockets.empty()) {
-        std::cerr << "kobalt-phone: no running console (no socket in " << directory << ")\n";
+        std::cerr << "kobalt-phone: no running console (no socket answers in " << searched << ")\n";
         return std::nullopt;
     }
     if (sockets.size() == 1) {
@@ -137,7 +147,7 @@ int main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     std::optional<pid_t> pid;
     std::size_t next = 0;
-    const std::string directory = kobalt::sim::ControlDirectory();
+    const std::vector<std::string> directories = kobalt::sim::ControlDirectories();
     while (next < args.size() && args[next].starts_with("-")) {
         const std::string_view option = args[next++];
         if (option == "--") {
@@ -148,7 +158,7 @@ int main(int argc, char** argv) {
             return kOk;
         }
         if (option == "--list") {
-            ListConsoles(std::cout, kobalt::sim::LiveControlSockets(directory));
+            ListConsoles(std::cout, kobalt::sim::LiveControlSockets(directories));
             return kOk;
         }
         std::string_view value;
@@ -175,7 +185,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = next; i < args.size(); ++i) {
         command += (i == next ? "" : " ") + kobalt::sim::QuoteIfNeeded(args[i]);
     }
-    const std::optional<std::string> path = ChooseSocket(pid, directory);
+    const std::optional<std::string> path = ChooseSocket(pid, directories);
     if (!path) {
         return kTrouble;
     }

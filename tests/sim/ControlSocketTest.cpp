@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -235,6 +236,67 @@ TEST_F(Control, PhoneToolNeedsAChoiceAmongSeveralConsolesAndIgnoresStaleSockets)
 
     EXPECT_EQ(peer.Finish(), 0);
     EXPECT_NE(::access(peerSocket.c_str(), F_OK), 0) << "removed when the process ends normally";
+}
+
+// Leaves a socket file at `path` that nobody listens on, as a process that died would.
+void LeaveDeadSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
+// The pid in a stale socket's name may belong to a live process by now (here our parent):
+// the refused connection, not the pid, tells that the socket is stale.
+TEST_F(Control, ASocketThatRefusesConnectionsIsStaleWhateverItsPid) {
+    const pid_t live = ::getppid();
+    ASSERT_TRUE(ProcessAlive(live));
+    const std::string stale = ControlSocketPath(ControlDirectory(), live);
+    LeaveDeadSocket(stale);
+    const Outcome alone = PhoneTool({"state"});
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_NE(::access(stale.c_str(), F_OK), 0) << "the stale socket is removed";
+
+    LeaveDeadSocket(stale);
+    const Outcome named = PhoneTool({"--pid", Pid(live), "state"});
+    EXPECT_EQ(named.status, 2);
+    EXPECT_THAT(named.err, HasSubstr("no console with pid " + Pid(live)));
+    ::unlink(stale.c_str());
+}
+
+// A first runtime folder taken by someone else (a link to a folder of theirs) does not turn
+// the control socket off: the library and kobalt-phone both move on to the home folder.
+TEST_F(Control, ATakenRuntimeFolderMovesTheSocketWhereThePhoneToolLooks) {
+    char pattern[] = "/tmp/ksq-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    for (const char* folder : {"/run", "/home", "/theirs"}) {
+        ASSERT_EQ(::mkdir((root + folder).c_str(), 0700), 0);
+    }
+    ASSERT_EQ(::symlink((root + "/theirs").c_str(), (root + "/run/kobalt").c_str()), 0);
+    const std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + root + "/run",
+                                                  "HOME=" + root + "/home"};
+    std::vector<std::string> peerArgs = environment;
+    peerArgs.push_back(KOBALT_PHONE_PEER_PATH);
+    {
+        Child peer("/usr/bin/env", peerArgs);
+        ASSERT_EQ(peer.ReadLine(), "ready");
+        const std::string socket = root + "/home/.kobalt-run/phone-" + Pid(peer.Pid()) + ".sock";
+        EXPECT_EQ(::access(socket.c_str(), F_OK), 0);
+
+        std::vector<std::string> toolArgs = environment;
+        for (const std::string& arg : {std::string(KOBALT_PHONE_PATH), std::string("--pid"),
+                                       Pid(peer.Pid()), std::string("state")}) {
+            toolArgs.push_back(arg);
+        }
+        const Outcome outcome = RunProgram("/usr/bin/env", toolArgs);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_THAT(outcome.out, StartsWith("initialised no\n"));
+        EXPECT_EQ(peer.Finish(), 0);
+    }
+    std::filesystem::remove_all(root);
 }
 
 } // namespace
