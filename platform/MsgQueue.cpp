@@ -14,8 +14,11 @@
 //                      name exist", initialisation and removal of the files one step;
 //     byte 2 "reader": the process that reads the queue holds a write lock.
 // - Socket "<name>.sock": a datagram socket bound by the reading process; one datagram is one
-//   message. A writer connects to it for every write, so "no reader" is simply a refused
-//   connection, also after the reader crashed.
+//   message behind a small frame header (MsgQueue.h). Any process of the user can send to the
+//   socket, so the reader drops (and counts) every datagram that is not a framed message of at
+//   most the queue's largest size, as no writer on the device could queue one. A writer connects to
+//   it for every write, so "no reader" is simply a refused connection, also after the reader
+//   crashed.
 //
 // The first opener of a name fixes the queue's limits (dwMaxMessages, cbMaxMessage); later
 // opens take those and ignore their own, except bReadAccess. With a message limit, writers count
@@ -52,8 +55,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kobalt::platform {
 namespace {
@@ -201,8 +206,9 @@ struct FileId {
 // The bound socket of the process that reads a queue, shared by that process's reader handles.
 class ReaderEndpoint {
 public:
-    ReaderEndpoint(int stateFd, int socketFd, std::string socketPath)
-        : m_stateFd(stateFd), m_socket(socketFd), m_socketPath(std::move(socketPath)) {}
+    ReaderEndpoint(int stateFd, int socketFd, std::string socketPath, DWORD maxMessageSize)
+        : m_stateFd(stateFd), m_socket(socketFd), m_socketPath(std::move(socketPath)),
+          m_scratch(sizeof(MsgQueueFrame) + maxMessageSize) {}
     ~ReaderEndpoint() {
         // The reader lock is still held, so the path is still this endpoint's own.
         unlink(m_socketPath.c_str());
@@ -213,14 +219,20 @@ public:
     ReaderEndpoint& operator=(const ReaderEndpoint&) = delete;
 
     int Socket() const { return m_socket; }
-    // Serialises "look at the next message's size, then take it" among reader threads.
+    // Serialises "look at the next datagram, then take it" among reader threads.
     std::mutex& ReceiveLock() { return m_receiveLock; }
+    // Room for the largest framed message; used under ReceiveLock().
+    std::vector<std::uint8_t>& Scratch() { return m_scratch; }
+    void CountDiscarded() { m_discarded.fetch_add(1, std::memory_order_relaxed); }
+    std::uint64_t Discarded() const { return m_discarded.load(std::memory_order_relaxed); }
 
 private:
     int m_stateFd; // holds the reader lock
     int m_socket;  // bound, non-blocking
     std::string m_socketPath;
     std::mutex m_receiveLock;
+    std::vector<std::uint8_t> m_scratch;
+    std::atomic<std::uint64_t> m_discarded{0};
 };
 
 // Process-wide: serialises opens and closes within the process (the guard lock does so between
@@ -296,7 +308,10 @@ public:
         FutexWakeAll(&m_header->unread);
     }
 
-    MsgQueueInfo Info() const { return {m_name, m_maxMessages, m_maxMessageSize, m_reader}; }
+    MsgQueueInfo Info() const {
+        return {m_name,   m_maxMessages, m_maxMessageSize,
+                m_reader, m_socketPath,  m_endpoint ? m_endpoint->Discarded() : 0};
+    }
 
     BOOL Read(LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead, DWORD timeout, DWORD* flags) {
         if (!m_reader || !m_endpoint) {
@@ -314,31 +329,19 @@ public:
                 SetLastError(ERROR_INVALID_HANDLE);
                 return FALSE;
             }
-            {
-                std::lock_guard guard(m_endpoint->ReceiveLock());
-                const ssize_t size =
-                    recv(socketFd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
-                if (size >= 0) {
-                    // A message too big for the buffer stays queued for a bigger read.
-                    if (static_cast<std::size_t>(size) > bufferSize) {
-                        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-                        return FALSE;
-                    }
-                    const ssize_t got = recv(socketFd, buffer, bufferSize, MSG_DONTWAIT);
-                    if (got >= 0) {
-                        if (m_maxMessages != 0) {
-                            Field(m_header->unread).fetch_sub(1);
-                            FutexWakeAll(&m_header->unread);
-                        }
-                        if (bytesRead != nullptr) {
-                            *bytesRead = static_cast<DWORD>(got);
-                        }
-                        if (flags != nullptr) {
-                            *flags = 0;
-                        }
-                        return TRUE;
-                    }
+            switch (Receive(socketFd, buffer, bufferSize, bytesRead)) {
+            case Received::Message:
+                if (flags != nullptr) {
+                    *flags = 0;
                 }
+                return TRUE;
+            case Received::TooBig:
+                SetLastError(ERROR_INSUFFICIENT_BUFFER);
+                return FALSE;
+            case Received::Discarded:
+                continue;
+            case Received::Nothing:
+                break;
             }
             switch (WaitForDescriptor(socketFd, POLLIN, m_wakeFd, deadline)) {
             case Ready::Yes:
@@ -391,6 +394,48 @@ public:
     }
 
 private:
+    enum class Received { Message, TooBig, Discarded, Nothing };
+
+    // Takes the next datagram when it is a message that fits the buffer; drops it when it is not
+    // a message at all. A message too big for the buffer stays queued for a bigger read.
+    Received Receive(int socketFd, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead) {
+        std::lock_guard guard(m_endpoint->ReceiveLock());
+        std::vector<std::uint8_t>& scratch = m_endpoint->Scratch();
+        const ssize_t size =
+            recv(socketFd, scratch.data(), scratch.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+        if (size < 0) {
+            return Received::Nothing;
+        }
+        const auto payload =
+            FramedPayload(scratch.data(), static_cast<std::size_t>(size), m_maxMessageSize);
+        if (payload && payload->size() > bufferSize) {
+            return Received::TooBig;
+        }
+        // A zero-length receive takes the whole datagram off the socket.
+        if (recv(socketFd, nullptr, 0, MSG_DONTWAIT) < 0) {
+            return Received::Nothing;
+        }
+        if (!payload) {
+            m_endpoint->CountDiscarded();
+            return Received::Discarded;
+        }
+        if (!payload->empty()) {
+            std::memcpy(buffer, payload->data(), payload->size());
+        }
+        if (m_maxMessages != 0) {
+            // A message sent straight to the socket was never counted in; the count stays >= 0.
+            std::int32_t unread = Field(m_header->unread).load();
+            while (unread > 0 &&
+                   !Field(m_header->unread).compare_exchange_weak(unread, unread - 1)) {
+            }
+            FutexWakeAll(&m_header->unread);
+        }
+        if (bytesRead != nullptr) {
+            *bytesRead = static_cast<DWORD>(payload->size());
+        }
+        return Received::Message;
+    }
+
     // Points the writer's socket at the current reader; false when no process reads.
     bool ConnectToReader() {
         sockaddr_un address{};
@@ -429,7 +474,12 @@ private:
 
     DWORD Send(LPCVOID buffer, DWORD size, RealClock::time_point deadline) {
         for (;;) {
-            if (send(m_writerSocket, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
+            MsgQueueFrame frame{kMsgQueueFrameMagic, size};
+            iovec parts[2] = {{&frame, sizeof frame}, {const_cast<void*>(buffer), size}};
+            msghdr message{};
+            message.msg_iov = parts;
+            message.msg_iovlen = 2;
+            if (sendmsg(m_writerSocket, &message, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
                 return ERROR_SUCCESS;
             }
             if (errno == EINTR) {
@@ -515,7 +565,8 @@ std::shared_ptr<ReaderEndpoint> BecomeReader(const std::string& statePath,
     }
     // A new socket holds nothing, whatever the count says after an earlier reader died.
     Field(header->unread).store(0);
-    return std::make_shared<ReaderEndpoint>(stateFd, socketFd, socketPath);
+    return std::make_shared<ReaderEndpoint>(stateFd, socketFd, socketPath,
+                                            Field(header->maxMessageSize).load());
 }
 
 HANDLE Fail(DWORD error) {
@@ -524,6 +575,19 @@ HANDLE Fail(DWORD error) {
 }
 
 } // namespace
+
+std::optional<std::span<const std::uint8_t>> FramedPayload(const std::uint8_t* bytes,
+                                                           std::size_t size, DWORD maxMessageSize) {
+    if (size < sizeof(MsgQueueFrame) || size - sizeof(MsgQueueFrame) > maxMessageSize) {
+        return std::nullopt;
+    }
+    MsgQueueFrame frame{};
+    std::memcpy(&frame, bytes, sizeof frame);
+    if (frame.magic != kMsgQueueFrameMagic || frame.size != size - sizeof(MsgQueueFrame)) {
+        return std::nullopt;
+    }
+    return std::span<const std::uint8_t>(bytes + sizeof(MsgQueueFrame), frame.size);
+}
 
 std::optional<MsgQueueInfo> DescribeMsgQueue(HANDLE handle) {
     auto queue = LookupHandleAs<MsgQueueObject>(handle);
@@ -596,7 +660,9 @@ HANDLE CreateMsgQueue(LPCWSTR name, MSGQUEUEOPTIONS* options) {
         Field(header->maxMessageSize).store(options->cbMaxMessage);
         Field(header->unread).store(0);
         Field(header->magic).store(kHeaderMagic);
-    } else if (Field(header->magic).load() != kHeaderMagic) {
+    } else if (Field(header->magic).load() != kHeaderMagic ||
+               Field(header->maxMessageSize).load() == 0 ||
+               Field(header->maxMessageSize).load() > kLargestMessage) {
         return abandon(kErrorAccessDenied, header);
     }
 

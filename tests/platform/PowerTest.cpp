@@ -1,12 +1,17 @@
 // Power notifications delivered to registered message queues.
 #include "QueueTestSupport.h"
 #include "platform/Device.h"
+#include "platform/MsgQueue.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -66,6 +71,65 @@ TEST_F(PowerTest, TransitionsReachRegisteredQueuesAndSetTheState) {
     EXPECT_FALSE(NextBroadcast(queue).received);
     EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
     EXPECT_FALSE(StopPowerNotifications(request));
+    CloseMsgQueue(queue);
+}
+
+// Sends `bytes` as one datagram straight to the reading end of `queue`, as any process of the
+// user could.
+bool SendRaw(HANDLE queue, const std::vector<std::uint8_t>& bytes) {
+    const auto info = kobalt::platform::DescribeMsgQueue(queue);
+    if (!info) {
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", info->socketPath.c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const bool sent = fd >= 0 && ::sendto(fd, bytes.data(), bytes.size(), 0,
+                                          reinterpret_cast<const sockaddr*>(&address),
+                                          sizeof address) == static_cast<ssize_t>(bytes.size());
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return sent;
+}
+
+std::vector<std::uint8_t> Framed(std::uint32_t size, std::uint32_t claimed) {
+    std::vector<std::uint8_t> bytes(sizeof(kobalt::platform::MsgQueueFrame) + size, 0x5A);
+    const kobalt::platform::MsgQueueFrame frame{kobalt::platform::kMsgQueueFrameMagic, claimed};
+    std::memcpy(bytes.data(), &frame, sizeof frame);
+    return bytes;
+}
+
+// Only what WriteMsgQueue could have written is read: datagrams sent straight to the socket that
+// are too large for the queue or not framed as messages are dropped and counted, and the
+// notification behind them still arrives.
+TEST_F(PowerTest, ForeignDatagramsNeverReachTheReader) {
+    HANDLE queue = OpenQueue(UniqueQueueName("power-raw"), Access::Read, nullptr, 0, 44);
+    HANDLE request = RequestPowerNotifications(queue, PBT_TRANSITION);
+    ASSERT_NE(request, nullptr);
+    POWER_BROADCAST lookalike{PBT_TRANSITION, POWER_STATE_ON, 0, {0}};
+    std::vector<std::uint8_t> unframed(12);
+    std::memcpy(unframed.data(), &lookalike, unframed.size());
+    const std::vector<std::vector<std::uint8_t>> foreign = {
+        std::vector<std::uint8_t>(300, 0xEE), // larger than the queue's largest message
+        unframed,                             // the size of a notification, but no frame
+        Framed(100, 100),                     // framed, but larger than the queue allows
+        Framed(8, 12),                        // a frame that claims more than it carries
+        {},                                   // empty
+    };
+    for (const auto& datagram : foreign) {
+        ASSERT_TRUE(SendRaw(queue, datagram));
+    }
+    PowerTransition(POWER_STATE_SUSPEND);
+    const Broadcast got = NextBroadcast(queue);
+    ASSERT_TRUE(got.received) << GetLastError();
+    EXPECT_EQ(got.size, offsetof(POWER_BROADCAST, SystemPowerState));
+    EXPECT_EQ(got.record.Flags, static_cast<DWORD>(POWER_STATE_SUSPEND));
+    EXPECT_EQ(kobalt::platform::DescribeMsgQueue(queue)->discarded, foreign.size());
+    EXPECT_FALSE(NextBroadcast(queue).received);
+    EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+    EXPECT_TRUE(StopPowerNotifications(request));
     CloseMsgQueue(queue);
 }
 
