@@ -1,10 +1,18 @@
 // Library loading over the dynamic linker. An HMODULE is the dlopen handle.
+//
+// A bare name is looked for in two folders only, both fixed by where the running executable
+// is: beside it, then in ../lib/kobalt/ (the installed layout: <prefix>/bin and
+// <prefix>/lib/kobalt). The dynamic linker's search path (LD_LIBRARY_PATH, ...) is never
+// used, so nothing from the environment runs inside the process. The first folder that holds
+// the file decides: when that file does not load, the loader's reason goes to the debug output
+// and nothing else is tried.
 #include "platform/Windows.h"
 
 #include <climits>
 #include <cstdint>
 #include <dlfcn.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -33,8 +41,34 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
 }
 
+// The installed layout's library folder, relative to the executable's folder.
+constexpr const char* kInstalledLibraryFolder = "../lib/kobalt/";
+
+void Report(const std::string& path, const std::string& reason) {
+    const std::string line = "Load " + path + ": " + reason;
+    const std::u16string wide(line.begin(), line.end());
+    NKDbgPrintfW(u"%s", wide.c_str());
+}
+
+// Loads `path` (which holds a '/'), reporting why when it fails. Only regular files are
+// handed to the loader: opening a FIFO or a device could block or have effects.
 void* Open(const std::string& path) {
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        Report(path, "not a regular file");
+        return nullptr;
+    }
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* reason = dlerror();
+        Report(path, reason != nullptr ? reason : "unknown reason");
+    }
+    return module;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
 }
 
 } // namespace
@@ -53,11 +87,12 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
             name += ".dll";
         }
         const std::string folder = ExecutableFolder();
-        if (!folder.empty() && access((folder + name).c_str(), F_OK) == 0) {
-            module = Open(folder + name);
-        }
-        if (module == nullptr) {
-            module = Open(name);
+        for (const std::string& candidate :
+             {folder + name, folder + kInstalledLibraryFolder + name}) {
+            if (!folder.empty() && Exists(candidate)) {
+                module = Open(candidate);
+                break;
+            }
         }
     }
     if (module == nullptr) {
