@@ -1,0 +1,95 @@
+// Where the script front end looks for this process's simulated phone.
+#include "frontend/script/PhoneClient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets an environment variable for the test's duration.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// A first runtime folder someone else took (a link) sends the library to the home folder; the
+// client must look there too, and reach the phone.
+TEST(PhoneClientTest, FindsThePhoneInTheFolderTheLibraryHadToUse) {
+    char pattern[] = "/tmp/kpc-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    fs::create_directories(root / "run");
+    fs::create_directories(root / "home" / ".kobalt-run");
+    fs::permissions(root / "home" / ".kobalt-run", fs::perms::owner_all);
+    fs::create_directories(root / "theirs");
+    fs::create_directory_symlink(root / "theirs", root / "run" / "kobalt");
+    const ScopedVariable runtime("XDG_RUNTIME_DIR", (root / "run").string());
+    const ScopedVariable home("HOME", (root / "home").string());
+
+    const std::string expected =
+        (root / "home" / ".kobalt-run" / ("phone-" + std::to_string(::getpid()) + ".sock"))
+            .string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", expected.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    EXPECT_EQ(kobalt::script::PhoneSocketPath(::getpid()), expected);
+
+    std::thread phone([listener] {
+        pollfd ready{listener, POLLIN, 0};
+        if (::poll(&ready, 1, 10000) != 1) {
+            return; // the client looked elsewhere
+        }
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client >= 0) {
+            char buffer[256];
+            while (::read(client, buffer, sizeof buffer) > 0) {
+            }
+            const std::string answer = "ok\nstate line\n";
+            [[maybe_unused]] const ssize_t n = ::write(client, answer.data(), answer.size());
+            ::close(client);
+        }
+    });
+    const kobalt::script::PhoneAnswer answer =
+        kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
+    phone.join();
+    ::close(listener);
+    fs::remove_all(root);
+    EXPECT_TRUE(answer.reached) << answer.error;
+    EXPECT_TRUE(answer.ok) << answer.error;
+    ASSERT_EQ(answer.lines.size(), 1u);
+    EXPECT_EQ(answer.lines[0], "state line");
+}
+
+} // namespace
