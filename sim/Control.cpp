@@ -27,7 +27,16 @@ std::vector<std::string> SplitLines(std::string_view text) {
 } // namespace
 
 std::string ControlReply::Text() const {
-    std::string text = error.empty() ? "ok\n" : "error: " + error + "\n";
+    // A reason may repeat words of the command, which can hold any byte (a quoted "\n" among
+    // them): control characters become '?', so the reason stays on its one line and prints
+    // safely on the client's terminal.
+    std::string reason = error;
+    for (char& c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    std::string text = error.empty() ? "ok\n" : "error: " + reason + "\n";
     for (const std::string& line : lines) {
         text += line + "\n";
     }

@@ -1,11 +1,12 @@
 // The control socket's command line: any local process of the user can send one, so any bytes.
 //
 // The line is cut at its first newline, as the control server does. Checks: a line gives a
-// command or a reason, never both or neither; the reason fits on the one "error: ..." line of
-// the answer; levels stay in range; a device to add has a name a device can hold and reads
+// command or a reason, never both or neither; the answer with the reason is one line without
+// control characters; levels stay in range; a device to add has a name a device can hold and reads
 // back the same from the world-file line it is written as.
 
 #include "FuzzCheck.h"
+#include "sim/Control.h"
 #include "sim/ControlCommand.h"
 #include "sim/WorldFile.h"
 
@@ -21,7 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const ControlParse parse = ParseControlCommand(line);
     FUZZ_CHECK(parse.command.has_value() == parse.problem.empty());
     if (!parse.command) {
-        FUZZ_CHECK(parse.problem.find('\n') == std::string::npos);
+        // The answer the control server sends: one line, nothing a terminal would act on.
+        const std::string answer = ControlReply{parse.problem, {}}.Text();
+        FUZZ_CHECK(answer.back() == '\n');
+        for (std::size_t i = 0; i + 1 < answer.size(); ++i) {
+            const auto c = static_cast<unsigned char>(answer[i]);
+            FUZZ_CHECK(c >= 0x20 && c != 0x7F);
+        }
         return 0;
     }
     const ControlCommand& command = *parse.command;

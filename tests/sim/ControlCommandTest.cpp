@@ -1,5 +1,6 @@
 // Control command lines, and the word syntax they share with world files.
 #include "sim/ControlCommand.h"
+#include "sim/Control.h"
 #include "sim/Words.h"
 
 #include <gmock/gmock.h>
@@ -192,6 +193,19 @@ TEST(Words, HashStartsACommentOnlyOutsideText) {
     EXPECT_THAT(SplitWords("a \"b # c\" # d").words, ElementsAre("a", "b # c"));
     EXPECT_THAT(SplitWords("a#b").words, ElementsAre("a"));
     EXPECT_THAT(SplitWords("\"a\"# b").words, ElementsAre("a"));
+}
+
+// A quoted word may decode to any byte; a reason that repeats it must still be one line of
+// the answer, with nothing a terminal would act on.
+TEST(ControlReplyText, AReasonIsOneLineWithoutControlCharacters) {
+    const ControlParse parse = ParseControlCommand("\"a\\nb\\rc\\td\"");
+    ASSERT_FALSE(parse.command);
+    const std::string text = ControlReply{parse.problem, {}}.Text();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_TRUE(std::none_of(text.begin(), text.end() - 1, [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    })) << text;
+    EXPECT_EQ(ControlReply({"", {"line"}}).Text(), "ok\nline\n");
 }
 
 } // namespace
