@@ -39,6 +39,7 @@
 #include "platform/Handles.h"
 #include "platform/Windows.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -406,8 +407,11 @@ private:
         if (size < 0) {
             return Received::Nothing;
         }
-        const auto payload =
-            FramedPayload(scratch.data(), static_cast<std::size_t>(size), m_maxMessageSize);
+        // The scratch was sized when the reading end was set up; never look past it, whatever
+        // size the shared header claims now.
+        const auto largest = static_cast<DWORD>(
+            std::min<std::size_t>(m_maxMessageSize, scratch.size() - sizeof(MsgQueueFrame)));
+        const auto payload = FramedPayload(scratch.data(), static_cast<std::size_t>(size), largest);
         if (payload && payload->size() > bufferSize) {
             return Received::TooBig;
         }

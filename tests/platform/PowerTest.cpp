@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -131,6 +132,34 @@ TEST_F(PowerTest, ForeignDatagramsNeverReachTheReader) {
     EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
     EXPECT_TRUE(StopPowerNotifications(request));
     CloseMsgQueue(queue);
+}
+
+// The shared state file can be rewritten by any process of the user. A reader handle opened
+// after its largest size was raised must still judge datagrams by the room its reading end
+// was set up with, never look past it.
+TEST_F(PowerTest, ARaisedLargestSizeInTheStateFileIsNotTrusted) {
+    const std::u16string name = UniqueQueueName("power-tampered");
+    HANDLE first = OpenQueue(name, Access::Read, nullptr, 0, 44);
+    ASSERT_NE(first, nullptr);
+    std::string statePath = kobalt::platform::DescribeMsgQueue(first)->socketPath;
+    statePath.replace(statePath.size() - 5, 5, ".q");
+    const int fd = ::open(statePath.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::uint32_t raised = 1000;
+    ASSERT_EQ(::pwrite(fd, &raised, sizeof raised, 8), static_cast<ssize_t>(sizeof raised));
+    ::close(fd);
+    HANDLE second = OpenQueue(name, Access::Read, nullptr, 0, 44);
+    ASSERT_NE(second, nullptr);
+
+    ASSERT_TRUE(SendRaw(second, Framed(500, 500)));
+    std::vector<std::uint8_t> buffer(1000);
+    DWORD read = 0;
+    DWORD flags = 0;
+    EXPECT_FALSE(ReadMsgQueue(second, buffer.data(), 1000, &read, 0, &flags));
+    EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+    EXPECT_EQ(kobalt::platform::DescribeMsgQueue(second)->discarded, 1u);
+    CloseMsgQueue(second);
+    CloseMsgQueue(first);
 }
 
 TEST_F(PowerTest, OnlyRequestedMessagesAreDelivered) {
