@@ -390,10 +390,15 @@ ResultCode Stack::StopVoiceRecog() {
 
 std::string Stack::AddDevice(const Device& device) {
     std::lock_guard lock(m_mutex);
-    if (!m_world.Add(device)) {
+    switch (m_world.Add(device)) {
+    case AddOutcome::Added:
+        return {};
+    case AddOutcome::AddressTaken:
         return "device " + FormatAddress(device.address) + " exists; remove it first";
+    case AddOutcome::Full:
+        break;
     }
-    return {};
+    return "the world holds at most " + std::to_string(kMaxWorldDevices) + " devices";
 }
 
 std::string Stack::RemoveDevice(const Address& address) {

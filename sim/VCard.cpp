@@ -3,6 +3,7 @@
 #include "sim/Utf16.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 namespace kobalt::sim {
@@ -144,7 +145,7 @@ std::vector<std::string> Components(std::string_view value) {
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size()) {
             const char next = value[++i];
-            parts.back() += next == 'n' || next == 'N' ? '\n' : next;
+            parts.back() += next == 'n' || next == 'N' ? ' ' : next;
         } else if (c == ';') {
             parts.emplace_back();
         } else {
@@ -231,8 +232,18 @@ std::optional<std::string> DecodedValue(const Property& property, int line) {
     } else if (!property.charset.empty() && property.charset != "UTF-8") {
         return std::nullopt;
     }
-    if (!Utf8ToUtf16(value)) {
+    const std::optional<std::u16string> wide = Utf8ToUtf16(value);
+    if (!wide) {
         throw Malformed{line, property.name + " is not valid UTF-8"};
+    }
+    // Refused as a raw control character in a world-file text is: it would act on whatever
+    // terminal or window later shows the name.
+    for (const char16_t unit : *wide) {
+        if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unit));
+            throw Malformed{line, property.name + " holds the control character U+" + code};
+        }
     }
     return value;
 }
@@ -289,7 +300,7 @@ std::string StructuredName(std::string_view value) {
 
 } // namespace
 
-VCardParse ParseVCards(std::string_view text) {
+VCardParse ParseVCards(std::string_view text, std::size_t maxContacts) {
     VCardParse result;
     std::optional<Card> card;
     try {
@@ -312,6 +323,10 @@ VCardParse ParseVCards(std::string_view text) {
             if (property.name == "END") {
                 if (value != "VCARD") {
                     throw Malformed{line.number, "END:" + property.value + " inside a vCard"};
+                }
+                if (result.contacts.size() >= maxContacts) {
+                    throw Malformed{card->begin,
+                                    "more than " + std::to_string(maxContacts) + " contacts"};
                 }
                 card->fields.name = !card->formatted.empty() ? card->formatted : card->structured;
                 result.contacts.push_back(std::move(card->fields));
