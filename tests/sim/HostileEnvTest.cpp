@@ -72,7 +72,10 @@ TEST_F(HostileEnv, WorldFilesThatAreNotRegularAreReportedAndTheLibraryRuns) {
     for (const std::string& path : {m_folder, fifo, std::string("/dev/zero")}) {
         ::setenv("KOBALT_SIM_WORLD", path.c_str(), 1);
         const Load load = LoadLibrary();
-        ASSERT_TRUE(load.started) << path << ": the library never came up:\n" << load.output;
+        EXPECT_TRUE(load.started) << path << ": the library never came up:\n" << load.output;
+        if (!load.started) {
+            continue;
+        }
         EXPECT_EQ(load.init, -4) << path;
         EXPECT_THAT(load.output, HasSubstr("[KOBALT.sim] world " + path +
                                            ": not a regular file; KOBALT_Init will fail"));
