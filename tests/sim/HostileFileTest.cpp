@@ -79,20 +79,6 @@ TEST(BoundedFile, ReadsOnlyRegularFilesAndStopsOneBytePastTheLimit) {
     }
 }
 
-TEST(WorldLoad, AFileThatCannotBeReadIsReportedWithItsPathAndGivesNoWorld) {
-    const TempFolder folder;
-    const DiskFiles disk;
-    const WorldFileLoad load = LoadWorldFile(folder.Path(), disk);
-    EXPECT_EQ(load.problem, folder.Path() + ": not a regular file");
-    EXPECT_TRUE(load.parse.world.Devices().empty());
-
-    const std::string world =
-        folder.Write("a.world", "device 66:55:44:33:22:11 \"Pixel 7\" hf\nvcard /proc/self/mem\n");
-    const WorldFileLoad mem = LoadWorldFile(world, disk);
-    EXPECT_THAT(mem.problem, HasSubstr(world + ":2: vcard: /proc/self/mem: cannot read: "));
-    EXPECT_TRUE(mem.parse.world.Devices().empty()) << "nothing of a malformed world is used";
-}
-
 TEST(WorldLoad, VCardsAreFoundBesideTheWorldAndCountTowardsThePhonebookLimit) {
     MemoryFiles files;
     files.files["/w/phone.world"] = "contact \"Anna\" \"\" \"\" \"1\"\nvcard cards.vcf\n";
