@@ -14,6 +14,9 @@
 
 namespace kobalt::sim {
 
+// Largest phonebook the phone holds: world file, vCards and control commands together.
+inline constexpr std::size_t kMaxPhonebook = 250000;
+
 // Longest texts the records hold, in UTF-16 units, without the terminator.
 inline constexpr std::size_t kContactNameUnits = 31;
 inline constexpr std::size_t kContactNumberUnits = 40;

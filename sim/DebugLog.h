@@ -12,15 +12,22 @@
 
 namespace kobalt::sim {
 
+// `text` safe to show on a terminal: control characters (C0, DEL) and
+// bytes that are not valid UTF-8 become \xNN, C1 controls, Unicode format characters (bidi
+// overrides, zero-width ones, ...) and the line and paragraph separators become \uNNNN (\u and
+// five or six digits above U+FFFF). Everything else passes unchanged.
+std::string EscapeForTerminal(std::string_view text);
+
 class DebugLog {
 public:
     static constexpr std::size_t kKept = 256; // older lines are dropped from the kept ones
     static constexpr std::string_view kPrefix = "[KOBALT.sim] ";
 
-    // Writes one line (a newline in `message` is shown as a blank) with one write on stderr.
+    // Writes one line with one write on stderr. Messages carry texts from outside (file names,
+    // vCard names), so the line is EscapeForTerminal(message): a newline in it shows as \x0a.
     void Write(std::string_view message);
 
-    // The kept messages, oldest first, without the prefix.
+    // The kept messages, oldest first, escaped, without the prefix.
     std::vector<std::string> Lines() const;
 
 private:

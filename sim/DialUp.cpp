@@ -131,20 +131,28 @@ ResultCode DialUp::Connect(const KOBALT_BdAddr* addr,
     }
     std::lock_guard lock(m_mutex);
     const std::vector<Stack::LinkInfo> links = m_stack.Links();
-    const bool open = std::any_of(links.begin(), links.end(), [&](const Stack::LinkInfo& link) {
+    const auto open = std::find_if(links.begin(), links.end(), [&](const Stack::LinkInfo& link) {
         return link.address == address && link.service == kInternet;
     });
-    if (open) {
-        const auto it = m_dialled.find(address);
-        if (it == m_dialled.end() || it->second != chosen->id) {
-            return kErrBusy;
-        }
+    if (open == links.end()) {
+        m_dialled.erase(address); // that link has ended
+    } else if (DialledLocked(*open) != chosen->id) {
+        return kErrBusy;
     }
-    const ResultCode result = m_stack.Connect(addr, kInternet);
+    uint64_t life = 0;
+    const ResultCode result = m_stack.Connect(addr, kInternet, &life);
     if (result == kOk) {
-        m_dialled[address] = chosen->id;
+        m_dialled[address] = {chosen->id, life};
     }
     return result;
+}
+
+std::optional<uint32_t> DialUp::DialledLocked(const Stack::LinkInfo& link) const {
+    const auto it = m_dialled.find(link.address);
+    if (it == m_dialled.end() || it->second.life != link.life) {
+        return std::nullopt;
+    }
+    return it->second.provider;
 }
 
 std::vector<std::string> DialUp::StateLines() const {
@@ -156,8 +164,8 @@ std::vector<std::string> DialUp::StateLines() const {
     std::lock_guard lock(m_mutex);
     std::vector<std::string> lines;
     for (const Stack::LinkInfo& link : links) {
-        const auto it = m_dialled.find(link.address);
-        const std::string id = it == m_dialled.end() ? "none" : std::to_string(it->second);
+        const std::optional<uint32_t> provider = DialledLocked(link);
+        const std::string id = provider ? std::to_string(*provider) : "none";
         const char* what =
             link.state == LinkState::PhoneAccepting ? "dun dialing " : "dun connected ";
         lines.push_back(what + FormatAddress(link.address) + " " + id);

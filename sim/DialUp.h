@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,19 @@ public:
     std::vector<std::string> StateLines() const;
 
 private:
+    // A dial that opened (or joined) an internet link: it counts only while that same link
+    // lives, so a link the phone opens later by itself is not taken for the dialled one.
+    struct Dialled {
+        uint32_t provider;
+        uint64_t life; // Stack::LinkInfo::life of the link
+    };
+
+    // The provider of `link` when it was opened by a dial; none otherwise. Expects m_mutex.
+    std::optional<uint32_t> DialledLocked(const Stack::LinkInfo& link) const;
+
     Stack& m_stack;
-    mutable std::mutex m_mutex;            // guards the field below
-    std::map<Address, uint32_t> m_dialled; // the provider of the last dial that each device took
+    mutable std::mutex m_mutex;           // guards the field below
+    std::map<Address, Dialled> m_dialled; // the last dial that each device took
 };
 
 } // namespace kobalt::sim

@@ -4,11 +4,8 @@
 #include "sim/TimeScale.h"
 #include "sim/WorldFile.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <exception>
 
 namespace kobalt::sim {
 namespace {
@@ -33,30 +30,24 @@ void LoadWorld(Stack& stack, Pim& pim, DebugLog& log) {
         return;
     }
     WorldSource source{WorldSource::Kind::File, path, {}};
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        source.problem = std::string(path) + ": cannot read: " + std::strerror(errno);
-        source.kind = WorldSource::Kind::Malformed;
-        log.Write("world " + source.problem + "; KOBALT_Init will fail");
-        stack.SetWorld({}, source);
-        return;
+    WorldFileLoad load;
+    try {
+        load = LoadWorldFile(path, DiskFiles{});
+    } catch (const std::exception& error) {
+        // Only memory can run out here; the library starts without the world rather than abort.
+        load = WorldFileLoad{{}, std::string(path) + ": " + error.what()};
     }
-    const std::string text{std::istreambuf_iterator<char>(file), {}};
-    const std::string_view worldPath(path);
-    const std::size_t slash = worldPath.rfind('/');
-    WorldParse parse = ParseWorld(
-        text, slash == std::string_view::npos ? "" : std::string(worldPath.substr(0, slash + 1)));
-    for (const std::string& note : parse.notes) {
+    for (const std::string& note : load.parse.notes) {
         log.Write("world " + std::string(path) + ":" + note);
     }
-    if (parse.line != 0) {
+    if (!load.problem.empty()) {
         source.kind = WorldSource::Kind::Malformed;
-        source.problem =
-            std::string(path) + ":" + std::to_string(parse.line) + ": " + parse.problem;
+        source.problem = load.problem;
         log.Write("world " + source.problem + "; KOBALT_Init will fail");
+        load.parse = {};
     }
-    pim.SetWorld(std::move(parse.pim));
-    stack.SetWorld(std::move(parse.world), source);
+    pim.SetWorld(std::move(load.parse.pim));
+    stack.SetWorld(std::move(load.parse.world), source);
 }
 
 } // namespace

@@ -40,8 +40,7 @@ inline constexpr std::chrono::milliseconds kContactsPerRecordDelay{2};
 inline constexpr std::chrono::milliseconds kCalllogBaseDelay{150};
 inline constexpr std::chrono::milliseconds kCalllogPerRecordDelay{2};
 
-// Largest phonebook the phone holds, and the most contacts one generate-contacts adds.
-inline constexpr std::size_t kMaxPhonebook = 250000;
+// The most contacts one generate-contacts adds (the phonebook's limit: kMaxPhonebook).
 inline constexpr std::size_t kMaxGenerated = 200000;
 // Pushed contacts the phone holds at once; `remove-contact pushed` makes room again.
 inline constexpr std::size_t kMaxPushed = 1000;

@@ -2,12 +2,6 @@
 
 #include "sim/VCard.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 namespace kobalt::sim {
 namespace {
 
@@ -68,8 +62,16 @@ std::string Joined(const std::string& directory, const std::string& path) {
     return directory + (directory.ends_with('/') ? "" : "/") + path;
 }
 
+std::string PhonebookFull() {
+    return "the phonebook holds at most " + std::to_string(kMaxPhonebook) + " contacts";
+}
+
 bool AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::string>& notes,
                 std::string& problem) {
+    if (world.contacts.size() >= kMaxPhonebook) {
+        problem = PhonebookFull();
+        return false;
+    }
     std::optional<ContactRecord> record = MakeContactRecord(fields, notes, problem);
     if (!record) {
         return false;
@@ -78,21 +80,18 @@ bool AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::s
     return true;
 }
 
-bool ReadVCardFile(const std::string& path, PimWorld& world, std::vector<std::string>& notes,
-                   std::string& problem) {
-    // Only a plain file: a folder would make the read throw, a device such as /dev/zero never end.
-    std::error_code error;
-    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-        problem = path + ": not a file";
+bool ReadVCardFile(const std::string& path, const FileSource& files, PimWorld& world,
+                   std::vector<std::string>& notes, std::string& problem) {
+    const FileRead file = files.Read(path, kMaxWorldFileBytes);
+    if (!file.Ok()) {
+        problem = path + ": " + file.problem;
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        problem = path + ": cannot read: " + std::strerror(errno);
+    if (world.contacts.size() >= kMaxPhonebook) {
+        problem = path + ": " + PhonebookFull();
         return false;
     }
-    const std::string text{std::istreambuf_iterator<char>(file), {}};
-    const VCardParse parse = ParseVCards(text);
+    const VCardParse parse = ParseVCards(file.bytes, kMaxPhonebook - world.contacts.size());
     if (parse.line != 0) {
         problem = path + ":" + std::to_string(parse.line) + ": " + parse.problem;
         return false;
@@ -112,7 +111,7 @@ bool ReadVCardFile(const std::string& path, PimWorld& world, std::vector<std::st
 } // namespace
 
 PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::string>& fields,
-                            const std::string& directory, PimWorld& world,
+                            const std::string& directory, const FileSource& files, PimWorld& world,
                             std::vector<std::string>& notes, std::string& problem) {
     if (keyword == "contact") {
         if (fields.size() != 4) {
@@ -128,7 +127,7 @@ PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::str
             problem = "expected FILE";
             return PimRecordRead::Malformed;
         }
-        return ReadVCardFile(Joined(directory, fields[0]), world, notes, problem)
+        return ReadVCardFile(Joined(directory, fields[0]), files, world, notes, problem)
                    ? PimRecordRead::Read
                    : PimRecordRead::Malformed;
     }

@@ -8,6 +8,7 @@
 // The data belongs to the phone the console reaches over hands-free.
 #pragma once
 
+#include "sim/BoundedFile.h"
 #include "sim/Calllogs.h"
 #include "sim/Contacts.h"
 
@@ -29,10 +30,11 @@ enum class PimRecordRead {
 };
 
 // Reads one world-file record whose keyword is `keyword` and whose fields follow it. A vCard
-// file is looked up relative to `directory` (empty: the working directory). Cut texts add a
-// line each to `notes`.
+// file is looked up relative to `directory` (empty: the working directory) and read from
+// `files` (at most kMaxWorldFileBytes). The phonebook holds at most kMaxPhonebook contacts,
+// vCards included. Cut texts add a line each to `notes`.
 PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::string>& fields,
-                            const std::string& directory, PimWorld& world,
+                            const std::string& directory, const FileSource& files, PimWorld& world,
                             std::vector<std::string>& notes, std::string& problem);
 
 // The phonebook and call logs of the built-in world, as world-file records.

@@ -217,7 +217,7 @@ ResultCode Stack::CheckLinkCallLocked(const KOBALT_BdAddr* addr, int16_t service
     return kOk;
 }
 
-ResultCode Stack::Connect(const KOBALT_BdAddr* addr, int16_t service) {
+ResultCode Stack::Connect(const KOBALT_BdAddr* addr, int16_t service, uint64_t* life) {
     std::lock_guard lock(m_mutex);
     if (const ResultCode check = CheckLinkCallLocked(addr, service); check != kOk) {
         return check;
@@ -230,7 +230,12 @@ ResultCode Stack::Connect(const KOBALT_BdAddr* addr, int16_t service) {
     if (!needed || !device.services.Has(*needed)) {
         return kErrNoService;
     }
-    return ApplyLocked({device.address, service}, LinkInput::Connect).result;
+    const LinkKey key{device.address, service};
+    const ResultCode result = ApplyLocked(key, LinkInput::Connect).result;
+    if (result == kOk && life != nullptr) {
+        *life = m_links.at(key).life;
+    }
+    return result;
 }
 
 ResultCode Stack::Disconnect(const KOBALT_BdAddr* addr, int16_t service) {
@@ -269,6 +274,9 @@ LinkStep Stack::ApplyLocked(const LinkKey& key, LinkInput input) {
     LinkRecord& link = m_links[key];
     const LinkStep step = NextLinkStep(link.state, input);
     if (step.result == kOk) {
+        if (link.state == LinkState::Idle && step.next != LinkState::Idle) {
+            link.life = m_nextLife++;
+        }
         link.state = step.next;
         switch (step.effect) {
         case LinkEffect::None:
@@ -390,10 +398,15 @@ ResultCode Stack::StopVoiceRecog() {
 
 std::string Stack::AddDevice(const Device& device) {
     std::lock_guard lock(m_mutex);
-    if (!m_world.Add(device)) {
+    switch (m_world.Add(device)) {
+    case AddOutcome::Added:
+        return {};
+    case AddOutcome::AddressTaken:
         return "device " + FormatAddress(device.address) + " exists; remove it first";
+    case AddOutcome::Full:
+        break;
     }
-    return {};
+    return "the world holds at most " + std::to_string(kMaxWorldDevices) + " devices";
 }
 
 std::string Stack::RemoveDevice(const Address& address) {
@@ -630,7 +643,7 @@ std::vector<Stack::LinkInfo> Stack::Links() const {
     std::vector<LinkInfo> links;
     for (const auto& [key, link] : m_links) {
         links.push_back({key.address, key.service, link.state,
-                         link.state == LinkState::PhoneAccepting ? 0 : link.upOrder});
+                         link.state == LinkState::PhoneAccepting ? 0 : link.upOrder, link.life});
     }
     return links;
 }

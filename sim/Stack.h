@@ -114,7 +114,8 @@ public:
     ResultCode GetRemoteName(const KOBALT_BdAddr* addr, KOBALT_WCHAR* name);
     // Asks for a connection; its event follows after the phone accepts. kErrBadArgument (null
     // address, unknown code), kErrUnknownDevice, kErrOutOfRange, kErrNoService, or Link.h's.
-    ResultCode Connect(const KOBALT_BdAddr* addr, int16_t service);
+    // On success `life`, when given, receives the link's LinkInfo::life.
+    ResultCode Connect(const KOBALT_BdAddr* addr, int16_t service, uint64_t* life = nullptr);
     // Asks to end a connection; its event follows after the phone releases it.
     // kErrBadArgument, kErrUnknownDevice, or Link.h's.
     ResultCode Disconnect(const KOBALT_BdAddr* addr, int16_t service);
@@ -173,6 +174,7 @@ public:
         int16_t service;
         LinkState state;
         uint64_t upOrder; // larger for links that came up later; 0 while connecting
+        uint64_t life;    // names this link from leaving idle until it is idle again; never reused
     };
     std::vector<LinkInfo> Links() const;
     std::optional<Device> FindDevice(const Address& address) const;
@@ -189,6 +191,7 @@ private:
         uint64_t attempt = 0; // tags the phone's scheduled answer to the request in progress
         uint64_t upOrder = 0; // when it came up, to find the latest SPP link
         int port = 0;         // SPP client port while up
+        uint64_t life = 0;    // see LinkInfo::life
     };
 
     template <class Assign> ResultCode Register(Assign assign);
@@ -224,6 +227,7 @@ private:
     std::map<LinkKey, LinkRecord> m_links; // links not Idle
     uint64_t m_nextAttempt = 1;
     uint64_t m_nextUpOrder = 1;
+    uint64_t m_nextLife = 1;
     DiscoveryState m_discovery = DiscoveryState::Idle;
     KOBALT_DiscoveryCallback m_discoveryCallback = nullptr; // of the search that runs
     uint64_t m_search = 0;                                  // tags the running search's steps

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kobalt::sim {
@@ -11,20 +12,25 @@ Trace::Trace(const char* path) {
     if (path == nullptr || *path == '\0') {
         return;
     }
-    m_fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        m_problem = std::string("cannot open trace file ") + path + ": " + std::strerror(errno);
+    FileDescriptor file(
+        ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+               0600));
+    if (!file.Valid()) {
+        const int error = errno;
+        m_problem = std::string("cannot open trace file ") + path + ": " +
+                    (error == ELOOP ? "it is a symbolic link" : std::strerror(error));
+        return;
     }
-}
-
-Trace::~Trace() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_problem = std::string("cannot open trace file ") + path + ": not a regular file";
+        return;
     }
+    m_file = std::move(file);
 }
 
 void Trace::WriteLine(std::string_view line) {
-    if (m_fd < 0) {
+    if (!m_file.Valid()) {
         return;
     }
     std::string text(line);
@@ -33,7 +39,7 @@ void Trace::WriteLine(std::string_view line) {
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {
-        const ssize_t written = ::write(m_fd, data, left);
+        const ssize_t written = ::write(m_file.Get(), data, left);
         if (written < 0 && errno == EINTR) {
             continue;
         }

@@ -1,6 +1,7 @@
 // The optional trace file: one line per entry-point call and per callback the library makes.
 #pragma once
 
+#include "sim/FileDescriptor.h"
 #include "sim/TraceFormat.h"
 
 #include <mutex>
@@ -11,14 +12,15 @@ namespace kobalt::sim {
 
 class Trace {
 public:
-    // Opens `path` for appending, creating it if needed; a null or empty path, or a file that
-    // cannot be opened (see Problem), leaves tracing off.
+    // Opens `path` for appending, creating it readable by its owner only (the trace holds
+    // PINs, numbers and names). A null or empty path leaves tracing off, and so does a file that
+    // cannot be opened, a symbolic link, or anything but a regular file (a FIFO would block every
+    // call): see Problem.
     explicit Trace(const char* path);
-    ~Trace();
     Trace(const Trace&) = delete;
     Trace& operator=(const Trace&) = delete;
 
-    bool Enabled() const { return m_fd >= 0; }
+    bool Enabled() const { return m_file.Valid(); }
 
     // Why the file named could not be opened; empty when it was, or when none was named.
     const std::string& Problem() const { return m_problem; }
@@ -36,9 +38,9 @@ public:
     }
 
 private:
-    int m_fd = -1;         // the trace file, opened O_APPEND; -1 when tracing is off
+    FileDescriptor m_file; // the trace file, opened O_APPEND; none when tracing is off
     std::string m_problem; // set once, by the constructor
-    std::mutex m_mutex;    // serialises writes to m_fd
+    std::mutex m_mutex;    // serialises writes to m_file
 };
 
 } // namespace kobalt::sim

@@ -3,6 +3,7 @@
 #include "sim/Utf16.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 namespace kobalt::sim {
@@ -144,7 +145,7 @@ std::vector<std::string> Components(std::string_view value) {
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size()) {
             const char next = value[++i];
-            parts.back() += next == 'n' || next == 'N' ? '\n' : next;
+            parts.back() += next == 'n' || next == 'N' ? ' ' : next;
         } else if (c == ';') {
             parts.emplace_back();
         } else {
@@ -170,10 +171,13 @@ struct Property {
     std::string value;              // as written
 };
 
-Property Split(const LogicalLine& line) {
+// Problems are returned in `error` rather than thrown: most inputs a fuzzer or a broken phone
+// export produces are malformed, and an exception per input costs more than the parse.
+Property Split(const LogicalLine& line, std::optional<Malformed>& error) {
     const std::size_t colon = ValueColon(line.text);
     if (colon == std::string::npos) {
-        throw Malformed{line.number, "no ':' between the property and its value"};
+        error = Malformed{line.number, "no ':' between the property and its value"};
+        return {};
     }
     Property property;
     property.value = line.text.substr(colon + 1);
@@ -214,13 +218,16 @@ Property Split(const LogicalLine& line) {
     return property;
 }
 
-// The property's value as UTF-8 text; none when it is in an encoding or charset not read.
-std::optional<std::string> DecodedValue(const Property& property, int line) {
+// The property's value as UTF-8 text; none when it is in an encoding or charset not read, or
+// when it is malformed (then `error` says why).
+std::optional<std::string> DecodedValue(const Property& property, int line,
+                                        std::optional<Malformed>& error) {
     std::string value = property.value;
     if (property.encoding == "QUOTED-PRINTABLE") {
         std::optional<std::string> decoded = DecodeQuotedPrintable(value);
         if (!decoded) {
-            throw Malformed{line, "bad quoted-printable escape"};
+            error = Malformed{line, "bad quoted-printable escape"};
+            return std::nullopt;
         }
         value = std::move(*decoded);
     } else if (!property.encoding.empty() && property.encoding != "8BIT") {
@@ -231,8 +238,20 @@ std::optional<std::string> DecodedValue(const Property& property, int line) {
     } else if (!property.charset.empty() && property.charset != "UTF-8") {
         return std::nullopt;
     }
-    if (!Utf8ToUtf16(value)) {
-        throw Malformed{line, property.name + " is not valid UTF-8"};
+    const std::optional<std::u16string> wide = Utf8ToUtf16(value);
+    if (!wide) {
+        error = Malformed{line, property.name + " is not valid UTF-8"};
+        return std::nullopt;
+    }
+    // Refused as a raw control character in a world-file text is: it would act on whatever
+    // terminal or window later shows the name.
+    for (const char16_t unit : *wide) {
+        if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unit));
+            error = Malformed{line, property.name + " holds the control character U+" + code};
+            return std::nullopt;
+        }
     }
     return value;
 }
@@ -289,58 +308,69 @@ std::string StructuredName(std::string_view value) {
 
 } // namespace
 
-VCardParse ParseVCards(std::string_view text) {
+VCardParse ParseVCards(std::string_view text, std::size_t maxContacts) {
     VCardParse result;
-    std::optional<Card> card;
-    try {
-        for (const LogicalLine& line : Unfold(text)) {
-            const Property property = Split(line);
-            const std::string value = Upper(Trimmed(property.value));
-            if (property.name == "BEGIN") {
-                if (value != "VCARD") {
-                    throw Malformed{line.number, "BEGIN:" + property.value + " is not a vCard"};
-                }
-                if (card) {
-                    throw Malformed{line.number, "BEGIN:VCARD inside a vCard"};
-                }
-                card = Card{line.number, {}, {}, {}};
-                continue;
-            }
-            if (!card) {
-                throw Malformed{line.number, property.name + " outside BEGIN:VCARD ... END:VCARD"};
-            }
-            if (property.name == "END") {
-                if (value != "VCARD") {
-                    throw Malformed{line.number, "END:" + property.value + " inside a vCard"};
-                }
-                card->fields.name = !card->formatted.empty() ? card->formatted : card->structured;
-                result.contacts.push_back(std::move(card->fields));
-                card.reset();
-            } else if (property.name == "VERSION") {
-                if (value != "2.1" && value != "3.0" && value != "4.0") {
-                    throw Malformed{line.number, "unsupported vCard version " + property.value};
-                }
-            } else if (property.name == "FN" || property.name == "N" || property.name == "TEL") {
-                const std::optional<std::string> decoded = DecodedValue(property, line.number);
-                if (!decoded) {
-                    continue;
-                }
-                if (property.name == "FN") {
-                    card->formatted = Trimmed(Unescaped(*decoded));
-                } else if (property.name == "N") {
-                    card->structured = StructuredName(*decoded);
-                } else {
-                    card->AddNumber(property.types, Unescaped(*decoded));
-                }
-            }
-        }
-        if (card) {
-            throw Malformed{card->begin, "BEGIN:VCARD without END:VCARD"};
-        }
-    } catch (const Malformed& malformed) {
+    const auto fail = [&](Malformed malformed) {
         result.contacts.clear();
         result.line = malformed.line;
-        result.problem = malformed.problem;
+        result.problem = std::move(malformed.problem);
+        return result;
+    };
+    std::optional<Card> card;
+    std::optional<Malformed> error;
+    for (const LogicalLine& line : Unfold(text)) {
+        const Property property = Split(line, error);
+        if (error) {
+            return fail(std::move(*error));
+        }
+        const std::string value = Upper(Trimmed(property.value));
+        if (property.name == "BEGIN") {
+            if (value != "VCARD") {
+                return fail({line.number, "BEGIN:" + property.value + " is not a vCard"});
+            }
+            if (card) {
+                return fail({line.number, "BEGIN:VCARD inside a vCard"});
+            }
+            card = Card{line.number, {}, {}, {}};
+            continue;
+        }
+        if (!card) {
+            return fail({line.number, property.name + " outside BEGIN:VCARD ... END:VCARD"});
+        }
+        if (property.name == "END") {
+            if (value != "VCARD") {
+                return fail({line.number, "END:" + property.value + " inside a vCard"});
+            }
+            if (result.contacts.size() >= maxContacts) {
+                return fail(
+                    {card->begin, "more than " + std::to_string(maxContacts) + " contacts"});
+            }
+            card->fields.name = !card->formatted.empty() ? card->formatted : card->structured;
+            result.contacts.push_back(std::move(card->fields));
+            card.reset();
+        } else if (property.name == "VERSION") {
+            if (value != "2.1" && value != "3.0" && value != "4.0") {
+                return fail({line.number, "unsupported vCard version " + property.value});
+            }
+        } else if (property.name == "FN" || property.name == "N" || property.name == "TEL") {
+            const std::optional<std::string> decoded = DecodedValue(property, line.number, error);
+            if (error) {
+                return fail(std::move(*error));
+            }
+            if (!decoded) {
+                continue;
+            }
+            if (property.name == "FN") {
+                card->formatted = Trimmed(Unescaped(*decoded));
+            } else if (property.name == "N") {
+                card->structured = StructuredName(*decoded);
+            } else {
+                card->AddNumber(property.types, Unescaped(*decoded));
+            }
+        }
+    }
+    if (card) {
+        return fail({card->begin, "BEGIN:VCARD without END:VCARD"});
     }
     return result;
 }

@@ -27,10 +27,12 @@ struct VCardParse {
     std::string problem;                 // what is wrong there
 };
 
-// Reads every vCard of `text`. Malformed: a line without ':' inside a card, a property outside
-// a card, BEGIN:VCARD inside a card, END:VCARD outside one, a card without END:VCARD, a version
-// other than 2.1, 3.0 or 4.0, a bad quoted-printable escape, a name or number that is not valid
-// UTF-8.
-VCardParse ParseVCards(std::string_view text);
+// Reads every vCard of `text`, at most `maxContacts` of them. Malformed: a line without ':'
+// inside a card, a property outside a card, BEGIN:VCARD inside a card, END:VCARD outside one, a
+// card without END:VCARD, a version other than 2.1, 3.0 or 4.0, a bad quoted-printable escape, a
+// name or number that is not valid UTF-8 or that holds a control character once decoded (C0,
+// DEL, C1; 3.0's \n escape reads as a blank, since a name or number is one line), more than
+// `maxContacts` cards.
+VCardParse ParseVCards(std::string_view text, std::size_t maxContacts = kMaxPhonebook);
 
 } // namespace kobalt::sim

@@ -1,34 +1,40 @@
 #include "sim/World.h"
 
-#include <algorithm>
-
 namespace kobalt::sim {
 
 Device* World::Find(const Address& address) {
-    const auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                                 [&](const Device& d) { return d.address == address; });
-    return it == m_devices.end() ? nullptr : &*it;
+    const auto it = m_index.find(address);
+    return it == m_index.end() ? nullptr : &m_devices[it->second];
 }
 
 const Device* World::Find(const Address& address) const {
     return const_cast<World*>(this)->Find(address);
 }
 
-bool World::Add(Device device) {
-    if (Find(device.address) != nullptr) {
-        return false;
+AddOutcome World::Add(Device device) {
+    if (m_index.contains(device.address)) {
+        return AddOutcome::AddressTaken;
     }
+    if (m_devices.size() >= kMaxWorldDevices) {
+        return AddOutcome::Full;
+    }
+    m_index.emplace(device.address, m_devices.size());
     m_devices.push_back(std::move(device));
-    return true;
+    return AddOutcome::Added;
 }
 
 bool World::Remove(const Address& address) {
-    const auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                                 [&](const Device& d) { return d.address == address; });
-    if (it == m_devices.end()) {
+    const auto it = m_index.find(address);
+    if (it == m_index.end()) {
         return false;
     }
-    m_devices.erase(it);
+    const std::size_t position = it->second;
+    m_index.erase(it);
+    m_devices.erase(m_devices.begin() + static_cast<std::ptrdiff_t>(position));
+    // The devices after it moved up one place.
+    for (std::size_t i = position; i < m_devices.size(); ++i) {
+        m_index[m_devices[i].address] = i;
+    }
     return true;
 }
 

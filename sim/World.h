@@ -6,7 +6,10 @@
 #include "sim/CallSettings.h"
 #include "sim/Services.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kobalt::sim {
@@ -22,6 +25,11 @@ struct Device {
     Range range = Range::InRange;
 };
 
+// Most devices a world holds (world file and additions together).
+inline constexpr std::size_t kMaxWorldDevices = 250000;
+
+enum class AddOutcome { Added, AddressTaken, Full };
+
 class World {
 public:
     const std::vector<Device>& Devices() const { return m_devices; }
@@ -29,19 +37,33 @@ public:
     Device* Find(const Address& address);
     const Device* Find(const Address& address) const;
 
-    // Appends `device`; false (and no change) when its address is taken.
-    bool Add(Device device);
+    // Appends `device`, unless its address is taken or the world holds kMaxWorldDevices.
+    [[nodiscard]] AddOutcome Add(Device device);
 
     // Removes the device; false when there is none with this address.
     bool Remove(const Address& address);
 
     // Removes every device; the call settings stay.
-    void Clear() { m_devices.clear(); }
+    void Clear() {
+        m_devices.clear();
+        m_index.clear();
+    }
 
     CallSettings calls; // how the far ends of the phone's calls behave
 
 private:
-    std::vector<Device> m_devices;
+    struct AddressHash {
+        std::size_t operator()(const Address& address) const {
+            std::uint64_t key = 0;
+            for (const std::uint8_t byte : address.b) {
+                key = key << 8 | byte;
+            }
+            return std::hash<std::uint64_t>{}(key);
+        }
+    };
+
+    std::vector<Device> m_devices;                                 // in world order
+    std::unordered_map<Address, std::size_t, AddressHash> m_index; // position in m_devices
 };
 
 } // namespace kobalt::sim

@@ -26,11 +26,17 @@ bool ReadDevice(World& world, const std::vector<std::string>& fields, std::strin
     if (!device) {
         return false;
     }
-    if (!world.Add(*device)) {
+    switch (world.Add(*device)) {
+    case AddOutcome::Added:
+        return true;
+    case AddOutcome::AddressTaken:
         problem = "device " + FormatAddress(device->address) + " is listed twice";
         return false;
+    case AddOutcome::Full:
+        break;
     }
-    return true;
+    problem = "more than " + std::to_string(kMaxWorldDevices) + " devices";
+    return false;
 }
 
 // `phone answer auto|manual` or `phone ring-time SECONDS`: how the far ends of calls behave.
@@ -67,6 +73,11 @@ constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}, {"phone", ReadPho
 } // namespace
 
 WorldParse ParseWorld(std::string_view text, const std::string& directory) {
+    return ParseWorld(text, directory, DiskFiles{});
+}
+
+WorldParse ParseWorld(std::string_view text, const std::string& directory,
+                      const FileSource& files) {
     WorldParse result;
     int number = 0;
     while (!text.empty()) {
@@ -95,8 +106,8 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory) {
         split.words.erase(split.words.begin());
         std::string pimProblem;
         const std::size_t notesBefore = result.notes.size();
-        const PimRecordRead pim =
-            ReadPimRecord(keyword, split.words, directory, result.pim, result.notes, pimProblem);
+        const PimRecordRead pim = ReadPimRecord(keyword, split.words, directory, files, result.pim,
+                                                result.notes, pimProblem);
         for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
             result.notes[i] = std::to_string(number) + ": " + result.notes[i];
         }
@@ -120,6 +131,22 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory) {
         }
     }
     return result;
+}
+
+WorldFileLoad LoadWorldFile(const std::string& path, const FileSource& files) {
+    WorldFileLoad load;
+    const FileRead file = files.Read(path, kMaxWorldFileBytes);
+    if (!file.Ok()) {
+        load.problem = path + ": " + file.problem;
+        return load;
+    }
+    const std::size_t slash = path.rfind('/');
+    load.parse =
+        ParseWorld(file.bytes, slash == std::string::npos ? "" : path.substr(0, slash + 1), files);
+    if (load.parse.line != 0) {
+        load.problem = path + ":" + std::to_string(load.parse.line) + ": " + load.parse.problem;
+    }
+    return load;
 }
 
 std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,

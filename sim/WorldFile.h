@@ -30,8 +30,19 @@ struct WorldParse {
 };
 
 // Reads a whole world file. The first malformed line ends the reading.
-// `directory` is where the file lies, for the files it names (vcard).
+// `directory` is where the file lies, for the files it names (vcard), which come from `files`
+// (the file system when none is given).
 WorldParse ParseWorld(std::string_view text, const std::string& directory = {});
+WorldParse ParseWorld(std::string_view text, const std::string& directory, const FileSource& files);
+
+// A world file read from `files` (at most kMaxWorldFileBytes) and parsed. `problem` is
+// "PATH: REASON" when it cannot be read, or "PATH:LINE: REASON" when it is malformed; then the
+// world and the phone's data are empty.
+struct WorldFileLoad {
+    WorldParse parse;
+    std::string problem; // empty when the world was read
+};
+WorldFileLoad LoadWorldFile(const std::string& path, const FileSource& files);
 
 // The fields of a device record after its keyword: ADDR NAME SERVICES [paired|unpaired]
 // [in-range|out-of-range]; unpaired and in range unless said. Also the arguments of the control

@@ -459,13 +459,23 @@ MonkeyRunner::MonkeyRunner(MonkeyOptions options) : m_options(std::move(options)
             m_traceOffset = static_cast<std::uint64_t>(info.st_size);
         }
     } else {
+        // A folder of our own, made afresh: a fixed name in a shared /tmp could be a symbolic
+        // link planted by another user, who would then receive the trace.
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        const std::string folder = runtime != nullptr && *runtime == '/' ? runtime : "/tmp";
-        m_tracePath = folder + "/kobalt-monkey-" + std::to_string(::getpid()) + ".trace";
-        std::remove(m_tracePath.c_str());
-        m_ownTrace = true;
-        // Read by the simulated SDK when it is loaded, which comes later.
-        ::setenv("KOBALT_SIM_TRACE", m_tracePath.c_str(), 1);
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string base = runtime != nullptr && *runtime == '/' ? runtime
+                                 : tmp != nullptr && *tmp == '/'       ? tmp
+                                                                       : "/tmp";
+        std::string folder = base + "/kobalt-monkey-XXXXXX";
+        if (::mkdtemp(folder.data()) != nullptr) {
+            m_traceFolder = folder;
+            m_tracePath = folder + "/sim.trace";
+            // Read by the simulated SDK when it is loaded, which comes later.
+            ::setenv("KOBALT_SIM_TRACE", m_tracePath.c_str(), 1);
+        } else {
+            m_options.err("monkey: cannot make a folder for the trace under " + base +
+                          "; callbacks are not checked\n");
+        }
     }
     g_delivered.SetHandsFreeMessage(RegisterWindowMessageW(u"WM_QRVOUTMSG_DIALERSTATE"));
     desktop::SetDeliveryObserver(&Observe);
@@ -499,8 +509,9 @@ MonkeyStatus MonkeyRunner::Wait() {
         m_thread.join();
     }
     desktop::SetDeliveryObserver(nullptr);
-    if (m_ownTrace) {
+    if (!m_traceFolder.empty()) {
         std::remove(m_tracePath.c_str());
+        ::rmdir(m_traceFolder.c_str());
     }
     return m_status;
 }

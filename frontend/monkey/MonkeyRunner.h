@@ -59,7 +59,7 @@ private:
 
     MonkeyOptions m_options;
     std::string m_tracePath;
-    bool m_ownTrace = false;
+    std::string m_traceFolder; // the private folder made for the trace; empty when given one
     std::uint64_t m_traceOffset = 0;
     std::atomic<bool> m_consoleEnded{false};
     MonkeyStatus m_status = MonkeyStatus::Passed; // written by the thread, read after joining

@@ -2,6 +2,7 @@
 // answer. Exit status: 0 ok, 1 the library answered with an error, 2 usage or connection
 // problems.
 #include "sim/ControlPath.h"
+#include "sim/DebugLog.h"
 #include "sim/Words.h"
 
 #include <charconv>
@@ -141,6 +142,21 @@ std::optional<std::string> ChooseSocket(std::optional<pid_t> pid,
     return std::nullopt;
 }
 
+// Each line of `text` through EscapeForTerminal; the line ends stay.
+std::string EscapedLines(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        out += kobalt::sim::EscapeForTerminal(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        out += '\n';
+        text.remove_prefix(end + 1);
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -196,9 +212,10 @@ int main(int argc, char** argv) {
         std::cerr << "kobalt-phone: " << problem << "\n";
         return kTrouble;
     }
+    // The answer comes from another process: nothing in it reaches the terminal raw.
     const std::size_t end = answer.find('\n');
-    const std::string first = answer.substr(0, end);
-    const std::string rest = end == std::string::npos ? "" : answer.substr(end + 1);
+    const std::string first = kobalt::sim::EscapeForTerminal(answer.substr(0, end));
+    const std::string rest = EscapedLines(end == std::string::npos ? "" : answer.substr(end + 1));
     if (first == "ok") {
         std::cout << rest;
         return kOk;

@@ -188,6 +188,18 @@ TEST_F(Control, PhoneToolExitStatusesFollowTheAnswer) {
     EXPECT_THAT(help.out, StartsWith("Usage: kobalt-phone"));
 }
 
+TEST_F(Control, PhoneToolShowsFormatCharactersOfAnswersEscaped) {
+    // A right-to-left override is no control character for the word syntax, so a name may
+    // hold one; on a terminal it would turn the rest of the line around.
+    const Outcome added = PhoneTool({"--pid", Pid(::getpid()), "add-device", "10:20:30:40:50:62",
+                                     "Evil \xe2\x80\xae gnp.exe", "hf"});
+    ASSERT_EQ(added.status, 0) << added.err;
+    const Outcome devices = PhoneTool({"--pid", Pid(::getpid()), "devices"});
+    EXPECT_EQ(devices.status, 0) << devices.err;
+    EXPECT_THAT(devices.out, HasSubstr("\"Evil \\u202e gnp.exe\""));
+    EXPECT_THAT(devices.out, testing::Not(HasSubstr("\xe2\x80\xae")));
+}
+
 TEST_F(Control, PhoneToolNeedsAChoiceAmongSeveralConsolesAndIgnoresStaleSockets) {
     // The socket of a process that died without cleaning up: a file nobody listens on.
     const std::string stale = ControlSocketPath(ControlDirectory(), DeadPid());

@@ -70,8 +70,10 @@ const BadLine kBadLines[] = {
     {"contact \"\xC3\" \"\" \"\" \"\"", "not valid UTF-8"},
     {"vcard", "expected FILE"},
     {"vcard no-such-file.vcf", "cannot read"},
-    {"vcard /", "/: not a file"},
-    {"vcard /dev/zero", "/dev/zero: not a file"},
+    {"vcard /", "/: not a regular file"},
+    {"vcard /dev/zero", "/dev/zero: not a regular file"},
+    {"vcard /proc/self/mem", "/proc/self/mem: cannot read"},       // "regular", but reads fail
+    {"vcard /proc/self/pagemap", "/proc/self/pagemap: too large"}, // "regular", size 0, endless
     {"calllog answered \"A\" 1", "incoming|outgoing|missed"},
     {"calllog missed \"A\"", "incoming|outgoing|missed"},
     {"contacts \"A\"", "unknown record"},

@@ -98,6 +98,12 @@ const Malformed kMalformed[] = {
     {"BEGIN:VCARD\nVERSION:2.1\nFN;QUOTED-PRINTABLE:A=4\nEND:VCARD\n", 3, "quoted-printable"},
     {"BEGIN:VCARD\nFN:\n \xFF\nEND:VCARD\n", 2, "UTF-8"},
     {"BEGIN:VCALENDAR\n", 1, "not a vCard"},
+    // Control characters once decoded, as a raw one in a world-file text is refused.
+    {"BEGIN:VCARD\nFN:Evil\x1b[2J\nEND:VCARD\n", 2, "control character U+001B"},
+    {"BEGIN:VCARD\nVERSION:2.1\nFN;QUOTED-PRINTABLE:A=1B]0;x=07\nEND:VCARD\n", 3, "U+001B"},
+    {"BEGIN:VCARD\nTEL;CELL:1=\x7f\nEND:VCARD\n", 2, "TEL holds the control character U+007F"},
+    {"BEGIN:VCARD\nN;CHARSET=ISO-8859-1:A\x9b\nEND:VCARD\n", 2, "U+009B"}, // C1 from Latin-1
+    {"BEGIN:VCARD\nFN:\xc2\x85\nEND:VCARD\n", 2, "U+0085"},
 };
 
 class VCardRefuses : public testing::TestWithParam<Malformed> {};
@@ -107,6 +113,22 @@ TEST_P(VCardRefuses, WithTheLineOfTheProblem) {
     EXPECT_EQ(parse.line, GetParam().line) << parse.problem;
     EXPECT_THAT(parse.problem, testing::HasSubstr(GetParam().problem));
     EXPECT_TRUE(parse.contacts.empty()) << "nothing of a malformed file is used";
+}
+
+TEST(VCardLimits, MoreCardsThanAllowedAreRefusedAtTheFirstOneTooMany) {
+    const std::string card = "BEGIN:VCARD\nFN:A\nEND:VCARD\n";
+    EXPECT_EQ(ParseVCards(card + card, 2).contacts.size(), 2u);
+    const VCardParse parse = ParseVCards(card + card + card, 2);
+    EXPECT_EQ(parse.line, 7);
+    EXPECT_EQ(parse.problem, "more than 2 contacts");
+    EXPECT_TRUE(parse.contacts.empty());
+}
+
+TEST(VCardLimits, AnEscapedNewlineInANameReadsAsABlank) {
+    const VCardParse parse = ParseVCards("BEGIN:VCARD\nVERSION:3.0\nFN:Line\\none\nEND:VCARD\n");
+    ASSERT_EQ(parse.line, 0) << parse.problem;
+    ASSERT_EQ(parse.contacts.size(), 1u);
+    EXPECT_EQ(parse.contacts[0].name, "Line one");
 }
 
 INSTANTIATE_TEST_SUITE_P(Errors, VCardRefuses, testing::ValuesIn(kMalformed),
