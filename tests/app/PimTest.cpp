@@ -6,6 +6,7 @@
 #include "pim/Calllog.h"
 #include "pim/PhoneBook.h"
 #include "pim/RecordBuffer.h"
+#include "platform/Desktop.h"
 #include "platform/Device.h"
 #include "sdk/SdkApi.h"
 
@@ -17,7 +18,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -400,6 +403,37 @@ TEST_F(PimTest, CountsPastTheBoundSizeNoBufferOnEveryListing) {
             EXPECT_EQ(said, std::vector<std::u16string>{});
         }
     }
+}
+
+// The PIM events the dialogs report, as the monkey's ledger collects them.
+struct PimReports {
+    static inline std::mutex mutex;
+    static inline std::vector<std::string> lines;
+    static void Observe(std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.emplace_back(line);
+    }
+    static std::vector<std::string> Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(lines, {});
+    }
+};
+
+TEST_F(PimTest, DialogsReportEachPimEventTheyHandleOnce) {
+    kobalt::desktop::SetHandledEventObserver(&PimReports::Observe);
+    PimReports::Take();
+    PhoneBook book;
+    Run(book, IDD_PHONEBOOK, [&](HWND w) {
+        Event(w, KOBALT_PIM_OPP_CONTACTS);
+        Event(w, KOBALT_PIM_CALLLOG_DONE); // not the phonebook's: dropped by its callback
+    });
+    CCalllog log;
+    Run(log, IDD_CALLLOG, [&](HWND w) {
+        m_operator.Press(w, IDC_CALLLOG_MISSED);
+        Event(w, KOBALT_PIM_CALLLOG_DONE);
+    });
+    kobalt::desktop::SetHandledEventObserver(nullptr);
+    EXPECT_EQ(PimReports::Take(), (std::vector<std::string>{"PimCallback(6)", "PimCallback(5)"}));
 }
 
 // A phonebook of a real size is listed whole: one row per contact and number.
