@@ -211,6 +211,12 @@ TraceStatus TraceFile::Update() {
     }
 }
 
+TraceStatus CreateTrace(const std::string& path) {
+    FileDescriptor file(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0600));
+    return file.Get() >= 0 ? TraceStatus::Ok : TraceStatus::Unreadable;
+}
+
 void HandledLog::Add(std::string_view line) {
     std::lock_guard lock(m_mutex);
     m_lines.emplace_back(line);

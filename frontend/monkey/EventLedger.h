@@ -72,6 +72,11 @@ private:
     std::string m_problem;
 };
 
+// Creates an empty file at `path` unless one is there, without waiting (a FIFO is not opened
+// for writing). For a trace the monkey named itself: a run without the simulated library then
+// reads an empty trace, while a trace that goes missing later is still an error.
+[[nodiscard]] TraceStatus CreateTrace(const std::string& path);
+
 // The lines the console's handlers reported, collected from any thread.
 class HandledLog {
 public:

@@ -105,7 +105,12 @@ struct MonkeyRunner::Run {
     Run(MonkeyRunner& runner)
         : owner(runner), options(runner.m_options), random(runner.m_options.seed),
           trace(runner.m_tracePath, runner.m_traceOffset),
-          bound(runner.m_options.settleBound * SanitizerSlowness()) {}
+          bound(runner.m_options.settleBound * SanitizerSlowness()) {
+        // A run without the simulated library has an empty trace, not a missing one.
+        if (runner.m_ownTrace) {
+            (void)CreateTrace(runner.m_tracePath);
+        }
+    }
 
     bool Ended() const { return owner.m_consoleEnded.load(std::memory_order_acquire); }
 

@@ -103,6 +103,20 @@ TEST_F(TraceFileTest, AnUnreadableTraceIsAnErrorNotAnEmptyOne) {
     EXPECT_EQ(shrunk.Update(), TraceStatus::Unreadable);
 }
 
+TEST_F(TraceFileTest, ACreatedTraceIsEmptyAndKeepsWhatIsThere) {
+    ASSERT_EQ(CreateTrace(m_path), TraceStatus::Ok);
+    TraceFile trace(m_path);
+    ASSERT_EQ(trace.Update(), TraceStatus::Ok);
+    EXPECT_TRUE(trace.Take().empty());
+    std::FILE* file = std::fopen(m_path.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    std::fputs("-> PimCallback(2)\n", file);
+    std::fclose(file);
+    ASSERT_EQ(CreateTrace(m_path), TraceStatus::Ok);
+    ASSERT_EQ(trace.Update(), TraceStatus::Ok);
+    EXPECT_EQ(trace.Take(), std::vector<std::string>{"PimCallback(2)"});
+}
+
 TEST(EventLedger, AnUnreadArgumentMatchesAnyDataButNone) {
     EXPECT_TRUE(SameEvent("HfEventCallback(26, \"1 0 0\")", "HfEventCallback(26, ?)"));
     EXPECT_TRUE(SameEvent("HfEventCallback(26, &3)", "HfEventCallback(26, ?)"));
