@@ -16,7 +16,7 @@
 constexpr UINT WM_APP_CONNECT_EVENT = WM_APP + 0x100;  // lParam: const ConnectEventData*
 constexpr UINT WM_APP_PAIR_EVENT = WM_APP + 0x101;     // lParam: const PairEventData*
 constexpr UINT WM_APP_DEVICE_FOUND = WM_APP + 0x102;   // lParam: const KOBALT_DeviceRecord*
-constexpr UINT WM_APP_DISCOVERY_DONE = WM_APP + 0x103; // lParam: const KOBALT_DeviceRecord*
+constexpr UINT WM_APP_DISCOVERY_DONE = WM_APP + 0x103; // lParam: const KOBALT_DeviceRecord* or null
 
 // The units of a remote-name buffer.
 constexpr int kRemoteNameUnits = 64;

@@ -282,7 +282,9 @@ LRESULT CMainDlg::OnDeviceFoundMessage(WPARAM, LPARAM lParam) {
 }
 
 LRESULT CMainDlg::OnDiscoveryDoneMessage(WPARAM, LPARAM lParam) {
-    kobalt::events::ReportDiscovery(1, *reinterpret_cast<const KOBALT_DeviceRecord*>(lParam));
+    // The callback passes the record it was given; a sender without one passes null.
+    const auto* record = reinterpret_cast<const KOBALT_DeviceRecord*>(lParam);
+    kobalt::events::ReportDiscovery(1, record != nullptr ? *record : KOBALT_DeviceRecord{});
     OnDeviceFound(TRUE, KOBALT_DeviceRecord{});
     return 0;
 }

@@ -209,4 +209,13 @@ TEST_F(SdkCallbackTest, EachEventIsReportedOnceByTheHandlerThatActsOnIt) {
               }));
 }
 
+TEST_F(SdkCallbackTest, ADiscoveryEndWithoutARecordIsReportedWithAnEmptyOne) {
+    kobalt::desktop::SetHandledEventObserver(&ReportedEvents::Observe);
+    ReportedEvents::Take();
+    CMainDlg dlg;
+    Run(dlg, [&](HWND w) { SendMessageW(w, WM_APP_DISCOVERY_DONE, 0, 0); });
+    EXPECT_EQ(ReportedEvents::Take(),
+              std::vector<std::string>{"DiscoveryCallback(1, {00:00:00:00:00:00, \"\"})"});
+}
+
 } // namespace
