@@ -9,6 +9,7 @@
 #include "platform/Device.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
@@ -16,23 +17,64 @@ namespace {
 
 using namespace kobalt::test;
 
+// The SDK's own lock: recursive, and taken from another thread with a time-out (built on a
+// plain mutex and a condition variable, which ThreadSanitizer follows).
+class SdkLock {
+public:
+    // True when the calling thread now holds the lock; false after `timeout` without it.
+    bool Acquire(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        const auto self = std::this_thread::get_id();
+        if (!m_cv.wait_for(guard, timeout, [&] { return m_depth == 0 || m_owner == self; }))
+            return false;
+        m_owner = self;
+        ++m_depth;
+        return true;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (--m_depth == 0) {
+            m_owner = {};
+            m_cv.notify_all();
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::thread::id m_owner;
+    int m_depth = 0;
+};
+
 // An SDK that holds its own lock while it runs a callback and takes it in every entry point.
 // Entry points called on the callback's thread get the lock again; called from another thread
 // they wait at most two seconds, count the refusal and fail, so a deadlock shows as a failure.
 struct LockingSdk {
-    static inline std::recursive_timed_mutex lock;
+    static inline SdkLock lock;
     static inline std::atomic<int> refused{0};
 
-    static bool Enter(std::unique_lock<std::recursive_timed_mutex>& held) {
-        held = std::unique_lock<std::recursive_timed_mutex>(lock, std::defer_lock);
-        if (held.try_lock_for(std::chrono::seconds(2)))
-            return true;
-        ++refused;
-        return false;
-    }
+    // Holds the lock for one entry point's call.
+    class Held {
+    public:
+        Held() : m_held(lock.Acquire(std::chrono::seconds(2))) {
+            if (!m_held)
+                ++refused;
+        }
+        ~Held() {
+            if (m_held)
+                lock.Release();
+        }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+        explicit operator bool() const { return m_held; }
+
+    private:
+        bool m_held;
+    };
+
     static int GetRemoteName(KOBALT_BdAddr*, KOBALT_WCHAR* name) {
-        std::unique_lock<std::recursive_timed_mutex> held;
-        if (!Enter(held))
+        Held held;
+        if (!held)
             return -1;
         const std::u16string text = u"Locked";
         std::copy(text.begin(), text.end(), name);
@@ -40,8 +82,8 @@ struct LockingSdk {
         return 0;
     }
     static int GetClientPort() {
-        std::unique_lock<std::recursive_timed_mutex> held;
-        return Enter(held) ? 9 : -1;
+        Held held;
+        return held ? 9 : -1;
     }
     static void Install() {
         refused = 0;
@@ -51,7 +93,7 @@ struct LockingSdk {
     // Makes a callback on a thread of the SDK's own, with the lock held around it.
     template <class Callback> static void Call(Callback callback) {
         std::thread sdk([&] {
-            std::lock_guard<std::recursive_timed_mutex> hold(lock);
+            Held held;
             callback();
         });
         sdk.join();
