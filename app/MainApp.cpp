@@ -19,7 +19,8 @@ BOOL CMainApp::InitInstance() {
     CMainDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
-    // SDK threads may still look for the main window until the library is released.
+    // SDK threads find the main window only through g_hMainWnd, which the window withdrew
+    // when it was destroyed; nothing of theirs points at this dialog any more.
     m_pMainWnd = nullptr;
     return FALSE;
 }

@@ -14,6 +14,7 @@
 #include "platform/InitOrder.h"
 #include "profiles/A2DP.h"
 #include "profiles/Dun.h"
+#include "sdk/EventReport.h"
 #include "tools/AutoTest.h"
 #include "tools/Setting.h"
 
@@ -43,6 +44,7 @@ private:
 } // namespace
 
 UINT g_uDialerStateMsg = 0;
+std::atomic<HWND> g_hMainWnd{nullptr};
 
 namespace {
 // Obtains the id in its place in the order of static initialisation.
@@ -98,6 +100,7 @@ void CMainDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    g_hMainWnd = GetSafeHwnd();
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -128,6 +131,9 @@ void CMainDlg::OnSize(UINT nType, int cx, int cy) {
 }
 
 void CMainDlg::OnDestroy() {
+    // SDK events from now on find no window; only this window's own handle is withdrawn.
+    HWND self = GetSafeHwnd();
+    g_hMainWnd.compare_exchange_strong(self, nullptr);
     StopPowerMonitor();
     if (m_bStarted) {
         g_SdkApi.KOBALT_UnInit();
@@ -172,11 +178,6 @@ void CMainDlg::OnBnClickedQuit() {
 
 void CMainDlg::OnBnClickedClear() {
     m_StatusList.ResetContent();
-}
-
-HWND CMainDlg::DialerStateTarget() {
-    auto* main = static_cast<CMainDlg*>(theApp.m_pMainWnd);
-    return main ? main->GetSafeHwnd() : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -260,23 +261,30 @@ void CMainDlg::OnBnClickedEndSiri() {
 // ---------------------------------------------------------------------------------------------
 
 LRESULT CMainDlg::OnConnectEventMessage(WPARAM, LPARAM lParam) {
-    const auto* data = reinterpret_cast<const ConnectEventData*>(lParam);
-    OnConnectEvent(data->connected, data->addr, data->service);
+    const auto& data = *reinterpret_cast<const ConnectEventData*>(lParam);
+    kobalt::events::ReportConnect(data.connected, data.addr ? &*data.addr : nullptr, data.service);
+    OnConnectEvent(data);
     return 1;
 }
 
 LRESULT CMainDlg::OnPairEventMessage(WPARAM, LPARAM lParam) {
-    const auto* data = reinterpret_cast<const PairEventData*>(lParam);
-    OnPairEvent(data->success, data->addr);
+    const auto& data = *reinterpret_cast<const PairEventData*>(lParam);
+    kobalt::events::ReportPair(data.success, data.addr ? &*data.addr : nullptr);
+    OnPairEvent(data);
     return 1;
 }
 
 LRESULT CMainDlg::OnDeviceFoundMessage(WPARAM, LPARAM lParam) {
-    OnDeviceFound(FALSE, *reinterpret_cast<const KOBALT_DeviceRecord*>(lParam));
+    const auto& record = *reinterpret_cast<const KOBALT_DeviceRecord*>(lParam);
+    kobalt::events::ReportDiscovery(0, record);
+    OnDeviceFound(FALSE, record);
     return 0;
 }
 
-LRESULT CMainDlg::OnDiscoveryDoneMessage(WPARAM, LPARAM) {
+LRESULT CMainDlg::OnDiscoveryDoneMessage(WPARAM, LPARAM lParam) {
+    // The callback passes the record it was given; a sender without one passes null.
+    const auto* record = reinterpret_cast<const KOBALT_DeviceRecord*>(lParam);
+    kobalt::events::ReportDiscovery(1, record != nullptr ? *record : KOBALT_DeviceRecord{});
     OnDeviceFound(TRUE, KOBALT_DeviceRecord{});
     return 0;
 }
@@ -314,25 +322,23 @@ const ServiceTexts* FindServiceTexts(short service) {
 
 } // namespace
 
-void CMainDlg::OnConnectEvent(BOOL bConnected, BdAddr* pAddr, short service) {
+void CMainDlg::OnConnectEvent(const ConnectEventData& event) {
     CString text;
-    KOBALT_WCHAR name[64] = {};
-    if (pAddr != nullptr) {
-        g_SdkApi.KOBALT_GetRemoteName(pAddr, name);
-        std::memcpy(m_pCurAddr, pAddr, sizeof(BdAddr));
-    }
-    CString remoteName = NameFromField(name, 64);
+    const BOOL bConnected = event.connected;
+    const short service = event.service;
+    if (event.addr)
+        std::memcpy(m_pCurAddr, &*event.addr, sizeof(BdAddr));
+    CString remoteName = NameFromField(event.name, kRemoteNameUnits);
 
     if (const ServiceTexts* texts = FindServiceTexts(service)) {
         if (service == KOBALT_SERVICE_SPP && bConnected) {
-            if (pAddr != nullptr)
-                m_SppAddr = *pAddr;
+            if (event.addr)
+                m_SppAddr = *event.addr;
             m_bSppConnected = TRUE;
             CString caption;
-            caption.Format(u"SPP(%d)", g_SdkApi.KOBALT_GetClientPort());
+            caption.Format(u"SPP(%d)", event.captionPort);
             GetDlgItem(IDC_MAIN_SPP)->SetWindowText(caption);
-            text.Format(texts->onConnect, static_cast<LPCWSTR>(remoteName),
-                        g_SdkApi.KOBALT_GetClientPort());
+            text.Format(texts->onConnect, static_cast<LPCWSTR>(remoteName), event.textPort);
         } else {
             if (service == KOBALT_SERVICE_SPP) {
                 m_bSppConnected = FALSE;
@@ -356,17 +362,15 @@ void CMainDlg::OnConnectEvent(BOOL bConnected, BdAddr* pAddr, short service) {
     }
 }
 
-void CMainDlg::OnPairEvent(BOOL bSuccess, BdAddr* pAddr) {
-    if (!bSuccess) {
+void CMainDlg::OnPairEvent(const PairEventData& event) {
+    if (!event.success) {
         MessageBox(u"Pair Error!");
         return;
     }
-    KOBALT_WCHAR name[64] = {};
-    if (pAddr != nullptr)
-        g_SdkApi.KOBALT_GetRemoteName(pAddr, name);
     // The operator sees the pairing in the status list, among the other status lines.
     CString text;
-    text.Format(u"Paired with %s ", static_cast<LPCWSTR>(NameFromField(name, 64)));
+    text.Format(u"Paired with %s ",
+                static_cast<LPCWSTR>(NameFromField(event.name, kRemoteNameUnits)));
     m_StatusList.AddString(text);
 }
 
@@ -409,17 +413,24 @@ void CMainDlg::OnBnClickedPhoneBook() {
 }
 
 LRESULT CMainDlg::OnDialerState(WPARAM wParam, LPARAM lParam) {
-    // While the hands-free dialog runs, every event is its own, in the order the SDK sent them.
-    if (m_pHandFreeDlg != nullptr) {
-        if (IsWindow(m_pHandFreeDlg->GetSafeHwnd()))
-            m_pHandFreeDlg->SendMessage(g_uHandFreeDialerStateMsg, wParam, lParam);
+    // While the hands-free dialog's window exists, every event is its own, in the order the SDK
+    // sent them.
+    if (m_pHandFreeDlg != nullptr && IsWindow(m_pHandFreeDlg->GetSafeHwnd())) {
+        m_pHandFreeDlg->SendMessage(g_uHandFreeDialerStateMsg, wParam, lParam);
         return 1;
     }
+    // Otherwise this window shows it, also while the dialog is being made or is already gone.
+    ReportDialerStateEvent(wParam, lParam);
     switch (wParam) {
     case 7:
     case 8:
-        // The event that opens the dialog is consumed; the dialog shows the ones after it.
-        RunHandFree();
+        // The event that opens the dialog is consumed; the dialog shows the ones after it. A
+        // dialog that is opening or closing is never run a second time over itself.
+        if (m_pHandFreeDlg == nullptr)
+            RunHandFree();
+        else
+            NKDbgPrintfW(u"[KOBALT][HF]Call state %u while the telephone opens or closes\r\n",
+                         static_cast<unsigned>(wParam));
         break;
     case 15:
         m_StatusList.AddString(u"[Extend]NetWorkAvailable");

@@ -10,6 +10,8 @@
 #include "res/resource.h"
 #include "sdk/SdkApi.h"
 
+#include <atomic>
+
 class HandFree;
 
 using BdAddr = KOBALT_BdAddr;
@@ -17,6 +19,11 @@ using BdAddr = KOBALT_BdAddr;
 // The id of the registered message "WM_QRVOUTMSG_DIALERSTATE", obtained during static
 // initialisation; the main window's message map and the hands-free callback use it.
 extern UINT g_uDialerStateMsg;
+
+// The main window's handle while it exists, null otherwise: published on the user-interface
+// thread when the window is made and cleared when it is destroyed, read by the SDK's threads,
+// which use nothing of the window but this handle.
+extern std::atomic<HWND> g_hMainWnd;
 
 class CMainDlg : public CDialog {
 public:
@@ -29,14 +36,11 @@ public:
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;
 
-    // SDK events, on the user-interface thread (the callbacks send them here).
-    void OnConnectEvent(BOOL bConnected, BdAddr* pAddr, short service);
-    void OnPairEvent(BOOL bSuccess, BdAddr* pAddr);
+    // SDK events, on the user-interface thread (the callbacks send them here with what they
+    // read of the SDK on its thread).
+    void OnConnectEvent(const ConnectEventData& event);
+    void OnPairEvent(const PairEventData& event);
     void OnDeviceFound(BOOL bFinished, const KOBALT_DeviceRecord& record);
-
-    // Where the hands-free callback posts dialer-state messages: the main window, null once it
-    // is gone.
-    static HWND DialerStateTarget();
 
     // A dialer-state event (code, data); always 1.
     LRESULT OnDialerState(WPARAM wParam, LPARAM lParam);
@@ -84,7 +88,8 @@ public:
     HICON m_hIcon;
     CListBox m_StatusList;
     // The hands-free dialog while it runs. Used on the user-interface thread only: dialer-state
-    // events always reach the main window first, which hands them on while the dialog runs.
+    // events always reach the main window first, which hands them on while the dialog's window
+    // exists and shows them itself before it is made and after it is gone.
     HandFree* m_pHandFreeDlg;
     int m_nDeviceCount;
     BYTE* m_pCurAddr;                     // 6 bytes: the address device commands work on

@@ -1,5 +1,7 @@
 #include "handsfree/EventText.h"
 
+#include "sdk/EventReport.h"
+
 #include <cstring>
 #include <vector>
 
@@ -32,4 +34,24 @@ CString Utf8ToWide(const char* text, int capacity) {
             --length; // a high surrogate whose partner was cut off
     }
     return CString(wide.data(), length);
+}
+
+void ReportDialerStateEvent(WPARAM code, LPARAM data) {
+    if (!kobalt::events::Observed())
+        return;
+    kobalt::events::HfData read;
+    char text[260];
+    if (data == 0) {
+        read.kind = kobalt::events::HfDataKind::None;
+    } else if (code == 17 || code == 18) {
+        read.kind = kobalt::events::HfDataKind::Level;
+        read.level = *reinterpret_cast<const BYTE*>(data);
+    } else if ((code == 10 || code == 11 || code == 21 || code == 23) &&
+               CopyEventText(data, text)) {
+        read.kind = kobalt::events::HfDataKind::Text;
+        read.text = text;
+    } else {
+        read.kind = kobalt::events::HfDataKind::Unread;
+    }
+    kobalt::events::ReportHandsFree(static_cast<uint32_t>(code), read);
 }

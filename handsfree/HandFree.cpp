@@ -255,6 +255,7 @@ void HandFree::ShowState(LPCWSTR line) {
 }
 
 LRESULT HandFree::OnDialerState(WPARAM wParam, LPARAM lParam) {
+    ReportDialerStateEvent(wParam, lParam);
     const WPARAM code = wParam;
     if (code < 3 || code > 25)
         return 1;

@@ -3,7 +3,9 @@
 #include "framework/CDataExchange.h"
 #include "pim/NameNumberList.h"
 #include "pim/PimMessages.h"
+#include "pim/RecordBuffer.h"
 #include "pim/RecordField.h"
+#include "sdk/EventReport.h"
 #include "sdk/SdkApi.h"
 
 #include <algorithm>
@@ -83,15 +85,13 @@ bool CCalllog::ListRecords() {
     const uint32_t capacity = g_CalllogCount;
     if (capacity == 0)
         return true;
-    void* records =
-        capacity <= kMaxPimRecords ? std::calloc(capacity, KOBALT_CALLLOG_RECORD_SIZE) : nullptr;
-    if (records == nullptr)
+    RecordBuffer records(capacity, KOBALT_CALLLOG_RECORD_SIZE, u"Call logs");
+    if (records.Data() == nullptr)
         return false;
-    g_SdkApi.KOBALT_PIMGetCalllogs(records, &g_CalllogCount);
+    g_SdkApi.KOBALT_PIMGetCalllogs(records.Data(), &g_CalllogCount);
     const uint32_t listed = std::min(g_CalllogCount, capacity);
     for (uint32_t i = 0; i < listed; ++i) {
-        const unsigned char* record = static_cast<const unsigned char*>(records) +
-                                      i * std::size_t{KOBALT_CALLLOG_RECORD_SIZE};
+        const unsigned char* record = records.Record(i);
         CString name = ReadTextField(record, KOBALT_CALLLOG_NAME, kNameUnits);
         CString number = ReadTextField(record, KOBALT_CALLLOG_NUMBER, kNumberUnits);
         if (!name.IsEmpty()) {
@@ -103,11 +103,11 @@ bool CCalllog::ListRecords() {
             m_list.InsertItem(1, number);
         }
     }
-    std::free(records);
     return true;
 }
 
 LRESULT CCalllog::OnPimEvent(WPARAM wParam, LPARAM) {
+    kobalt::events::ReportPim(static_cast<int32_t>(wParam));
     switch (wParam) {
     case KOBALT_PIM_FAIL:
         MessageBox(u" NO Item Value");

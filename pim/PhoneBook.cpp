@@ -3,7 +3,9 @@
 #include "framework/CDataExchange.h"
 #include "pim/NameNumberList.h"
 #include "pim/PimMessages.h"
+#include "pim/RecordBuffer.h"
 #include "pim/RecordField.h"
+#include "sdk/EventReport.h"
 #include "sdk/SdkApi.h"
 
 #include <algorithm>
@@ -26,20 +28,6 @@ bool IsSyncEvent(int32_t event) {
            event == KOBALT_PARAM_INVALID || event == KOBALT_NO_CONN ||
            event == KOBALT_CALL_ALREADYEXIST;
 }
-
-// A zero-filled buffer of `count` records from the C allocator, freed on every path; null when
-// the count is out of bounds or memory is short.
-struct RecordBuffer {
-    RecordBuffer(uint32_t count, std::size_t recordSize)
-        : data(count && count <= kMaxPimRecords ? std::calloc(count, recordSize) : nullptr) {}
-    ~RecordBuffer() { std::free(data); }
-    RecordBuffer(const RecordBuffer&) = delete;
-    RecordBuffer& operator=(const RecordBuffer&) = delete;
-    const unsigned char* Record(uint32_t i, std::size_t recordSize) const {
-        return static_cast<const unsigned char*>(data) + i * recordSize;
-    }
-    void* data;
-};
 
 } // namespace
 
@@ -92,16 +80,16 @@ bool PhoneBook::ListStoredContacts(Listing when) {
         return true;
     // The fill may leave any count behind; only the records allocated here are read.
     const uint32_t capacity = g_ContactCount;
-    RecordBuffer records(capacity, KOBALT_CONTACT_RECORD_SIZE);
-    if (capacity != 0 && records.data == nullptr)
+    RecordBuffer records(capacity, KOBALT_CONTACT_RECORD_SIZE, u"Contacts");
+    if (capacity != 0 && records.Data() == nullptr)
         return false;
     if (capacity != 0)
-        g_SdkApi.KOBALT_PIMGetContacts(records.data, &g_ContactCount);
+        g_SdkApi.KOBALT_PIMGetContacts(records.Data(), &g_ContactCount);
     if (when == Listing::Downloaded)
         m_listContacts.DeleteAllItems();
     const uint32_t listed = std::min(g_ContactCount, capacity);
     for (uint32_t i = 0; i < listed; ++i) {
-        const unsigned char* record = records.Record(i, KOBALT_CONTACT_RECORD_SIZE);
+        const unsigned char* record = records.Record(i);
         CString name = ReadTextField(record, KOBALT_CONTACT_NAME, kNameUnits);
         if (name.IsEmpty())
             continue;
@@ -127,15 +115,15 @@ void PhoneBook::ListPushedContacts() {
     uint32_t count = 0;
     g_SdkApi.KOBALT_PIMGetOppContacts(nullptr, &count);
     const uint32_t capacity = count;
-    RecordBuffer records(capacity, KOBALT_OPP_RECORD_SIZE);
-    if (records.data != nullptr)
-        g_SdkApi.KOBALT_PIMGetOppContacts(records.data, &count);
+    RecordBuffer records(capacity, KOBALT_OPP_RECORD_SIZE, u"Pushed contacts");
+    if (records.Data() != nullptr)
+        g_SdkApi.KOBALT_PIMGetOppContacts(records.Data(), &count);
     m_listContacts.DeleteAllItems();
-    if (records.data == nullptr)
+    if (records.Data() == nullptr)
         return;
     const uint32_t listed = std::min(count, capacity);
     for (uint32_t i = 0; i < listed; ++i) {
-        const unsigned char* record = records.Record(i, KOBALT_OPP_RECORD_SIZE);
+        const unsigned char* record = records.Record(i);
         CString name = ReadTextField(record, 0, kOppSlotUnits);
         if (name.IsEmpty())
             continue;
@@ -161,6 +149,7 @@ void PhoneBook::OnStop() {
 }
 
 LRESULT PhoneBook::OnPimEvent(WPARAM wParam, LPARAM) {
+    kobalt::events::ReportPim(static_cast<int32_t>(wParam));
     m_btnSync.EnableWindow(TRUE);
     switch (wParam) {
     case KOBALT_PIM_CONTACTS_DONE:

@@ -8,10 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// The most records a contact, pushed-contact or call-log listing takes from the SDK. A larger
-// count is treated as an allocation failure rather than trusted to size an allocation.
-inline constexpr uint32_t kMaxPimRecords = 0x10000;
-
 // The UTF-16 text in the `units`-long slot at byte `offset` of `record`, up to its terminator
 // or the slot's end.
 CString ReadTextField(const void* record, std::size_t offset, std::size_t units);

@@ -234,4 +234,21 @@ void SetScreenSize(int width, int height) {
     platform::NotifyDesktopChanged();
 }
 
+namespace {
+std::atomic<HandledEventObserver> g_handledEventObserver{nullptr};
+} // namespace
+
+void SetHandledEventObserver(HandledEventObserver observer) {
+    g_handledEventObserver.store(observer, std::memory_order_release);
+}
+
+bool HandledEventObserved() {
+    return g_handledEventObserver.load(std::memory_order_relaxed) != nullptr;
+}
+
+void ReportHandledEvent(std::string_view line) {
+    if (HandledEventObserver observer = g_handledEventObserver.load(std::memory_order_acquire))
+        observer(line);
+}
+
 } // namespace kobalt::desktop

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kobalt::desktop {
@@ -107,5 +108,17 @@ void SetScreenSize(int width, int height);
 // It must be cheap and must not call into the desktop.
 using DeliveryObserver = void (*)(HWND window, UINT msg);
 void SetDeliveryObserver(DeliveryObserver observer);
+
+// The events the console's final handlers acted on, for a harness that accounts for them. Each
+// handler reports one line per event: the SDK callback's name and arguments as the SDK's trace
+// prints them (`ConnectEventCallback(1, 66:55:44:33:22:11, 1)`). The observer is called on the
+// reporting thread (the user-interface thread, or an SDK thread for an event dropped there); it
+// must be cheap, thread-safe and must not call into the desktop. Null removes it.
+using HandledEventObserver = void (*)(std::string_view line);
+void SetHandledEventObserver(HandledEventObserver observer);
+// For the console: true while an observer is set, so that a line is composed only then.
+bool HandledEventObserved();
+// For the console: hands `line` to the observer, if one is set.
+void ReportHandledEvent(std::string_view line);
 
 } // namespace kobalt::desktop

@@ -33,10 +33,10 @@ constexpr std::size_t kActionsKept = 20;  // last actions shown in a failure rep
 constexpr std::uint64_t kCheckEvery = 20; // steps between lost-event checks
 constexpr int kSuspendedSteps = 3;        // steps the device stays suspended at most
 
-DeliveryCounter g_delivered;
+HandledLog g_handled;
 
-void Observe(HWND window, UINT msg) {
-    g_delivered.Delivered(window, msg);
+void ObserveHandled(std::string_view line) {
+    g_handled.Add(line);
 }
 
 std::string Seconds(Clock::duration duration) {
@@ -89,6 +89,7 @@ struct MonkeyRunner::Run {
     Random random;
     ChooserState chooser;
     TraceFile trace;
+    EventLedger ledger;
     milliseconds bound;
     Clock::time_point started = Clock::now();
     std::uint64_t step = 0;
@@ -100,12 +101,16 @@ struct MonkeyRunner::Run {
     int powerTransitions = 0;
     int suspendedFor = -1; // steps since suspend, -1 while on
     int boxesAnswered = 0;
-    EventCounts lastChecked{};
 
     Run(MonkeyRunner& runner)
         : owner(runner), options(runner.m_options), random(runner.m_options.seed),
           trace(runner.m_tracePath, runner.m_traceOffset),
-          bound(runner.m_options.settleBound * SanitizerSlowness()) {}
+          bound(runner.m_options.settleBound * SanitizerSlowness()) {
+        // A run without the simulated library has an empty trace, not a missing one.
+        if (!runner.m_traceFolder.empty()) {
+            (void)CreateTrace(runner.m_tracePath);
+        }
+    }
 
     bool Ended() const { return owner.m_consoleEnded.load(std::memory_order_acquire); }
 
@@ -261,12 +266,26 @@ struct MonkeyRunner::Run {
         Settle(false);
     }
 
-    // Every callback the trace shows so far must reach the main window within the bound.
-    bool CheckEvents() {
-        trace.Update();
-        const EventCounts before = trace.Counts();
+    // Reads what the trace gained into the ledger; an unreadable trace ends the run.
+    bool ReadTrace() {
+        if (trace.Update() != TraceStatus::Ok) {
+            Fail("the SDK trace cannot be read: " + trace.Problem());
+            return false;
+        }
+        ledger.AddCallbacks(trace.Take());
+        return true;
+    }
+
+    // Every callback the trace shows so far must be handled within the bound, in the SDK's
+    // order and with its arguments.
+    MonkeyStatus CheckEvents() {
+        if (!ReadTrace()) {
+            return MonkeyStatus::TraceUnreadable;
+        }
+        const EventCounts made = ledger.Made();
         const auto deadline = Clock::now() + bound;
-        while (!AllDelivered(before, g_delivered.Counts()) && Clock::now() < deadline) {
+        ledger.AddHandled(g_handled.Take());
+        while (!ledger.CaughtUp(made) && Clock::now() < deadline) {
             const Snapshot snapshot = desktop::TakeSnapshot(desktop::SnapshotOptions{0});
             for (const WindowView& window : snapshot.windows) {
                 if (IsMainWindow(window)) {
@@ -274,16 +293,18 @@ struct MonkeyRunner::Run {
                 }
             }
             std::this_thread::sleep_for(milliseconds(5));
+            ledger.AddHandled(g_handled.Take());
         }
-        const EventCounts delivered = g_delivered.Counts();
-        trace.Update();
-        const std::string problems = CompareCounts(before, delivered, trace.Counts());
-        lastChecked = delivered;
+        // Read after the handled events were taken, so that each has its callback line.
+        if (!ReadTrace()) {
+            return MonkeyStatus::TraceUnreadable;
+        }
+        const std::string problems = ledger.Check(made);
         if (!problems.empty()) {
             Fail("lost event: " + problems);
-            return false;
+            return MonkeyStatus::LostEvent;
         }
-        return true;
+        return MonkeyStatus::Passed;
     }
 
     bool Done() const {
@@ -311,11 +332,6 @@ struct MonkeyRunner::Run {
                 }
                 Stuck("no window took input for " + Seconds(bound));
             }
-            for (const WindowView& window : snapshot.windows) {
-                if (IsMainWindow(window)) {
-                    g_delivered.SetMainWindow(window.hwnd);
-                }
-            }
             Record(snapshot);
             ++step;
             if (suspendedFor >= 0 && ++suspendedFor > kSuspendedSteps) {
@@ -335,14 +351,16 @@ struct MonkeyRunner::Run {
             } else {
                 Deliver(ChooseInput(snapshot, random, chooser), snapshot);
             }
-            if (step % kCheckEvery == 0 && !CheckEvents()) {
-                return MonkeyStatus::LostEvent;
+            if (step % kCheckEvery == 0) {
+                if (const MonkeyStatus status = CheckEvents(); status != MonkeyStatus::Passed) {
+                    return status;
+                }
             }
         }
         if (suspendedFor >= 0) {
             Power(false);
         }
-        return CheckEvents() ? MonkeyStatus::Passed : MonkeyStatus::LostEvent;
+        return CheckEvents();
     }
 
     // Closes every window above the main one, then quits from the main window, and waits for
@@ -402,17 +420,17 @@ struct MonkeyRunner::Run {
     }
 
     void Summary(MonkeyStatus status) {
-        const EventCounts delivered = g_delivered.Counts();
+        const EventCounts handled = ledger.Handled();
         std::string text = "monkey: seed " + std::to_string(options.seed) + ", " +
                            std::to_string(step) + " steps in " + Seconds(Clock::now() - started) +
                            ", " + std::to_string(phoneSent) + " phone events (" +
                            std::to_string(phoneOk) + " carried out), " +
                            std::to_string(powerTransitions) + " power transitions, " +
                            std::to_string(boxesAnswered) + " message boxes answered\n";
-        text += "monkey: callbacks handled by the main window:";
+        text += "monkey: callbacks handled:";
         for (std::size_t i = 0; i < kEventKinds; ++i) {
             text += std::string(" ") + EventKindName(static_cast<EventKind>(i)) + ' ' +
-                    std::to_string(delivered[i]);
+                    std::to_string(handled[i]);
         }
         text += '\n';
         for (const auto& [id, dialog] : coverage) {
@@ -474,11 +492,10 @@ MonkeyRunner::MonkeyRunner(MonkeyOptions options) : m_options(std::move(options)
             ::setenv("KOBALT_SIM_TRACE", m_tracePath.c_str(), 1);
         } else {
             m_options.err("monkey: cannot make a folder for the trace under " + base +
-                          "; callbacks are not checked\n");
+                          "\n");
         }
     }
-    g_delivered.SetHandsFreeMessage(RegisterWindowMessageW(u"WM_QRVOUTMSG_DIALERSTATE"));
-    desktop::SetDeliveryObserver(&Observe);
+    desktop::SetHandledEventObserver(&ObserveHandled);
 }
 
 MonkeyRunner::~MonkeyRunner() {
@@ -508,7 +525,7 @@ MonkeyStatus MonkeyRunner::Wait() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    desktop::SetDeliveryObserver(nullptr);
+    desktop::SetHandledEventObserver(nullptr);
     if (!m_traceFolder.empty()) {
         std::remove(m_tracePath.c_str());
         ::rmdir(m_traceFolder.c_str());

@@ -1,7 +1,7 @@
 // Plays random operator input against the console, reproducible from a seed, on a thread of
 // its own and through the desktop only; drives the simulated phone through its control socket
 // and the device's power. Watches that the console settles after every input and that every
-// SDK callback reaches the main window; quits the console at the end.
+// SDK callback is handled, in order (EventLedger); quits the console at the end.
 #pragma once
 
 #include "frontend/monkey/EventLedger.h"
@@ -19,9 +19,10 @@ namespace kobalt::monkey {
 // Also the process's exit status.
 enum class MonkeyStatus {
     Passed = 0,
-    LostEvent = 1,    // a callback never reached the main window, or arrived twice
-    ConsoleStuck = 3, // the console did not settle after an input, or did not end
-    ConsoleEnded = 4, // the console ended before the monkey quit it, or left windows
+    LostEvent = 1,       // the events handled differ from the callbacks the SDK made
+    ConsoleStuck = 3,    // the console did not settle after an input, or did not end
+    ConsoleEnded = 4,    // the console ended before the monkey quit it, or left windows
+    TraceUnreadable = 5, // the SDK's trace could not be read, so no event can be accounted for
 };
 
 struct MonkeyOptions {
@@ -43,8 +44,8 @@ int SanitizerSlowness();
 class MonkeyRunner {
 public:
     // Call before the SDK library is loaded: points the simulated SDK's trace at a file the
-    // ledger reads (a private one unless KOBALT_SIM_TRACE is set) and starts counting the main
-    // window's messages.
+    // ledger reads (a private one unless KOBALT_SIM_TRACE is set) and starts collecting the
+    // events the console's handlers report.
     explicit MonkeyRunner(MonkeyOptions options);
     ~MonkeyRunner();
     MonkeyRunner(const MonkeyRunner&) = delete;

@@ -5,7 +5,9 @@
 
 #include "pim/Calllog.h"
 #include "pim/PhoneBook.h"
-#include "pim/RecordField.h"
+#include "pim/RecordBuffer.h"
+#include "platform/Desktop.h"
+#include "platform/Device.h"
 #include "sdk/SdkApi.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +18,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,6 +56,11 @@ RawRecord LogEntry(const std::u16string& name, const std::u16string& number) {
     PutText(r, KOBALT_CALLLOG_NAME, name);
     PutText(r, KOBALT_CALLLOG_NUMBER, number);
     return r;
+}
+
+// ASCII text as UTF-16.
+std::u16string PimAscii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
 }
 
 // The PIM service as the dialogs use it.
@@ -352,34 +361,97 @@ TEST_F(PimTest, CalllogFailureShowsItsBoxThenTheCaption) {
               (std::vector<std::string>{"StartUpdateCalllogEx(1)", "StartUpdateCalllogEx(0)"}));
 }
 
-// A count query may report any number; past the bound it is not trusted to size a buffer (no fill
-// call, nothing listed, as when the allocation fails), while the bound itself is still taken.
+// A count query may report any number: one past the bound is refused (no fill call, nothing
+// listed, a line on the debug output), while any count a real phone holds sizes the buffer.
 TEST_F(PimTest, CountsPastTheBoundSizeNoBufferOnEveryListing) {
-    for (uint32_t count : {kMaxPimRecords + 1, 0x7FFFFFFFu, 0xFFFFFFFFu, kMaxPimRecords}) {
+    for (uint32_t count : {kMaxPimRecords + 1, 0x7FFFFFFFu, 0xFFFFFFFFu, 70000u}) {
         SCOPED_TRACE(count);
-        const int expectedFills = count == kMaxPimRecords ? 3 : 0;
+        const bool refused = count > kMaxPimRecords;
+        const int expectedFills = refused ? 0 : 3;
         FakePim::Reset();
         FakePim::contacts = {Contact(u"Ann", u"", u"", u"1")};
         FakePim::pushed = {Pushed(u"Eve", {{1, u"101"}})};
         FakePim::calllogs = {LogEntry(u"A", u"1")};
         FakePim::countQuery = count;
+        const std::size_t debugBefore = kobalt::device::DebugLineCount();
         PhoneBook book;
         Run(book, IDD_PHONEBOOK, [&](HWND w) {
             Event(w, KOBALT_PIM_OPP_CONTACTS);
             const auto rows = Rows(w, IDC_PHONEBOOK_LIST);
-            EXPECT_EQ(rows.empty(), expectedFills == 0);
+            EXPECT_EQ(rows.empty(), refused);
         });
         CCalllog log;
         Run(log, IDD_CALLLOG, [&](HWND w) {
             m_operator.Press(w, IDC_CALLLOG_INCOMING);
             Event(w, KOBALT_PIM_CALLLOG_DONE);
-            EXPECT_EQ(Rows(w, IDC_CALLLOG_LIST).empty(), expectedFills == 0);
+            EXPECT_EQ(Rows(w, IDC_CALLLOG_LIST).empty(), refused);
             // A refused count is an allocation failure: the caption keeps "Syncing...".
             EXPECT_EQ(kobalt::desktop::TakeSnapshot().windows.front().caption,
-                      expectedFills == 0 ? u"Syncing..." : u"CallLog");
+                      refused ? u"Syncing..." : u"CallLog");
         });
         EXPECT_EQ(FakePim::fills, expectedFills);
+        const std::vector<std::u16string> debug = kobalt::device::DebugLines();
+        std::vector<std::u16string> said(debug.begin() + static_cast<std::ptrdiff_t>(debugBefore),
+                                         debug.end());
+        const std::u16string tail =
+            u": count " + PimAscii(std::to_string(count)) + u" refused (at most 1048576 records)";
+        if (refused) {
+            EXPECT_EQ(said, (std::vector<std::u16string>{u"[KOBALT][PIM]Contacts" + tail,
+                                                         u"[KOBALT][PIM]Pushed contacts" + tail,
+                                                         u"[KOBALT][PIM]Call logs" + tail}));
+        } else {
+            EXPECT_EQ(said, std::vector<std::u16string>{});
+        }
     }
+}
+
+// The PIM events the dialogs report, as the monkey's ledger collects them.
+struct PimReports {
+    static inline std::mutex mutex;
+    static inline std::vector<std::string> lines;
+    static void Observe(std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.emplace_back(line);
+    }
+    static std::vector<std::string> Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(lines, {});
+    }
+};
+
+TEST_F(PimTest, DialogsReportEachPimEventTheyHandleOnce) {
+    kobalt::desktop::SetHandledEventObserver(&PimReports::Observe);
+    PimReports::Take();
+    PhoneBook book;
+    Run(book, IDD_PHONEBOOK, [&](HWND w) {
+        Event(w, KOBALT_PIM_OPP_CONTACTS);
+        Event(w, KOBALT_PIM_CALLLOG_DONE); // not the phonebook's: dropped by its callback
+    });
+    CCalllog log;
+    Run(log, IDD_CALLLOG, [&](HWND w) {
+        m_operator.Press(w, IDC_CALLLOG_MISSED);
+        Event(w, KOBALT_PIM_CALLLOG_DONE);
+    });
+    kobalt::desktop::SetHandledEventObserver(nullptr);
+    EXPECT_EQ(PimReports::Take(), (std::vector<std::string>{"PimCallback(6)", "PimCallback(5)"}));
+}
+
+// A phonebook of a real size is listed whole: one row per contact and number.
+TEST_F(PimTest, ListsAPhonebookOfSeventyThousandContacts) {
+    constexpr std::size_t kContacts = 70000;
+    FakePim::contacts.reserve(kContacts);
+    for (std::size_t i = 0; i < kContacts; ++i) {
+        const std::u16string id = PimAscii(std::to_string(i));
+        FakePim::contacts.push_back(Contact(u"C" + id, u"", u"", id));
+    }
+    PhoneBook dlg;
+    Run(dlg, IDD_PHONEBOOK, [&](HWND w) {
+        const auto rows = Rows(w, IDC_PHONEBOOK_LIST);
+        ASSERT_EQ(rows.size(), kContacts);
+        EXPECT_EQ(rows.front(), u"C69999(Cell)\t69999");
+        EXPECT_EQ(rows.back(), u"C0(Cell)\t0");
+    });
+    EXPECT_EQ(g_ContactCount, kContacts);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "app/AppMessages.h"
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
+#include "app/SdkCallbacks.h"
 
 #include <cstring>
 
@@ -146,9 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (op == 6) {
                 static constexpr short kServices[] = {0, 1, 2, 3, 4, 5, 6, 7, 0x110C, 0x110E};
                 const short service = kServices[in.Byte() % std::size(kServices)];
-                g_main->OnConnectEvent(connect, pAddr, service);
+                g_main->OnConnectEvent(ReadConnectEvent(connect, pAddr, service));
             } else {
-                g_main->OnPairEvent(TRUE, pAddr); // a failed pairing only shows a message box
+                g_main->OnPairEvent(
+                    ReadPairEvent(TRUE, pAddr)); // a failed pairing only shows a message box
             }
             break;
         }
