@@ -4,12 +4,14 @@
 
 namespace {
 
-// Stores the export `name` of `module` in `slot`; a missing export leaves the slot null and
-// writes "<name> Miss".
+// Stores the export `name` of `module` in `slot`; a missing export leaves the slot null, is
+// recorded for ReportMissingUse and writes "<name> Miss".
 template <class Slot> void Resolve(HMODULE module, Slot& slot, LPCWSTR name) {
     // FARPROC is the generic function pointer; the slot's type says what the export really is.
     slot = reinterpret_cast<typename Slot::Function>(GetProcAddressW(module, name));
-    if (!slot) {
+    const bool missing = slot.Get() == nullptr;
+    SetSdkExport(SdkEntryPointIndex(name), missing ? SdkExport::Missing : SdkExport::Present);
+    if (missing) {
         NKDbgPrintfW(u"%s Miss\r\n", name);
     }
 }

@@ -29,7 +29,8 @@ public:
     // The loaded module, null when loading failed. Fields stay public and in this order so
     // the table keeps a plain, checkable layout: the handle, then the slots in table order.
     HMODULE m_hModule = nullptr;
-#define KOBALT_SDK_DECLARE_SLOT(name, fn, failure) SdkSlot<fn, SdkFailure::failure> name;
+#define KOBALT_SDK_DECLARE_SLOT(name, fn, failure)                                                 \
+    SdkSlot<fn, SdkFailure::failure, SdkEntryPointIndex(u"" #name)> name;
     KOBALT_SDK_ENTRY_POINTS(KOBALT_SDK_DECLARE_SLOT)
 #undef KOBALT_SDK_DECLARE_SLOT
 };

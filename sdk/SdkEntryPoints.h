@@ -162,3 +162,24 @@
 inline constexpr int kSdkEntryPointCount = 0 KOBALT_SDK_ENTRY_POINTS(KOBALT_SDK_COUNT_ONE);
 #undef KOBALT_SDK_COUNT_ONE
 static_assert(kSdkEntryPointCount == 131, "KOBALT.dll has 131 entry points");
+
+#define KOBALT_SDK_NAME_ONE(name, fn, failure) u"" #name,
+// The exported names, in row order.
+inline constexpr const char16_t* kSdkEntryPointNames[] = {
+    KOBALT_SDK_ENTRY_POINTS(KOBALT_SDK_NAME_ONE)};
+#undef KOBALT_SDK_NAME_ONE
+
+// The row of the entry point called `name`, -1 for a name that is not in the table.
+constexpr int SdkEntryPointIndex(const char16_t* name) {
+    for (int i = 0; i < kSdkEntryPointCount; ++i) {
+        const char16_t* row = kSdkEntryPointNames[i];
+        int c = 0;
+        while (row[c] != 0 && row[c] == name[c]) {
+            ++c;
+        }
+        if (row[c] == name[c]) {
+            return i;
+        }
+    }
+    return -1;
+}

@@ -2,6 +2,8 @@
 // call while unresolved.
 #pragma once
 
+#include "sdk/SdkMissingUse.h"
+
 #include <type_traits>
 
 // What a call through an unresolved slot returns, chosen by how callers read the result.
@@ -11,11 +13,13 @@ enum class SdkFailure : int {
     NoAudioStatus = -1, // KOBALT_HFAP_GetAudioStatus: neither 0 nor 1, so no transfer follows
 };
 
-template <class Fn, SdkFailure Failure> class SdkSlot;
+// `Row` names the entry point for ReportMissingUse; -1 (slots outside the table) reports nothing.
+template <class Fn, SdkFailure Failure, int Row = -1> class SdkSlot;
 
 // A slot is exactly one function pointer, null until resolved. Constant-initialisable, so a
 // static table reads as all null before its constructor runs.
-template <class R, class... Args, SdkFailure Failure> class SdkSlot<R (*)(Args...), Failure> {
+template <class R, class... Args, SdkFailure Failure, int Row>
+class SdkSlot<R (*)(Args...), Failure, Row> {
 public:
     using Function = R (*)(Args...);
     static constexpr R kFailure = static_cast<R>(Failure);
@@ -31,17 +35,31 @@ public:
         return *this;
     }
 
-    explicit operator bool() const { return m_fn != nullptr; }
+    // Whether the slot is resolved; a caller that checks before calling uses the entry point
+    // here, so an unresolved one is reported as a call through it would be.
+    explicit operator bool() const {
+        if (m_fn == nullptr) {
+            Report();
+        }
+        return m_fn != nullptr;
+    }
     Function Get() const { return m_fn; }
 
     // Calls the entry point. Unresolved: returns kFailure and touches none of the arguments.
     R operator()(Args... args) const {
         if (m_fn == nullptr) {
+            Report();
             return kFailure;
         }
         return m_fn(args...);
     }
 
 private:
+    static void Report() {
+        if constexpr (Row >= 0) {
+            ReportMissingUse(Row);
+        }
+    }
+
     Function m_fn = nullptr;
 };

@@ -5,7 +5,9 @@
 
 #include "app/SdkCallbacks.h"
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -69,7 +71,7 @@ TEST_F(MainWindowEventsTest, HandsFreeConnectAndDisconnectDriveCaptionButtonsAnd
     KOBALT_BdAddr phone = Addr(0x11, 0x22, 0x33, 0x44, 0x55, 0x66);
     Run(dlg, [&](HWND w) {
         Start(w);
-        EXPECT_EQ(ConnectEventCallback(1, &phone, 1), 1);
+        ConnectEventCallback(1, &phone, 1);
         EXPECT_EQ(Caption(w), u"Connect  with Pixel And service is HF");
         for (int id : {IDC_MAIN_DIAL, IDC_MAIN_DISCONNECT, IDC_MAIN_PHONEBOOK, IDC_MAIN_DUN})
             EXPECT_TRUE(Enabled(w, id)) << id;
@@ -338,7 +340,13 @@ TEST_F(MainWindowEventsTest, PairFailureShowsABoxAndSuccessAddsAStatusLine) {
     KOBALT_BdAddr phone = Addr(1, 2, 3, 4, 5, 6);
     Run(dlg, [&](HWND w) {
         Start(w);
-        std::thread sdkThread([&] { EXPECT_EQ(PairEventCallback(0, &phone), 1); });
+        std::atomic<bool> returned{false};
+        std::thread sdkThread([&] {
+            PairEventCallback(0, &phone);
+            returned = true;
+        });
+        EXPECT_TRUE(m_operator.WaitBox());
+        EXPECT_FALSE(returned) << "the SDK thread waits until the box is answered";
         EXPECT_EQ(AnswerBox(), u"Pair Error!|main_window_test");
         sdkThread.join();
         PairEventCallback(1, &phone);
@@ -362,9 +370,14 @@ TEST_F(MainWindowEventsTest, EventsAfterTheWindowClosedAreDroppedHarmlessly) {
     CMainDlg dlg;
     Run(dlg, [&](HWND w) { Start(w); });
     KOBALT_BdAddr phone = Addr(1, 2, 3, 4, 5, 6);
-    EXPECT_EQ(ConnectEventCallback(1, &phone, 1), 1);
-    EXPECT_EQ(HfEventCallback(8, 0), FALSE);
-    EXPECT_EQ(DiscoveryCallback(0, KOBALT_DeviceRecord{}), 0);
+    const int namesRead = FakeSdk::remoteNameReads;
+    ConnectEventCallback(1, &phone, 1);
+    EXPECT_EQ(FakeSdk::remoteNameReads, namesRead) << "no handler ran for the connect event";
+    EXPECT_EQ(HfEventCallback(8, 0), FALSE) << "nothing to post the event to";
+    KOBALT_DeviceRecord found{};
+    found.addr = phone;
+    DiscoveryCallback(0, found);
+    EXPECT_TRUE(kobalt::desktop::TakeSnapshot().windows.empty());
 }
 
 } // namespace

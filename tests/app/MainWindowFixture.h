@@ -39,6 +39,7 @@ struct FakeSdk {
     static inline std::atomic<int> voiceStarts{0};
     static inline std::atomic<int> voiceStops{0};
     static inline std::atomic<int> shortcutFills{0};
+    static inline std::atomic<int> remoteNameReads{0}; // GetRemoteName calls
     static inline std::atomic<KOBALT_DiscoveryCallback> discovery{nullptr};
     static inline std::atomic<KOBALT_ConnectCallback> connectCallback{nullptr};
     static inline std::atomic<KOBALT_PairCallback> pairCallback{nullptr};
@@ -61,6 +62,7 @@ struct FakeSdk {
         voiceStarts = 0;
         voiceStops = 0;
         shortcutFills = 0;
+        remoteNameReads = 0;
         discovery = nullptr;
         connectCallback = nullptr;
         pairCallback = nullptr;
@@ -101,6 +103,7 @@ struct FakeSdk {
         return 0;
     }
     static int GetRemoteName(KOBALT_BdAddr*, KOBALT_WCHAR* name) {
+        ++remoteNameReads;
         std::lock_guard<std::mutex> lock(mutex);
         if (unterminatedName) {
             for (int i = 0; i < 64; ++i)

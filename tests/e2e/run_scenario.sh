@@ -14,6 +14,8 @@
 #   --alone DIR           copy PROGRAM alone into DIR (emptied first) and run the copy there
 #   --beside FILE         with --alone: copy FILE into DIR too (repeatable)
 #   --stderr-count TEXT N exactly N lines of standard error contain TEXT
+#   --stderr-min TEXT N   at least N lines of standard error contain TEXT
+#   --stderr-only TEXT B  every line of standard error with TEXT also contains B
 #   --timeout SECONDS     end the run if it takes longer (default 120)
 set -u
 
@@ -32,6 +34,8 @@ while [ $# -gt 0 ]; do
     --alone) alone=$2; shift 2 ;;
     --beside) beside+=("$2"); shift 2 ;;
     --stderr-count) checks+=("stderr-count" "$2" "$3"); shift 3 ;;
+    --stderr-min) checks+=("stderr-min" "$2" "$3"); shift 3 ;;
+    --stderr-only) checks+=("stderr-only" "$2" "$3"); shift 3 ;;
     --timeout) timeout=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "run_scenario.sh: unknown option $1" >&2; exit 2 ;;
@@ -85,6 +89,14 @@ while [ $i -lt ${#checks[@]} ]; do
     stderr-count)
         n=$(grep -cF -- "$a" "$work/stderr" 2>/dev/null)
         [ "${n:-0}" -eq "$b" ] || fail "standard error has ${n:-0} lines with '$a', expected $b"
+        ;;
+    stderr-min)
+        n=$(grep -cF -- "$a" "$work/stderr" 2>/dev/null)
+        [ "${n:-0}" -ge "$b" ] || fail "standard error has ${n:-0} lines with '$a', expected $b or more"
+        ;;
+    stderr-only)
+        n=$(grep -F -- "$a" "$work/stderr" 2>/dev/null | grep -cvF -- "$b")
+        [ "${n:-0}" -eq 0 ] || fail "standard error has ${n} lines with '$a' but without '$b'"
         ;;
     stdout | stderr)
         grep -qF -- "$a" "$work/$kind" || fail "standard ${kind#std} lacks '$a'"

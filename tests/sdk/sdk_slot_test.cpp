@@ -2,6 +2,8 @@
 // fakes put into slots. Nothing here constructs CSdkApi, so no library is loaded.
 #include "sdk/SdkApi.h"
 
+#include "platform/Device.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -88,8 +90,8 @@ private:
     std::vector<std::unique_ptr<Buffer>> m_buffers;
 };
 
-template <class R, class... Args, SdkFailure F>
-R CallWithCanaries(const SdkSlot<R (*)(Args...), F>& slot, Canaries& canaries) {
+template <class R, class... Args, SdkFailure F, int Row>
+R CallWithCanaries(const SdkSlot<R (*)(Args...), F, Row>& slot, Canaries& canaries) {
     return slot(canaries.Make<Args>()...);
 }
 
@@ -194,6 +196,45 @@ TEST(SdkSlot, BooleanAndStatusSlotsReturnWhatTheFakeSays) {
     SdkSlot<KOBALT_Fn_Void, SdkFailure::NoAudioStatus> audioStatus;
     audioStatus = [] { return 0; };
     EXPECT_EQ(audioStatus(), 0) << "status 0 is a real answer, not the failure value";
+}
+
+// Rows by name, as CSdkApi numbers its slots.
+static_assert(SdkEntryPointIndex(u"KOBALT_LoadProfileDrvs") == 0);
+static_assert(SdkEntryPointIndex(u"KOBALT_Init") == 4);
+static_assert(SdkEntryPointIndex(u"KOBALT_RegistryWnd") == kSdkEntryPointCount - 1);
+static_assert(SdkEntryPointIndex(u"KOBALT_In") == -1 &&
+              SdkEntryPointIndex(u"KOBALT_InitExtra") == -1);
+
+// The debug lines written since `before`.
+std::vector<std::u16string> LinesSince(std::size_t before) {
+    std::vector<std::u16string> lines = kobalt::device::DebugLines();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
+    return lines;
+}
+
+TEST(SdkSlot, EachUseOfAnEntryPointTheLibraryLacksWritesItsMissLine) {
+    constexpr int kRow = SdkEntryPointIndex(u"KOBALT_AVRCPPlayLast");
+    decltype(CSdkApi::KOBALT_AVRCPPlayLast) playLast;
+    decltype(CSdkApi::KOBALT_AVRCPPlayNext) playNext; // its library has it
+    SdkSlot<KOBALT_Fn_Void, SdkFailure::Error> outsideTable;
+
+    SetSdkExport(kRow, SdkExport::Missing);
+    std::size_t before = kobalt::device::DebugLineCount();
+    EXPECT_NE(playLast(), 0);
+    EXPECT_NE(playLast(), 0);
+    EXPECT_FALSE(playLast) << "a check before calling is a use too";
+    EXPECT_NE(playNext(), 0);
+    EXPECT_NE(outsideTable(), 0);
+    EXPECT_EQ(LinesSince(before), std::vector<std::u16string>(3, u"KOBALT_AVRCPPlayLast Miss"));
+
+    // Resolved (a fake put in), or not recorded missing (no library loaded): nothing written.
+    before = kobalt::device::DebugLineCount();
+    playLast = [] { return 0; };
+    EXPECT_EQ(playLast(), 0);
+    playLast = nullptr;
+    SetSdkExport(kRow, SdkExport::Present);
+    EXPECT_NE(playLast(), 0);
+    EXPECT_TRUE(LinesSince(before).empty());
 }
 
 } // namespace
