@@ -140,6 +140,8 @@ ControlReply Control::Run(const ControlCommand& command) {
         return Done(m_phone.Indicator(HfCode::Signal, command.level));
     case CommandKind::Battery:
         return Done(m_phone.Indicator(HfCode::Battery, command.level));
+    case CommandKind::SignalStorm:
+        return Done(m_phone.SignalStorm(command.count));
     case CommandKind::Pim:
         return RunPimCommand(m_pim, command.pim);
     case CommandKind::HoldEvents:

@@ -32,6 +32,7 @@ constexpr Syntax kCommands[] = {
     {"hangup", CommandKind::HangUp, "[INDEX]"},
     {"service", CommandKind::Service, "on|off"},
     {"signal", CommandKind::Signal, "0..5"},
+    {"signal-storm", CommandKind::SignalStorm, "COUNT"},
     {"battery", CommandKind::Battery, "0..5"},
     {"roam", CommandKind::Roam, "on|off"},
     {"text", CommandKind::Text, "\"OPERATOR TEXT\""},
@@ -155,6 +156,11 @@ ControlParse ParseControlCommand(std::string_view line) {
         case CommandKind::Battery:
             arity(1, 1);
             command.level = Number(args[0], 0, kMaxIndicatorLevel, "the level");
+            break;
+        case CommandKind::SignalStorm:
+            arity(1, 1);
+            command.count =
+                static_cast<uint32_t>(Number(args[0], 1, kMaxSignalStorm, "the event count"));
             break;
         case CommandKind::HoldEvents:
             arity(1, 1);

@@ -35,6 +35,7 @@ enum class CommandKind {
     HangUp,       // hangup [INDEX]
     Service,      // service on|off
     Signal,       // signal 0..5
+    SignalStorm,  // signal-storm COUNT
     Battery,      // battery 0..5
     Roam,         // roam on|off
     Text,         // text "OPERATOR TEXT"
@@ -43,6 +44,9 @@ enum class CommandKind {
 };
 
 enum class FailMode { Next, Always, Off };
+
+// The most events one `signal-storm` makes.
+inline constexpr int kMaxSignalStorm = 1'000'000;
 
 // One parsed command; only the fields of its kind are meaningful.
 struct ControlCommand {
@@ -54,12 +58,12 @@ struct ControlCommand {
     int16_t service = 0;
     Api api = Api::Init;
     FailMode failMode = FailMode::Next;
-    uint32_t count = 1;       // fail: calls to fail; 0 cancels a pending count
-    std::string text;         // ring, waiting: the number; text: the operator text
-    std::optional<int> index; // hangup: the call; none for the current one
-    int level = 0;            // signal, battery
-    bool on = false;          // service, roam, hold-events (on, and uninit)
-    bool untilUnInit = false; // hold-events uninit
+    uint32_t count = 1; // fail: calls to fail, 0 cancels a pending count; signal-storm: events
+    std::string text;   // ring, waiting: the number; text: the operator text
+    std::optional<int> index;                   // hangup: the call; none for the current one
+    int level = 0;                              // signal, battery
+    bool on = false;                            // service, roam, hold-events (on, and uninit)
+    bool untilUnInit = false;                   // hold-events uninit
     PlayerCommand player = PlayerCommand::Play; // player: the phone's button
     PimCommand pim;                             // the PIM commands
 };

@@ -200,6 +200,20 @@ std::string Phone::Indicator(HfCode code, int level) {
     return Remote([&](CallModel& m) { return m.Indicator(code, level); }, "");
 }
 
+std::string Phone::SignalStorm(uint32_t count) {
+    return Remote(
+        [&](CallModel& m) {
+            CallStep storm;
+            for (uint32_t i = 0; i < count; ++i) {
+                CallStep step =
+                    m.Indicator(HfCode::Signal, static_cast<int>(i % (kMaxIndicatorLevel + 1)));
+                storm.signals.push_back(step.signals.front());
+            }
+            return storm;
+        },
+        "");
+}
+
 std::string Phone::OperatorText(const std::string& text) {
     const std::string problem = Remote([&](CallModel& m) { return m.OperatorText(text); }, "");
     return problem == "invalid argument" ? "text is not UTF-8" : problem;

@@ -57,6 +57,8 @@ public:
     std::string FarEndHangsUp(std::optional<int> index);
     std::string Indicator(HfCode code);
     std::string Indicator(HfCode code, int level);
+    // `count` signal-level events at once, levels 0, 1, ..., 5, 0, ...: a load for the event path.
+    std::string SignalStorm(uint32_t count);
     std::string OperatorText(const std::string& text);
 
     // `call ...`, `audio ...`, `mic ...`, `dialled ...`, `dtmf ...` lines (docs/phone.md).

@@ -59,6 +59,8 @@ std::string Summary(const ControlCommand& c) {
     case CommandKind::Battery:
         return std::string(c.kind == CommandKind::Signal ? "signal " : "battery ") +
                std::to_string(c.level);
+    case CommandKind::SignalStorm:
+        return "signal-storm " + std::to_string(c.count);
     case CommandKind::Pim:
         return "pim " + std::to_string(static_cast<int>(c.pim.kind));
     case CommandKind::Player:
@@ -109,6 +111,7 @@ TEST(ControlCommand, WellFormedLines) {
         {"service off", "service off"},
         {"roam on", "roam on"},
         {"signal 0", "signal 0"},
+        {"signal-storm 1000000", "signal-storm 1000000"},
         {"battery 5", "battery 5"},
         {"text \"\"", "text []"},
         {"text \"Orange F\"", "text [Orange F]"},
@@ -165,6 +168,9 @@ TEST(ControlCommand, MalformedLinesSayWhy) {
         {"hangup x", "the call index"},
         {"service yes", "expected on or off"},
         {"signal 6", "the level must be 0 to 5, found '6'"},
+        {"signal-storm 0", "the event count must be 1 to 1000000, found '0'"},
+        {"signal-storm 1000001", "the event count must be 1 to 1000000"},
+        {"signal-storm", "usage: signal-storm COUNT"},
         {"battery -1", "the level must be 0 to 5"},
         {"signal 3x", "the level"},
         {"text", "usage: text"},

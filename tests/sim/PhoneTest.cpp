@@ -181,5 +181,14 @@ TEST_F(PhoneFixture, StormOfIndicatorsArrivesInOrderWithBoundedTexts) {
     EXPECT_EQ(phone.InternedTexts(), 3u);
 }
 
+TEST_F(PhoneFixture, SignalStormCyclesTheLevelsInOrder) {
+    EXPECT_EQ(phone.SignalStorm(3), "stack not initialised");
+    Connect();
+    ASSERT_EQ(phone.SignalStorm(13), "");
+    ASSERT_TRUE(WaitForLines(13));
+    EXPECT_THAT(Lines(), ElementsAre("17:&0", "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0",
+                                     "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0"));
+}
+
 } // namespace
 } // namespace kobalt::sim
