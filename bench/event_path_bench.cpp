@@ -1,20 +1,17 @@
 // The hands-free event path inside one process: the simulated SDK makes N signal events at once
 // (one control command, no socket per event), and each goes through the console's callback, the
 // post to the main window and the main window's handler, which lists it as "Sngl(level)". Every
-// run checks that the callback saw the levels in the order they were sent and that the handler
-// listed all N, each level as often as it was sent (the list is sorted, so its order says
-// nothing; the post keeps one thread's order).
+// run checks, through the handled-event observer, that the handler acted on all N in the order
+// the levels were sent, and that the (sorted) status list holds each level as often as it was
+// sent.
 //
 // Baseline in the same run: a bare cross-thread queue (one mutex, one condition variable, a
 // deque) carrying N events from one thread to another, which checks their order.
 
-#include "app/MainApp.h"
 #include "app/MainDlg.h"
-#include "app/SdkCallbacks.h"
 #include "frontend/script/PhoneClient.h"
 #include "platform/Desktop.h"
 #include "res/resource.h"
-#include "sdk/SdkApi.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,6 +22,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -34,33 +32,22 @@ namespace desktop = kobalt::desktop;
 constexpr auto kBound = std::chrono::seconds(60);
 
 std::atomic<HWND> g_main{nullptr};
-std::atomic<std::uint64_t> g_delivered{0};
 
-// The console's hands-free callback behind a check of the levels' order; both run on the SDK's
-// event thread only.
-KOBALT_Fn_HFAP_RegisterCallback g_register = nullptr;
-KOBALT_HfCallback g_console = nullptr;
-std::uint64_t g_signals = 0;
-std::atomic<bool> g_callbackInOrder{true};
+// What the main window's handler acted on, as the handled-event observer reports it on the
+// user-interface thread: the signal events counted, and whether they came as levels 0, 1, ...,
+// 5, 0, ...
+std::atomic<std::uint64_t> g_handled{0};
+std::atomic<bool> g_handledInOrder{true};
 
-int CheckedCallback(uint32_t code, intptr_t data) {
-    if (code == 17 && data != 0) {
-        if (*reinterpret_cast<const uint8_t*>(data) != g_signals % 6)
-            g_callbackInOrder.store(false);
-        ++g_signals;
-    }
-    return g_console(code, data);
-}
-
-int RegisterChecked(int index, KOBALT_HfCallback callback) {
-    g_console = callback;
-    return g_register(index, &CheckedCallback);
-}
-
-// Counts the dialer-state messages the main window's procedure receives.
-void CountDelivery(HWND window, UINT msg) {
-    if (msg == g_uDialerStateMsg && window == g_main.load(std::memory_order_relaxed))
-        g_delivered.fetch_add(1, std::memory_order_relaxed);
+void CheckHandled(std::string_view line) {
+    constexpr std::string_view kSignal = "HfEventCallback(17, &";
+    if (!line.starts_with(kSignal))
+        return;
+    const std::uint64_t index = g_handled.load(std::memory_order_relaxed);
+    const std::string expected = std::string(kSignal) + std::to_string(index % 6) + ")";
+    if (line != expected)
+        g_handledInOrder.store(false, std::memory_order_relaxed);
+    g_handled.store(index + 1, std::memory_order_release);
 }
 
 const desktop::ControlView* FindControl(const desktop::Snapshot& snapshot, int id) {
@@ -86,9 +73,7 @@ public:
     ConsoleThread() {
         m_thread = std::thread([] {
             CMainDlg dlg(nullptr);
-            theApp.m_pMainWnd = &dlg;
             dlg.DoModal();
-            theApp.m_pMainWnd = nullptr;
         });
         const auto deadline = std::chrono::steady_clock::now() + kBound;
         while (g_main.load() == nullptr && std::chrono::steady_clock::now() < deadline) {
@@ -134,36 +119,33 @@ bool AllListed(std::uint64_t count) {
 
 void HandsFreeEventPath(benchmark::State& state) {
     const auto events = static_cast<std::uint64_t>(state.range(0));
-    desktop::SetDeliveryObserver(&CountDelivery);
-    g_register = g_SdkApi.KOBALT_HFAP_RegisterCallback.Get();
-    g_SdkApi.KOBALT_HFAP_RegisterCallback = &RegisterChecked;
+    desktop::SetHandledEventObserver(&CheckHandled);
     ConsoleThread console;
     if (!console.Ready()) {
         state.SkipWithError("the console did not start and connect");
-        desktop::SetDeliveryObserver(nullptr);
+        desktop::SetHandledEventObserver(nullptr);
         return;
     }
     bool inOrder = true;
     for (auto _ : state) {
         Press(IDC_MAIN_CLEAR);
-        g_delivered.store(0);
-        g_signals = 0; // the event thread is idle between storms
+        g_handled.store(0); // the user-interface thread is idle between storms
         const auto start = std::chrono::steady_clock::now();
         if (!kobalt::script::AskPhone("signal-storm " + std::to_string(events), kBound).ok) {
             state.SkipWithError("signal-storm refused");
             break;
         }
         const auto deadline = start + kBound;
-        while (g_delivered.load(std::memory_order_relaxed) < events &&
+        while (g_handled.load(std::memory_order_acquire) < events &&
                std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        desktop::WaitOwnerIdle(g_main.load(), kBound);
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        inOrder = inOrder && AllListed(events);
+        inOrder = inOrder && desktop::WaitOwnerIdle(g_main.load(), kBound) &&
+                  g_handled.load() == events && AllListed(events);
     }
-    desktop::SetDeliveryObserver(nullptr);
-    inOrder = inOrder && g_callbackInOrder.load();
+    desktop::SetHandledEventObserver(nullptr);
+    inOrder = inOrder && g_handledInOrder.load();
     if (!inOrder)
         state.SkipWithError("events were lost or reordered");
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * events));

@@ -1,7 +1,10 @@
 #include "sdk/SdkMissingUse.h"
 
-#include "platform/Windows.h"
 #include "sdk/SdkEntryPoints.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -20,8 +23,37 @@ void SetSdkExport(int row, SdkExport state) {
     }
 }
 
+bool DebugChannelOn(const char* value, const char* channel) {
+    if (value == nullptr) {
+        return false;
+    }
+    std::string_view rest(value);
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        if (rest.substr(0, comma) == channel) {
+            return true;
+        }
+        rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+    }
+    return false;
+}
+
+std::string MissingUseLine(int row) {
+    if (!InTable(row)) {
+        return {};
+    }
+    std::string line = "sdk: ";
+    // Entry-point names are ASCII.
+    for (const char16_t* c = kSdkEntryPointNames[row]; *c != 0; ++c) {
+        line += static_cast<char>(*c);
+    }
+    return line + " used, missing from the library\n";
+}
+
 void ReportMissingUse(int row) {
-    if (InTable(row) && g_MissingRows[row]) {
-        NKDbgPrintfW(u"%s Miss\r\n", kSdkEntryPointNames[row]);
+    // Read at each use: only missing entry points get here, and tests may set it late.
+    if (InTable(row) && g_MissingRows[row] && DebugChannelOn(std::getenv("KOBALT_DEBUG"), "sdk")) {
+        const std::string line = MissingUseLine(row);
+        std::fwrite(line.data(), 1, line.size(), stderr);
     }
 }

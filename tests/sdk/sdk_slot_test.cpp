@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -205,36 +206,45 @@ static_assert(SdkEntryPointIndex(u"KOBALT_RegistryWnd") == kSdkEntryPointCount -
 static_assert(SdkEntryPointIndex(u"KOBALT_In") == -1 &&
               SdkEntryPointIndex(u"KOBALT_InitExtra") == -1);
 
-// The debug lines written since `before`.
-std::vector<std::u16string> LinesSince(std::size_t before) {
-    std::vector<std::u16string> lines = kobalt::device::DebugLines();
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
-    return lines;
+// What `use` writes to standard error with KOBALT_DEBUG set to `channels`.
+template <class Use> std::string StderrOf(const char* channels, Use use) {
+    setenv("KOBALT_DEBUG", channels, 1);
+    testing::internal::CaptureStderr();
+    use();
+    unsetenv("KOBALT_DEBUG");
+    return testing::internal::GetCapturedStderr();
 }
 
-TEST(SdkSlot, EachUseOfAnEntryPointTheLibraryLacksWritesItsMissLine) {
+TEST(SdkSlot, EachUseOfAMissingEntryPointIsReportedOnTheSdkChannelOnly) {
     constexpr int kRow = SdkEntryPointIndex(u"KOBALT_AVRCPPlayLast");
     decltype(CSdkApi::KOBALT_AVRCPPlayLast) playLast;
     decltype(CSdkApi::KOBALT_AVRCPPlayNext) playNext; // its library has it
     SdkSlot<KOBALT_Fn_Void, SdkFailure::Error> outsideTable;
+    const std::string line = "sdk: KOBALT_AVRCPPlayLast used, missing from the library\n";
 
     SetSdkExport(kRow, SdkExport::Missing);
-    std::size_t before = kobalt::device::DebugLineCount();
-    EXPECT_NE(playLast(), 0);
-    EXPECT_NE(playLast(), 0);
-    EXPECT_FALSE(playLast) << "a check before calling is a use too";
-    EXPECT_NE(playNext(), 0);
-    EXPECT_NE(outsideTable(), 0);
-    EXPECT_EQ(LinesSince(before), std::vector<std::u16string>(3, u"KOBALT_AVRCPPlayLast Miss"));
+    const std::size_t debugLines = kobalt::device::DebugLineCount();
+    EXPECT_EQ(StderrOf("msg,sdk",
+                       [&] {
+                           EXPECT_NE(playLast(), 0);
+                           EXPECT_NE(playLast(), 0);
+                           EXPECT_FALSE(playLast) << "a check before calling is a use too";
+                           EXPECT_NE(playNext(), 0);
+                           EXPECT_NE(outsideTable(), 0);
+                       }),
+              line + line + line);
+    EXPECT_EQ(kobalt::device::DebugLineCount(), debugLines) << "the debug output keeps one line";
+
+    // The channel off, or named only in part: nothing written.
+    EXPECT_EQ(StderrOf("", [&] { EXPECT_NE(playLast(), 0); }), "");
+    EXPECT_EQ(StderrOf("sdkx,s", [&] { EXPECT_NE(playLast(), 0); }), "");
 
     // Resolved (a fake put in), or not recorded missing (no library loaded): nothing written.
-    before = kobalt::device::DebugLineCount();
     playLast = [] { return 0; };
-    EXPECT_EQ(playLast(), 0);
+    EXPECT_EQ(StderrOf("sdk", [&] { EXPECT_EQ(playLast(), 0); }), "");
     playLast = nullptr;
     SetSdkExport(kRow, SdkExport::Present);
-    EXPECT_NE(playLast(), 0);
-    EXPECT_TRUE(LinesSince(before).empty());
+    EXPECT_EQ(StderrOf("sdk", [&] { EXPECT_NE(playLast(), 0); }), "");
 }
 
 } // namespace
