@@ -119,21 +119,31 @@ std::optional<std::string> ChooseSocket(std::optional<pid_t> pid,
         std::cerr << "kobalt-phone: no running console (no socket answers in " << searched << ")\n";
         return std::nullopt;
     }
-    if (sockets.size() == 1) {
-        return sockets.front().path;
+    // Without a pid the consoles of the most preferred folder that has any are the choice: a
+    // console that had to fall back to a later folder is found when no earlier one runs, and
+    // consoles of another environment (another XDG_RUNTIME_DIR) never make the choice ambiguous.
+    std::vector<ControlSocket> preferred;
+    for (const std::string& directory : directories) {
+        preferred = kobalt::sim::LiveControlSockets({directory});
+        if (!preferred.empty()) {
+            break;
+        }
+    }
+    if (preferred.size() == 1) {
+        return preferred.front().path;
     }
     if (!::isatty(STDIN_FILENO)) {
         std::cerr << "kobalt-phone: several consoles are running; choose one with --pid:\n";
-        ListConsoles(std::cerr, sockets);
+        ListConsoles(std::cerr, preferred);
         return std::nullopt;
     }
     std::cerr << "Several consoles are running:\n";
-    ListConsoles(std::cerr, sockets);
+    ListConsoles(std::cerr, preferred);
     std::cerr << "Which one (pid)? ";
     std::string answer;
     std::getline(std::cin, answer);
     const std::optional<pid_t> chosen = ParsePid(answer);
-    for (const ControlSocket& socket : sockets) {
+    for (const ControlSocket& socket : preferred) {
         if (chosen && socket.pid == *chosen) {
             return socket.path;
         }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -366,17 +367,23 @@ TEST_F(MainWindowEventsTest, SiriAndEndSiriDriveVoiceRecognitionAlsoBeforeStart)
     EXPECT_EQ(FakeSdk::voiceStops, 2);
 }
 
+// Events the handlers acted on, as the handled-event observer reports them.
+std::atomic<int> g_handledAfterClose{0};
+
 TEST_F(MainWindowEventsTest, EventsAfterTheWindowClosedAreDroppedHarmlessly) {
     CMainDlg dlg;
     Run(dlg, [&](HWND w) { Start(w); });
     KOBALT_BdAddr phone = Addr(1, 2, 3, 4, 5, 6);
-    const int namesRead = FakeSdk::remoteNameReads;
+    g_handledAfterClose = 0;
+    kobalt::desktop::SetHandledEventObserver([](std::string_view) { ++g_handledAfterClose; });
     ConnectEventCallback(1, &phone, 1);
-    EXPECT_EQ(FakeSdk::remoteNameReads, namesRead) << "no handler ran for the connect event";
+    PairEventCallback(1, &phone);
     EXPECT_EQ(HfEventCallback(8, 0), FALSE) << "nothing to post the event to";
     KOBALT_DeviceRecord found{};
     found.addr = phone;
     DiscoveryCallback(0, found);
+    kobalt::desktop::SetHandledEventObserver(nullptr);
+    EXPECT_EQ(g_handledAfterClose, 0) << "no handler ran for an event after the window closed";
     EXPECT_TRUE(kobalt::desktop::TakeSnapshot().windows.empty());
 }
 

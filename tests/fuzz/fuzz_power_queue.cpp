@@ -33,27 +33,40 @@ struct Queues {
     sockaddr_un address{};
 };
 
+// Queue files go to a folder of this run's own, removed at exit.
+char g_folder[] = "/tmp/kobalt-fuzz-XXXXXX";
+Queues* g_queues = nullptr;
+
+void CloseAtExit() {
+    // The last close removes the queue's files; then the folders go.
+    CloseMsgQueue(g_queues->writer);
+    CloseMsgQueue(g_queues->reader);
+    ::close(g_queues->raw);
+    ::rmdir((std::string(g_folder) + "/kobalt").c_str());
+    ::rmdir(g_folder);
+}
+
 Queues& Open() {
-    static Queues* queues = [] {
-        // Queue files go to a folder of this run's own.
-        static char folder[] = "/tmp/kobalt-fuzz-XXXXXX";
-        FUZZ_CHECK(::mkdtemp(folder) != nullptr);
-        ::setenv("XDG_RUNTIME_DIR", folder, 1);
-        auto* q = new Queues;
-        MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kLargest, TRUE};
-        q->reader = CreateMsgQueue(u"FuzzPowerQueue", &options);
-        options.bReadAccess = FALSE;
-        q->writer = CreateMsgQueue(u"FuzzPowerQueue", &options);
-        FUZZ_CHECK(q->reader != nullptr && q->writer != nullptr);
-        const std::string path = kobalt::platform::DescribeMsgQueue(q->reader)->socketPath;
-        q->address.sun_family = AF_UNIX;
-        FUZZ_CHECK(path.size() < sizeof q->address.sun_path);
-        std::memcpy(q->address.sun_path, path.c_str(), path.size() + 1);
-        q->raw = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        FUZZ_CHECK(q->raw >= 0);
-        return q;
-    }();
-    return *queues;
+    if (g_queues != nullptr) {
+        return *g_queues;
+    }
+    FUZZ_CHECK(::mkdtemp(g_folder) != nullptr);
+    ::setenv("XDG_RUNTIME_DIR", g_folder, 1);
+    g_queues = new Queues;
+    Queues& q = *g_queues;
+    MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kLargest, TRUE};
+    q.reader = CreateMsgQueue(u"FuzzPowerQueue", &options);
+    options.bReadAccess = FALSE;
+    q.writer = CreateMsgQueue(u"FuzzPowerQueue", &options);
+    FUZZ_CHECK(q.reader != nullptr && q.writer != nullptr);
+    const std::string path = kobalt::platform::DescribeMsgQueue(q.reader)->socketPath;
+    q.address.sun_family = AF_UNIX;
+    FUZZ_CHECK(path.size() < sizeof q.address.sun_path);
+    std::memcpy(q.address.sun_path, path.c_str(), path.size() + 1);
+    q.raw = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    FUZZ_CHECK(q.raw >= 0);
+    std::atexit(CloseAtExit);
+    return q;
 }
 
 // The message a raw datagram carries under the documented frame: magic, then the payload's

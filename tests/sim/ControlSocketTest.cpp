@@ -1,5 +1,5 @@
 // The control socket and kobalt-phone, end to end against this process's library. Run with
-// XDG_RUNTIME_DIR set to a directory of this test program's own, KOBALT_TIME_SCALE=0.01 and
+// a runtime folder of this test program's own (PrivateRuntimeFolder.cpp), KOBALT_TIME_SCALE=0.01 and
 // KOBALT_SIM_FAIL=KOBALT_NoSuchEntry (so that the log has a line).
 #include "PhoneSupport.h"
 
@@ -306,6 +306,35 @@ TEST_F(Control, ATakenRuntimeFolderMovesTheSocketWhereThePhoneToolLooks) {
         const Outcome outcome = RunProgram("/usr/bin/env", toolArgs);
         EXPECT_EQ(outcome.status, 0) << outcome.err;
         EXPECT_THAT(outcome.out, StartsWith("initialised no\n"));
+        EXPECT_EQ(peer.Finish(), 0);
+    }
+    std::filesystem::remove_all(root);
+}
+
+// A console of the home folder (another environment's) does not make kobalt-phone's choice
+// ambiguous for the console of the preferred folder; --list and --pid still see both.
+TEST_F(Control, ThePreferredFolderChoosesTheConsoleWithoutAPid) {
+    char pattern[] = "/tmp/ksp-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    ASSERT_EQ(::mkdir((root + "/home").c_str(), 0700), 0);
+    {
+        // The peer runs in the home folder: no XDG_RUNTIME_DIR of its own.
+        Child peer("/usr/bin/env",
+                   {"-u", "XDG_RUNTIME_DIR", "HOME=" + root + "/home", KOBALT_PHONE_PEER_PATH});
+        ASSERT_EQ(peer.ReadLine(), "ready");
+        const std::string home = "HOME=" + root + "/home";
+        const std::string xdg = std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR");
+        const Outcome chosen = RunProgram("/usr/bin/env", {home, xdg, KOBALT_PHONE_PATH, "state"});
+        EXPECT_EQ(chosen.status, 0) << chosen.err;
+        EXPECT_THAT(chosen.out, StartsWith("initialised yes\n")) << "this process's console";
+        const Outcome listed = RunProgram("/usr/bin/env", {home, xdg, KOBALT_PHONE_PATH, "--list"});
+        EXPECT_THAT(listed.out, HasSubstr(Pid(peer.Pid())));
+        EXPECT_THAT(listed.out, HasSubstr(Pid(::getpid())));
+        const Outcome named = RunProgram(
+            "/usr/bin/env", {home, xdg, KOBALT_PHONE_PATH, "--pid", Pid(peer.Pid()), "state"});
+        EXPECT_EQ(named.status, 0) << named.err;
+        EXPECT_THAT(named.out, StartsWith("initialised no\n"));
         EXPECT_EQ(peer.Finish(), 0);
     }
     std::filesystem::remove_all(root);
