@@ -1,6 +1,6 @@
 #include "sim/BoundedFile.h"
 
-#include "sim/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +18,8 @@ FileRead Failed(FileReadError error, std::string problem) {
 } // namespace
 
 FileRead ReadBoundedFile(const std::string& path, std::size_t maxBytes) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const common::FileDescriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.Valid()) {
         return Failed(FileReadError::CannotOpen,
                       std::string("cannot read: ") + std::strerror(errno));

@@ -1,5 +1,6 @@
 #include "sim/ControlPath.h"
 
+#include "common/FileDescriptor.h"
 #include "common/RuntimeFolder.h"
 
 #include <algorithm>
@@ -35,22 +36,6 @@ bool WaitFor(int fd, short events, int timeoutMs) {
     } while (ready < 0 && errno == EINTR);
     return ready > 0;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -98,7 +83,8 @@ SocketState ProbeSocket(const std::string& path) {
         return SocketState::Unknown;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const common::FileDescriptor fd(
+        ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (fd.Get() < 0) {
         return SocketState::Unknown;
     }
@@ -163,7 +149,7 @@ std::string ExchangeCommand(const std::string& path, std::string_view command, s
         return "socket path too long: " + path;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const common::FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (fd.Get() < 0) {
         return Errno("socket");
     }

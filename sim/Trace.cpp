@@ -12,7 +12,7 @@ Trace::Trace(const char* path) {
     if (path == nullptr || *path == '\0') {
         return;
     }
-    FileDescriptor file(
+    common::FileDescriptor file(
         ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                0600));
     if (!file.Valid()) {

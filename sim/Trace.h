@@ -1,7 +1,7 @@
 // The optional trace file: one line per entry-point call and per callback the library makes.
 #pragma once
 
-#include "sim/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "sim/TraceFormat.h"
 
 #include <mutex>
@@ -38,9 +38,9 @@ public:
     }
 
 private:
-    FileDescriptor m_file; // the trace file, opened O_APPEND; none when tracing is off
-    std::string m_problem; // set once, by the constructor
-    std::mutex m_mutex;    // serialises writes to m_file
+    common::FileDescriptor m_file; // the trace file, opened O_APPEND; none when tracing is off
+    std::string m_problem;         // set once, by the constructor
+    std::mutex m_mutex;            // serialises writes to m_file
 };
 
 } // namespace kobalt::sim

@@ -1,5 +1,7 @@
 #include "frontend/monkey/EventLedger.h"
 
+#include "common/FileDescriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,21 +23,6 @@ bool MayDrop(EventKind kind) {
 }
 
 // Owns one descriptor and closes it on every path.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The arguments of a call line, split at the top level ", " (quoted texts and records kept
 // whole); nullopt when the line is not `name(...)`.
@@ -179,7 +166,7 @@ std::vector<std::string> TraceParser::Take() {
 
 TraceStatus TraceFile::Update() {
     // Non-blocking, so that a FIFO named as the trace cannot stall the check.
-    FileDescriptor file(::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    common::FileDescriptor file(::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (file.Get() < 0) {
         m_problem = m_path + ": " + std::strerror(errno);
@@ -212,7 +199,7 @@ TraceStatus TraceFile::Update() {
 }
 
 TraceStatus CreateTrace(const std::string& path) {
-    FileDescriptor file(
+    common::FileDescriptor file(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0600));
     return file.Get() >= 0 ? TraceStatus::Ok : TraceStatus::Unreadable;
 }

@@ -4,7 +4,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace kobalt::sim {
+namespace kobalt::common {
 
 class FileDescriptor {
 public:
@@ -38,4 +38,4 @@ private:
     int m_fd = -1; // -1 when none is held
 };
 
-} // namespace kobalt::sim
+} // namespace kobalt::common
