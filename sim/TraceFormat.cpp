@@ -1,71 +1,11 @@
 #include "sim/TraceFormat.h"
 
-#include "sim/Utf16.h"
-
 #include <array>
 #include <cstdio>
 #include <cstring>
 
 namespace kobalt::sim {
 namespace {
-
-void AppendHexByte(std::string& out, unsigned byte) {
-    std::array<char, 5> text{};
-    std::snprintf(text.data(), text.size(), "\\x%02X", byte & 0xFFu);
-    out += text.data();
-}
-
-// Appends an ASCII character, escaped where the trace format requires it.
-void AppendAscii(std::string& out, unsigned c) {
-    if (c == '"' || c == '\\') {
-        out += '\\';
-        out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F) {
-        AppendHexByte(out, c);
-    } else {
-        out += static_cast<char>(c);
-    }
-}
-
-void AppendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        AppendAscii(out, cp);
-    } else {
-        AppendUtf8(out, cp);
-    }
-}
-
-// Length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms, no surrogates, at most
-// U+10FFFF) that starts `text`, or 0 when its first byte does not start one.
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80; // bounds of the second byte
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 std::size_t BoundedLength(const KOBALT_WCHAR* text, std::size_t max) {
     std::size_t length = 0;
@@ -93,40 +33,6 @@ std::string_view CallbackName(CallbackKind kind) {
     return "Callback";
 }
 
-void AppendQuotedUtf8(std::string& out, std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            AppendAscii(out, c);
-            ++i;
-        } else if (const std::size_t length = Utf8SequenceLength(text.substr(i)); length != 0) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            AppendHexByte(out, c);
-            ++i;
-        }
-    }
-}
-
-void AppendQuotedUtf16(std::string& out, std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            AppendCodePoint(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
-                                     (char32_t(text[i + 1]) - 0xDC00));
-            ++i;
-        } else if (high || low) {
-            AppendCodePoint(out, 0xFFFD);
-        } else {
-            AppendCodePoint(out, unit);
-        }
-    }
-}
-
 void AppendArg(std::string& out, const arg::Int& a) {
     out += std::to_string(a.value);
 }
@@ -137,7 +43,7 @@ void AppendArg(std::string& out, const arg::Str& a) {
         return;
     }
     out += '"';
-    AppendQuotedUtf8(out, std::string_view(a.text, ::strnlen(a.text, a.max)));
+    AppendTraceText(out, std::string_view(a.text, ::strnlen(a.text, a.max)));
     out += '"';
 }
 
@@ -147,7 +53,7 @@ void AppendArg(std::string& out, const arg::WStr& a) {
         return;
     }
     out += '"';
-    AppendQuotedUtf16(out, std::u16string_view(a.text, BoundedLength(a.text, a.max)));
+    AppendTraceText(out, std::u16string_view(a.text, BoundedLength(a.text, a.max)));
     out += '"';
 }
 

@@ -5,6 +5,8 @@
 // the caller's memory only when a trace is written, and only what the call lets it read.
 #pragma once
 
+#include "common/TraceText.h"
+
 #include "sdk/KobaltAbi.h"
 
 #include <cstddef>
@@ -110,12 +112,7 @@ template <class... Args> std::string FormatCall(std::string_view name, const Arg
     return out;
 }
 
-// Appends 8-bit text as the inside of a quoted string: valid UTF-8 is copied, `"` and `\` are
-// escaped, control characters and bytes that are not valid UTF-8 become \xNN.
-void AppendQuotedUtf8(std::string& out, std::string_view text);
-
-// Appends UTF-16 text, converted to UTF-8, as the inside of a quoted string: control
-// characters become \xNN, `"` and `\` are escaped, and an unpaired surrogate becomes U+FFFD.
-void AppendQuotedUtf16(std::string& out, std::u16string_view text);
+// The inside of a quoted string of a trace line (common/TraceText.h).
+using common::AppendTraceText;
 
 } // namespace kobalt::sim

@@ -1,6 +1,7 @@
 // Device names: UTF-8 inside the library, UTF-16 in fixed-size buffers of the console.
 #pragma once
 
+#include "common/Utf8.h"
 #include "sdk/KobaltAbi.h"
 
 #include <cstddef>
@@ -13,8 +14,7 @@ namespace kobalt::sim {
 // The UTF-16 form of well-formed UTF-8; none when `text` is not well formed.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
-// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF, not a surrogate).
-void AppendUtf8(std::string& out, char32_t cp);
+using common::AppendUtf8;
 
 // Writes `text` and a terminating NUL into `out`, which holds `capacity` units (at least 1):
 // at most capacity - 1 units of text, never the first half of a surrogate pair alone. Writes

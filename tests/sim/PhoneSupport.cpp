@@ -164,8 +164,8 @@ int Events::OnDiscovery(int finished, KOBALT_DeviceRecord record) {
                                                                 : "finished (record not empty)");
     } else {
         std::string name;
-        AppendQuotedUtf16(name, std::u16string_view(record.name, std::size(record.name))
-                                    .substr(0, std::char_traits<char16_t>::length(record.name)));
+        AppendTraceText(name, std::u16string_view(record.name, std::size(record.name))
+                                  .substr(0, std::char_traits<char16_t>::length(record.name)));
         Record("found " + AddrText(&record.addr) + " \"" + name + "\"");
     }
     std::unique_lock lock(g_recorder.mutex);

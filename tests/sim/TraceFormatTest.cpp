@@ -9,13 +9,13 @@ namespace {
 
 std::string Utf8(std::string_view text) {
     std::string out;
-    AppendQuotedUtf8(out, text);
+    AppendTraceText(out, text);
     return out;
 }
 
 std::string Utf16(std::u16string_view text) {
     std::string out;
-    AppendQuotedUtf16(out, text);
+    AppendTraceText(out, text);
     return out;
 }
 

@@ -1,0 +1,72 @@
+#include "common/TraceText.h"
+
+#include "common/Utf8.h"
+
+#include <array>
+#include <cstdio>
+
+namespace kobalt::common {
+namespace {
+
+void AppendHexByte(std::string& out, unsigned byte) {
+    std::array<char, 5> text{};
+    std::snprintf(text.data(), text.size(), "\\x%02X", byte & 0xFFu);
+    out += text.data();
+}
+
+void AppendAscii(std::string& out, unsigned c) {
+    if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+        AppendHexByte(out, c);
+    } else {
+        out += static_cast<char>(c);
+    }
+}
+
+void AppendCodePoint(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        AppendAscii(out, cp);
+    } else {
+        AppendUtf8(out, cp);
+    }
+}
+
+} // namespace
+
+void AppendTraceText(std::string& out, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            AppendAscii(out, c);
+            ++i;
+        } else if (const std::size_t length = Utf8SequenceLength(text.substr(i)); length != 0) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            AppendHexByte(out, c);
+            ++i;
+        }
+    }
+}
+
+void AppendTraceText(std::string& out, std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            AppendCodePoint(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
+                                     (char32_t(text[i + 1]) - 0xDC00));
+            ++i;
+        } else if (high || low) {
+            AppendCodePoint(out, 0xFFFD);
+        } else {
+            AppendCodePoint(out, unit);
+        }
+    }
+}
+
+} // namespace kobalt::common
