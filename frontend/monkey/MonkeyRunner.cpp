@@ -491,8 +491,7 @@ MonkeyRunner::MonkeyRunner(MonkeyOptions options) : m_options(std::move(options)
             // Read by the simulated SDK when it is loaded, which comes later.
             ::setenv("KOBALT_SIM_TRACE", m_tracePath.c_str(), 1);
         } else {
-            m_options.err("monkey: cannot make a folder for the trace under " + base +
-                          "\n");
+            m_options.err("monkey: cannot make a folder for the trace under " + base + "\n");
         }
     }
     desktop::SetHandledEventObserver(&ObserveHandled);

@@ -1,6 +1,6 @@
 // The control socket and kobalt-phone, end to end against this process's library. Run with
-// a runtime folder of this test program's own (PrivateRuntimeFolder.cpp), KOBALT_TIME_SCALE=0.01 and
-// KOBALT_SIM_FAIL=KOBALT_NoSuchEntry (so that the log has a line).
+// a runtime folder of this test program's own (PrivateRuntimeFolder.cpp), KOBALT_TIME_SCALE=0.01
+// and KOBALT_SIM_FAIL=KOBALT_NoSuchEntry (so that the log has a line).
 #include "PhoneSupport.h"
 
 #include "sim/ControlPath.h"
