@@ -103,12 +103,6 @@ bool WaitOwnerIdle(HWND window, std::chrono::milliseconds timeout);
 // Screen size in pixels; the top-level windows receive WM_SIZE with it.
 void SetScreenSize(int width, int height);
 
-// Called on the receiving thread just before a window procedure gets a message, however it came
-// (sent, posted, dispatched); null removes it. Lets a harness account for delivered messages.
-// It must be cheap and must not call into the desktop.
-using DeliveryObserver = void (*)(HWND window, UINT msg);
-void SetDeliveryObserver(DeliveryObserver observer);
-
 // The events the console's final handlers acted on, for a harness that accounts for them. Each
 // handler reports one line per event: the SDK callback's name and arguments as the SDK's trace
 // prints them (`ConnectEventCallback(1, 66:55:44:33:22:11, 1)`). The observer is called on the

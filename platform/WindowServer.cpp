@@ -38,7 +38,6 @@ Table& table() {
 std::atomic<std::uint64_t> g_version{1};
 std::atomic<int> g_screenWidth{800};
 std::atomic<int> g_screenHeight{480};
-std::atomic<desktop::DeliveryObserver> g_deliveryObserver{nullptr};
 
 HWND MakeHandle(std::size_t slot, std::uint32_t generation) {
     auto value = (static_cast<std::uintptr_t>(generation) << 32) | (slot + 1);
@@ -155,8 +154,6 @@ LRESULT CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         proc = w->proc;
     }
-    if (desktop::DeliveryObserver observer = g_deliveryObserver.load(std::memory_order_acquire))
-        observer(hwnd, msg);
     return proc ? proc(hwnd, msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
@@ -716,8 +713,4 @@ void kobalt::platform::NotifyParent(HWND control, WORD code) {
     auto wParam = static_cast<WPARAM>((static_cast<std::uint32_t>(code) << 16) |
                                       (static_cast<std::uint32_t>(id) & 0xFFFFu));
     SendMessageW(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control));
-}
-
-void kobalt::desktop::SetDeliveryObserver(DeliveryObserver observer) {
-    kobalt::platform::g_deliveryObserver.store(observer, std::memory_order_release);
 }
