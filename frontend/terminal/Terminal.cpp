@@ -275,7 +275,10 @@ bool Terminal::Open(std::string& error) {
     nodelay(stdscr, TRUE);
     curs_set(0);
     m_cursorShown = false;
-    mousemask(BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
+    // Every mouse event is asked for, releases and other buttons too, and those not used are
+    // dropped below: ncurses reads on, blocking, after an event outside the mask, and the
+    // screen would then wait for the next key.
+    mousemask(ALL_MOUSE_EVENTS, nullptr);
     mouseinterval(0);
     m_colourMode = ColourMode::Monochrome;
     if (std::getenv("NO_COLOR") == nullptr && has_colors() && start_color() == OK) {
