@@ -24,6 +24,8 @@ std::optional<desktop::InputResult> Deliver(const Action& action) {
     case Action::Kind::DebugView:
     case Action::Kind::DebugScroll:
     case Action::Kind::Quit:
+    case Action::Kind::Keys:
+    case Action::Kind::SelectAll:
     case Action::Kind::Interrupt:
         break;
     }

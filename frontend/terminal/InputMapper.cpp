@@ -1,5 +1,7 @@
 #include "frontend/terminal/InputMapper.h"
 
+#include "frontend/terminal/Accelerators.h"
+
 #include <algorithm>
 
 namespace kobalt::terminal {
@@ -78,12 +80,20 @@ int NextTabStop(const WindowView& window, int from, int step) {
     return -1;
 }
 
-std::vector<Action> MoveFocus(const WindowView& window, int from, int step) {
+// An edit reached by Tab has its whole text selected, the caret at its end, as a dialog's
+// edit has: what is typed next replaces the text, as the script front end's `type` does.
+std::vector<Action> MoveFocus(const WindowView& window, int from, int step, bool byTab = false) {
     const int next = NextTabStop(window, from, step);
     if (next < 0 || next == from) {
         return {};
     }
-    return {Make(Kind::Focus, window.controls[static_cast<std::size_t>(next)].hwnd)};
+    const ControlView& control = window.controls[static_cast<std::size_t>(next)];
+    if (!byTab || control.kind != ControlKind::Edit) {
+        return {Make(Kind::Focus, control.hwnd)};
+    }
+    return {Make(Kind::Focus, control.hwnd),
+            Make(Kind::Caret, control.hwnd, static_cast<int>(control.text.size())),
+            Make(Kind::SelectAll, control.hwnd)};
 }
 
 // Radio buttons form groups: a group starts at a WS_GROUP radio button or after any other
@@ -157,7 +167,31 @@ std::vector<Action> Retype(HWND edit, std::u16string text, int caret) {
     return actions;
 }
 
-std::vector<Action> EditKey(const ControlView& edit, const KeyEvent& key) {
+// Keys on an edit whose whole text is selected: a character replaces it, Backspace and Delete
+// clear it, the caret keys end the selection at either end.
+std::vector<Action> SelectedEditKey(const ControlView& edit, const KeyEvent& key) {
+    const int length = static_cast<int>(edit.text.size());
+    switch (key.key) {
+    case Key::Char: {
+        std::u16string typed = Utf16(key.ch);
+        return Retype(edit.hwnd, typed, static_cast<int>(typed.size()));
+    }
+    case Key::Backspace:
+    case Key::Delete:
+        return length > 0 ? Retype(edit.hwnd, u"", 0) : std::vector<Action>{};
+    case Key::Left:
+    case Key::Home:
+        return length > 0 ? std::vector<Action>{Make(Kind::Caret, edit.hwnd, 0)}
+                          : std::vector<Action>{};
+    default:
+        return {}; // Right and End: the caret is at the end already
+    }
+}
+
+std::vector<Action> EditKey(const ControlView& edit, const KeyEvent& key, const UiState& ui) {
+    if (ui.selectedEdit == edit.hwnd) {
+        return SelectedEditKey(edit, key);
+    }
     const std::u16string& text = edit.text;
     const int length = static_cast<int>(text.size());
     const int caret = std::clamp(edit.caret, 0, length);
@@ -301,6 +335,9 @@ std::size_t ClampDebugBack(long long back, std::size_t total, int rows) {
 }
 
 std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
+    if (key.key == Key::F1) {
+        return {Make(Kind::Keys)};
+    }
     if (key.key == Key::F2 || (key.key == Key::Char && key.ch == kCtrlP)) {
         return {Make(Kind::Power)};
     }
@@ -329,13 +366,21 @@ std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
         focusedIndex >= 0 ? &window.controls[static_cast<std::size_t>(focusedIndex)] : nullptr;
     const bool usable = focused != nullptr && TakesInput(*focused);
 
+    if (std::vector<Action> pressed = MapAccelerator(key, window); !pressed.empty()) {
+        return pressed;
+    }
+    if (key.alt) {
+        return {}; // an Alt key that stands for nothing types nothing either
+    }
     switch (key.key) {
     case Key::Tab:
-        return MoveFocus(window, focusedIndex, 1);
+        return MoveFocus(window, focusedIndex, 1, true);
     case Key::BackTab:
-        return MoveFocus(window, focusedIndex, -1);
+        return MoveFocus(window, focusedIndex, -1, true);
     case Key::Escape:
-        return {Make(Kind::Close, window.hwnd)};
+        // The main window is closed on purpose only: its close box or F10.
+        return IsMainWindow(window) ? std::vector<Action>{}
+                                    : std::vector<Action>{Make(Kind::Close, window.hwnd)};
     case Key::Enter:
         if (usable && IsButton(*focused)) {
             return {Make(Kind::Click, focused->hwnd)};
@@ -351,7 +396,7 @@ std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
         return {};
     }
     if (focused->kind == ControlKind::Edit) {
-        return EditKey(*focused, key);
+        return EditKey(*focused, key, context.ui);
     }
     if (IsList(*focused)) {
         const CellRect* rect = PlaceOf(*target.place, focusedIndex);
@@ -408,7 +453,8 @@ std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& contex
         return {};
     }
     if (mouse.kind == MouseEvent::Kind::Press && place.closeBox.Contains(mouse.col, mouse.row)) {
-        return {Make(Kind::Close, window.hwnd)};
+        // Closing the main window ends the console: the front end may ask first.
+        return {IsMainWindow(window) ? Make(Kind::Quit) : Make(Kind::Close, window.hwnd)};
     }
     if (!place.client.Contains(mouse.col, mouse.row)) {
         return {};

@@ -1,8 +1,10 @@
 // The operator's keys and mouse as actions on the desktop, a pure mapping.
 //
 // Input goes to the active window only, and disabled controls take none. Device keys work
-// everywhere: F2 (or Ctrl-P) switches the device's power, F3 (or Ctrl-G) the debug view, F10
-// (or Ctrl-Q) quits; Ctrl-C quits too, and a second Ctrl-C ends the program at once.
+// everywhere: F1 shows the keys of the window on top, F2 (or Ctrl-P) switches the device's
+// power, F3 (or Ctrl-G) the debug view, F10 (or Ctrl-Q) quits; Ctrl-C quits too, and a second
+// Ctrl-C ends the program at once. Esc closes a dialog or message box, never the main window.
+// The main window and the telephone have keys of their own (Accelerators.h).
 #pragma once
 
 #include "frontend/terminal/Layout.h"
@@ -31,6 +33,7 @@ enum class Key {
     End,
     PageUp,
     PageDown,
+    F1,
     F2,
     F3,
     F10,
@@ -40,6 +43,7 @@ enum class Key {
 struct KeyEvent {
     Key key = Key::Other;
     char32_t ch = 0;
+    bool alt = false; // `ch` came with Alt (Escape and the character at once)
 };
 
 struct MouseEvent {
@@ -62,7 +66,9 @@ struct Action {
         Power,       // the device's power: suspend when on, resume when suspended
         DebugView,   // the debug view on or off
         DebugScroll, // the debug view scrolls `value` lines back (negative: forward)
-        Quit,        // close the console from the top
+        Quit,        // close the console from the top; asks first while it is busy
+        Keys,        // the keys of the window on top, shown until the next key
+        SelectAll,   // target edit's whole text is selected: the next character replaces it
         Interrupt,   // Ctrl-C: quit, or end at once when already quitting
     };
     Kind kind = Kind::Focus;

@@ -1,5 +1,7 @@
 #include "frontend/terminal/Renderer.h"
 
+#include "frontend/terminal/Accelerators.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -170,8 +172,10 @@ void DrawEdit(Painter& painter, const ControlView& control, const ControlPlace& 
         context.frame.editScroll[control.hwnd] = first;
     }
     const int row = place.textRow;
+    const std::uint8_t textFlags =
+        context.ui.selectedEdit == control.hwnd ? flags | kSelected : flags;
     const int used = painter.Text(rect.col, row, text, static_cast<std::size_t>(first), rect.cols,
-                                  Role::Field, flags);
+                                  Role::Field, textFlags);
     for (int col = rect.col + used; col < rect.Right(); ++col) {
         painter.Put(col, row, U'_', Role::Field, flags);
     }
@@ -455,7 +459,8 @@ void DrawDebug(Frame& frame, const DebugWindow& debug, const ScreenLayout& layou
     }
 }
 
-void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen) {
+void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen,
+                const std::string& keyHelp) {
     if (screen.rows <= 0) {
         return;
     }
@@ -468,7 +473,7 @@ void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen) {
     painter.Text(screen.cols - rightCols, row, Ascii(right), 0, rightCols, Role::Status, 0);
     // The key help loses whole entries from its end when the line is short.
     const int room = screen.cols - rightCols - 3;
-    std::string_view help(kKeyHelp);
+    std::string_view help(keyHelp);
     if (room < static_cast<int>(help.size())) {
         const std::size_t cut = help.rfind("  ", static_cast<std::size_t>(std::max(room, 0)));
         help = help.substr(0, cut == std::string_view::npos ? 0 : cut);
@@ -524,7 +529,11 @@ Frame Render(const RenderInput& input) {
                        static_cast<int>(i) == layout.active);
         }
     }
-    DrawStatus(frame, input.status, layout.screen);
+    const bool windowOnTop = !input.ui.debugView && !layout.tooSmall && layout.active >= 0;
+    DrawStatus(frame, input.status, layout.screen,
+               StatusKeyHelp(windowOnTop
+                                 ? &input.snapshot.windows[static_cast<std::size_t>(layout.active)]
+                                 : nullptr));
     return frame;
 }
 

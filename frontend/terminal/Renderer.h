@@ -30,6 +30,7 @@ struct UiState {
     bool debugView = false;
     std::size_t debugBack = 0;      // debug view: lines scrolled back from the newest
     std::map<HWND, int> editScroll; // first glyph shown of each edit that was drawn scrolled
+    HWND selectedEdit = nullptr;    // the edit whose whole text is selected (focus came by Tab)
 };
 
 struct Frame {

@@ -164,6 +164,9 @@ KeyEvent KeyOfCode(int code) {
     default:
         break;
     }
+    if (code == KEY_F(1)) {
+        return {Key::F1, 0};
+    }
     if (code == KEY_F(2)) {
         return {Key::F2, 0};
     }
@@ -372,7 +375,17 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
             break;
         }
         if (kind == OK) {
-            input.events.push_back(KeyOfChar(ch));
+            KeyEvent key = KeyOfChar(ch);
+            // Alt-letter comes as Escape and the letter at once.
+            auto* previous =
+                input.events.empty() ? nullptr : std::get_if<KeyEvent>(&input.events.back());
+            if (key.key == Key::Char && key.ch >= 0x20 && key.ch != 0x7F && previous != nullptr &&
+                previous->key == Key::Escape) {
+                key.alt = true;
+                *previous = key;
+            } else {
+                input.events.push_back(key);
+            }
             continue;
         }
         const int code = static_cast<int>(ch);

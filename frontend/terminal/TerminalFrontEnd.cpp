@@ -1,10 +1,13 @@
 #include "frontend/terminal/TerminalFrontEnd.h"
 
+#include "frontend/terminal/Accelerators.h"
 #include "frontend/terminal/DesktopInput.h"
 #include "frontend/terminal/InputMapper.h"
 #include "frontend/terminal/Layout.h"
+#include "frontend/terminal/Overlay.h"
 #include "platform/Device.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -129,7 +132,31 @@ void TerminalFrontEnd::Loop() {
     }
 }
 
+bool TerminalFrontEnd::HandleOverlay(const InputEvent& event) {
+    if (m_overlay == Overlay::None) {
+        return false;
+    }
+    const auto* key = std::get_if<KeyEvent>(&event);
+    const auto* mouse = std::get_if<MouseEvent>(&event);
+    if (mouse != nullptr && mouse->kind != MouseEvent::Kind::Press) {
+        return true; // the wheel leaves the panel be
+    }
+    const Overlay shown = m_overlay;
+    m_overlay = Overlay::None;
+    if (key != nullptr && key->key == Key::Char && key->ch == 0x03) {
+        Interrupt();
+    } else if (shown == Overlay::QuitPrompt && key != nullptr && key->key == Key::Char &&
+               (key->ch == U'y' || key->ch == U'Y')) {
+        BeginClosing();
+    }
+    return true;
+}
+
 void TerminalFrontEnd::Handle(const InputEvent& event) {
+    if (HandleOverlay(event)) {
+        m_ui.selectedEdit = nullptr;
+        return;
+    }
     // Settled first, snapshot second: a snapshot taken after the input was handled shows it.
     if (m_echo && desktop::WaitInputSettled(milliseconds(0))) {
         m_echo.reset();
@@ -150,6 +177,8 @@ void TerminalFrontEnd::Handle(const InputEvent& event) {
     const std::vector<Action> actions = std::holds_alternative<KeyEvent>(event)
                                             ? MapKey(std::get<KeyEvent>(event), context)
                                             : MapMouse(std::get<MouseEvent>(event), context);
+    // A selection lasts until the next input; only a Tab into an edit makes one.
+    m_ui.selectedEdit = nullptr;
     Execute(actions, snapshot);
 }
 
@@ -202,13 +231,16 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
             break;
         }
         case Action::Kind::Quit:
-            BeginClosing();
+            Quit(snapshot);
+            break;
+        case Action::Kind::Keys:
+            m_overlay = Overlay::Keys;
+            break;
+        case Action::Kind::SelectAll:
+            m_ui.selectedEdit = action.target;
             break;
         case Action::Kind::Interrupt:
-            if (m_closing) {
-                EndNow(SIGINT);
-            }
-            BeginClosing();
+            Interrupt();
             break;
         default:
             break;
@@ -225,6 +257,24 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
     }
 }
 
+void TerminalFrontEnd::Quit(const desktop::Snapshot& snapshot) {
+    if (m_closing) {
+        return;
+    }
+    if (QuitNeedsConfirmation(snapshot)) {
+        m_overlay = Overlay::QuitPrompt;
+    } else {
+        BeginClosing();
+    }
+}
+
+void TerminalFrontEnd::Interrupt() {
+    if (m_closing) {
+        EndNow(SIGINT);
+    }
+    BeginClosing();
+}
+
 void TerminalFrontEnd::Redraw(const StatusInfo& status) {
     const ScreenSize size = m_terminal.Size();
     const desktop::Snapshot snapshot = desktop::TakeSnapshot(SnapshotLines());
@@ -237,7 +287,23 @@ void TerminalFrontEnd::Redraw(const StatusInfo& status) {
         debug = m_log.Window(rows, m_ui.debugBack);
         m_drawnDebugLines = debug.total;
     }
+    const desktop::WindowView* top =
+        layout.active >= 0 ? &snapshot.windows[static_cast<std::size_t>(layout.active)] : nullptr;
+    // The selection goes with the focus, whoever moved it.
+    if (m_ui.selectedEdit != nullptr &&
+        (top == nullptr || std::none_of(top->controls.begin(), top->controls.end(),
+                                        [this](const desktop::ControlView& control) {
+                                            return control.focused &&
+                                                   control.hwnd == m_ui.selectedEdit;
+                                        }))) {
+        m_ui.selectedEdit = nullptr;
+    }
     Frame frame = Render(RenderInput{snapshot, layout, debug, status, m_ui});
+    if (m_overlay == Overlay::Keys) {
+        DrawPanel(frame, "Keys", KeysPanelLines(top));
+    } else if (m_overlay == Overlay::QuitPrompt) {
+        DrawPanel(frame, "", {std::string(kQuitPrompt)});
+    }
     m_ui.editScroll = std::move(frame.editScroll);
     m_terminal.Draw(frame);
     m_drawnVersion = snapshot.version;

@@ -1,10 +1,12 @@
 // The operator at a terminal: draws the desktop and turns keys and the mouse into input.
 //
 // One thread of its own owns the terminal. It redraws when the desktop, the debug output or the
-// device's indicators change (it looks every tick), and handles each key or click against a
-// fresh snapshot, waiting briefly for the console to take it before the next. Quitting closes
-// the windows from the top, as an operator would with the close boxes, until the console has
-// ended; then the terminal is put back.
+// device's indicators change (it looks every tick, whatever the last input was), and handles
+// each key or click against a fresh snapshot, waiting briefly for the console to take it before
+// the next. Quitting (F10, Ctrl-Q, the main window's close box) first asks "Quit KOBALTDemo? y/n"
+// while the stack is started or a call is up (QuitNeedsConfirmation); it closes the windows
+// from the top, as an operator would with the close boxes, until the console has ended; then
+// the terminal is put back. F1 shows the keys of the window on top until the next key.
 #pragma once
 
 #include "frontend/terminal/DebugLog.h"
@@ -54,7 +56,14 @@ private:
         int caret = 0;
     };
 
+    // The front end's own panel over the desktop, which takes the next key.
+    enum class Overlay { None, Keys, QuitPrompt };
+
     void Run(std::promise<std::string> opened);
+    // A key or click while a panel shows; true when it was the panel's.
+    bool HandleOverlay(const InputEvent& event);
+    void Quit(const desktop::Snapshot& snapshot);
+    void Interrupt();
     void Loop();
     void Handle(const InputEvent& event);
     void Execute(const std::vector<Action>& actions, const desktop::Snapshot& snapshot);
@@ -74,6 +83,7 @@ private:
     Terminal m_terminal;
     UiState m_ui;
     std::optional<EditEcho> m_echo;
+    Overlay m_overlay = Overlay::None;
     bool m_terminalGone = false; // standard input hung up: nothing more to read or draw
     bool m_closing = false;
     std::chrono::steady_clock::time_point m_closeDeadline;

@@ -38,7 +38,9 @@ void Press(KeyEvent key) {
     const ScreenLayout layout = LayOut(snapshot, size);
     const UiState ui;
     for (const Action& action : MapKey(key, InputContext{snapshot, layout, ui})) {
-        EXPECT_EQ(Deliver(action), desktop::InputResult::Ok);
+        if (const std::optional<desktop::InputResult> result = Deliver(action)) {
+            EXPECT_EQ(*result, desktop::InputResult::Ok);
+        }
     }
     Pump();
 }
@@ -73,6 +75,67 @@ TEST(DesktopInput, TypingEditsAroundTheCaret) {
         const desktop::ControlView edit = Now(pin);
         EXPECT_EQ(edit.text, step.text);
         EXPECT_EQ(edit.caret, step.caret);
+    }
+}
+
+// The front end's part too: a selection that a Tab made lasts until the next key.
+class Operator {
+public:
+    void Press(KeyEvent key) {
+        const desktop::Snapshot snapshot = desktop::TakeSnapshot();
+        const ScreenLayout layout = LayOut(snapshot, testing::RoomFor(IDD_SETTING));
+        const std::vector<Action> actions = MapKey(key, InputContext{snapshot, layout, m_ui});
+        m_ui.selectedEdit = nullptr;
+        for (const Action& action : actions) {
+            if (action.kind == Action::Kind::SelectAll) {
+                m_ui.selectedEdit = action.target;
+            } else {
+                EXPECT_EQ(Deliver(action), desktop::InputResult::Ok);
+            }
+        }
+        Pump();
+    }
+    void Type(std::u16string_view text) {
+        for (char16_t ch : text) {
+            Press(KeyEvent{Key::Char, ch});
+        }
+    }
+    HWND Selected() const { return m_ui.selectedEdit; }
+
+private:
+    UiState m_ui;
+};
+
+TEST(DesktopInput, TypingIntoAnEditReachedByTabReplacesItsText) {
+    testing::TemplateDialog setting(IDD_SETTING);
+    const HWND pin = setting.Item(IDC_SETTING_PIN);
+    struct Case {
+        const char* name;
+        std::vector<KeyEvent> after; // keys between the Tab into the edit and the typing
+        const char16_t* text;        // the edit's text after typing "90"
+    };
+    const Case cases[] = {
+        {"typed at once", {}, u"90"},
+        {"End keeps the text", {{Key::End, 0}}, u"000090"},
+        {"Right keeps the text", {{Key::Right, 0}}, u"000090"},
+        {"Home types before it", {{Key::Home, 0}}, u"900000"},
+        {"Backspace empties it", {{Key::Backspace, 0}}, u"90"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setting.SetText(IDC_SETTING_PIN, u"0000");
+        Operator op;
+        op.Press(KeyEvent{Key::Tab, 0});
+        op.Press(KeyEvent{Key::BackTab, 0});
+        ASSERT_TRUE(Now(pin).focused);
+        EXPECT_EQ(Now(pin).caret, 4) << "the caret goes to the end";
+        EXPECT_EQ(op.Selected(), pin);
+        for (const KeyEvent& key : c.after) {
+            op.Press(key);
+        }
+        op.Type(u"90");
+        EXPECT_EQ(Now(pin).text, c.text);
+        EXPECT_EQ(op.Selected(), nullptr);
     }
 }
 

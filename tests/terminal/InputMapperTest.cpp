@@ -118,6 +118,12 @@ std::string Describe(const std::vector<Action>& actions) {
         case Action::Kind::Interrupt:
             out += "interrupt";
             break;
+        case Action::Kind::Keys:
+            out += "keys";
+            break;
+        case Action::Kind::SelectAll:
+            out += "select all " + target;
+            break;
         }
     }
     return out;
@@ -183,6 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Focus moves over enabled tab stops in template order, wrapping.
         KeyCase{"TabFromNothing", -1, K(Key::Tab), "focus 11"},
+        KeyCase{"TabIntoAnEditSelectsItsText", 11, K(Key::Tab),
+                "focus 12, caret 12 2, select all 12"},
+        KeyCase{"F1ShowsTheKeys", 12, K(Key::F1), "keys"},
         KeyCase{"TabSkipsDisabled", 12, K(Key::Tab), "focus 14"},
         KeyCase{"BackTabWraps", 11, K(Key::BackTab), "focus 18"},
         KeyCase{"TabLeavesDisabledFocus", 13, K(Key::Tab), "focus 14"},
