@@ -25,6 +25,7 @@ std::optional<desktop::InputResult> Deliver(const Action& action) {
     case Action::Kind::DebugScroll:
     case Action::Kind::Quit:
     case Action::Kind::Interrupt:
+    case Action::Kind::ShiftList:
         break;
     }
     return std::nullopt;

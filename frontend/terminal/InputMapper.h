@@ -43,7 +43,8 @@ struct KeyEvent {
 };
 
 struct MouseEvent {
-    enum class Kind { Press, WheelUp, WheelDown };
+    // WheelLeft and WheelRight: the wheel turned with Shift held.
+    enum class Kind { Press, WheelUp, WheelDown, WheelLeft, WheelRight };
     Kind kind = Kind::Press;
     int col = 0;
     int row = 0;
@@ -64,6 +65,7 @@ struct Action {
         DebugScroll, // the debug view scrolls `value` lines back (negative: forward)
         Quit,        // close the console from the top
         Interrupt,   // Ctrl-C: quit, or end at once when already quitting
+        ShiftList,   // target list is drawn scrolled `value` columns to the left
     };
     Kind kind = Kind::Focus;
     HWND target = nullptr;

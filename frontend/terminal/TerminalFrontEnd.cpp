@@ -204,6 +204,9 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
         case Action::Kind::Quit:
             BeginClosing();
             break;
+        case Action::Kind::ShiftList:
+            m_ui.listShift[action.target] = action.value;
+            break;
         case Action::Kind::Interrupt:
             if (m_closing) {
                 EndNow(SIGINT);
@@ -239,6 +242,7 @@ void TerminalFrontEnd::Redraw(const StatusInfo& status) {
     }
     Frame frame = Render(RenderInput{snapshot, layout, debug, status, m_ui});
     m_ui.editScroll = std::move(frame.editScroll);
+    m_ui.listShift = std::move(frame.listShift);
     m_terminal.Draw(frame);
     m_drawnVersion = snapshot.version;
     m_drawnStatus = status;

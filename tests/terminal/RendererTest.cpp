@@ -222,13 +222,15 @@ TEST(TooSmall, SaysWhatTheActiveWindowNeeds) {
     EXPECT_TRUE(LayOut(Take(), ScreenSize{room.cols - 3, room.rows - 2}).tooSmall);
     EXPECT_TRUE(LayOut(Take(), ScreenSize{room.cols - 2, room.rows - 3}).tooSmall);
 
+    // The window by its template's name, which stays when the console changes the caption.
+    SetWindowTextW(main.Hwnd(), u"Syncing...");
     EXPECT_EQ(Screen(Take(), ScreenSize{40, 8}), Lines(R"(
 
        The terminal is too small.
-      "KOBALTDemo" needs 93 x 25,
-        the terminal is 40 x 8.
+  IDD_KOBALTDEMO_DIALOG needs 93 x 25,
+        the terminal is 40 x 8;
+     every window fits in 95 x 25.
    Enlarge it, or press F10 to quit.
-
 
  F2 Power           Audio off  Power on
 )"));
