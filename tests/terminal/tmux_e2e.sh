@@ -68,8 +68,10 @@ wait_for '─ KOBALTDemo ─'
 wait_for '>   START    <'
 [ "$(tm display -p -t "$session" '#{alternate_on}')" = 1 ] || fail "the program did not use the alternate screen"
 
-# Tab passes the status list (the cursor marks it) on its way to SearchDevice.
-tm send-keys -t "$session" Tab Tab
+# Tab passes the status list (a double frame marks it) on its way to SearchDevice.
+tm send-keys -t "$session" Tab
+wait_for '╔═══'
+tm send-keys -t "$session" Tab
 wait_for '>SearchDevice<'
 tm send-keys -t "$session" BTab BTab
 wait_for '>   START    <'
