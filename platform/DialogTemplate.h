@@ -4,6 +4,7 @@
 #include "platform/Windows.h"
 
 #include <span>
+#include <vector>
 
 // One control of a dialog template. Positions are dialog units.
 struct DialogControlTemplate {
@@ -23,8 +24,11 @@ struct DialogTemplate {
     DWORD style;                                     // WS_POPUP | WS_CAPTION | ...
     DWORD exStyle;                                   // WS_EX_CAPTIONOKBTN, ...
     std::span<const DialogControlTemplate> controls; // in template (tab) order
+    const char* name = nullptr;                      // resource name ("IDD_HANDFREE")
 };
 
 // Templates are registered once (res/ does it during static initialisation) and found by id.
 void RegisterDialogTemplate(const DialogTemplate* tmpl);
 const DialogTemplate* FindDialogTemplate(int id);
+// Every registered template, by id.
+std::vector<const DialogTemplate*> DialogTemplates();

@@ -695,6 +695,15 @@ const DialogTemplate* FindDialogTemplate(int id) {
     return it == templates.end() ? nullptr : it->second;
 }
 
+std::vector<const DialogTemplate*> DialogTemplates() {
+    auto lock = LockDesktop();
+    std::vector<const DialogTemplate*> all;
+    for (const auto& [id, tmpl] : table().templates) {
+        all.push_back(tmpl);
+    }
+    return all;
+}
+
 bool kobalt::platform::ClassNameEquals(const WCHAR* a, const WCHAR* b) {
     return EqualsIgnoreCase(a, b);
 }

@@ -27,6 +27,7 @@ std::optional<desktop::InputResult> Deliver(const Action& action) {
     case Action::Kind::Keys:
     case Action::Kind::SelectAll:
     case Action::Kind::Interrupt:
+    case Action::Kind::ShiftList:
         break;
     }
     return std::nullopt;

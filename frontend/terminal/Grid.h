@@ -15,6 +15,7 @@ enum class Role : std::uint8_t {
     Desktop,    // behind every window
     Window,     // a window's background, static texts, message-box text
     Frame,      // a window's border
+    Border,     // a control's border (lists, edits, group boxes)
     Title,      // the caption in the border, the caption's close box
     Button,     // push buttons
     Radio,      // radio buttons

@@ -19,6 +19,7 @@ constexpr char32_t kCtrlG = 0x07;
 constexpr char32_t kCtrlP = 0x10;
 constexpr char32_t kCtrlQ = 0x11;
 constexpr int kWheelLines = 3;
+constexpr int kShiftColumns = 4; // a list's horizontal scroll per key or wheel step
 
 Action Make(Kind kind, HWND target = nullptr, int value = 0, std::u16string text = {}) {
     return Action{kind, target, value, std::move(text)};
@@ -254,7 +255,22 @@ std::vector<Action> SelectShown(const ControlView& list, int index, int page) {
     return actions;
 }
 
-std::vector<Action> ListKey(const ControlView& list, const CellRect& rect, const KeyEvent& key) {
+// Scrolls a list whose lines are wider than it `step` columns to the left (negative: back).
+std::vector<Action> ShiftList(const ControlView& list, const CellRect& content, int step,
+                              const UiState& ui) {
+    const auto known = ui.listShift.find(list.hwnd);
+    const int maxShift = MaxListShift(list, content);
+    const int shift = std::clamp(known == ui.listShift.end() ? 0 : known->second, 0, maxShift);
+    const int next = std::clamp(shift + step, 0, maxShift);
+    return next == shift ? std::vector<Action>{}
+                         : std::vector<Action>{Make(Kind::ShiftList, list.hwnd, next)};
+}
+
+std::vector<Action> ListKey(const ControlView& list, const CellRect& rect, const KeyEvent& key,
+                            const UiState& ui) {
+    if (key.key == Key::Left || key.key == Key::Right) {
+        return ShiftList(list, rect, key.key == Key::Left ? -kShiftColumns : kShiftColumns, ui);
+    }
     const auto count = static_cast<int>(list.lineCount);
     if (count == 0) {
         return {};
@@ -317,7 +333,7 @@ std::vector<Action> DebugKey(const KeyEvent& key, const InputContext& context) {
 const CellRect* PlaceOf(const WindowPlace& place, int index) {
     for (const ControlPlace& control : place.controls) {
         if (static_cast<int>(control.index) == index) {
-            return &control.rect;
+            return &control.content;
         }
     }
     return nullptr;
@@ -400,7 +416,7 @@ std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
     }
     if (IsList(*focused)) {
         const CellRect* rect = PlaceOf(*target.place, focusedIndex);
-        return rect != nullptr ? ListKey(*focused, *rect, key) : std::vector<Action>{};
+        return rect != nullptr ? ListKey(*focused, *rect, key, context.ui) : std::vector<Action>{};
     }
     if (!IsButton(*focused)) {
         return {};
@@ -431,6 +447,8 @@ std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& contex
         case MouseEvent::Kind::WheelDown:
             return {Make(Kind::DebugScroll, nullptr, -kWheelLines)};
         case MouseEvent::Kind::Press:
+        case MouseEvent::Kind::WheelLeft:
+        case MouseEvent::Kind::WheelRight:
             return {};
         }
     }
@@ -471,13 +489,20 @@ std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& contex
         return {};
     }
     const ControlView& control = window.controls[hit->index];
-    const CellRect& rect = hit->rect;
+    const CellRect& rect = hit->content; // a click on a border counts as one inside it
     if (!TakesInput(control)) {
         return {};
     }
     if (mouse.kind != MouseEvent::Kind::Press) {
         if (!IsList(control)) {
             return {};
+        }
+        if (mouse.kind == MouseEvent::Kind::WheelLeft ||
+            mouse.kind == MouseEvent::Kind::WheelRight) {
+            return ShiftList(control, rect,
+                             mouse.kind == MouseEvent::Kind::WheelLeft ? -kShiftColumns
+                                                                       : kShiftColumns,
+                             context.ui);
         }
         const int page = ListPageRows(control, rect);
         const int delta = mouse.kind == MouseEvent::Kind::WheelUp ? -kWheelLines : kWheelLines;
@@ -511,8 +536,8 @@ std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& contex
     case ControlKind::ListView: {
         const int page = ListPageRows(control, rect);
         const int firstRow = rect.Bottom() - page;
-        if (mouse.row < firstRow) {
-            break; // the column headers
+        if (mouse.row < firstRow || mouse.row >= rect.Bottom()) {
+            break; // the column headers, the border
         }
         if (rect.cols >= 2 && mouse.col == rect.Right() - 1) {
             // The scroll indicator: a page up from its upper half, down from its lower half.

@@ -47,7 +47,8 @@ struct KeyEvent {
 };
 
 struct MouseEvent {
-    enum class Kind { Press, WheelUp, WheelDown };
+    // WheelLeft and WheelRight: the wheel turned with Shift held.
+    enum class Kind { Press, WheelUp, WheelDown, WheelLeft, WheelRight };
     Kind kind = Kind::Press;
     int col = 0;
     int row = 0;
@@ -70,6 +71,7 @@ struct Action {
         Keys,        // the keys of the window on top, shown until the next key
         SelectAll,   // target edit's whole text is selected: the next character replaces it
         Interrupt,   // Ctrl-C: quit, or end at once when already quitting
+        ShiftList,   // target list is drawn scrolled `value` columns to the left
     };
     Kind kind = Kind::Focus;
     HWND target = nullptr;

@@ -1,11 +1,16 @@
 #include "frontend/terminal/Layout.h"
 
+#include "platform/DialogTemplate.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace kobalt::terminal {
 
 namespace {
+
+// A button drawn as a frame around other controls.
+constexpr DWORD kGroupBoxStyle = 0x0007u;
 
 // Nearest multiple of `unit`, halves rounded up; correct for negative values too.
 int RoundToCells(int pixels, int unit) {
@@ -26,6 +31,65 @@ CellRect ControlCells(const RECT& pixels) {
     const int right = std::max(RoundToCells(pixels.right, kCellWidthPixels), left + 1);
     const int bottom = std::max(RoundToCells(pixels.bottom, kCellHeightPixels), top + 1);
     return CellRect{left, top, right - left, bottom - top};
+}
+
+Border BorderOf(const desktop::ControlView& control, const CellRect& rect) {
+    const bool groupBox = control.kind == desktop::ControlKind::PushButton &&
+                          (control.style & BS_TYPEMASK) == kGroupBoxStyle;
+    if (((control.style & WS_BORDER) == 0 && !groupBox) || rect.cols < 3) {
+        return Border::None;
+    }
+    if (rect.rows >= 3) {
+        return Border::Box;
+    }
+    return rect.rows == 2 ? Border::Lid : Border::Sides;
+}
+
+CellRect ContentOf(const CellRect& rect, Border border) {
+    switch (border) {
+    case Border::None:
+        break;
+    case Border::Box:
+        return CellRect{rect.col + 1, rect.row + 1, rect.cols - 2, rect.rows - 2};
+    case Border::Lid:
+        return CellRect{rect.col + 1, rect.row + 1, rect.cols - 2, rect.rows - 1};
+    case Border::Sides:
+        return CellRect{rect.col + 1, rect.row, rect.cols - 2, rect.rows};
+    }
+    return rect;
+}
+
+ScreenSize NeededFor(const RECT& clientPixels) {
+    const int cols =
+        std::max(RoundToCells(clientPixels.right - clientPixels.left, kCellWidthPixels), 1);
+    const int rows =
+        std::max(RoundToCells(clientPixels.bottom - clientPixels.top, kCellHeightPixels), 1);
+    return ScreenSize{cols + 2, rows + 2 + 1};
+}
+
+ScreenSize MinimumScreen() {
+    ScreenSize minimum;
+    for (const DialogTemplate* tmpl : DialogTemplates()) {
+        RECT rect{0, 0, tmpl->cx, tmpl->cy};
+        MapDialogRect(nullptr, &rect);
+        const ScreenSize needed = NeededFor(rect);
+        minimum.cols = std::max(minimum.cols, needed.cols);
+        minimum.rows = std::max(minimum.rows, needed.rows);
+    }
+    return minimum;
+}
+
+std::u16string WindowName(const desktop::WindowView& window) {
+    const DialogTemplate* tmpl =
+        window.templateId != 0 ? FindDialogTemplate(window.templateId) : nullptr;
+    if (tmpl == nullptr || tmpl->name == nullptr) {
+        return u"\"" + window.caption + u"\"";
+    }
+    std::u16string name;
+    for (const char* c = tmpl->name; *c != 0; ++c) {
+        name += static_cast<char16_t>(static_cast<unsigned char>(*c));
+    }
+    return name;
 }
 
 const char* CloseBoxText(const desktop::WindowView& window) {
@@ -73,7 +137,10 @@ ScreenLayout LayOut(const desktop::Snapshot& snapshot, ScreenSize screen) {
             CellRect rect = ControlCells(control.rect);
             rect.col += place.client.col;
             rect.row += place.client.row;
-            place.controls.push_back(ControlPlace{c, rect, rect.row + rect.rows / 2});
+            const Border border = BorderOf(control, rect);
+            const CellRect content = ContentOf(rect, border);
+            place.controls.push_back(
+                ControlPlace{c, rect, content, border, content.row + content.rows / 2});
         }
         layout.windows.push_back(std::move(place));
     }
@@ -87,9 +154,76 @@ ScreenLayout LayOut(const desktop::Snapshot& snapshot, ScreenSize screen) {
     return layout;
 }
 
-int ListPageRows(const desktop::ControlView& control, const CellRect& rect) {
+int ListPageRows(const desktop::ControlView& control, const CellRect& content) {
     const bool header = control.kind == desktop::ControlKind::ListView && !control.columns.empty();
-    return std::max(rect.rows - (header ? 1 : 0), 1);
+    return std::max(content.rows - (header ? 1 : 0), 1);
+}
+
+std::vector<ListColumn> ListColumns(const desktop::ControlView& control) {
+    std::vector<ListColumn> columns;
+    if (control.kind != desktop::ControlKind::ListView) {
+        return columns;
+    }
+    int at = 0;
+    for (const desktop::ListViewColumn& column : control.columns) {
+        const int width =
+            column.width <= 0 ? 0 : std::max(ControlCells(RECT{0, 0, column.width, 16}).cols, 0);
+        columns.push_back(ListColumn{at, width});
+        at += width;
+    }
+    return columns;
+}
+
+std::vector<PlacedGlyph> ListLineGlyphs(const std::vector<ListColumn>& columns,
+                                        std::u16string_view line) {
+    std::vector<PlacedGlyph> placed;
+    auto place = [&placed](std::u16string_view text, int start, int room) {
+        int at = start;
+        for (const Glyph& glyph : ToGlyphs(text)) {
+            if (room >= 0 && at + glyph.width > start + room) {
+                break;
+            }
+            placed.push_back(PlacedGlyph{at, glyph});
+            at += glyph.width;
+        }
+    };
+    if (columns.empty()) {
+        place(line, 0, -1);
+        return placed;
+    }
+    std::size_t column = 0;
+    for (;;) {
+        const std::size_t tab = line.find(u'\t');
+        const std::u16string_view part = line.substr(0, tab);
+        const bool last = column + 1 == columns.size();
+        place(part, columns[column].start, last ? -1 : std::max(columns[column].width - 1, 0));
+        if (tab == std::u16string_view::npos || last) {
+            break;
+        }
+        line.remove_prefix(tab + 1);
+        ++column;
+    }
+    return placed;
+}
+
+int ListTextCols(const CellRect& content) {
+    return content.cols - (content.cols >= 2 ? 1 : 0);
+}
+
+int ListLineCols(const desktop::ControlView& control) {
+    const std::vector<ListColumn> columns = ListColumns(control);
+    int widest = 0;
+    for (const std::u16string& line : control.lines) {
+        const std::vector<PlacedGlyph> placed = ListLineGlyphs(columns, line);
+        if (!placed.empty()) {
+            widest = std::max(widest, placed.back().col + placed.back().glyph.width);
+        }
+    }
+    return widest;
+}
+
+int MaxListShift(const desktop::ControlView& control, const CellRect& content) {
+    return std::max(ListLineCols(control) - ListTextCols(content), 0);
 }
 
 } // namespace kobalt::terminal

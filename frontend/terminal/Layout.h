@@ -6,10 +6,20 @@
 // on the screen; a control gets at least one row and one column. Every top-level window is a
 // framed box (one cell of border around its client area) centred in the rows above the status
 // line, as the window server centres dialogs.
+//
+// A control whose style asks for a border (WS_BORDER, a group box) draws it inside its own
+// cells, as the device draws it inside the control's rectangle: a box when the control has
+// three rows, a lid (top edge and sides) on two rows, the sides alone on one row. Narrower than
+// three columns it has none.
 #pragma once
 
+#include "frontend/terminal/TextCells.h"
 #include "platform/Desktop.h"
 
+#include <string>
+#include <string_view>
+
+#include <cstdint>
 #include <vector>
 
 namespace kobalt::terminal {
@@ -40,10 +50,19 @@ struct CellRect {
 // A control's cells relative to its dialog's client area.
 CellRect ControlCells(const RECT& pixels);
 
+enum class Border : std::uint8_t {
+    None,
+    Box,   // all four edges
+    Lid,   // top edge and sides: the control has two rows
+    Sides, // left and right edges: the control has one row
+};
+
 struct ControlPlace {
     std::size_t index = 0; // into WindowView::controls
-    CellRect rect;         // on the screen, not clipped
-    // The row of a one-line text centred in the control; of two middle rows the lower, where a
+    CellRect rect;         // on the screen, border included, not clipped
+    CellRect content;      // inside the border (the whole rect when there is none)
+    Border border = Border::None;
+    // The row of a one-line text centred in the content; of two middle rows the lower, where a
     // label beside an edit (a few dialog units lower) has its text too.
     int textRow = 0;
 };
@@ -65,12 +84,49 @@ struct ScreenLayout {
     ScreenSize needed; // the size it would need
 };
 
+// The border a control of `rect` gets from its style.
+Border BorderOf(const desktop::ControlView& control, const CellRect& rect);
+// The cells inside a border.
+CellRect ContentOf(const CellRect& rect, Border border);
+
+// The screen a window of `clientPixels` needs: its framed box and the status line.
+ScreenSize NeededFor(const RECT& clientPixels);
+// The smallest screen that shows every registered dialog template whole.
+ScreenSize MinimumScreen();
+// How the too-small notice names a window: its template's resource name ("IDD_HANDFREE"), or
+// its caption in quotes when it was not made from a template.
+std::u16string WindowName(const desktop::WindowView& window);
+
 // The caption's close box text of a window, empty when it has none.
 const char* CloseBoxText(const desktop::WindowView& window);
 
 ScreenLayout LayOut(const desktop::Snapshot& snapshot, ScreenSize screen);
 
-// The rows a list shows lines in (a list view's header row excluded).
-int ListPageRows(const desktop::ControlView& control, const CellRect& rect);
+// The rows a list shows lines in: its content (ControlPlace::content) less a list view's
+// header row.
+int ListPageRows(const desktop::ControlView& control, const CellRect& content);
+
+// Horizontal scrolling of lists, in columns. A list box's line is its text; a list view's row
+// is its columns side by side, each cut to its width less a blank, the last one whole.
+// A glyph of a list line at its column within the line.
+struct PlacedGlyph {
+    int col = 0;
+    Glyph glyph;
+};
+struct ListColumn {
+    int start = 0; // columns from the line's start
+    int width = 0; // its text gets one less, leaving a blank before the next column
+};
+// A list view's report columns in cells; empty for a list box.
+std::vector<ListColumn> ListColumns(const desktop::ControlView& control);
+// The glyphs of one line (a list view row: its columns joined by tabs) where they go.
+std::vector<PlacedGlyph> ListLineGlyphs(const std::vector<ListColumn>& columns,
+                                        std::u16string_view line);
+// The columns a list's lines take in its content (scroll indicator excluded).
+int ListTextCols(const CellRect& content);
+// The widest line of those the snapshot copied.
+int ListLineCols(const desktop::ControlView& control);
+// How far a list of `content` can be scrolled to the left: 0 when its lines fit.
+int MaxListShift(const desktop::ControlView& control, const CellRect& content);
 
 } // namespace kobalt::terminal

@@ -19,6 +19,7 @@ Style ColourBase(Role role) {
         return Colours(Colour::Default, Colour::Default);
     case Role::Window:
     case Role::Frame:
+    case Role::Border:
     case Role::Radio:
         return Colours(Colour::Black, Colour::White);
     case Role::Title:
@@ -62,13 +63,16 @@ Style ColourStyle(Role role, std::uint8_t flags) {
             style = Colours(Colour::White, Colour::Blue, true);
         } else if (role == Role::Field) {
             style.bold = true;
+        } else if (role == Role::Border) {
+            style = Colours(Colour::Blue, Colour::White, true);
         }
     }
     if ((flags & kDisabled) != 0) {
         style.dim = true;
         style.bold = false;
+        // Greyed, and still readable on the focused button's background.
         if (role == Role::Button) {
-            style.fg = Colour::Cyan;
+            style.fg = focused ? Colour::Blue : Colour::Cyan;
         } else if (role == Role::Field) {
             style.fg = Colour::Blue;
         }
@@ -109,6 +113,12 @@ Style MonochromeStyle(Role role, std::uint8_t flags) {
     const bool inList = role == Role::List || role == Role::Scrollbar;
     if ((flags & kFocused) != 0 && (!inList || (flags & kSelected) != 0)) {
         style.bold = true;
+    }
+    // Buttons are in reverse video but the focused one, underlined instead: the mark holds
+    // where its caption leaves no room for "> <", and on a disabled button too.
+    if ((flags & kFocused) != 0 && role == Role::Button) {
+        style.reverse = false;
+        style.underline = true;
     }
     if ((flags & kDisabled) != 0) {
         style.dim = true;

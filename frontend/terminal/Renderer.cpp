@@ -20,6 +20,14 @@ constexpr char32_t kTopLeft = U'\u250C';
 constexpr char32_t kTopRight = U'\u2510';
 constexpr char32_t kBottomLeft = U'\u2514';
 constexpr char32_t kBottomRight = U'\u2518';
+// A control's border; the focused control's is double.
+struct BorderLines {
+    char32_t horizontal, vertical, topLeft, topRight, bottomLeft, bottomRight;
+};
+constexpr BorderLines kSingleLines{kHorizontal, kVertical,   kTopLeft,
+                                   kTopRight,   kBottomLeft, kBottomRight};
+constexpr BorderLines kDoubleLines{U'\u2550', U'\u2551', U'\u2554',
+                                   U'\u2557', U'\u255A', U'\u255D'};
 constexpr char32_t kTrack = U'\u2591';
 constexpr char32_t kThumb = U'\u2588';
 
@@ -118,8 +126,10 @@ void DrawRadio(Painter& painter, const ControlView& control, const ControlPlace&
     painter.Fill(rect, Role::Radio, flags);
     const std::vector<Glyph> caption = ToGlyphs(control.text);
     const int row = place.textRow;
-    const int used = painter.Text(rect.col, row, Ascii(control.checked ? "(*)" : "( )"), 0,
-                                  rect.cols, Role::Radio, flags);
+    // The focused one trades its parentheses for the marks a focused button has.
+    const bool focused = (flags & kFocused) != 0;
+    const char* box = control.checked ? (focused ? ">*<" : "(*)") : (focused ? "> <" : "( )");
+    const int used = painter.Text(rect.col, row, Ascii(box), 0, rect.cols, Role::Radio, flags);
     const int gap = rect.cols >= used + 1 + Columns(caption) ? 1 : 0;
     painter.Text(rect.col + used + gap, row, caption, 0, rect.cols - used - gap, Role::Radio,
                  flags);
@@ -230,32 +240,51 @@ std::vector<std::u16string_view> SplitColumns(const std::u16string& line) {
     return parts;
 }
 
-void DrawList(Painter& painter, const ControlView& control, const CellRect& rect,
+// Puts placed glyphs of a line shifted `shift` columns to the left into [col, col + cols):
+// a glyph cut by either edge is left out.
+void PutShifted(Painter& painter, int col, int row, int cols, int shift,
+                const std::vector<PlacedGlyph>& placed, Role role, std::uint8_t flags) {
+    for (const PlacedGlyph& item : placed) {
+        const int at = item.col - shift;
+        if (at < 0) {
+            continue;
+        }
+        if (at + item.glyph.width > cols) {
+            break;
+        }
+        painter.Text(col + at, row, {item.glyph}, 0, item.glyph.width, role, flags);
+    }
+}
+
+void DrawList(Painter& painter, const ControlView& control, const ControlPlace& place,
               std::uint8_t flags, WindowContext& context) {
+    const CellRect& rect = place.content;
     painter.Fill(rect, Role::List, flags);
     const bool scrollbar = rect.cols >= 2;
-    const int contentCols = rect.cols - (scrollbar ? 1 : 0);
+    const int contentCols = ListTextCols(rect);
     const int pageRows = ListPageRows(control, rect);
     const int firstRow = rect.Bottom() - pageRows;
 
+    // Scrolled to the left as far as the operator asked, no further than the widest line.
+    const auto known = context.ui.listShift.find(control.hwnd);
+    const int maxShift = MaxListShift(control, rect);
+    const int shift =
+        std::clamp(known == context.ui.listShift.end() ? 0 : known->second, 0, maxShift);
+    if (shift > 0) {
+        context.frame.listShift[control.hwnd] = shift;
+    }
+
     // List views in report view: columns side by side, each its width in cells, a blank
-    // between them.
-    std::vector<int> starts;
-    std::vector<int> widths;
-    if (control.kind == ControlKind::ListView && !control.columns.empty()) {
-        int at = 0;
-        for (const desktop::ListViewColumn& column : control.columns) {
-            const int width = std::max(ControlCells(RECT{0, 0, column.width, 16}).cols, 0);
-            starts.push_back(at);
-            widths.push_back(column.width <= 0 ? 0 : width);
-            at += widths.back();
+    // between them; the header scrolls with the rows.
+    const std::vector<ListColumn> columns = ListColumns(control);
+    if (!columns.empty()) {
+        std::u16string headers;
+        for (std::size_t c = 0; c < control.columns.size(); ++c) {
+            headers += (c > 0 ? u"\t" : u"") + control.columns[c].header;
         }
         painter.Fill(CellRect{rect.col, rect.row, rect.cols, 1}, Role::Header, flags);
-        for (std::size_t c = 0; c < starts.size(); ++c) {
-            const int room = std::min(widths[c] - 1, contentCols - starts[c]);
-            painter.Text(rect.col + starts[c], rect.row, ToGlyphs(control.columns[c].header), 0,
-                         room, Role::Header, flags);
-        }
+        PutShifted(painter, rect.col, rect.row, contentCols, shift,
+                   ListLineGlyphs(columns, headers), Role::Header, flags);
     }
 
     const auto top = static_cast<std::size_t>(std::max(control.topIndex, 0));
@@ -274,19 +303,21 @@ void DrawList(Painter& painter, const ControlView& control, const CellRect& rect
             lineFlags |= kSelected;
             painter.Fill(CellRect{rect.col, row, contentCols, 1}, Role::List, lineFlags);
         }
-        if (starts.empty()) {
-            painter.Text(rect.col, row, ToGlyphs(*line), 0, contentCols, Role::List, lineFlags);
-            continue;
-        }
-        const std::vector<std::u16string_view> parts = SplitColumns(*line);
-        for (std::size_t c = 0; c < parts.size() && c < starts.size(); ++c) {
-            const int room = std::min(widths[c] - 1, contentCols - starts[c]);
-            painter.Text(rect.col + starts[c], row, ToGlyphs(parts[c]), 0, room, Role::List,
-                         lineFlags);
-        }
+        PutShifted(painter, rect.col, row, contentCols, shift, ListLineGlyphs(columns, *line),
+                   Role::List, lineFlags);
     }
     if (scrollbar) {
         DrawScrollbar(painter, rect.Right() - 1, firstRow, pageRows, control.lineCount, top, flags);
+    }
+    // More to either side: arrows in the bottom edge of a boxed list.
+    if (place.border == Border::Box && maxShift > 0) {
+        const int edge = place.rect.Bottom() - 1;
+        if (shift > 0) {
+            painter.Put(rect.col, edge, U'<', Role::Border, flags);
+        }
+        if (shift < maxShift) {
+            painter.Put(rect.col + contentCols - 1, edge, U'>', Role::Border, flags);
+        }
     }
     // The cursor marks a focused list: on its selected line when that shows, else on its top.
     if ((flags & kFocused) != 0) {
@@ -303,6 +334,38 @@ void DrawList(Painter& painter, const ControlView& control, const CellRect& rect
     }
 }
 
+// The border a control's style gives it, inside its cells; a group box's caption sits in its
+// top edge.
+void DrawBorder(Painter& painter, const ControlView& control, const ControlPlace& place,
+                std::uint8_t flags) {
+    const CellRect& rect = place.rect;
+    const BorderLines& lines = (flags & kFocused) != 0 ? kDoubleLines : kSingleLines;
+    const bool top = place.border == Border::Box || place.border == Border::Lid;
+    const bool bottom = place.border == Border::Box;
+    for (int row = rect.row + (top ? 1 : 0); row < rect.Bottom() - (bottom ? 1 : 0); ++row) {
+        painter.Put(rect.col, row, lines.vertical, Role::Border, flags);
+        painter.Put(rect.Right() - 1, row, lines.vertical, Role::Border, flags);
+    }
+    if (top) {
+        for (int col = rect.col + 1; col < rect.Right() - 1; ++col) {
+            painter.Put(col, rect.row, lines.horizontal, Role::Border, flags);
+        }
+        painter.Put(rect.col, rect.row, lines.topLeft, Role::Border, flags);
+        painter.Put(rect.Right() - 1, rect.row, lines.topRight, Role::Border, flags);
+    }
+    if (bottom) {
+        for (int col = rect.col + 1; col < rect.Right() - 1; ++col) {
+            painter.Put(col, rect.Bottom() - 1, lines.horizontal, Role::Border, flags);
+        }
+        painter.Put(rect.col, rect.Bottom() - 1, lines.bottomLeft, Role::Border, flags);
+        painter.Put(rect.Right() - 1, rect.Bottom() - 1, lines.bottomRight, Role::Border, flags);
+    }
+    if (control.kind == ControlKind::PushButton && top && !control.text.empty()) {
+        painter.Text(rect.col + 1, rect.row, ToGlyphs(control.text), 0, rect.cols - 2, Role::Window,
+                     flags);
+    }
+}
+
 void DrawControl(Painter& painter, const ControlView& control, const ControlPlace& place,
                  WindowContext& context) {
     const CellRect& rect = place.rect;
@@ -313,22 +376,31 @@ void DrawControl(Painter& painter, const ControlView& control, const ControlPlac
     if (control.focused && context.active) {
         flags |= kFocused;
     }
+    // A bordered control draws its own part inside the border.
+    ControlPlace inner = place;
+    if (place.border != Border::None) {
+        painter.Fill(rect, Role::Window, flags);
+        DrawBorder(painter, control, place, flags);
+        inner.rect = place.content;
+    }
     switch (control.kind) {
     case ControlKind::PushButton:
-        DrawButton(painter, control, place, flags);
+        if (place.border == Border::None) { // else a group box: its border is all of it
+            DrawButton(painter, control, inner, flags);
+        }
         break;
     case ControlKind::RadioButton:
-        DrawRadio(painter, control, place, flags);
+        DrawRadio(painter, control, inner, flags);
         break;
     case ControlKind::Static:
-        DrawStatic(painter, control, rect, flags);
+        DrawStatic(painter, control, inner.rect, flags);
         break;
     case ControlKind::Edit:
-        DrawEdit(painter, control, place, flags, context);
+        DrawEdit(painter, control, inner, flags, context);
         break;
     case ControlKind::ListBox:
     case ControlKind::ListView:
-        DrawList(painter, control, rect, flags, context);
+        DrawList(painter, control, place, flags, context);
         break;
     case ControlKind::Other:
         break;
@@ -420,13 +492,18 @@ std::vector<Glyph> Joined(std::string_view before, std::u16string_view text,
 void DrawTooSmall(Frame& frame, const desktop::Snapshot& snapshot, const ScreenLayout& layout) {
     Painter painter(frame.grid, CellRect{0, 0, layout.screen.cols, layout.windowRows});
     const auto judged = static_cast<std::size_t>(std::max(layout.active, 0));
+    ScreenSize all = MinimumScreen();
+    all.cols = std::max(all.cols, layout.needed.cols);
+    all.rows = std::max(all.rows, layout.needed.rows);
     const std::vector<Glyph> lines[] = {
         Ascii("The terminal is too small."),
-        Joined("\"", snapshot.windows[judged].caption,
-               "\" needs " + std::to_string(layout.needed.cols) + " x " +
+        Joined("", WindowName(snapshot.windows[judged]),
+               " needs " + std::to_string(layout.needed.cols) + " x " +
                    std::to_string(layout.needed.rows) + ","),
         Ascii("the terminal is " + std::to_string(layout.screen.cols) + " x " +
-              std::to_string(layout.screen.rows) + "."),
+              std::to_string(layout.screen.rows) + ";"),
+        Ascii("every window fits in " + std::to_string(all.cols) + " x " +
+              std::to_string(all.rows) + "."),
         Ascii("Enlarge it, or press F10 to quit."),
     };
     const int count = static_cast<int>(std::size(lines));
@@ -459,8 +536,13 @@ void DrawDebug(Frame& frame, const DebugWindow& debug, const ScreenLayout& layou
     }
 }
 
+// The selected list line in the status line, from its second column up to `room` columns.
+void DrawSelectedLine(Painter& painter, int row, int room, const std::u16string& line) {
+    painter.Text(1, row, ToGlyphs(line), 0, room, Role::Status, 0);
+}
+
 void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen,
-                const std::string& keyHelp) {
+                const std::string& keyHelp, const std::u16string& selectedLine) {
     if (screen.rows <= 0) {
         return;
     }
@@ -471,8 +553,12 @@ void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen,
                               "  Power " + (status.suspended ? "suspended" : "on") + " ";
     const int rightCols = std::min(static_cast<int>(right.size()), screen.cols);
     painter.Text(screen.cols - rightCols, row, Ascii(right), 0, rightCols, Role::Status, 0);
-    // The key help loses whole entries from its end when the line is short.
     const int room = screen.cols - rightCols - 3;
+    if (!selectedLine.empty()) {
+        DrawSelectedLine(painter, row, room, selectedLine);
+        return;
+    }
+    // The key help loses whole entries from its end when the line is short.
     std::string_view help(keyHelp);
     if (room < static_cast<int>(help.size())) {
         const std::size_t cut = help.rfind("  ", static_cast<std::size_t>(std::max(room, 0)));
@@ -482,6 +568,42 @@ void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen,
 }
 
 } // namespace
+
+std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenLayout& layout) {
+    if (layout.active < 0) {
+        return {};
+    }
+    const WindowView& window = snapshot.windows[static_cast<std::size_t>(layout.active)];
+    for (const ControlView& control : window.controls) {
+        if (!control.focused || !control.visible ||
+            (control.kind != ControlKind::ListBox && control.kind != ControlKind::ListView) ||
+            control.selected < 0) {
+            continue;
+        }
+        const std::u16string* line = LineAt(control, static_cast<std::size_t>(control.selected));
+        if (line == nullptr) {
+            return {};
+        }
+        if (control.kind == ControlKind::ListBox || control.columns.empty()) {
+            return *line;
+        }
+        // "Header: text" for each column, two blanks apart.
+        std::u16string joined;
+        const std::vector<std::u16string_view> parts = SplitColumns(*line);
+        for (std::size_t c = 0; c < parts.size(); ++c) {
+            if (c > 0) {
+                joined += u"  ";
+            }
+            if (c < control.columns.size() && !control.columns[c].header.empty()) {
+                joined += control.columns[c].header;
+                joined += u": ";
+            }
+            joined += parts[c];
+        }
+        return joined;
+    }
+    return {};
+}
 
 int DebugViewRows(int rows) {
     return std::max(rows - 2, 0);
@@ -530,10 +652,14 @@ Frame Render(const RenderInput& input) {
         }
     }
     const bool windowOnTop = !input.ui.debugView && !layout.tooSmall && layout.active >= 0;
+    const std::u16string selectedLine = input.ui.debugView || layout.tooSmall
+                                            ? std::u16string()
+                                            : SelectedLineText(input.snapshot, layout);
     DrawStatus(frame, input.status, layout.screen,
                StatusKeyHelp(windowOnTop
                                  ? &input.snapshot.windows[static_cast<std::size_t>(layout.active)]
-                                 : nullptr));
+                                 : nullptr),
+               selectedLine);
     return frame;
 }
 

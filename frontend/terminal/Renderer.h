@@ -31,6 +31,7 @@ struct UiState {
     std::size_t debugBack = 0;      // debug view: lines scrolled back from the newest
     std::map<HWND, int> editScroll; // first glyph shown of each edit that was drawn scrolled
     HWND selectedEdit = nullptr;    // the edit whose whole text is selected (focus came by Tab)
+    std::map<HWND, int> listShift;  // columns each list is scrolled to the left
 };
 
 struct Frame {
@@ -43,6 +44,7 @@ struct Frame {
     int cursorCol = 0;
     int cursorRow = 0;
     std::map<HWND, int> editScroll; // the edits' scroll positions as drawn, for the next frame
+    std::map<HWND, int> listShift;  // the lists' horizontal scroll as drawn, for the next frame
 };
 
 struct RenderInput {
@@ -65,6 +67,11 @@ int EditScroll(int previous, const std::vector<Glyph>& glyphs, int caretGlyph, i
 
 // The glyph the caret (in UTF-16 code units) stands before.
 int CaretGlyph(const std::vector<Glyph>& glyphs, int caret);
+
+// The selected line of the active window's focused list, its columns joined and headed, or
+// empty when no such list has a selected line the snapshot copied. The status line shows it
+// in full in place of the key help.
+std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenLayout& layout);
 
 // The key help at the left of the status line.
 inline constexpr const char* kKeyHelp =

@@ -86,6 +86,12 @@ bool IsLineDrawing(char32_t ch) {
     case U'\u2510':
     case U'\u2514':
     case U'\u2518':
+    case U'\u2550':
+    case U'\u2551':
+    case U'\u2554':
+    case U'\u2557':
+    case U'\u255A':
+    case U'\u255D':
     case U'\u2591':
     case U'\u2588':
         return true;
@@ -97,17 +103,24 @@ bool IsLineDrawing(char32_t ch) {
 // The alternate character set stands in for line drawing where the locale is not UTF-8.
 chtype AcsFor(char32_t ch) {
     switch (ch) {
+    // The focused control's double lines have no stand-in: single ones, drawn bold.
     case U'\u2500':
+    case U'\u2550':
         return ACS_HLINE;
     case U'\u2502':
+    case U'\u2551':
         return ACS_VLINE;
     case U'\u250C':
+    case U'\u2554':
         return ACS_ULCORNER;
     case U'\u2510':
+    case U'\u2557':
         return ACS_URCORNER;
     case U'\u2514':
+    case U'\u255A':
         return ACS_LLCORNER;
     case U'\u2518':
+    case U'\u255D':
         return ACS_LRCORNER;
     case U'\u2591':
         return ACS_CKBOARD;
@@ -401,9 +414,11 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
                 if ((event.bstate & BUTTON1_PRESSED) != 0) {
                     mouse.kind = MouseEvent::Kind::Press;
                 } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
-                    mouse.kind = MouseEvent::Kind::WheelUp;
+                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
+                    mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
                 } else if ((event.bstate & BUTTON5_PRESSED) != 0) {
-                    mouse.kind = MouseEvent::Kind::WheelDown;
+                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
+                    mouse.kind = shift ? MouseEvent::Kind::WheelRight : MouseEvent::Kind::WheelDown;
                 } else {
                     continue;
                 }

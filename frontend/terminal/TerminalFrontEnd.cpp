@@ -239,6 +239,9 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
         case Action::Kind::SelectAll:
             m_ui.selectedEdit = action.target;
             break;
+        case Action::Kind::ShiftList:
+            m_ui.listShift[action.target] = action.value;
+            break;
         case Action::Kind::Interrupt:
             Interrupt();
             break;
@@ -305,6 +308,7 @@ void TerminalFrontEnd::Redraw(const StatusInfo& status) {
         DrawPanel(frame, "", {std::string(kQuitPrompt)});
     }
     m_ui.editScroll = std::move(frame.editScroll);
+    m_ui.listShift = std::move(frame.listShift);
     m_terminal.Draw(frame);
     m_drawnVersion = snapshot.version;
     m_drawnStatus = status;

@@ -124,6 +124,9 @@ std::string Describe(const std::vector<Action>& actions) {
         case Action::Kind::SelectAll:
             out += "select all " + target;
             break;
+        case Action::Kind::ShiftList:
+            out += "shift " + target + " " + std::to_string(action.value);
+            break;
         }
     }
     return out;
@@ -314,6 +317,55 @@ TEST(Mouse, ListEntriesScrollIndicatorAndWheel) {
     fixture.At(14).topIndex = 0;
     EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col, list.row + 3), "focus 14")
         << "below the last entry";
+}
+
+TEST(Mouse, BorderedListMapsRowsInsideItsBorder) {
+    Fixture fixture(-1);
+    fixture.At(14).style |= WS_BORDER;
+    fixture.At(14).rect = Cells(10, 0, 10, 6); // a box: four lines inside
+    fixture.At(14).topIndex = 3;
+    const CellRect list = fixture.Where(14);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col, list.row), "focus 14")
+        << "the top edge";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col + 1, list.row + 1),
+              "focus 14, select 14 3");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col + 1, list.row + 4),
+              "focus 14, select 14 6");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.col + 1, list.Bottom() - 1), "focus 14")
+        << "the bottom edge";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, list.Right() - 2, list.row + 4),
+              "focus 14, scroll 14 6")
+        << "the scroll indicator is inside the right edge";
+    fixture.At(14).focused = true;
+    fixture.At(14).selected = 3;
+    EXPECT_EQ(fixture.Key(K(Key::PageDown)), "select 14 6")
+        << "a page is the four lines inside the border";
+}
+
+TEST(HorizontalScroll, LeftRightAndShiftWheelOnlyWhenTheLinesAreWider) {
+    Fixture fixture(14);
+    ControlView& list = fixture.At(14); // 10 columns: 9 for text beside the indicator
+    list.lines = {u"short", u"0123456789ABCDEFGHIJ"};
+    list.lineCount = 2;
+    list.selected = -1;
+    EXPECT_EQ(fixture.Key(K(Key::Right)), "shift 14 4");
+    EXPECT_EQ(fixture.Key(K(Key::Left)), "") << "already at the left";
+    fixture.ui.listShift[Handle(14)] = 9;
+    EXPECT_EQ(fixture.Key(K(Key::Right)), "shift 14 11") << "clamped to the widest line";
+    fixture.ui.listShift[Handle(14)] = 11;
+    EXPECT_EQ(fixture.Key(K(Key::Right)), "");
+    EXPECT_EQ(fixture.Key(K(Key::Left)), "shift 14 7");
+    const CellRect where = fixture.Where(14);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelLeft, where.col, where.row), "shift 14 7");
+    fixture.ui.listShift.clear();
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelRight, where.col, where.row), "shift 14 4");
+
+    list.lines = {u"short", u"fits"};
+    EXPECT_EQ(fixture.Key(K(Key::Right)), "") << "nothing to scroll";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::WheelRight, where.col, where.row), "");
+    list.lines = {u"0123456789ABCDEFGHIJ", u"x"};
+    list.enabled = false;
+    EXPECT_EQ(fixture.Key(K(Key::Right)), "") << "a disabled list takes no input";
 }
 
 TEST(Mouse, EditClickPutsTheCaretUnderThePointer) {

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
+
 namespace kobalt::terminal {
 namespace {
 
@@ -99,6 +103,92 @@ TEST(LayOut, OnlyTheActiveWindowMustFit) {
     snapshot.windows[0].active = false;
     snapshot.windows[1].active = true;
     EXPECT_TRUE(LayOut(snapshot, ScreenSize{20, 6}).tooSmall);
+}
+
+// The size a document gives with `pattern` (two numbers: columns, rows).
+ScreenSize Documented(const std::string& file, const std::regex& pattern) {
+    std::ifstream in(std::string(KOBALT_SOURCE_DIR) + "/" + file);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string content = text.str();
+    std::smatch match;
+    if (!std::regex_search(content, match, pattern)) {
+        ADD_FAILURE() << file << " gives no minimum terminal size";
+        return {};
+    }
+    return ScreenSize{std::stoi(match[1]), std::stoi(match[2])};
+}
+
+TEST(MinimumScreen, IsWhatTheDocumentsSayAndEveryTemplateFitsInIt) {
+    const ScreenSize minimum = MinimumScreen();
+    EXPECT_EQ(Documented("README.md", std::regex(R"(at least\s+(\d+) x (\d+))")), minimum);
+    EXPECT_EQ(Documented("docs/man/KOBALTDemo.1", std::regex(R"((\d+)\s+columns and (\d+) lines)")),
+              minimum);
+
+    // Every template the console can open, each shown alone: it fits, and the figure is no
+    // larger than the widest and the tallest need.
+    bool widest = false;
+    bool tallest = false;
+    const std::vector<const DialogTemplate*> templates = DialogTemplates();
+    ASSERT_GE(templates.size(), 10u);
+    for (const DialogTemplate* tmpl : templates) {
+        ASSERT_NE(tmpl->name, nullptr) << "template " << tmpl->id;
+        testing::TemplateDialog dialog(tmpl->id);
+        const desktop::Snapshot snapshot = desktop::TakeSnapshot();
+        EXPECT_FALSE(LayOut(snapshot, minimum).tooSmall) << tmpl->name;
+        widest = widest || LayOut(snapshot, ScreenSize{minimum.cols - 1, minimum.rows}).tooSmall;
+        tallest = tallest || LayOut(snapshot, ScreenSize{minimum.cols, minimum.rows - 1}).tooSmall;
+    }
+    EXPECT_TRUE(widest) << "no template needs " << minimum.cols << " columns";
+    EXPECT_TRUE(tallest) << "no template needs " << minimum.rows << " rows";
+}
+
+TEST(MinimumScreen, TheTelephoneWindowIsWiderThanTheMainWindow) {
+    testing::TemplateDialog handFree(IDD_HANDFREE);
+    const ScreenLayout layout = LayOut(desktop::TakeSnapshot(), ScreenSize{93, 25});
+    EXPECT_TRUE(layout.tooSmall);
+    EXPECT_EQ(layout.needed, (ScreenSize{95, 23}));
+    EXPECT_EQ(WindowName(desktop::TakeSnapshot().windows[0]), u"IDD_HANDFREE");
+}
+
+TEST(ControlBorders, FollowTheStyleAndTheRowsThereAre) {
+    desktop::ControlView list;
+    list.kind = desktop::ControlKind::ListBox;
+    list.style = WS_BORDER;
+    EXPECT_EQ(BorderOf(list, CellRect{0, 0, 10, 3}), Border::Box);
+    EXPECT_EQ(BorderOf(list, CellRect{0, 0, 10, 2}), Border::Lid);
+    EXPECT_EQ(BorderOf(list, CellRect{0, 0, 10, 1}), Border::Sides);
+    EXPECT_EQ(BorderOf(list, CellRect{0, 0, 2, 5}), Border::None) << "no room for text";
+    list.style = 0;
+    EXPECT_EQ(BorderOf(list, CellRect{0, 0, 10, 3}), Border::None);
+    desktop::ControlView group;
+    group.kind = desktop::ControlKind::PushButton;
+    group.style = 0x0007; // BS_GROUPBOX
+    EXPECT_EQ(BorderOf(group, CellRect{0, 0, 10, 3}), Border::Box);
+
+    EXPECT_EQ(ContentOf(CellRect{4, 2, 10, 5}, Border::Box), (CellRect{5, 3, 8, 3}));
+    EXPECT_EQ(ContentOf(CellRect{4, 2, 10, 2}, Border::Lid), (CellRect{5, 3, 8, 1}));
+    EXPECT_EQ(ContentOf(CellRect{4, 2, 10, 1}, Border::Sides), (CellRect{5, 2, 8, 1}));
+}
+
+TEST(ListLines, ListViewColumnsAreCutButTheLastAndTheWidestLineSetsTheScroll) {
+    desktop::ControlView view;
+    view.kind = desktop::ControlKind::ListView;
+    view.columns = {{u"NAME", 80}, {u"Number", 40}}; // 10 and 5 cells
+    view.lines = {u"Bartholomew\t0049 170 1234", u"Al\t1"};
+    const std::vector<ListColumn> columns = ListColumns(view);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[1].start, 10);
+    std::string shown;
+    for (const PlacedGlyph& placed : ListLineGlyphs(columns, view.lines[0])) {
+        shown.resize(static_cast<std::size_t>(placed.col), ' ');
+        shown += static_cast<char>(placed.glyph.ch);
+    }
+    EXPECT_EQ(shown, "Bartholom 0049 170 1234");
+    EXPECT_EQ(ListLineCols(view), 23);
+    // Content 12 wide: 11 for text beside the scroll indicator.
+    EXPECT_EQ(MaxListShift(view, CellRect{0, 0, 12, 4}), 12);
+    EXPECT_EQ(MaxListShift(view, CellRect{0, 0, 30, 4}), 0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // lists, a terminal too small, text from a hostile phone.
 #include "TerminalTestSupport.h"
 
+#include "frontend/terminal/Palette.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -222,13 +223,15 @@ TEST(TooSmall, SaysWhatTheActiveWindowNeeds) {
     EXPECT_TRUE(LayOut(Take(), ScreenSize{room.cols - 3, room.rows - 2}).tooSmall);
     EXPECT_TRUE(LayOut(Take(), ScreenSize{room.cols - 2, room.rows - 3}).tooSmall);
 
+    // The window by its template's name, which stays when the console changes the caption.
+    SetWindowTextW(main.Hwnd(), u"Syncing...");
     EXPECT_EQ(Screen(Take(), ScreenSize{40, 8}), Lines(R"(
 
        The terminal is too small.
-      "KOBALTDemo" needs 93 x 25,
-        the terminal is 40 x 8.
+  IDD_KOBALTDEMO_DIALOG needs 93 x 25,
+        the terminal is 40 x 8;
+     every window fits in 95 x 25.
    Enlarge it, or press F10 to quit.
-
 
  F2 Power           Audio off  Power on
 )"));
@@ -342,6 +345,233 @@ TEST(Cursor, MarksTheFocusedEditOrListOfTheActiveWindowOnly) {
     EXPECT_FALSE(testing::RenderScreen(snapshot, size).cursorVisible);
 }
 
+// Cells whose style in monochrome (NO_COLOR) satisfies `test`, as a mask.
+template <class Test> std::string MonochromeMask(const Frame& frame, Test test) {
+    return frame.grid.Mask([&test](const Cell& cell) {
+        return test(StyleOf(cell.role, cell.flags, ColourMode::Monochrome));
+    });
+}
+
+ControlView Bordered(ControlView control) {
+    control.style |= WS_BORDER;
+    return control;
+}
+
+ControlView Edit(std::u16string text, int row, int rows) {
+    ControlView edit;
+    edit.kind = ControlKind::Edit;
+    edit.style = WS_TABSTOP | WS_BORDER;
+    edit.text = std::move(text);
+    edit.rect = RECT{0, row * 16, 12 * 8, (row + rows) * 16};
+    return edit;
+}
+
+TEST(Borders, ListsAndEditsAreFramedAsTheirStylesSay) {
+    // A box on three rows and more, a lid on two, the sides on one; none without WS_BORDER.
+    ControlView list = Bordered(ListBox(12, 4, 2));
+    ControlView plain = ListBox(12, 1, 1);
+    plain.rect = RECT{0, 7 * 16, 12 * 8, 8 * 16};
+    Snapshot snapshot;
+    snapshot.windows.push_back(
+        WindowWith(14, 8, {list, Edit(u"ab", 4, 2), Edit(u"cd", 6, 1), plain}));
+    EXPECT_EQ(Body(Screen(snapshot, ScreenSize{16, 11})), Lines(R"(
+┌─ T ──────────┐
+│┌──────────┐  │
+││line A   ░│  │
+││line B   ░│  │
+│└──────────┘  │
+│┌──────────┐  │
+││ab________│  │
+││cd________│  │
+│line A     ░  │
+└──────────────┘
+)"));
+}
+
+TEST(Borders, AGroupBoxIsAFrameWithItsCaption) {
+    ControlView group;
+    group.kind = ControlKind::PushButton;
+    group.style = 0x0007; // BS_GROUPBOX
+    group.text = u"Mode";
+    group.rect = RECT{0, 0, 10 * 8, 3 * 16};
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(10, 3, {group}));
+    EXPECT_EQ(Body(Screen(snapshot, ScreenSize{12, 6})), Lines(R"(
+┌─ T ──────┐
+│┌Mode────┐│
+││        ││
+│└────────┘│
+└──────────┘
+)"));
+}
+
+TEST(Focus, ShowsOnEveryControlWithoutColour) {
+    ControlView list = Bordered(ListBox(12, 3, 2));
+    list.focused = true; // nothing selected yet
+    ControlView radio;
+    radio.kind = ControlKind::RadioButton;
+    radio.style = WS_TABSTOP;
+    radio.text = u"140";
+    radio.rect = RECT{0, 3 * 16, 6 * 8, 4 * 16};
+    ControlView checked = radio;
+    checked.text = u"173";
+    checked.checked = true;
+    checked.rect = RECT{6 * 8, 3 * 16, 12 * 8, 4 * 16};
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(12, 4, {list, radio, checked}));
+    EXPECT_EQ(Body(Screen(snapshot, ScreenSize{14, 7})), Lines(R"(
+┌─ T ────────┐
+│╔══════════╗│
+│║line A   █║│
+│╚══════════╝│
+│( )140(*)173│
+└────────────┘
+)"));
+    snapshot.windows[0].controls[0].focused = false;
+    snapshot.windows[0].controls[1].focused = true;
+    snapshot.windows[0].controls[1].checked = true;
+    snapshot.windows[0].controls[2].checked = false;
+    EXPECT_EQ(Body(Screen(snapshot, ScreenSize{14, 7})), Lines(R"(
+┌─ T ────────┐
+│┌──────────┐│
+││line A   █││
+│└──────────┘│
+│>*<140( )173│
+└────────────┘
+)"));
+}
+
+TEST(Focus, AButtonItsCaptionFillsIsTheOneOutOfReverseVideo) {
+    // As "[Siri ]EndSiri" on the main window: the second caption leaves no room for marks.
+    ControlView siri;
+    siri.kind = ControlKind::PushButton;
+    siri.style = WS_TABSTOP;
+    siri.text = u"Siri";
+    siri.rect = RECT{0, 0, 7 * 8, 16};
+    ControlView endSiri = siri;
+    endSiri.text = u"EndSiri";
+    endSiri.rect = RECT{7 * 8, 0, 14 * 8, 16};
+    endSiri.focused = true;
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(14, 1, {siri, endSiri}));
+    const Frame frame = testing::RenderScreen(snapshot, ScreenSize{16, 4});
+    EXPECT_EQ(Body(frame.grid.PlainText()), Lines(R"(
+┌─ T ──────────┐
+│[Siri ]EndSiri│
+└──────────────┘
+)"));
+    EXPECT_EQ(Body(MonochromeMask(frame, [](const Style& style) { return style.reverse; })),
+              Lines(R"(
+................
+.#######........
+................
+)"));
+    EXPECT_EQ(Body(MonochromeMask(frame, [](const Style& style) { return style.underline; })),
+              Lines(R"(
+................
+........#######.
+................
+)"));
+}
+
+TEST(Focus, OnAControlThatBecameDisabledStaysGreyed) {
+    ControlView start;
+    start.kind = ControlKind::PushButton;
+    start.style = WS_TABSTOP;
+    start.text = u"START";
+    start.rect = RECT{0, 0, 9 * 8, 16};
+    start.focused = true;
+    start.enabled = false;
+    ControlView edit = Edit(u"0000", 1, 2);
+    edit.enabled = false;
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(12, 3, {start, edit}));
+    const Frame frame = testing::RenderScreen(snapshot, ScreenSize{14, 6});
+    EXPECT_EQ(Body(frame.grid.PlainText()), Lines(R"(
+┌─ T ────────┐
+│> START <   │
+│┌──────────┐│
+││0000______││
+└────────────┘
+)"));
+    const Cell& mark = frame.grid.At(1, 1);
+    ASSERT_EQ(mark.flags, kDisabled | kFocused);
+    const Style colour = StyleOf(mark.role, mark.flags, ColourMode::Colour);
+    EXPECT_TRUE(colour.dim);
+    EXPECT_NE(colour.fg, colour.bg) << "the greyed caption stays readable";
+    const Style mono = StyleOf(mark.role, mark.flags, ColourMode::Monochrome);
+    EXPECT_TRUE(mono.dim);
+    EXPECT_NE(mono, StyleOf(Role::Button, kDisabled, ColourMode::Monochrome))
+        << "a disabled focused button differs from a disabled one";
+}
+
+TEST(HorizontalScroll, ShiftedLinesAndArrowsInTheBottomEdge) {
+    ControlView list = Bordered(ListBox(12, 4, 0));
+    list.hwnd = reinterpret_cast<HWND>(0x20);
+    list.lines = {u"0123456789ABCDEFGHIJ", u"short"};
+    list.lineCount = 2;
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(12, 4, {list}));
+    const ScreenSize size{14, 7};
+    Frame frame = testing::RenderScreen(snapshot, size);
+    EXPECT_EQ(Body(frame.grid.PlainText()), Lines(R"(
+┌─ T ────────┐
+│┌──────────┐│
+││012345678░││
+││short    ░││
+│└────────>─┘│
+└────────────┘
+)"));
+    EXPECT_EQ(frame.listShift.count(list.hwnd), 0u);
+
+    testing::ScreenInput input;
+    input.ui.listShift[list.hwnd] = 4;
+    EXPECT_EQ(Body(Screen(snapshot, size, input)), Lines(R"(
+┌─ T ────────┐
+│┌──────────┐│
+││456789ABC░││
+││t        ░││
+│└<───────>─┘│
+└────────────┘
+)"));
+    // Past the widest line: the last columns show, and the shift drawn is kept.
+    input.ui.listShift[list.hwnd] = 99;
+    frame = testing::RenderScreen(snapshot, size, input);
+    EXPECT_EQ(Body(frame.grid.PlainText()), Lines(R"(
+┌─ T ────────┐
+│┌──────────┐│
+││BCDEFGHIJ░││
+││         ░││
+│└<─────────┘│
+└────────────┘
+)"));
+    ASSERT_EQ(frame.listShift.count(list.hwnd), 1u);
+    EXPECT_EQ(frame.listShift.at(list.hwnd), 11);
+}
+
+TEST(HorizontalScroll, ListViewHeaderScrollsWithTheRowsAndWideGlyphsAreNotSplit) {
+    // NAME is 6 cells: "王小明" is cut to "王小"; scrolled by one, "王" straddles the edge and
+    // is left out. Number, the last column, runs on.
+    ControlView view = Bordered(ListBox(14, 4, 0));
+    view.kind = ControlKind::ListView;
+    view.hwnd = reinterpret_cast<HWND>(0x21);
+    view.columns = {{u"NAME", 48}, {u"Number", 80}};
+    view.lines = {u"王小明\t0049 170 1234567890"};
+    view.lineCount = 1;
+    Snapshot snapshot;
+    snapshot.windows.push_back(WindowWith(14, 4, {view}));
+    testing::ScreenInput input;
+    input.ui.listShift[view.hwnd] = 1;
+    EXPECT_EQ(Body(Screen(snapshot, ScreenSize{16, 7}, input)), Lines(R"(
+┌─ T ──────────┐
+│┌────────────┐│
+││AME  Number ││
+││ 小  0049 1░││
+│└<─────────>─┘│
+└──────────────┘
+)"));
+}
+
 TEST(DebugView, NewestLastAndScrolledBack) {
     Snapshot snapshot;
     testing::ScreenInput input;
@@ -371,6 +601,38 @@ TEST(StatusLine, KeysLeftIndicatorsRight) {
     // When short, the key help gives up whole entries; the indicators stay.
     EXPECT_EQ(statusLine(StatusInfo{false, false}, 52),
               " F2 Power  F3 Debug  F10 Quit   Audio off  Power on\n");
+}
+
+TEST(StatusLine, TheFocusedListsSelectedLineInFullInsteadOfTheKeys) {
+    TemplateDialog phoneBook(IDD_PHONEBOOK);
+    phoneBook.AddColumns(IDC_PHONEBOOK_LIST, {{u"NAME", 80}, {u"Number", 118}});
+    phoneBook.AddRows(IDC_PHONEBOOK_LIST, {u"Alice(Work)\t+44 20 7946 0958",
+                                           u"Bartholomew Longname(Cell)\t0049 170 1234567890"});
+    Snapshot snapshot = Take();
+    const ScreenSize size{100, RoomFor(IDD_PHONEBOOK).rows};
+    const auto statusLine = [&snapshot, size] {
+        const std::string screen = Screen(snapshot, size);
+        return screen.substr(screen.rfind('\n', screen.size() - 2) + 1);
+    };
+    ControlView* list = nullptr;
+    ControlView* sync = nullptr;
+    for (ControlView& control : snapshot.windows[0].controls) {
+        if (control.id == IDC_PHONEBOOK_LIST) {
+            list = &control;
+        } else if (control.id == IDC_PHONEBOOK_SYNC) {
+            sync = &control;
+        }
+    }
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(sync, nullptr);
+    list->focused = true;
+    EXPECT_EQ(statusLine().rfind(" F2 Power", 0), 0u) << "nothing selected: the keys";
+    list->selected = 1;
+    EXPECT_EQ(statusLine(), " NAME: Bartholomew Longname(Cell)  Number: 0049 170 1234567890" +
+                                std::string(18, ' ') + "Audio off  Power on\n");
+    list->focused = false;
+    sync->focused = true;
+    EXPECT_EQ(statusLine().rfind(" F2 Power", 0), 0u) << "the focus elsewhere: the keys";
 }
 
 } // namespace

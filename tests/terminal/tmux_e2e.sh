@@ -133,8 +133,10 @@ where() {
 }
 
 start_with_enter() {
-    # Tab passes the status list (the cursor marks it) on its way to SearchDevice.
-    tm send-keys -t "$session" Tab Tab
+    # Tab passes the status list (a double frame marks it) on its way to SearchDevice.
+    tm send-keys -t "$session" Tab
+    wait_for '╔═══'
+    tm send-keys -t "$session" Tab
     wait_for '>SearchDevice<'
     tm send-keys -t "$session" BTab BTab
     wait_for '>   START    <'
