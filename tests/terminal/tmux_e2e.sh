@@ -6,6 +6,9 @@
 #                                  quit with F10: exit status 0
 #   tmux_e2e.sh PROGRAM interrupt  the same start, then Ctrl-C: exit status 0
 #   tmux_e2e.sh PROGRAM terminate  the same start, then SIGTERM: exit status 143
+#   tmux_e2e.sh PROGRAM eventlog   the same start, then F3: the SDK calls of START and the
+#                                  debug lines in the event log, a search, the log saved to a
+#                                  file (owner-only), F3 back and F10: exit status 0
 #
 # Every way out must leave the terminal as it was: the shell's screen back (not the alternate
 # one), cursor shown, keypad and mouse reporting off, the same stty settings as before.
@@ -85,6 +88,28 @@ terminate)
     [ -n "$pid" ] || fail "no process of $program under the pane's shell $shell"
     kill -TERM "$pid"
     expected=143
+    ;;
+eventlog)
+    tm send-keys -t "$session" F3
+    wait_for ' Event log: lines 1-'
+    wait_for '^[0-9:.]{12} dbg  \[KOBALT\]\[API\]Ready'
+    wait_for '^[0-9:.]{12}      KOBALT_Init\(\) = 0'
+    wait_for '      KOBALT_HFAP_RegisterCallback\(0, HfEventCallback\) = 0'
+    tm send-keys -t "$session" / R e g i s t e r Enter
+    wait_for '^Line [0-9]+ of [0-9]+: Register'
+    tm send-keys -t "$session" s
+    wait_for '^Save to: kobalt-events-[0-9]{8}-[0-9]{6}\.log'
+    tm send-keys -t "$session" -N 40 BSpace
+    tm send-keys -t "$session" -l "$work/saved.log"
+    tm send-keys -t "$session" Enter
+    wait_for '^Saved [0-9]+ lines to '
+    [ "$(stat -c %a "$work/saved.log")" = 600 ] || fail "the saved log is not owner-only"
+    grep -qE '^[0-9:.]{12}      KOBALT_RegisterPairCallback\(PairEventCallback\) = 0$' "$work/saved.log" ||
+        fail "the saved log lacks the calls: $(cat "$work/saved.log")"
+    tm send-keys -t "$session" F3
+    wait_for 'BlueTooth Start'
+    tm send-keys -t "$session" F10
+    expected=0
     ;;
 *) echo "tmux_e2e.sh: unknown scenario $scenario"; exit 2 ;;
 esac
