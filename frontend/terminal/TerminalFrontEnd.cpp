@@ -47,7 +47,8 @@ TerminalFrontEnd::~TerminalFrontEnd() {
 
 bool TerminalFrontEnd::Start(std::string& error) {
     Terminal::PrepareProcess();
-    // Debug lines are kept for the debug view: nothing may write over the screen.
+    // Debug lines and the SDK library's trace go to the event log: nothing may write over the
+    // screen.
     device::SetDebugSink(
         [this](const std::u16string& line) { m_log.AddDebug(EventLog::Clock::now(), line); });
     std::string traceError;
