@@ -1,5 +1,6 @@
 #include "sim/Library.h"
 
+#include "common/TraceSink.h"
 #include "sim/Jitter.h"
 #include "sim/TimeScale.h"
 #include "sim/WorldFile.h"
@@ -58,14 +59,17 @@ Library& Library::Instance() {
 }
 
 Library::Library()
-    : m_trace(std::getenv("KOBALT_SIM_TRACE")), m_timeScale(TimeScaleFromEnvironment(m_log)),
-      m_dispatcher(m_trace), m_scheduler(m_timeScale),
+    : m_trace(std::getenv("KOBALT_SIM_TRACE"), std::getenv(common::kTraceSinkVariable)),
+      m_timeScale(TimeScaleFromEnvironment(m_log)), m_dispatcher(m_trace), m_scheduler(m_timeScale),
       m_phone(m_dispatcher, m_scheduler, m_callHistory), m_stack(m_dispatcher, m_scheduler),
       m_pim(m_stack, m_scheduler, m_callHistory),
       m_control(m_stack, m_phone, m_pim, m_faults, m_log, m_timeScale) {
     m_stack.SetHfObserver(&m_phone);
     if (!m_trace.Problem().empty()) {
         m_log.Write(m_trace.Problem() + "; tracing is off");
+    }
+    if (!m_trace.SinkProblem().empty()) {
+        m_log.Write(m_trace.SinkProblem() + "; the live trace is off");
     }
     if (const char* fail = std::getenv("KOBALT_SIM_FAIL")) {
         for (const std::string& name : m_faults.FailAlwaysFromList(fail)) {

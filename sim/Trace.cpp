@@ -3,12 +3,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kobalt::sim {
 
-Trace::Trace(const char* path) {
+Trace::Trace(const char* path, const char* sinkFd) {
+    m_sink = common::FileDescriptor(common::OpenTraceSink(sinkFd, m_sinkProblem));
     if (path == nullptr || *path == '\0') {
         return;
     }
@@ -29,13 +31,32 @@ Trace::Trace(const char* path) {
     m_file = std::move(file);
 }
 
+bool Trace::Send(std::string_view line) {
+    const std::string record = common::TraceRecord(common::MonotonicNanoseconds(), line);
+    return ::send(m_sink.Get(), record.data(), record.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0;
+}
+
 void Trace::WriteLine(std::string_view line) {
+    if (!Enabled()) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_sink.Valid()) {
+        // Full, or the receiver is gone: the line is counted, the call itself goes on. The
+        // count goes out first once there is room again, so the receiver sees where the gap is.
+        const bool told = m_lost == 0 || Send("(" + std::to_string(m_lost) + " trace lines lost)");
+        if (told) {
+            m_lost = 0;
+        }
+        if (!told || !Send(line)) {
+            ++m_lost;
+        }
+    }
     if (!m_file.Valid()) {
         return;
     }
     std::string text(line);
     text += '\n';
-    std::lock_guard lock(m_mutex);
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {

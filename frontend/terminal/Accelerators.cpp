@@ -167,7 +167,7 @@ std::vector<std::string> KeysPanelLines(const WindowView* top) {
         {"Esc", "close the dialog or message box (not the main window)"},
         {"F1", "these keys"},
         {"F2, Ctrl-P", "the device's power: suspend, resume"},
-        {"F3, Ctrl-G", "the debug output"},
+        {"F3, Ctrl-G", "the event log"},
         {"F10, Ctrl-Q", "quit; asks first while the stack is started or a call is up"},
         {"Ctrl-C", "quit; twice ends at once"},
     };

@@ -517,7 +517,7 @@ void DrawDebug(Frame& frame, const DebugWindow& debug, const ScreenLayout& layou
     Painter painter(frame.grid, CellRect{0, 0, layout.screen.cols, layout.windowRows});
     painter.Fill(painter.Clip(), Role::DebugText, 0);
     painter.Fill(CellRect{0, 0, layout.screen.cols, 1}, Role::DebugTitle, 0);
-    std::string title = " Debug output: ";
+    std::string title = " Event log: ";
     if (debug.total == 0) {
         title += "no lines yet";
     } else {
@@ -527,12 +527,49 @@ void DrawDebug(Frame& frame, const DebugWindow& debug, const ScreenLayout& layou
     }
     title += "   F3/Esc back  Up/Down/PgUp/PgDn/Home/End scroll";
     painter.Text(0, 0, Ascii(title), 0, layout.screen.cols, Role::DebugTitle, 0);
-    int row = 1;
+    const int bottom = layout.windowRows - 1;
+    std::vector<std::vector<Glyph>> shown;
     for (const std::u16string& line : debug.lines) {
-        if (row >= layout.windowRows) {
+        const int row = 1 + static_cast<int>(shown.size());
+        if (row >= bottom) {
             break;
         }
-        painter.Text(0, row++, ToGlyphs(line), 0, layout.screen.cols, Role::DebugText, 0);
+        shown.push_back(ToGlyphs(line));
+        painter.Text(0, row, shown.back(), 0, layout.screen.cols, Role::DebugText, 0);
+    }
+    // Matches in reverse video, so they show without colour too.
+    for (const DebugMatch& match : debug.matches) {
+        if (match.line >= shown.size()) {
+            continue;
+        }
+        const int row = 1 + static_cast<int>(match.line);
+        int col = 0;
+        for (const Glyph& glyph : shown[match.line]) {
+            if (glyph.source >= match.from && glyph.source < match.from + match.length) {
+                for (int cell = col; cell < col + glyph.width && cell < layout.screen.cols;
+                     ++cell) {
+                    frame.grid.Style(cell, row, Role::DebugText, kSelected);
+                }
+            }
+            col += glyph.width;
+        }
+    }
+    if (bottom >= 1) {
+        painter.Fill(CellRect{0, bottom, layout.screen.cols, 1}, Role::DebugTitle, 0);
+        const std::vector<Glyph> text = ToGlyphs(debug.bottom);
+        // A prompt too long for the line shows its end, where the typing goes on.
+        std::size_t from = 0;
+        for (int columns = Columns(text);
+             debug.prompting && from < text.size() && columns >= layout.screen.cols; ++from) {
+            columns -= text[from].width;
+        }
+        const int used =
+            painter.Text(0, bottom, text, from, layout.screen.cols, Role::DebugTitle, 0);
+        if (debug.prompting && used < layout.screen.cols) {
+            frame.cursorVisible = true;
+            frame.cursorCol = used;
+            frame.cursorRow = bottom;
+        }
     }
 }
 
@@ -606,7 +643,7 @@ std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenL
 }
 
 int DebugViewRows(int rows) {
-    return std::max(rows - 2, 0);
+    return std::max(rows - 3, 0);
 }
 
 int CaretGlyph(const std::vector<Glyph>& glyphs, int caret) {

@@ -18,11 +18,21 @@ struct StatusInfo {
     bool suspended = false;
 };
 
-// The part of the debug output the debug view can show: `lines` are lines `first`.. of `total`.
+// An occurrence to highlight: `length` UTF-16 units from `from` of DebugWindow::lines[line].
+struct DebugMatch {
+    std::size_t line = 0;
+    std::size_t from = 0;
+    std::size_t length = 0;
+};
+
+// The part of the event log the debug view can show: `lines` are lines `first`.. of `total`.
 struct DebugWindow {
     std::vector<std::u16string> lines;
     std::size_t first = 0;
     std::size_t total = 0;
+    std::vector<DebugMatch> matches; // drawn highlighted
+    std::u16string bottom;           // the view's bottom line: help, a prompt or an outcome
+    bool prompting = false;          // the cursor stands at the end of `bottom`
 };
 
 // What the operator has set up that the desktop does not keep.
@@ -57,7 +67,8 @@ struct RenderInput {
 
 Frame Render(const RenderInput& input);
 
-// Rows of debug lines the debug view shows on a screen of `rows` rows.
+// Rows of log lines the debug view shows on a screen of `rows` rows (less its title, its
+// bottom line and the status line).
 int DebugViewRows(int rows);
 
 // The first glyph an edit `width` columns wide shows so that the caret (a glyph index, or the
@@ -75,6 +86,6 @@ std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenL
 
 // The key help at the left of the status line.
 inline constexpr const char* kKeyHelp =
-    "F2 Power  F3 Debug  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
+    "F2 Power  F3 Events  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
 
 } // namespace kobalt::terminal

@@ -50,8 +50,15 @@ TerminalFrontEnd::~TerminalFrontEnd() {
 
 bool TerminalFrontEnd::Start(std::string& error) {
     Terminal::PrepareProcess();
-    // Debug lines are kept for the debug view: nothing may write over the screen.
-    device::SetDebugSink([this](const std::u16string& line) { m_log.Append(line); });
+    // Debug lines and the SDK library's trace go to the event log: nothing may write over the
+    // screen.
+    device::SetDebugSink(
+        [this](const std::u16string& line) { m_log.AddDebug(EventLog::Clock::now(), line); });
+    std::string traceError;
+    if (!m_trace.Start(traceError)) {
+        m_log.AddDebug(EventLog::Clock::now(),
+                       u"Event log: " + std::u16string(traceError.begin(), traceError.end()));
+    }
     std::promise<std::string> opened;
     std::future<std::string> result = opened.get_future();
     m_thread =
@@ -123,7 +130,7 @@ void TerminalFrontEnd::Loop() {
         }
         const StatusInfo status = CurrentStatus();
         if (desktop::Version() != m_drawnVersion || !SameStatus(status, m_drawnStatus) ||
-            (m_ui.debugView && m_log.Count() != m_drawnDebugLines)) {
+            (m_ui.debugView && m_log.Version() != m_drawnLogVersion)) {
             m_dirty = true;
         }
         if (m_dirty && !m_terminalGone) {
@@ -160,6 +167,18 @@ void TerminalFrontEnd::Handle(const InputEvent& event) {
     // Settled first, snapshot second: a snapshot taken after the input was handled shows it.
     if (m_echo && desktop::WaitInputSettled(milliseconds(0))) {
         m_echo.reset();
+    }
+    if (const auto* key = std::get_if<KeyEvent>(&event); key != nullptr && m_ui.debugView) {
+        const int rows = DebugViewRows(m_terminal.Size().rows);
+        const std::size_t total = m_log.Count();
+        const EventLogView::Outcome outcome =
+            m_logView.Key(*key, m_log, TopLine(total, rows, m_ui.debugBack));
+        if (outcome.show) {
+            m_ui.debugBack = BackShowing(*outcome.show, total, rows, m_ui.debugBack);
+        }
+        if (outcome.handled) {
+            return;
+        }
     }
     desktop::Snapshot snapshot = desktop::TakeSnapshot(SnapshotLines());
     if (m_echo) {
@@ -218,6 +237,7 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
         case Action::Kind::DebugView:
             m_ui.debugView = !m_ui.debugView;
             m_ui.debugBack = 0;
+            m_logView.Reset();
             break;
         case Action::Kind::DebugScroll: {
             long long back = static_cast<long long>(m_ui.debugBack) + action.value;
@@ -287,8 +307,9 @@ void TerminalFrontEnd::Redraw(const StatusInfo& status) {
         const int rows = DebugViewRows(size.rows);
         m_ui.debugBack =
             ClampDebugBack(static_cast<long long>(m_ui.debugBack), m_log.Count(), rows);
+        m_drawnLogVersion = m_log.Version();
         debug = m_log.Window(rows, m_ui.debugBack);
-        m_drawnDebugLines = debug.total;
+        m_logView.Decorate(debug);
     }
     const desktop::WindowView* top =
         layout.active >= 0 ? &snapshot.windows[static_cast<std::size_t>(layout.active)] : nullptr;

@@ -1,6 +1,6 @@
 // The operator at a terminal: draws the desktop and turns keys and the mouse into input.
 //
-// One thread of its own owns the terminal. It redraws when the desktop, the debug output or the
+// One thread of its own owns the terminal. It redraws when the desktop, the event log or the
 // device's indicators change (it looks every tick, whatever the last input was), and handles
 // each key or click against a fresh snapshot, waiting briefly for the console to take it before
 // the next. Quitting (F10, Ctrl-Q, the main window's close box) first asks "Quit KOBALTDemo? y/n"
@@ -9,9 +9,11 @@
 // the terminal is put back. F1 shows the keys of the window on top until the next key.
 #pragma once
 
-#include "frontend/terminal/DebugLog.h"
+#include "frontend/terminal/EventLog.h"
+#include "frontend/terminal/EventLogView.h"
 #include "frontend/terminal/Renderer.h"
 #include "frontend/terminal/Terminal.h"
+#include "frontend/terminal/TraceSource.h"
 #include "platform/Desktop.h"
 
 #include <atomic>
@@ -38,8 +40,9 @@ public:
     TerminalFrontEnd(const TerminalFrontEnd&) = delete;
     TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
 
-    // Call on the main thread before any other thread exists: takes the debug output, opens
-    // the terminal on the front end's thread and returns once it draws. False with the reason
+    // Call on the main thread before any other thread exists and before the SDK library is
+    // loaded: takes the debug output and the SDK's trace into the event log, opens the terminal
+    // on the front end's thread and returns once it draws. False with the reason
     // in `error` when the terminal cannot be used.
     bool Start(std::string& error);
     // The console has ended: the front end closes what is left, puts the terminal back and
@@ -75,7 +78,8 @@ private:
     desktop::SnapshotOptions SnapshotLines() const;
 
     Options m_options;
-    DebugLog m_log;
+    EventLog m_log;
+    TraceSource m_trace{m_log}; // declared after m_log: stops reading before the log goes
     std::atomic<bool> m_consoleEnded{false};
     std::thread m_thread;
 
@@ -90,7 +94,8 @@ private:
     HWND m_closeTarget = nullptr;
     std::chrono::steady_clock::time_point m_closeAsked;
     std::uint64_t m_drawnVersion = 0;
-    std::size_t m_drawnDebugLines = 0;
+    EventLogView m_logView;
+    std::uint64_t m_drawnLogVersion = 0;
     StatusInfo m_drawnStatus;
     bool m_dirty = true;
 };

@@ -27,10 +27,12 @@ protected:
         m_folder = path;
         ::unsetenv("KOBALT_SIM_WORLD");
         ::unsetenv("KOBALT_SIM_TRACE");
+        ::unsetenv("KOBALT_TRACE_FD");
     }
     ~HostileEnv() override {
         ::unsetenv("KOBALT_SIM_WORLD");
         ::unsetenv("KOBALT_SIM_TRACE");
+        ::unsetenv("KOBALT_TRACE_FD");
         const std::string command = "rm -rf '" + m_folder + "'";
         EXPECT_EQ(std::system(command.c_str()), 0);
     }
@@ -136,6 +138,19 @@ TEST_F(HostileEnv, TraceIsAPrivateRegularFileAndNeverALinkOrAFifo) {
     EXPECT_EQ(load.init, 0);
     EXPECT_THAT(load.output, HasSubstr("cannot open trace file " + fifo));
     EXPECT_THAT(load.output, HasSubstr("tracing is off"));
+}
+
+TEST_F(HostileEnv, ATraceSinkThatIsNoPacketSocketIsRefused) {
+    // Descriptor 2 is the probe's stderr, a pipe: sends on it could block or reach a terminal.
+    for (const std::string& value : {std::string("2"), std::string("\x1b[2J"), std::string("77")}) {
+        ::setenv("KOBALT_TRACE_FD", value.c_str(), 1);
+        const Load load = LoadLibrary();
+        ASSERT_TRUE(load.started) << value << ":\n" << load.output;
+        EXPECT_EQ(load.init, 0) << value;
+        EXPECT_THAT(load.output, HasSubstr("KOBALT_TRACE_FD: ")) << value;
+        EXPECT_THAT(load.output, HasSubstr("; the live trace is off")) << value;
+        EXPECT_THAT(load.output, Not(HasSubstr("\x1b"))) << value;
+    }
 }
 
 } // namespace

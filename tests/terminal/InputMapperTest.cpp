@@ -276,7 +276,7 @@ TEST(KeysEdgeCases, TheDebugViewTakesTheScrollKeys) {
     Fixture fixture(14);
     fixture.ui.debugView = true;
     EXPECT_EQ(fixture.Key(K(Key::Down)), "debug scroll -1");
-    EXPECT_EQ(fixture.Key(K(Key::PageUp)), "debug scroll 9"); // 10 rows of lines, less one
+    EXPECT_EQ(fixture.Key(K(Key::PageUp)), "debug scroll 8"); // 9 rows of lines, less one
     EXPECT_EQ(fixture.Key(K(Key::Home)), "debug scroll " + std::to_string(kDebugOldest));
     EXPECT_EQ(fixture.Key(K(Key::Escape)), "debug view");
     EXPECT_EQ(fixture.Key(K(Key::Enter)), "");

@@ -579,13 +579,50 @@ TEST(DebugView, NewestLastAndScrolledBack) {
     input.debug.lines = {u"[KOBALT][API]Ready", u"[Wayfarer]Sco Conn\r", u"KOBALT_Foo Miss"};
     input.debug.first = 3;
     input.debug.total = 9;
+    input.debug.bottom = u"/ search";
     EXPECT_EQ(Body(Screen(snapshot, ScreenSize{30, 6}, input)), Lines(R"(
- Debug output: lines 4-6 of 9
+ Event log: lines 4-6 of 9   F
 [KOBALT][API]Ready
 [Wayfarer]Sco Conn�
 KOBALT_Foo Miss
-
+/ search
 )"));
+}
+
+TEST(DebugView, MatchesReversedAndThePromptHoldsTheCursor) {
+    Snapshot snapshot;
+    testing::ScreenInput input;
+    input.ui.debugView = true;
+    input.debug.lines = {u"FAIL KOBALT_Init() = -3", u"dbg 宋体 fail",
+                         u"cut at the right edge: fail"};
+    input.debug.total = 3;
+    input.debug.matches = {{0, 0, 4}, {1, 7, 4}, {2, 23, 4}, {5, 0, 1}};
+    input.debug.bottom = u"Search: a long pattern that scrolls";
+    input.debug.prompting = true;
+    const ScreenSize size{25, 7};
+    const Frame frame = testing::RenderScreen(snapshot, size, input);
+    // Wide characters take two cells each; a match past the right edge is cut, one past the
+    // last line shown is ignored.
+    EXPECT_EQ(frame.grid.Mask([](const Cell& cell) { return (cell.flags & kSelected) != 0; }),
+              Lines(R"(
+.........................
+####.....................
+.........####............
+.......................##
+.........................
+.........................
+.........................
+)"));
+    const std::string screen = testing::Screen(snapshot, size, input);
+    EXPECT_NE(screen.find("\nong pattern that scrolls\n"), std::string::npos)
+        << "the prompt's end shows, with a cell left for the cursor:\n"
+        << screen;
+    EXPECT_TRUE(frame.cursorVisible);
+    EXPECT_EQ(frame.cursorRow, 5);
+    EXPECT_EQ(frame.cursorCol, 24);
+
+    input.debug.prompting = false;
+    EXPECT_FALSE(testing::RenderScreen(snapshot, size, input).cursorVisible);
 }
 
 TEST(StatusLine, KeysLeftIndicatorsRight) {

@@ -13,6 +13,9 @@
 #   live       START with its key S; a mouse click (press and release), then the phone (PHONE,
 #              kobalt-phone) connects and rings: the caption and the telephone show up with no
 #              further key; A answers, H hangs up, F1 lists the telephone's keys; quit with y
+#   eventlog   the same start, then F3: the SDK calls of START and the debug lines in the event
+#              log, a search, the log saved to a file (owner-only), F3 back, F10 and y: exit
+#              status 0
 #
 # Every way out must leave the terminal as it was: the shell's screen back (not the alternate
 # one), cursor shown, keypad and mouse reporting off, the same stty settings as before.
@@ -197,6 +200,30 @@ live)
     wait_for "The telephone's keys"
     tm send-keys -t "$session" Space
     wait_gone "The telephone's keys"
+    tm send-keys -t "$session" F10
+    wait_for 'Quit KOBALTDemo\? y/n'
+    tm send-keys -t "$session" y
+    ;;
+eventlog)
+    start_with_enter
+    tm send-keys -t "$session" F3
+    wait_for ' Event log: lines 1-'
+    wait_for '^[0-9:.]{12} dbg  \[KOBALT\]\[API\]Ready'
+    wait_for '^[0-9:.]{12}      KOBALT_Init\(\) = 0'
+    wait_for '      KOBALT_HFAP_RegisterCallback\(0, HfEventCallback\) = 0'
+    tm send-keys -t "$session" / R e g i s t e r Enter
+    wait_for '^Line [0-9]+ of [0-9]+: Register'
+    tm send-keys -t "$session" s
+    wait_for '^Save to: kobalt-events-[0-9]{8}-[0-9]{6}\.log'
+    tm send-keys -t "$session" -N 40 BSpace
+    tm send-keys -t "$session" -l "$work/saved.log"
+    tm send-keys -t "$session" Enter
+    wait_for '^Saved [0-9]+ lines to '
+    [ "$(stat -c %a "$work/saved.log")" = 600 ] || fail "the saved log is not owner-only"
+    grep -qE '^[0-9:.]{12}      KOBALT_RegisterPairCallback\(PairEventCallback\) = 0$' "$work/saved.log" ||
+        fail "the saved log lacks the calls: $(cat "$work/saved.log")"
+    tm send-keys -t "$session" F3
+    wait_for 'BlueTooth Start'
     tm send-keys -t "$session" F10
     wait_for 'Quit KOBALTDemo\? y/n'
     tm send-keys -t "$session" y
