@@ -633,11 +633,11 @@ TEST(StatusLine, KeysLeftIndicatorsRight) {
         return screen.substr(screen.find('\n') + 1);
     };
     const std::string wide = statusLine(StatusInfo{true, true}, 100);
-    EXPECT_EQ(wide.rfind(" F2 Power  F3 Debug  F10 Quit  (^P ^G ^Q)  Tab Move", 0), 0u) << wide;
+    EXPECT_EQ(wide.rfind(" F2 Power  F3 Events  F10 Quit  (^P ^G ^Q)  Tab Move", 0), 0u) << wide;
     EXPECT_NE(wide.find("   Audio on  Power suspended\n"), std::string::npos) << wide;
     // When short, the key help gives up whole entries; the indicators stay.
     EXPECT_EQ(statusLine(StatusInfo{false, false}, 52),
-              " F2 Power  F3 Debug  F10 Quit   Audio off  Power on\n");
+              " F2 Power  F3 Events  F10 Quit  Audio off  Power on\n");
 }
 
 TEST(StatusLine, TheFocusedListsSelectedLineInFullInsteadOfTheKeys) {
