@@ -369,6 +369,15 @@ CallStep CallModel::FarEndAccepts() {
     return step;
 }
 
+CallStep CallModel::AnswerAlertingCall() {
+    CallStep step;
+    if (const Call* call = Find(CallState::Alerting);
+        call != nullptr && m_settings.answer == FarEndAnswer::Auto) {
+        step.timers.push_back({TimerKind::FarEndAnswers, call->id, kFarEndAnswerDelay});
+    }
+    return step;
+}
+
 CallStep CallModel::FarEndHangsUp(std::optional<int> index) {
     if (!index) {
         return EndCurrent(Current());
@@ -432,7 +441,9 @@ CallStep CallModel::Fire(const CallTimer& timer) {
         }
         break;
     case TimerKind::FarEndAnswers:
-        if (call->state == CallState::Dialing || call->state == CallState::Alerting) {
+        // Answer mode manual since the timer was set: the called party waits for `accept`.
+        if (m_settings.answer == FarEndAnswer::Auto &&
+            (call->state == CallState::Dialing || call->state == CallState::Alerting)) {
             return FarEndAccepts();
         }
         break;

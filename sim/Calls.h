@@ -156,6 +156,9 @@ public:
     CallStep Ring(std::string_view number);    // needs no call at all
     CallStep Waiting(std::string_view number); // needs one Active call and nothing else
     CallStep FarEndAccepts();                  // the unanswered outgoing call
+    // The answer mode became auto: an outgoing call that alerts is answered after
+    // kFarEndAnswerDelay, as if it had begun to alert now.
+    CallStep AnswerAlertingCall();
     // The far end of the call at `index`, or else of the call HangUp would end.
     CallStep FarEndHangsUp(std::optional<int> index);
     CallStep Indicator(HfCode code, int level);   // Signal, Battery: level 0..kMaxIndicatorLevel

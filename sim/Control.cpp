@@ -4,6 +4,9 @@
 #include "sim/DialUp.h"
 #include "sim/Dispatcher.h"
 #include "sim/MediaPlayers.h"
+#include "sim/Services.h"
+#include "sim/Words.h"
+#include "sim/WorldFile.h"
 
 #include <cstdio>
 
@@ -12,6 +15,46 @@ namespace {
 
 ControlReply Done(std::string error) {
     return ControlReply{std::move(error), {}};
+}
+
+// A command that changes something answers with one line saying what it did.
+ControlReply Did(std::string error, std::string done) {
+    if (!error.empty()) {
+        return Done(std::move(error));
+    }
+    return ControlReply{{}, {std::move(done)}};
+}
+
+std::string OnOffWord(bool on) {
+    return on ? "on" : "off";
+}
+
+// `66:55:44:33:22:11 connected hf`, or for an event without an address
+// `connect event without an address, service 9`.
+std::string LinkDone(const std::optional<Address>& address, int16_t service, bool connect) {
+    if (!address) {
+        return std::string(connect ? "connect" : "disconnect") +
+               " event without an address, service " + ServiceCodeName(service);
+    }
+    return FormatAddress(*address) + (connect ? " connected " : " dropped ") +
+           ServiceCodeName(service);
+}
+
+std::string FailDone(const ControlCommand& command) {
+    const std::string api(ApiName(command.api));
+    switch (command.failMode) {
+    case FailMode::Always:
+        return api + " fails always";
+    case FailMode::Off:
+        return api + " fails no more";
+    case FailMode::Next:
+        break;
+    }
+    if (command.count == 0) {
+        return api + " fails no more (the pending count is cancelled)";
+    }
+    return api + " fails the next " +
+           (command.count == 1 ? "call" : std::to_string(command.count) + " calls");
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -69,18 +112,31 @@ ControlReply Control::Run(const ControlCommand& command) {
     case CommandKind::Devices:
         return ControlReply{{}, m_stack.DeviceLines()};
     case CommandKind::AddDevice:
-        return Done(m_stack.AddDevice(command.device));
+        return Did(m_stack.AddDevice(command.device), "added " + FormatDevice(command.device));
     case CommandKind::RemoveDevice:
-        return Done(command.address ? m_stack.RemoveDevice(*command.address)
-                                    : m_stack.RemoveAllDevices());
+        if (!command.address) {
+            return Did(m_stack.RemoveAllDevices(), "removed every device");
+        }
+        return Did(m_stack.RemoveDevice(*command.address),
+                   "removed device " + FormatAddress(*command.address));
     case CommandKind::Range:
-        return Done(m_stack.SetRange(*command.address, command.range));
+        return Did(m_stack.SetRange(*command.address, command.range),
+                   FormatAddress(*command.address) +
+                       (command.range == Range::InRange ? " in range" : " out of range"));
     case CommandKind::Pair:
-        return Done(m_stack.RemotePair(*command.address, command.pairing));
+        return Did(m_stack.RemotePair(*command.address, command.pairing),
+                   FormatAddress(*command.address) +
+                       (command.pairing == PairOutcome::Success ? " paired" : " refused to pair"));
     case CommandKind::Connect:
-        return Done(m_stack.RemoteConnect(command.address, command.service));
+        return Did(m_stack.RemoteConnect(command.address, command.service),
+                   LinkDone(command.address, command.service, true));
     case CommandKind::Disconnect:
-        return Done(m_stack.RemoteDisconnect(command.address, command.service));
+        return Did(m_stack.RemoteDisconnect(command.address, command.service),
+                   LinkDone(command.address, command.service, false));
+    case CommandKind::Answer:
+        m_stack.SetFarEndAnswer(command.on ? FarEndAnswer::Auto : FarEndAnswer::Manual);
+        return Did({}, command.on ? "answer auto: the called party answers by itself"
+                                  : "answer manual: the called party answers on accept");
     case CommandKind::Fail:
         switch (command.failMode) {
         case FailMode::Next:
@@ -93,7 +149,7 @@ ControlReply Control::Run(const ControlCommand& command) {
             m_faults.Clear(command.api);
             break;
         }
-        return Done({});
+        return Did({}, FailDone(command));
     case CommandKind::State: {
         ControlReply reply{{}, m_stack.StateLines()};
         char scale[64];
@@ -103,6 +159,8 @@ ControlReply Control::Run(const ControlCommand& command) {
         for (std::string& line : m_phone.StateLines()) {
             reply.lines.push_back(std::move(line));
         }
+        reply.lines.push_back(m_stack.FarEndAnswerMode() == FarEndAnswer::Auto ? "answer auto"
+                                                                               : "answer manual");
         for (std::string& line : m_pim.StateLines()) {
             reply.lines.push_back(std::move(line));
         }
@@ -122,26 +180,42 @@ ControlReply Control::Run(const ControlCommand& command) {
     case CommandKind::Log:
         return ControlReply{{}, m_log.Lines()};
     case CommandKind::Player:
-        return Done(m_media == nullptr ? "no media players"
-                                       : m_media->PhoneButton(*command.address, command.player));
+        return Did(m_media == nullptr ? "no media players"
+                                      : m_media->PhoneButton(*command.address, command.player),
+                   "pressed " + std::string(PlayerCommandName(command.player)) + " on " +
+                       FormatAddress(*command.address));
     case CommandKind::Ring:
-        return Done(m_phone.Ring(command.text));
     case CommandKind::Waiting:
-        return Done(m_phone.Waiting(command.text));
     case CommandKind::Accept:
-        return Done(m_phone.Accept());
-    case CommandKind::HangUp:
-        return Done(m_phone.FarEndHangsUp(command.index));
+    case CommandKind::HangUp: {
+        std::string done;
+        std::string error;
+        if (command.kind == CommandKind::Ring) {
+            error = m_phone.Ring(command.text, &done);
+        } else if (command.kind == CommandKind::Waiting) {
+            error = m_phone.Waiting(command.text, &done);
+        } else if (command.kind == CommandKind::Accept) {
+            error = m_phone.Accept(&done);
+        } else {
+            error = m_phone.FarEndHangsUp(command.index, &done);
+        }
+        return Did(std::move(error), std::move(done));
+    }
     case CommandKind::Service:
-        return Done(m_phone.Indicator(command.on ? HfCode::ServiceOn : HfCode::ServiceOff));
+        return Did(m_phone.Indicator(command.on ? HfCode::ServiceOn : HfCode::ServiceOff),
+                   "network service " + OnOffWord(command.on));
     case CommandKind::Roam:
-        return Done(m_phone.Indicator(command.on ? HfCode::Roaming : HfCode::Home));
+        return Did(m_phone.Indicator(command.on ? HfCode::Roaming : HfCode::Home),
+                   "roaming " + OnOffWord(command.on));
     case CommandKind::Signal:
-        return Done(m_phone.Indicator(HfCode::Signal, command.level));
+        return Did(m_phone.Indicator(HfCode::Signal, command.level),
+                   "signal level " + std::to_string(command.level));
     case CommandKind::Battery:
-        return Done(m_phone.Indicator(HfCode::Battery, command.level));
+        return Did(m_phone.Indicator(HfCode::Battery, command.level),
+                   "battery level " + std::to_string(command.level));
     case CommandKind::SignalStorm:
-        return Done(m_phone.SignalStorm(command.count));
+        return Did(m_phone.SignalStorm(command.count),
+                   "sent " + std::to_string(command.count) + " signal events");
     case CommandKind::Pim:
         return RunPimCommand(m_pim, command.pim);
     case CommandKind::HoldEvents:
@@ -151,9 +225,11 @@ ControlReply Control::Run(const ControlCommand& command) {
         m_dispatcher->SetHold(command.untilUnInit ? Dispatcher::Hold::UntilUnInit
                               : command.on        ? Dispatcher::Hold::On
                                                   : Dispatcher::Hold::Off);
-        return Done("");
+        return Did({}, command.untilUnInit ? "holding events until the next KOBALT_UnInit"
+                       : command.on        ? "holding events"
+                                           : "events released");
     case CommandKind::Text:
-        return Done(m_phone.OperatorText(command.text));
+        return Did(m_phone.OperatorText(command.text), "operator text " + QuoteText(command.text));
     }
     return Done("unhandled command");
 }

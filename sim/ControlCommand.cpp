@@ -29,6 +29,7 @@ constexpr Syntax kCommands[] = {
     {"ring", CommandKind::Ring, "NUMBER"},
     {"waiting", CommandKind::Waiting, "NUMBER"},
     {"accept", CommandKind::Accept, ""},
+    {"answer", CommandKind::Answer, "auto|manual"},
     {"hangup", CommandKind::HangUp, "[INDEX]"},
     {"service", CommandKind::Service, "on|off"},
     {"signal", CommandKind::Signal, "0..5"},
@@ -162,6 +163,13 @@ ControlParse ParseControlCommand(std::string_view line) {
             command.count =
                 static_cast<uint32_t>(Number(args[0], 1, kMaxSignalStorm, "the event count"));
             break;
+        case CommandKind::Answer:
+            arity(1, 1);
+            if (args[0] != "auto" && args[0] != "manual") {
+                throw Failure{"expected auto or manual, found '" + args[0] + "'"};
+            }
+            command.on = args[0] == "auto";
+            break;
         case CommandKind::HoldEvents:
             arity(1, 1);
             command.untilUnInit = args[0] == "uninit";
@@ -273,6 +281,17 @@ std::string_view ControlUsage() {
         return text;
     }();
     return *usage;
+}
+
+std::vector<std::string_view> ControlCommandNames() {
+    std::vector<std::string_view> names;
+    for (const Syntax& s : kCommands) {
+        names.push_back(s.name);
+    }
+    for (const PimCommandSyntax& s : kPimCommands) {
+        names.push_back(s.name);
+    }
+    return names;
 }
 
 } // namespace kobalt::sim

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kobalt::sim {
 
@@ -32,6 +33,7 @@ enum class CommandKind {
     Ring,         // ring NUMBER
     Waiting,      // waiting NUMBER
     Accept,       // accept
+    Answer,       // answer auto|manual
     HangUp,       // hangup [INDEX]
     Service,      // service on|off
     Signal,       // signal 0..5
@@ -60,10 +62,10 @@ struct ControlCommand {
     FailMode failMode = FailMode::Next;
     uint32_t count = 1; // fail: calls to fail, 0 cancels a pending count; signal-storm: events
     std::string text;   // ring, waiting: the number; text: the operator text
-    std::optional<int> index;                   // hangup: the call; none for the current one
-    int level = 0;                              // signal, battery
-    bool on = false;                            // service, roam, hold-events (on, and uninit)
-    bool untilUnInit = false;                   // hold-events uninit
+    std::optional<int> index; // hangup: the call; none for the current one
+    int level = 0;            // signal, battery
+    bool on = false;          // service, roam, hold-events (on, and uninit), answer (auto)
+    bool untilUnInit = false; // hold-events uninit
     PlayerCommand player = PlayerCommand::Play; // player: the phone's button
     PimCommand pim;                             // the PIM commands
 };
@@ -77,5 +79,8 @@ ControlParse ParseControlCommand(std::string_view line);
 
 // One line per command, for `help` and usage errors.
 std::string_view ControlUsage();
+
+// The name of every command the parser accepts, in the order of `help`.
+std::vector<std::string_view> ControlCommandNames();
 
 } // namespace kobalt::sim

@@ -2,6 +2,7 @@
 
 #include "sim/Words.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -26,6 +27,26 @@ std::string Problem(ResultCode code, const char* inapplicable) {
     }
 }
 
+const Call* WithId(const std::vector<Call>& calls, uint64_t id) {
+    const auto it =
+        std::find_if(calls.begin(), calls.end(), [&](const Call& call) { return call.id == id; });
+    return it == calls.end() ? nullptr : &*it;
+}
+
+// The call of `after` that `before` did not have.
+const Call* Added(const std::vector<Call>& before, const std::vector<Call>& after) {
+    for (const Call& call : after) {
+        if (WithId(before, call.id) == nullptr) {
+            return &call;
+        }
+    }
+    return nullptr;
+}
+
+std::string IndexOf(const Call* call) {
+    return call == nullptr ? "?" : std::to_string(call->index);
+}
+
 } // namespace
 
 Phone::Phone(EventSink& events, StepTimer& timer, CallHistory& history)
@@ -33,10 +54,14 @@ Phone::Phone(EventSink& events, StepTimer& timer, CallHistory& history)
 
 void Phone::SessionChanged(const HfSession& session) {
     std::lock_guard lock(m_mutex);
+    const bool nowAuto = session.settings.answer == FarEndAnswer::Auto &&
+                         m_session.settings.answer != FarEndAnswer::Auto;
     m_session = session;
     m_model.SetSettings(session.settings);
     if (!session.ready || !session.hfUp) {
         ApplyLocked(m_model.EndAll());
+    } else if (nowAuto) {
+        ApplyLocked(m_model.AnswerAlertingCall());
     }
 }
 
@@ -173,23 +198,76 @@ int Phone::AudioStatus() const {
 
 // The far ends and the network
 
-std::string Phone::Ring(const std::string& number) {
-    return Remote([&](CallModel& m) { return m.Ring(number); },
-                  "a call is in progress; use waiting while one is active");
+template <class Command, class Describe>
+std::string Phone::Described(Command command, const char* inapplicable, std::string* done,
+                             Describe describe) {
+    std::lock_guard lock(m_mutex);
+    if (const ResultCode gate = GateLocked(); gate != kOk) {
+        return Problem(gate, inapplicable);
+    }
+    const std::vector<Call> before = m_model.Calls();
+    const ResultCode result = ApplyLocked(command(m_model));
+    if (result == kOk && done != nullptr) {
+        *done = describe(before, m_model.Calls());
+    }
+    return Problem(result, inapplicable);
 }
 
-std::string Phone::Waiting(const std::string& number) {
-    return Remote([&](CallModel& m) { return m.Waiting(number); },
-                  "waiting needs one active call and no other");
+std::string Phone::Ring(const std::string& number, std::string* done) {
+    return Described([&](CallModel& m) { return m.Ring(number); },
+                     "a call is in progress; use waiting while one is active", done,
+                     [&](const std::vector<Call>& before, const std::vector<Call>& after) {
+                         const Call* call = Added(before, after);
+                         return "ringing " + QuoteIfNeeded(number) + " as call " + IndexOf(call);
+                     });
 }
 
-std::string Phone::Accept() {
-    return Remote([](CallModel& m) { return m.FarEndAccepts(); }, "no outgoing call to answer");
+std::string Phone::Waiting(const std::string& number, std::string* done) {
+    return Described([&](CallModel& m) { return m.Waiting(number); },
+                     "waiting needs one active call and no other", done,
+                     [&](const std::vector<Call>& before, const std::vector<Call>& after) {
+                         const Call* call = Added(before, after);
+                         return QuoteIfNeeded(number) + " waiting as call " + IndexOf(call);
+                     });
 }
 
-std::string Phone::FarEndHangsUp(std::optional<int> index) {
-    return Remote([&](CallModel& m) { return m.FarEndHangsUp(index); },
-                  index ? "no such call" : "no call to hang up");
+std::string Phone::Accept(std::string* done) {
+    return Described([](CallModel& m) { return m.FarEndAccepts(); }, "no outgoing call to answer",
+                     done,
+                     [](const std::vector<Call>& before, const std::vector<Call>& after) {
+                         for (const Call& call : after) {
+                             const Call* was = WithId(before, call.id);
+                             if (was != nullptr && was->state != call.state) {
+                                 return QuoteIfNeeded(call.number) + " answered call " +
+                                        std::to_string(call.index);
+                             }
+                         }
+                         return std::string("answered");
+                     });
+}
+
+std::string Phone::FarEndHangsUp(std::optional<int> index, std::string* done) {
+    return Described([&](CallModel& m) { return m.FarEndHangsUp(index); },
+                     index ? "no such call" : "no call to hang up", done,
+                     [](const std::vector<Call>& before, const std::vector<Call>& after) {
+                         std::string text = "hung up";
+                         for (const Call& call : before) {
+                             if (WithId(after, call.id) == nullptr) {
+                                 text += " call " + std::to_string(call.index) + " " +
+                                         QuoteIfNeeded(call.number);
+                             }
+                         }
+                         // A waiting call left without an active one rings in its place.
+                         for (const Call& call : after) {
+                             const Call* was = WithId(before, call.id);
+                             if (was != nullptr && was->state == CallState::Waiting &&
+                                 call.state == CallState::Incoming) {
+                                 text += "; call " + std::to_string(call.index) + " " +
+                                         QuoteIfNeeded(call.number) + " rings now";
+                             }
+                         }
+                         return text;
+                     });
 }
 
 std::string Phone::Indicator(HfCode code) {

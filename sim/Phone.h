@@ -50,11 +50,12 @@ public:
     // 0 audio on the phone (also with no call), 1 on the device; else a negative ResultCode.
     int AudioStatus() const;
 
-    // The far ends and the network.
-    std::string Ring(const std::string& number);
-    std::string Waiting(const std::string& number);
-    std::string Accept();
-    std::string FarEndHangsUp(std::optional<int> index);
+    // The far ends and the network. When `done` is given, a done command writes there what it
+    // did to which call ("ringing 0123456789 as call 1"), read under the same lock as the change.
+    std::string Ring(const std::string& number, std::string* done = nullptr);
+    std::string Waiting(const std::string& number, std::string* done = nullptr);
+    std::string Accept(std::string* done = nullptr);
+    std::string FarEndHangsUp(std::optional<int> index, std::string* done = nullptr);
     std::string Indicator(HfCode code);
     std::string Indicator(HfCode code, int level);
     // `count` signal-level events at once, levels 0, 1, ..., 5, 0, ...: a load for the event path.
@@ -71,6 +72,10 @@ private:
     ResultCode ApplyLocked(CallStep step);
     template <class Command> ResultCode Console(Command command);
     template <class Command> std::string Remote(Command command, const char* inapplicable);
+    // Remote, then `describe(before, after)` into `done` when the command was carried out.
+    template <class Command, class Describe>
+    std::string Described(Command command, const char* inapplicable, std::string* done,
+                          Describe describe);
     void Fire(const CallTimer& timer);
 
     EventSink& m_events;

@@ -2,6 +2,7 @@
 
 #include "sim/Control.h"
 #include "sim/Pim.h"
+#include "sim/Words.h"
 
 #include <charconv>
 
@@ -71,31 +72,43 @@ std::string ParsePimArguments(PimCommandKind kind, const std::vector<std::string
 ControlReply RunPimCommand(Pim& pim, const PimCommand& command) {
     std::vector<std::string> notes;
     std::string error;
+    std::string done;
     switch (command.kind) {
     case PimCommandKind::AddContact:
         error = pim.AddContact(command.contact, notes);
+        done = "added contact " + QuoteText(command.contact.name);
         break;
     case PimCommandKind::RemoveContacts:
         error = command.pushed ? pim.RemovePushedContacts() : pim.RemoveAllContacts();
+        done = command.pushed ? "forgot the pushed contacts" : "removed every contact";
         break;
     case PimCommandKind::GenerateContacts:
         error = pim.GenerateContacts(command.count);
+        done = "added " + std::to_string(command.count) + " generated contacts";
         break;
     case PimCommandKind::PushContact:
         error = pim.PushContact(command.name, command.numbers, notes);
+        done = "pushed " + QuoteText(command.name) + " with " +
+               std::to_string(command.numbers.size()) +
+               (command.numbers.size() == 1 ? " number" : " numbers");
         break;
     case PimCommandKind::Fail:
         error = pim.FailNext(command.code);
+        done = "the next download fails with event " + std::to_string(command.code);
         break;
     case PimCommandKind::AddCalllog:
         error = pim.AddCalllog(command.type, command.name, command.numbers.front());
+        done = "added to the " + std::string(CalllogTypeName(command.type)) +
+               " log: " + QuoteText(command.name) + " " + QuoteIfNeeded(command.numbers.front());
         break;
     case PimCommandKind::ClearCalllogs:
         error = pim.ClearCalllogs();
+        done = "emptied the three logs (calls finished in the phone stay)";
         break;
     }
     ControlReply reply{error, {}};
     if (error.empty()) {
+        reply.lines.push_back(std::move(done));
         for (const std::string& note : notes) {
             reply.lines.push_back("note: " + note);
         }

@@ -419,6 +419,17 @@ std::string Stack::RemoveDevice(const Address& address) {
     return {};
 }
 
+void Stack::SetFarEndAnswer(FarEndAnswer answer) {
+    std::lock_guard lock(m_mutex);
+    m_world.calls.answer = answer;
+    SyncHfLocked();
+}
+
+FarEndAnswer Stack::FarEndAnswerMode() const {
+    std::lock_guard lock(m_mutex);
+    return m_world.calls.answer;
+}
+
 std::string Stack::RemoveAllDevices() {
     std::lock_guard lock(m_mutex);
     for (const Device& device : m_world.Devices()) {

@@ -149,6 +149,11 @@ public:
     std::string RemoteConnect(const std::optional<Address>& address, int16_t service);
     std::string RemoteDisconnect(const std::optional<Address>& address, int16_t service);
 
+    // How the called party answers outgoing calls from now on (`answer auto|manual`); works in
+    // any state, as the world file's `phone answer` line.
+    void SetFarEndAnswer(FarEndAnswer answer);
+    FarEndAnswer FarEndAnswerMode() const;
+
     // `device ...` lines of the world, in its order.
     std::vector<std::string> DeviceLines() const;
     // The state report (docs/phone.md), one fact a line.

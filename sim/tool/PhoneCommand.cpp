@@ -28,7 +28,8 @@ constexpr std::string_view kUsage = R"(Usage: kobalt-phone [--pid PID] COMMAND [
 
 Acts as the phone and the radio world of a running console: sends COMMAND to the simulated
 SDK (KOBALT.dll) that the console loaded, prints the answer's output lines and exits 0, or
-prints the error on stderr and exits 1. Exits 2 on usage or connection problems.
+prints the error on stderr and exits 1. Exits 2 on usage or connection problems. A command
+that changes something prints one line saying what it did ("ringing 0123456789 as call 1").
 
   --pid PID   the console with this process id; without it, the only running console
               (with several, asks which one when standard input is a terminal)
@@ -52,6 +53,7 @@ Commands:
   ring NUMBER                   a call comes in
   waiting NUMBER                a second call comes in while one is active
   accept                        the called party answers the outgoing call
+  answer auto|manual            the called party answers by itself, or only on accept
   hangup [INDEX]                the far end hangs up
   service on|off, roam on|off   network and roaming indicators
   signal 0..5, battery 0..5     signal and battery levels
@@ -64,6 +66,8 @@ Commands:
   add-calllog incoming|outgoing|missed "NAME" NUMBER
   clear-calllogs
   player ADDR play|pause|stop|next|previous|volume-up|volume-down
+  signal-storm COUNT            COUNT signal events at once
+  hold-events on|off|uninit     hold the console's callbacks back
   state                         the stack, the world and the connections, one fact a line
   log                           the library's diagnostics
   help                          the commands, as the library knows them

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace kobalt::sim::test {
 namespace {
@@ -289,6 +290,118 @@ TEST_F(CallLibrary, LosingTheHfLinkEndsEveryCall) {
     PhoneOk("service on"); // a sentinel behind anything the lost calls might have sent
     ASSERT_TRUE(WaitHfContains("15"));
     EXPECT_THAT(Hf(), ElementsAre("23:0800", "15"));
+}
+
+// The console's answer mode changed while the library runs: `accept` answers in manual mode,
+// and switching to auto answers a call that alerts already.
+TEST_F(CallLibrary, AnswerModeChangedWhileRunning) {
+    EXPECT_EQ(PhoneOk("answer manual"), "answer manual: the called party answers on accept\n");
+    ASSERT_EQ(Dial("0600", 4), 0);
+    ASSERT_TRUE(WaitHfCount(2));
+    EXPECT_EQ(Phone("accept"), "ok\n0600 answered call 1\n");
+    ASSERT_TRUE(WaitHfCount(4));
+    EXPECT_THAT(Hf(), ElementsAre("7", "10:0600", "6", "3"));
+    ASSERT_EQ(Call("KOBALT_HFAP_CancelCall"), 0);
+    ASSERT_TRUE(WaitHfCount(6));
+    ClearHf();
+
+    ASSERT_EQ(Dial("0601", 4), 0);
+    const auto alerting = [] {
+        const std::vector<std::string> state = CallState();
+        return std::find(state.begin(), state.end(), "call 1 outgoing alerting 0601") !=
+               state.end();
+    };
+    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+    while (!alerting() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(alerting());
+    PhoneOk("answer auto");
+    ASSERT_TRUE(WaitHfCount(4)) << "the alerting call is answered once the mode is auto";
+    EXPECT_THAT(Hf(), ElementsAre("7", "10:0601", "6", "3"));
+    ASSERT_EQ(Call("KOBALT_HFAP_CancelCall"), 0);
+}
+
+// PIM events: the hands-free tests download the call logs to see the calls they made.
+struct PimRecorder {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int32_t> events;
+};
+PimRecorder& g_pim = *new PimRecorder;
+
+void OnPim(int32_t event) {
+    {
+        std::lock_guard lock(g_pim.mutex);
+        g_pim.events.push_back(event);
+    }
+    g_pim.changed.notify_all();
+}
+
+// The numbers of call log `type` as KOBALT_PIMGetCalllogs serves them after a download.
+std::vector<std::string> DownloadedNumbers(int type) {
+    std::size_t seen = 0;
+    {
+        std::lock_guard lock(g_pim.mutex);
+        seen = g_pim.events.size();
+    }
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMRegisterCallback>("KOBALT_PIMRegisterCallback")(OnPim), 0);
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMStartUpdate>("KOBALT_PIMStartUpdateCalllogEx")(type), 0);
+    {
+        std::unique_lock lock(g_pim.mutex);
+        if (!g_pim.changed.wait_for(lock, kWaitLimit, [&] { return g_pim.events.size() > seen; }) ||
+            g_pim.events.back() != 5) {
+            ADD_FAILURE() << "no call log downloaded";
+            return {};
+        }
+    }
+    const auto get = Entry<KOBALT_Fn_PIMGetRecords>("KOBALT_PIMGetCalllogs");
+    uint32_t count = 0;
+    EXPECT_EQ(get(nullptr, &count), 0);
+    std::vector<unsigned char> buffer(count * KOBALT_CALLLOG_RECORD_SIZE);
+    EXPECT_EQ(get(buffer.data(), &count), 0);
+    std::vector<std::string> numbers;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::string number;
+        for (std::size_t unit = 0;; ++unit) {
+            char16_t c = 0;
+            std::memcpy(
+                &c, &buffer[i * KOBALT_CALLLOG_RECORD_SIZE + KOBALT_CALLLOG_NUMBER + 2 * unit], 2);
+            if (c == 0) {
+                break;
+            }
+            number += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
+// The phone's log holds the world's older entries; the calls of this run go before them,
+// newest first, as docs/phone.md says.
+TEST_F(CallLibrary, CallsOfThisRunComeFirstInTheDownloadedLogs) {
+    ASSERT_EQ(Dial("0200 555", 8), 0);
+    ASSERT_TRUE(WaitHfContains("6"));
+    ASSERT_EQ(Call("KOBALT_HFAP_CancelCall"), 0);
+    ASSERT_TRUE(WaitHfContains("5"));
+    ClearHf();
+    PhoneOk("ring 0300");
+    ASSERT_TRUE(WaitHfContains("11:0300"));
+    PhoneOk("hangup");
+    ASSERT_TRUE(WaitHfContains("5"));
+
+    const std::vector<std::string> outgoing = DownloadedNumbers(1);
+    ASSERT_GE(outgoing.size(), 6u);
+    EXPECT_EQ(outgoing.front(), "0200 555");
+    EXPECT_THAT(std::vector<std::string>(outgoing.end() - 5, outgoing.end()),
+                ElementsAre("+44 7700 900123", "+44 20 7946 0018", "*86", "+1 415 555 0102",
+                            "+44 7700 900001"))
+        << "the built-in world's entries, newest first, after every call of this run";
+    const std::vector<std::string> missed = DownloadedNumbers(2);
+    ASSERT_GE(missed.size(), 4u);
+    EXPECT_EQ(missed.front(), "0300");
+    EXPECT_THAT(std::vector<std::string>(missed.end() - 3, missed.end()),
+                ElementsAre("+44 20 7946 0321", "", "+44 7700 900999"));
 }
 
 } // namespace

@@ -276,6 +276,24 @@ TEST(CallModel, ManualAnswerWaitsForTheFarEnd) {
     EXPECT_EQ(Dump(m.Take(m.model.FarEndAccepts())), "6 3");
 }
 
+TEST(CallModel, AnswerModeChangedWhileACallAlertsTakesEffectAtOnce) {
+    Model m;
+    m.Take(m.model.Dial("100"));
+    m.Fire(TimerKind::Alert);
+    m.model.SetSettings(CallSettings{FarEndAnswer::Manual, std::chrono::seconds{30}});
+    EXPECT_EQ(Dump(m.Fire(TimerKind::FarEndAnswers)), "") << "set while auto, due after manual";
+    EXPECT_EQ(m.Calls(), "1 outgoing alerting 100");
+    EXPECT_TRUE(m.Take(m.model.AnswerAlertingCall()).timers.empty()) << "still manual";
+
+    m.model.SetSettings(CallSettings{FarEndAnswer::Auto, std::chrono::seconds{30}});
+    const CallStep resumed = m.Take(m.model.AnswerAlertingCall());
+    ASSERT_EQ(resumed.timers.size(), 1u);
+    EXPECT_EQ(resumed.timers[0].kind, TimerKind::FarEndAnswers);
+    EXPECT_EQ(resumed.timers[0].delay, kFarEndAnswerDelay);
+    EXPECT_EQ(Dump(m.Fire(TimerKind::FarEndAnswers)), "6 3");
+    EXPECT_TRUE(m.Take(m.model.AnswerAlertingCall()).timers.empty()) << "no call alerts now";
+}
+
 TEST(CallModel, RingTimeoutUsesTheWorldsRingTime) {
     Model m;
     m.model.SetSettings(CallSettings{FarEndAnswer::Auto, std::chrono::seconds{12}});

@@ -47,6 +47,8 @@ std::string Summary(const ControlCommand& c) {
         return "text [" + c.text + "]";
     case CommandKind::Accept:
         return "accept";
+    case CommandKind::Answer:
+        return std::string("answer ") + (c.on ? "auto" : "manual");
     case CommandKind::HoldEvents:
         return std::string("hold-events ") + (c.untilUnInit ? "uninit" : c.on ? "on" : "off");
     case CommandKind::HangUp:
@@ -106,6 +108,8 @@ TEST(ControlCommand, WellFormedLines) {
         {"ring +4930123", "ring [+4930123]"},
         {"waiting \"0800 123\"", "waiting [0800 123]"},
         {"accept", "accept"},
+        {"answer manual", "answer manual"},
+        {"answer auto", "answer auto"},
         {"hangup", "hangup -"},
         {"hangup 2", "hangup 2"},
         {"service off", "service off"},
@@ -143,6 +147,9 @@ TEST(ControlCommand, MalformedLinesSayWhy) {
         {"range 11:22:33:44:55:66", "usage: range ADDR in|out"},
         {"range 11:22:33:44:55:66 In", "expected in or out"},
         {"pair 11:22:33:44:55:66 yes", "expected ok or fail"},
+        {"answer", "usage: answer auto|manual"},
+        {"answer Auto", "expected auto or manual, found 'Auto'"},
+        {"answer auto now", "usage: answer auto|manual"},
         {"connect 11:22:33:44:55:66", "usage: connect"},
         {"connect all hf", "not an address"},
         {"connect none HF", "unknown service 'HF'"},

@@ -3,6 +3,7 @@
 // and KOBALT_SIM_FAIL=KOBALT_NoSuchEntry (so that the log has a line).
 #include "PhoneSupport.h"
 
+#include "sim/ControlCommand.h"
 #include "sim/ControlPath.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +12,8 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <tuple>
@@ -134,6 +137,67 @@ TEST_F(Control, ACommandEndsAtItsFirstNewlineEvenWithoutAHalfClose) {
     EXPECT_THAT(answer, testing::Not(HasSubstr("initialised")));
 }
 
+// Each command that changes something answers one line saying what it did. The rows run in
+// order: the calls build on each other. (`accept` is in CallLibraryTest: the redial test there
+// must come before any dial of the program.)
+TEST_F(Control, EveryChangeAnswersOneLineSayingWhatItDid) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"add-device 10:20:30:40:50:60 \"Tab\" a2dp paired",
+         "added device 10:20:30:40:50:60 \"Tab\" a2dp paired in-range"},
+        {"range 10:20:30:40:50:60 out", "10:20:30:40:50:60 out of range"},
+        {"range 10:20:30:40:50:60 in", "10:20:30:40:50:60 in range"},
+        {"pair 10:20:30:40:50:60 fail", "10:20:30:40:50:60 refused to pair"},
+        {"pair 10:20:30:40:50:60 ok", "10:20:30:40:50:60 paired"},
+        {"remove-device 10:20:30:40:50:60", "removed device 10:20:30:40:50:60"},
+        {"connect none 9", "connect event without an address, service 9"},
+        {"disconnect none 0x110E", "disconnect event without an address, service avrcp"},
+        {"fail Connect 2", "KOBALT_Connect fails the next 2 calls"},
+        {"fail KOBALT_Connect 1", "KOBALT_Connect fails the next call"},
+        {"fail KOBALT_Connect 0", "KOBALT_Connect fails no more (the pending count is cancelled)"},
+        {"fail Init always", "KOBALT_Init fails always"},
+        {"fail Init off", "KOBALT_Init fails no more"},
+        {"connect 66:55:44:33:22:11 hf", "66:55:44:33:22:11 connected hf"},
+        {"ring 0123456789", "ringing 0123456789 as call 1"},
+        {"hangup", "hung up call 1 0123456789"},
+        {"ring \"+44 20\\n7946\"", "ringing \"+44 20\\n7946\" as call 1"},
+        {"hangup 1", "hung up call 1 \"+44 20\\n7946\""},
+        {"answer manual", "answer manual: the called party answers on accept"},
+        {"answer auto", "answer auto: the called party answers by itself"},
+        {"ring 0555", "ringing 0555 as call 1"},
+        {"KOBALT_HFAP_AnswerCall", ""},
+        {"waiting 0777", "0777 waiting as call 2"},
+        {"hangup 1", "hung up call 1 0555; call 2 0777 rings now"},
+        {"hangup", "hung up call 2 0777"},
+        {"service off", "network service off"},
+        {"roam on", "roaming on"},
+        {"signal 3", "signal level 3"},
+        {"battery 0", "battery level 0"},
+        {"signal-storm 12", "sent 12 signal events"},
+        {"text \"Vodafone \\\"UK\\\"\"", "operator text \"Vodafone \\\"UK\\\"\""},
+        {"hold-events on", "holding events"},
+        {"hold-events off", "events released"},
+        {"disconnect 66:55:44:33:22:11 hf", "66:55:44:33:22:11 dropped hf"},
+    };
+    for (const auto& [command, done] : rows) {
+        if (std::string_view(command).starts_with("KOBALT_")) {
+            ASSERT_EQ(Call(command), 0);
+            continue;
+        }
+        EXPECT_EQ(Phone(command), "ok\n" + std::string(done) + "\n") << command;
+    }
+    EXPECT_THAT(PhoneState(), Contains("answer auto"));
+}
+
+TEST_F(Control, AnswerModeIsReportedAndKeptAcrossARestart) {
+    EXPECT_THAT(PhoneState(), Contains("answer auto"));
+    PhoneOk("answer manual");
+    EXPECT_THAT(PhoneState(), Contains("answer manual"));
+    Call("KOBALT_UnInit");
+    ASSERT_EQ(Call("KOBALT_Init"), 0);
+    EXPECT_THAT(PhoneState(), Contains("answer manual")) << "kept for the library's life";
+    PhoneOk("answer auto");
+}
+
 // kobalt-phone, run as the user would, against this test process.
 
 Outcome PhoneTool(std::vector<std::string> args) {
@@ -158,7 +222,8 @@ TEST_F(Control, PhoneToolExitStatusesFollowTheAnswer) {
     Outcome ok = PhoneTool({"--pid", Pid(::getpid()), "add-device", "10:20:30:40:50:60",
                             "My \"new\" phone", "hf,a2dp"});
     EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.out, "");
+    EXPECT_EQ(ok.out, "added device 10:20:30:40:50:60 \"My \\\"new\\\" phone\" hf,a2dp unpaired "
+                      "in-range\n");
     ok = PhoneTool({"--pid=" + Pid(::getpid()), "devices"});
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_THAT(ok.out, HasSubstr("device 10:20:30:40:50:60 \"My \\\"new\\\" phone\" hf,a2dp "
@@ -188,12 +253,58 @@ TEST_F(Control, PhoneToolExitStatusesFollowTheAnswer) {
     EXPECT_THAT(help.out, StartsWith("Usage: kobalt-phone"));
 }
 
+TEST_F(Control, PhoneToolSaysWhatItDid) {
+    const std::string pid = Pid(::getpid());
+    Outcome outcome = PhoneTool({"--pid", pid, "connect", "66:55:44:33:22:11", "hf"});
+    EXPECT_EQ(outcome.out, "66:55:44:33:22:11 connected hf\n") << outcome.err;
+    outcome = PhoneTool({"--pid", pid, "ring", "0123456789"});
+    EXPECT_EQ(outcome.out, "ringing 0123456789 as call 1\n") << outcome.err;
+    // A number with a line break and an escape byte stays on its one line, escaped.
+    outcome = PhoneTool({"--pid", pid, "waiting", "07\n\xc2\x9b"});
+    EXPECT_EQ(outcome.status, 1) << "waiting needs an active call";
+    ASSERT_EQ(Call("KOBALT_HFAP_AnswerCall"), 0);
+    outcome = PhoneTool({"--pid", pid, "waiting", "07\n\xc2\x9b"});
+    EXPECT_EQ(outcome.out, "\"07\\n\\u009b\" waiting as call 2\n") << outcome.err;
+    outcome = PhoneTool({"--pid", pid, "hangup", "2"});
+    EXPECT_EQ(outcome.out, "hung up call 2 \"07\\n\\u009b\"\n") << outcome.err;
+    outcome = PhoneTool({"--pid", pid, "hangup"});
+    EXPECT_EQ(outcome.out, "hung up call 1 0123456789\n") << outcome.err;
+}
+
+// Every command the library parses is in kobalt-phone's own usage text.
+TEST_F(Control, PhoneToolHelpListsEveryCommand) {
+    const Outcome help = PhoneTool({"--help"});
+    ASSERT_EQ(help.status, 0);
+    // Each line of the block: two blanks, the synopsis, two or more blanks, what it does. A
+    // synopsis may name several commands: `service on|off, roam on|off`.
+    std::set<std::string> listed;
+    std::istringstream block(help.out.substr(help.out.find("\nCommands:\n") + 11));
+    for (std::string line; std::getline(block, line) && !line.empty();) {
+        if (!line.starts_with("  ") || line[2] == ' ') {
+            continue; // a description's second line
+        }
+        std::istringstream parts(line.substr(2, line.find("  ", 2) - 2));
+        for (std::string part; std::getline(parts, part, ',');) {
+            std::istringstream words(part);
+            std::string name;
+            words >> name;
+            listed.insert(name);
+        }
+    }
+    for (const std::string_view name : ControlCommandNames()) {
+        EXPECT_TRUE(listed.contains(std::string(name))) << name;
+    }
+    EXPECT_EQ(listed.size(), ControlCommandNames().size()) << "a command the parser does not know";
+}
+
 TEST_F(Control, PhoneToolShowsFormatCharactersOfAnswersEscaped) {
     // A right-to-left override is no control character for the word syntax, so a name may
     // hold one; on a terminal it would turn the rest of the line around.
     const Outcome added = PhoneTool({"--pid", Pid(::getpid()), "add-device", "10:20:30:40:50:62",
                                      "Evil \xe2\x80\xae gnp.exe", "hf"});
     ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_EQ(added.out,
+              "added device 10:20:30:40:50:62 \"Evil \\u202e gnp.exe\" hf unpaired in-range\n");
     const Outcome devices = PhoneTool({"--pid", Pid(::getpid()), "devices"});
     EXPECT_EQ(devices.status, 0) << devices.err;
     EXPECT_THAT(devices.out, HasSubstr("\"Evil \\u202e gnp.exe\""));

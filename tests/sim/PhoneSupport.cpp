@@ -185,8 +185,13 @@ std::string Phone(const std::string& command) {
     return answer;
 }
 
-void PhoneOk(const std::string& command) {
-    EXPECT_EQ(Phone(command), "ok\n") << command;
+std::string PhoneOk(const std::string& command) {
+    const std::string answer = Phone(command);
+    if (!answer.starts_with("ok\n")) {
+        ADD_FAILURE() << command << ": " << answer;
+        return {};
+    }
+    return answer.substr(3);
 }
 
 std::vector<std::string> PhoneState() {

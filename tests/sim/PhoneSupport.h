@@ -64,8 +64,9 @@ public:
 // The answer of this process's library to `command`: "ok\n..." or "error: ...\n".
 std::string Phone(const std::string& command);
 
-// Sends a command that must succeed.
-void PhoneOk(const std::string& command);
+// Sends a command that must succeed; what follows the `ok` line (for a command that changes
+// something, the one line saying what it did).
+std::string PhoneOk(const std::string& command);
 
 // The `state` lines.
 std::vector<std::string> PhoneState();

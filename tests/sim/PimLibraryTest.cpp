@@ -253,7 +253,27 @@ TEST_F(PimLibrary, ControlCommandErrors) {
         EXPECT_THAT(Phone(command), testing::StartsWith("error: ")) << command;
     }
     EXPECT_EQ(Phone("add-contact \"" + std::string(35, 'n') + "\" \"\" \"\" \"\""),
-              "ok\nnote: name cut to 31 characters: " + std::string(31, 'n') + "\n");
+              "ok\nadded contact \"" + std::string(35, 'n') +
+                  "\"\nnote: name cut to 31 characters: " + std::string(31, 'n') + "\n");
+}
+
+TEST_F(PimLibrary, EveryPimChangeAnswersOneLineSayingWhatItDid) {
+    ConnectHf();
+    const std::pair<const char*, const char*> rows[] = {
+        {"add-contact \"Cleo\" \"\" \"\" 7", "added contact \"Cleo\""},
+        {"generate-contacts 3", "added 3 generated contacts"},
+        {"push-contact \"Zoe\" 1", "pushed \"Zoe\" with 1 number"},
+        {"push-contact \"Zed \\\"Z\\\"\" 1 2", "pushed \"Zed \\\"Z\\\"\" with 2 numbers"},
+        {"remove-contact pushed", "forgot the pushed contacts"},
+        {"remove-contact all", "removed every contact"},
+        {"add-calllog missed \"\" \"+1 555\"", "added to the missed log: \"\" \"+1 555\""},
+        {"clear-calllogs", "emptied the three logs (calls finished in the phone stay)"},
+        {"pim-fail 11", "the next download fails with event 11"},
+    };
+    for (const auto& [command, done] : rows) {
+        EXPECT_EQ(Phone(command), "ok\n" + std::string(done) + "\n") << command;
+    }
+    EXPECT_EQ(StartCalllog(0), -2) << "the pim-fail above is used up here";
 }
 
 // Pushes are held until the console fetches them, so a phone that keeps pushing must hit a
