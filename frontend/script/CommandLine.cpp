@@ -67,8 +67,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 pid = args[++i];
             }
             std::uint64_t number = 0;
-            if (!pid.empty() && (!ParseNumber(pid, number) || number == 0 ||
-                                 number > static_cast<std::uint64_t>(INT32_MAX))) {
+            if ((!pid.empty() || arg != "--attach") &&
+                (!ParseNumber(pid, number) || number == 0 ||
+                 number > static_cast<std::uint64_t>(INT32_MAX))) {
                 return fail("--attach takes the PID of a console (a number above 0)");
             }
             if (haveAttach) {
