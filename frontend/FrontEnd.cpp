@@ -98,7 +98,8 @@ private:
     // terminal front end's thread.
     struct Control {
         shell::ControlServer server;
-        shell::CommandSession session;
+        // The terminal is not redrawn while a command runs: a sleep is kept short.
+        shell::CommandSession session{std::chrono::milliseconds(10000)};
     };
 
     std::unique_ptr<script::ScriptRunner> m_runner;

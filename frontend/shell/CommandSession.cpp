@@ -28,7 +28,8 @@ void AppendLines(const std::string& text, std::vector<std::string>& lines) {
 
 } // namespace
 
-CommandSession::CommandSession() : m_runner({}, SessionOptions(m_output)) {}
+CommandSession::CommandSession(std::chrono::milliseconds longestSleep)
+    : m_longestSleep(longestSleep), m_runner({}, SessionOptions(m_output)) {}
 
 Answer CommandSession::Run(std::string_view line) {
     if (line.find('\n') != std::string_view::npos) {
@@ -37,6 +38,12 @@ Answer CommandSession::Run(std::string_view line) {
     script::ParsedScript parsed = script::ParseScript(line);
     if (!parsed.errors.empty()) {
         return Answer{false, parsed.errors.front().message, {}};
+    }
+    for (const script::Command& command : parsed.commands) {
+        if (command.kind == script::CommandKind::Sleep && command.number > m_longestSleep.count()) {
+            return Answer{
+                false, "sleep: at most " + std::to_string(m_longestSleep.count()) + " ms here", {}};
+        }
     }
     Answer answer;
     m_output.clear();

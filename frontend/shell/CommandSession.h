@@ -5,6 +5,7 @@
 
 #include "frontend/script/ScriptRunner.h"
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,10 @@ struct Answer {
 
 class CommandSession {
 public:
-    CommandSession();
+    // `longestSleep`: a `sleep` beyond it is refused, for sessions whose thread must not stay
+    // away long (the terminal front end's).
+    explicit CommandSession(
+        std::chrono::milliseconds longestSleep = std::chrono::milliseconds::max());
     CommandSession(const CommandSession&) = delete;
     CommandSession& operator=(const CommandSession&) = delete;
 
@@ -30,6 +34,7 @@ public:
     bool CloseConsole() { return m_runner.CloseConsoleWindows(); }
 
 private:
+    std::chrono::milliseconds m_longestSleep;
     std::string m_output; // what the running command printed
     script::ScriptRunner m_runner;
 };

@@ -231,23 +231,21 @@ void ControlServer::Wake() {
 }
 
 void ControlServer::Drain(const std::function<Answer(const std::string&)>& run) {
-    for (;;) {
-        Request request;
-        {
-            const std::lock_guard lock(m_mutex);
-            if (m_requests.empty()) {
-                return;
-            }
-            request = std::move(m_requests.front());
-            m_requests.pop_front();
+    Request request;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_requests.empty()) {
+            return;
         }
-        const Answer answer = run(request.line);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_replies.push_back(Reply{request.client, EncodeAnswer(answer)});
-        }
-        Wake();
+        request = std::move(m_requests.front());
+        m_requests.pop_front();
     }
+    const Answer answer = run(request.line);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_replies.push_back(Reply{request.client, EncodeAnswer(answer)});
+    }
+    Wake();
 }
 
 void ControlServer::Forget(std::uint64_t client) {

@@ -66,8 +66,9 @@ public:
     bool Open(std::string& error, const std::string& folder = {});
     const std::string& Path() const { return m_path; }
 
-    // On the front end's thread: runs each command that has come in with `run` and hands the
-    // answers back. Returns at once when there is none.
+    // On the front end's thread: runs the oldest command that has come in, if any, with `run`
+    // and hands the answer back. One a call, so the front end draws and reads its keys between
+    // commands however many peers send them.
     void Drain(const std::function<Answer(const std::string&)>& run);
 
 private:

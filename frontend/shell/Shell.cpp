@@ -129,7 +129,10 @@ void LocalShell::Run() {
     pthread_setname_np(pthread_self(), "kobalt-shell");
     CommandSession& session = m_session;
     LineReader reader("kobalt> ", [](const std::string& line) {
-        CompletionData data = GatherCompletionData(desktop::TakeSnapshot());
+        // Enough list lines for the addresses on show, bounded for lists of many thousand.
+        constexpr std::size_t kCompletionLines = 10000;
+        CompletionData data =
+            GatherCompletionData(desktop::TakeSnapshot(desktop::SnapshotOptions{kCompletionLines}));
         data.extraCommands.assign(std::begin(kLocalCommands), std::end(kLocalCommands));
         if (line.starts_with("phone ")) {
             AddPhoneDevices(data);

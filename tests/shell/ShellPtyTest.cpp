@@ -286,9 +286,11 @@ TEST_F(ShellPty, AttachedShellWorksATerminalSessionThatHostilePeersCannotHarm) {
 
     {
         Child attached({"--shell", "--attach", std::to_string(session.Pid())}, Child::Io::Pipes,
-                       "press \"START\"\nexpect lines 1001 \"BlueTooth Start\"\nbogus\n");
+                       "press \"START\"\nexpect lines 1001 \"BlueTooth Start\"\nbogus\n"
+                       "sleep 3600000\n");
         EXPECT_EQ(attached.Exit(), 1) << attached.Output();
-        EXPECT_EQ(attached.Output(), "error: unknown command 'bogus'\n");
+        EXPECT_EQ(attached.Output(),
+                  "error: unknown command 'bogus'\nerror: sleep: at most 10000 ms here\n");
     }
     // The person at the terminal sees what the commands did.
     ASSERT_TRUE(session.WaitFor("BlueTooth Start")) << session.Output();
