@@ -182,13 +182,14 @@ void LocalShell::Run() {
             reader.Print(SplitLines(ShellHelp(false)));
             continue;
         }
-        if (command.starts_with("events ") || command.starts_with("debug ")) {
-            const std::string value = Trimmed(command.substr(command.find(' ')));
-            bool& flag = command.starts_with("events") ? showEvents : showDebug;
+        const std::string word = command.substr(0, command.find_first_of(" \t"));
+        if (word == "events" || word == "debug") {
+            const std::string value = Trimmed(command.substr(word.size()));
+            bool& flag = word == "events" ? showEvents : showDebug;
             if (value == "on" || value == "off") {
                 flag = value == "on";
             } else {
-                reader.Print({"error: " + command.substr(0, command.find(' ')) + " on|off"});
+                reader.Print({"error: " + word + " on|off"});
             }
             continue;
         }

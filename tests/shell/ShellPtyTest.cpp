@@ -265,12 +265,16 @@ TEST_F(ShellPty, ShellEndsWhenTheConsoleEndsAndAtTheEndOfInput) {
     }
     {
         // Without a terminal: lines from standard input, no prompt; its end closes the console.
-        Child shell({"--shell"}, Child::Io::Pipes, "press \"START\"\nexpect lines 1001 \"x\"\n");
+        Child shell({"--shell"}, Child::Io::Pipes,
+                    "debug\ndebug on\npress \"START\"\nexpect lines 1001 \"x\"\n");
         EXPECT_EQ(shell.Exit(), 0) << shell.Output();
         EXPECT_NE(shell.Output().find("seen:     1001 listbox \"\" with lines \"BlueTooth Start\""),
                   std::string::npos)
             << shell.Output();
         EXPECT_NE(shell.Output().find("closing the console"), std::string::npos);
+        EXPECT_NE(shell.Output().find("error: debug on|off\n"), std::string::npos);
+        // The console's debug output, once asked for.
+        EXPECT_NE(shell.Output().find("\n[DBG] "), std::string::npos) << shell.Output();
         EXPECT_EQ(shell.Output().find("kobalt>"), std::string::npos);
     }
 }
