@@ -6,6 +6,9 @@
 #include "frontend/script/ScriptParser.h"
 #include "frontend/script/ScriptRunner.h"
 #include "frontend/script/ScriptText.h"
+#include "frontend/shell/CommandSession.h"
+#include "frontend/shell/ControlSocket.h"
+#include "frontend/shell/Shell.h"
 #include "frontend/terminal/TerminalFrontEnd.h"
 #include "platform/Desktop.h"
 #include "platform/Device.h"
@@ -89,10 +92,21 @@ private:
     // Starts the terminal front end, or ends the process when there is no terminal to use.
     void StartTerminal(const std::string& program);
     void StartMonkey(const script::CommandLine& line);
+    void StartShell();
+
+    // The terminal session's control socket and the commands it brings, which run on the
+    // terminal front end's thread.
+    struct Control {
+        shell::ControlServer server;
+        // The terminal is not redrawn while a command runs: a sleep is kept short.
+        shell::CommandSession session{std::chrono::milliseconds(10000)};
+    };
 
     std::unique_ptr<script::ScriptRunner> m_runner;
     std::unique_ptr<monkey::MonkeyRunner> m_monkey;
     std::unique_ptr<terminal::TerminalFrontEnd> m_terminal;
+    std::unique_ptr<shell::LocalShell> m_shell;
+    std::shared_ptr<Control> m_control;
 };
 
 FrontEnd::FrontEnd() {
@@ -120,6 +134,12 @@ FrontEnd::FrontEnd() {
     case script::CommandLine::Action::Monkey:
         StartMonkey(line);
         return;
+    case script::CommandLine::Action::Shell:
+        StartShell();
+        return;
+    case script::CommandLine::Action::Attach:
+        // A client only: it ends before the console's statics start.
+        Exit(shell::RunAttachedShell(line.attachPid, program));
     case script::CommandLine::Action::Script:
         break;
     }
@@ -172,6 +192,15 @@ void FrontEnd::StartMonkey(const script::CommandLine& line) {
     m_monkey->Start();
 }
 
+void FrontEnd::StartShell() {
+    desktop::SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
+    // Debug lines are kept (device::DebugLines) and printed by the shell on request: nothing
+    // else may write over the prompt.
+    device::SetDebugSink([](const std::u16string&) {});
+    m_shell = std::make_unique<shell::LocalShell>();
+    m_shell->Start();
+}
+
 void FrontEnd::StartTerminal(const std::string& program) {
     const char* missing = isatty(STDIN_FILENO) == 0    ? "standard input"
                           : isatty(STDOUT_FILENO) == 0 ? "standard output"
@@ -183,20 +212,44 @@ void FrontEnd::StartTerminal(const std::string& program) {
                     program + " --script FILE (see --help)\n");
         Exit(2);
     }
-    m_terminal = std::make_unique<terminal::TerminalFrontEnd>();
+    auto control = std::make_shared<Control>();
+    terminal::TerminalFrontEnd::Options options;
+    options.onTick = [control] {
+        control->server.Drain(
+            [&control](const std::string& line) { return control->session.Run(line); });
+    };
+    m_terminal = std::make_unique<terminal::TerminalFrontEnd>(options);
     std::string error;
     if (!m_terminal->Start(error)) {
         WriteStderr(program + ": " + error + "; play the console from a script with: " + program +
                     " --script FILE\n");
         Exit(2);
     }
+    // After the terminal is set up, which wants no other thread yet. Without a socket the
+    // session simply cannot be attached to.
+    std::string socketError;
+    if (control->server.Open(socketError)) {
+        m_control = std::move(control);
+    }
 }
 
 int FrontEnd::Main(int (*application)()) {
     const int result = application();
     if (m_terminal) {
+        if (m_control) {
+            m_control->session.NotifyConsoleEnded();
+        }
         m_terminal->NotifyConsoleEnded();
-        return m_terminal->Wait();
+        const int status = m_terminal->Wait();
+        m_control.reset();
+        return status;
+    }
+    if (m_shell) {
+        m_shell->NotifyConsoleEnded();
+        const int status = m_shell->Wait();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        return status;
     }
     if (m_monkey) {
         m_monkey->NotifyConsoleEnded();

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format
-    libncurses-dev tmux libclang-rt-14-dev groff-base)
+    libncurses-dev libreadline-dev tmux libclang-rt-14-dev groff-base)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #include "frontend/script/CommandLine.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace kobalt::script {
 
@@ -42,6 +43,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool haveMonkey = false;
     bool haveSteps = false;
     bool haveDuration = false;
+    bool haveShell = false;
+    bool haveAttach = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -51,6 +54,30 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (arg == "--version") {
             line.action = CommandLine::Action::Version;
             return line;
+        }
+        if (arg == "--shell") {
+            haveShell = true;
+            continue;
+        }
+        if (arg == "--attach" || arg.starts_with("--attach=")) {
+            // The PID is optional: a following word is taken only when it is a number.
+            std::string pid = arg.size() > 9 ? arg.substr(9) : std::string();
+            if (arg == "--attach" && i + 1 < args.size() && !args[i + 1].empty() &&
+                args[i + 1].find_first_not_of("0123456789") == std::string::npos) {
+                pid = args[++i];
+            }
+            std::uint64_t number = 0;
+            if ((!pid.empty() || arg != "--attach") &&
+                (!ParseNumber(pid, number) || number == 0 ||
+                 number > static_cast<std::uint64_t>(INT32_MAX))) {
+                return fail("--attach takes the PID of a console (a number above 0)");
+            }
+            if (haveAttach) {
+                return fail("--attach given twice");
+            }
+            haveAttach = true;
+            line.attachPid = static_cast<long>(number);
+            continue;
         }
         std::string value;
         if (OptionValue(args, i, "--monkey", value)) {
@@ -100,13 +127,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         haveScript = true;
         line.scriptPath = path;
     }
+    if (haveShell && (haveMonkey || haveScript)) {
+        return fail(std::string("--shell and ") + (haveMonkey ? "--monkey" : "--script") +
+                    " exclude each other");
+    }
+    if (haveAttach && !haveShell) {
+        return fail("--attach needs --shell");
+    }
     if (haveMonkey && haveScript) {
         return fail("--monkey and --script exclude each other");
     }
     if ((haveSteps || haveDuration) && !haveMonkey) {
         return fail(std::string(haveSteps ? "--steps" : "--duration") + " needs --monkey");
     }
-    if (haveMonkey) {
+    if (haveAttach) {
+        line.action = CommandLine::Action::Attach;
+    } else if (haveShell) {
+        line.action = CommandLine::Action::Shell;
+    } else if (haveMonkey) {
         line.action = CommandLine::Action::Monkey;
     } else if (haveScript) {
         line.action = CommandLine::Action::Script;
@@ -123,6 +161,9 @@ std::string UsageText(std::string_view program) {
            " --monkey SEED [--steps N] [--duration SECONDS]\n"
            "       " +
            name +
+           " --shell [--attach [PID]]\n"
+           "       " +
+           name +
            "                 (from a terminal) work the console in the terminal\n"
            "       " +
            name +
@@ -137,6 +178,10 @@ std::string UsageText(std::string_view program) {
            "                 same SEED; then quit and print a summary (200 steps unless\n"
            "                 --steps or --duration say otherwise; with both, whichever\n"
            "                 comes first)\n"
+           "  --shell        type script commands at a prompt (Tab completes, Up recalls);\n"
+           "                 the desktop's changes are printed above it; 'help' lists more\n"
+           "  --attach [PID] with --shell: send the commands to the console of PID (without:\n"
+           "                 the only one) that runs in another terminal, and print answers\n"
            "  --steps N      with --monkey: at most N steps\n"
            "  --duration SECONDS  with --monkey: stop after SECONDS\n"
            "  --help         show this help and exit\n"
@@ -148,6 +193,8 @@ std::string UsageText(std::string_view program) {
            "\n"
            "Exit status with --script: 0 every expectation held, 1 an expectation failed,\n"
            "2 the script could not be carried out.\n"
+           "Exit status with --shell --attach: 0 every command held, 1 one did not, 2 no\n"
+           "console to attach to or the connection broke.\n"
            "Exit status with --monkey: 0 passed, 1 an SDK event was lost, 3 the console hung,\n"
            "4 the console ended by itself or left windows (2: bad command line).\n"
            "\n"

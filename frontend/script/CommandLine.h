@@ -15,6 +15,8 @@ struct CommandLine {
         Script,      // play `scriptPath` ("-": standard input)
         Interactive, // no script: the terminal front end
         Monkey,      // random operator input from `monkeySeed`
+        Shell,       // the script language at a prompt
+        Attach,      // the shell, sent to the console of `attachPid` (0: the only one)
         Error,       // `error` says what is wrong, exit 2
     };
     Action action = Action::Interactive;
@@ -23,6 +25,7 @@ struct CommandLine {
     std::uint64_t monkeySeed = 0;
     std::uint64_t monkeySteps = 0;           // 0: none given
     std::uint64_t monkeyDurationSeconds = 0; // 0: none given
+    long attachPid = 0;
 };
 
 // `args` without the program name.

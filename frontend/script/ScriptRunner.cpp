@@ -298,6 +298,18 @@ void ScriptRunner::Run() {
     }
 }
 
+ScriptRunner::Outcome ScriptRunner::RunCommand(const Command& command) {
+    std::optional<Failure> failure = Execute(command);
+    if (!failure) {
+        return Outcome{};
+    }
+    return Outcome{failure->status, std::move(failure->details)};
+}
+
+bool ScriptRunner::CloseConsoleWindows() {
+    return CloseConsole() == Ending::Ended;
+}
+
 std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& command) {
     switch (command.kind) {
     case CommandKind::Press:

@@ -49,6 +49,18 @@ public:
     // Joins the thread started by Start.
     RunStatus Wait();
 
+    // One command, on the caller's thread, for front ends that take commands one at a time
+    // (the shell, the control socket) and never Start the runner. Output (dumps, phone reports)
+    // goes to `out`; a failure comes back as its status and detail lines.
+    struct Outcome {
+        RunStatus status = RunStatus::Passed;
+        std::vector<std::string> details;
+    };
+    Outcome RunCommand(const Command& command);
+    // Closes the console as at the end of a run, on the caller's thread; true when it has ended
+    // with no window left.
+    bool CloseConsoleWindows();
+
 private:
     struct Failure;
     enum class Ending { Ended, WindowsLeft, ConsoleStuck };

@@ -125,6 +125,10 @@ void TerminalFrontEnd::Loop() {
         if (m_consoleEnded.load(std::memory_order_acquire) && !m_closing) {
             BeginClosing();
         }
+        // Hook: commands from the control socket run here, on the thread that owns the input.
+        if (m_options.onTick && !m_closing) {
+            m_options.onTick();
+        }
         if (m_closing && StepClosing()) {
             return;
         }

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -32,6 +33,9 @@ public:
         std::chrono::milliseconds settle{300};       // input handled before the next key
         std::chrono::milliseconds closeRetry{1000};  // a window asked to close, asked again
         std::chrono::milliseconds endTimeout{15000}; // quitting: the console must end by then
+        // Work handed to the front end's thread by other threads (the control socket's
+        // commands), run once a tick while the console is not being closed.
+        std::function<void()> onTick;
     };
 
     TerminalFrontEnd() : TerminalFrontEnd(Options{}) {}

@@ -40,6 +40,30 @@ TEST_P(ReadsMonkeyLine, TakesSeedStepsAndDuration) {
     EXPECT_EQ(line.monkeyDurationSeconds, GetParam().seconds);
 }
 
+struct ShellCase {
+    std::vector<std::string> args;
+    Action action;
+    long pid;
+};
+
+class ReadsShellLine : public testing::TestWithParam<ShellCase> {};
+
+TEST_P(ReadsShellLine, TakesTheConsoleToAttachTo) {
+    const CommandLine line = ParseCommandLine(GetParam().args);
+    ASSERT_EQ(line.action, GetParam().action) << line.error;
+    EXPECT_EQ(line.attachPid, GetParam().pid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadsShellLine,
+                         testing::Values(ShellCase{{"--shell"}, Action::Shell, 0},
+                                         ShellCase{{"--shell", "--attach"}, Action::Attach, 0},
+                                         ShellCase{{"--attach", "--shell"}, Action::Attach, 0},
+                                         ShellCase{
+                                             {"--shell", "--attach", "4242"}, Action::Attach, 4242},
+                                         ShellCase{{"--attach=17", "--shell"}, Action::Attach, 17},
+                                         // Only a number after --attach is its PID.
+                                         ShellCase{{"--attach", "--help"}, Action::Help, 0}));
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadsMonkeyLine,
     testing::Values(MonkeyCase{{"--monkey", "7"}, 7, 0, 0},
@@ -72,7 +96,16 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{{"--monkey", "1", "--duration"}, Action::Error, "--duration needs"},
                     Case{{"--steps", "5"}, Action::Error, "--steps needs --monkey"},
                     Case{{"--duration", "5"}, Action::Error, "--duration needs --monkey"},
-                    Case{{"--monkey", "1", "--script", "a"}, Action::Error, "exclude"}));
+                    Case{{"--monkey", "1", "--script", "a"}, Action::Error, "exclude"},
+                    Case{{"--shell", "--script", "a"}, Action::Error, "exclude"},
+                    Case{{"--monkey", "1", "--shell"}, Action::Error, "exclude"},
+                    Case{{"--attach"}, Action::Error, "--attach needs --shell"},
+                    Case{{"--shell", "--attach", "0"}, Action::Error, "--attach takes"},
+                    Case{{"--shell", "--attach=x"}, Action::Error, "--attach takes"},
+                    Case{{"--shell", "--attach="}, Action::Error, "--attach takes"},
+                    Case{{"--shell", "--attach", "99999999999"}, Action::Error, "--attach takes"},
+                    Case{{"--shell", "--attach", "1", "--attach", "2"}, Action::Error, "twice"},
+                    Case{{"--shell", "--attach", "x"}, Action::Error, "unexpected argument 'x'"}));
 
 } // namespace
 } // namespace kobalt::script

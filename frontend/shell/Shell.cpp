@@ -1,0 +1,293 @@
+#include "frontend/shell/Shell.h"
+
+#include "frontend/script/PhoneClient.h"
+#include "frontend/script/ScriptText.h"
+#include "frontend/shell/CommandSession.h"
+#include "frontend/shell/Completion.h"
+#include "frontend/shell/ControlSocket.h"
+#include "frontend/shell/DesktopEvents.h"
+#include "frontend/shell/LineReader.h"
+#include "platform/Desktop.h"
+#include "platform/Device.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <pthread.h>
+
+namespace kobalt::shell {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// How long the prompt waits for a key before looking for events.
+constexpr milliseconds kEventTick{50};
+
+// The shell's own commands. Plain arrays: the shell starts during static initialisation.
+constexpr const char* kLocalCommands[] = {"help", "quit", "exit", "debug", "events"};
+constexpr const char* kAttachedCommands[] = {"help", "quit", "exit"};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
+std::string Trimmed(const std::string& line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> AnswerLines(const Answer& answer) {
+    std::vector<std::string> lines;
+    for (const std::string& line : answer.output) {
+        lines.push_back(WithoutControls(line));
+    }
+    if (!answer.ok) {
+        lines.push_back("error: " + WithoutControls(answer.error));
+    }
+    return lines;
+}
+
+// The simulated phone's devices, after those the console shows, for its commands' addresses.
+// An SDK without a phone (or a phone slow to answer) adds nothing.
+void AddPhoneDevices(CompletionData& data) {
+    constexpr milliseconds kPhoneTimeout{300};
+    const script::PhoneAnswer answer = script::AskPhone("devices", kPhoneTimeout);
+    if (!answer.reached || !answer.ok) {
+        return;
+    }
+    for (const std::string& line : answer.lines) {
+        if (line.starts_with("device ") && line.size() >= 24) {
+            const std::string address = line.substr(7, 17);
+            if (std::find(data.addresses.begin(), data.addresses.end(), address) ==
+                data.addresses.end()) {
+                data.addresses.push_back(WithoutControls(address));
+            }
+        }
+    }
+}
+
+desktop::Snapshot EventSnapshot() {
+    return desktop::TakeSnapshot(desktop::SnapshotOptions{kEventLinesPerList});
+}
+
+} // namespace
+
+std::string ShellHelp(bool attached) {
+    std::string text =
+        "Script commands (docs/scripts.md): press, select, type, ok, close, sleep, power, dump,\n"
+        "expect ..., phone ...; Tab completes commands, captions and addresses.\n"
+        "  help          this text\n"
+        "  quit, exit    " +
+        std::string(attached ? "leave the console running and end the shell\n"
+                             : "close the console and end the shell (also Ctrl-D)\n");
+    if (!attached) {
+        text += "  events on|off show the desktop's changes above the prompt (on)\n"
+                "  debug on|off  show the console's debug output above the prompt (off)\n";
+    }
+    return text;
+}
+
+LocalShell::~LocalShell() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void LocalShell::Start() {
+    m_thread = std::thread([this] { Run(); });
+}
+
+void LocalShell::NotifyConsoleEnded() {
+    m_consoleEnded.store(true, std::memory_order_release);
+    m_session.NotifyConsoleEnded();
+}
+
+int LocalShell::Wait() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    return m_status;
+}
+
+void LocalShell::Run() {
+    pthread_setname_np(pthread_self(), "kobalt-shell");
+    CommandSession& session = m_session;
+    LineReader reader("kobalt> ", [](const std::string& line) {
+        // Enough list lines for the addresses on show, bounded for lists of many thousand.
+        constexpr std::size_t kCompletionLines = 10000;
+        CompletionData data =
+            GatherCompletionData(desktop::TakeSnapshot(desktop::SnapshotOptions{kCompletionLines}));
+        data.extraCommands.assign(std::begin(kLocalCommands), std::end(kLocalCommands));
+        if (line.starts_with("phone ")) {
+            AddPhoneDevices(data);
+        }
+        Completion completion = Complete(line, data);
+        return std::make_pair(completion.wordStart, std::move(completion.candidates));
+    });
+    bool showEvents = true;
+    bool showDebug = false;
+    desktop::Snapshot seen = EventSnapshot();
+    std::size_t debugSeen = device::DebugLineCount();
+    auto printChanges = [&] {
+        std::vector<std::string> lines;
+        if (desktop::Version() != seen.version) {
+            desktop::Snapshot now = EventSnapshot();
+            if (showEvents) {
+                lines = DescribeChanges(seen, now);
+            }
+            seen = std::move(now);
+        }
+        if (device::DebugLineCount() != debugSeen) {
+            const std::vector<std::u16string> debug = device::DebugLines();
+            for (std::size_t i = debugSeen; showDebug && i < debug.size(); ++i) {
+                lines.push_back("[DBG] " + script::Printable(debug[i]));
+            }
+            debugSeen = debug.size();
+        }
+        reader.Print(lines);
+    };
+
+    bool closeConsole = true;
+    while (!m_consoleEnded.load(std::memory_order_acquire)) {
+        printChanges();
+        std::string line;
+        const LineReader::Status status = reader.Read(kEventTick, line);
+        if (status == LineReader::Status::End) {
+            break;
+        }
+        if (status == LineReader::Status::Idle) {
+            continue;
+        }
+        const std::string command = Trimmed(line);
+        if (command == "quit" || command == "exit") {
+            break;
+        }
+        if (command == "help") {
+            reader.Print(SplitLines(ShellHelp(false)));
+            continue;
+        }
+        const std::string word = command.substr(0, command.find_first_of(" \t"));
+        if (word == "events" || word == "debug") {
+            const std::string value = Trimmed(command.substr(word.size()));
+            bool& flag = word == "events" ? showEvents : showDebug;
+            if (value == "on" || value == "off") {
+                flag = value == "on";
+            } else {
+                reader.Print({"error: " + word + " on|off"});
+            }
+            continue;
+        }
+        reader.Print(AnswerLines(session.Run(line)));
+    }
+    if (m_consoleEnded.load(std::memory_order_acquire)) {
+        printChanges();
+        reader.Print({"[END] the console has ended"});
+        closeConsole = false;
+    }
+    if (closeConsole) {
+        reader.Print({"closing the console"});
+        if (!session.CloseConsole()) {
+            reader.Print({"the console did not end after its windows were closed"});
+            if (!m_consoleEnded.load(std::memory_order_acquire)) {
+                // The application's thread is stuck: nothing else would end the process.
+                reader.Finish(); // puts the terminal back
+                std::fflush(stdout);
+                std::_Exit(2);
+            }
+            m_status = 2;
+        }
+    }
+}
+
+int RunAttachedShell(long pid, const std::string& program) {
+    std::string path;
+    long found = 0;
+    const std::vector<ConsoleSocket> sockets = FindConsoleSockets();
+    for (const ConsoleSocket& socket : sockets) {
+        if (pid == 0 || socket.pid == pid) {
+            if (!path.empty()) {
+                std::string pids;
+                for (const ConsoleSocket& s : sockets) {
+                    pids += ' ' + std::to_string(s.pid);
+                }
+                std::fprintf(stderr, "%s: several consoles run (pids%s); name one: --attach PID\n",
+                             program.c_str(), pids.c_str());
+                return 2;
+            }
+            path = socket.path;
+            found = socket.pid;
+        }
+    }
+    if (path.empty()) {
+        if (pid == 0) {
+            std::fprintf(stderr, "%s: no console runs in a terminal to attach to\n",
+                         program.c_str());
+        } else {
+            std::fprintf(stderr, "%s: no console with pid %ld to attach to\n", program.c_str(),
+                         pid);
+        }
+        return 2;
+    }
+    ControlClient client;
+    std::string error;
+    if (!client.Connect(path, error)) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), WithoutControls(error).c_str());
+        return 2;
+    }
+    LineReader reader("kobalt(" + std::to_string(found) + ")> ", [](const std::string& line) {
+        CompletionData data;
+        data.extraCommands.assign(std::begin(kAttachedCommands), std::end(kAttachedCommands));
+        Completion completion = Complete(line, data);
+        return std::make_pair(completion.wordStart, std::move(completion.candidates));
+    });
+    int status = 0;
+    for (;;) {
+        std::string line;
+        const LineReader::Status read = reader.Read(milliseconds(1000), line);
+        if (read == LineReader::Status::End) {
+            break;
+        }
+        if (read == LineReader::Status::Idle) {
+            continue;
+        }
+        const std::string command = Trimmed(line);
+        if (command == "quit" || command == "exit") {
+            break;
+        }
+        if (command == "help") {
+            reader.Print(SplitLines(ShellHelp(true)));
+            continue;
+        }
+        if (command.empty() || command.starts_with('#')) {
+            continue;
+        }
+        Answer answer;
+        if (!client.Ask(line, answer, error)) {
+            reader.Print({"error: " + WithoutControls(error)});
+            return 2;
+        }
+        if (!answer.ok) {
+            status = 1;
+        }
+        reader.Print(AnswerLines(answer));
+    }
+    return status;
+}
+
+} // namespace kobalt::shell
