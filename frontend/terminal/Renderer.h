@@ -86,6 +86,6 @@ std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenL
 
 // The key help at the left of the status line.
 inline constexpr const char* kKeyHelp =
-    "F2 Power  F3 Events  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
+    "F2 Power  F3 Log  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
 
 } // namespace kobalt::terminal

@@ -233,7 +233,7 @@ TEST(TooSmall, SaysWhatTheActiveWindowNeeds) {
      every window fits in 95 x 25.
    Enlarge it, or press F10 to quit.
 
- F2 Power           Audio off  Power on
+ F2 Power  F3 Log   Audio off  Power on
 )"));
     // Even a tiny terminal gets no broken drawing, only less of the message.
     EXPECT_EQ(Screen(Take(), ScreenSize{8, 2}), Lines(R"(
@@ -633,11 +633,11 @@ TEST(StatusLine, KeysLeftIndicatorsRight) {
         return screen.substr(screen.find('\n') + 1);
     };
     const std::string wide = statusLine(StatusInfo{true, true}, 100);
-    EXPECT_EQ(wide.rfind(" F2 Power  F3 Events  F10 Quit  (^P ^G ^Q)  Tab Move", 0), 0u) << wide;
+    EXPECT_EQ(wide.rfind(" F2 Power  F3 Log  F10 Quit  (^P ^G ^Q)  Tab Move", 0), 0u) << wide;
     EXPECT_NE(wide.find("   Audio on  Power suspended\n"), std::string::npos) << wide;
     // When short, the key help gives up whole entries; the indicators stay.
     EXPECT_EQ(statusLine(StatusInfo{false, false}, 52),
-              " F2 Power  F3 Events  F10 Quit  Audio off  Power on\n");
+              " F2 Power  F3 Log  F10 Quit     Audio off  Power on\n");
 }
 
 TEST(StatusLine, TheFocusedListsSelectedLineInFullInsteadOfTheKeys) {
