@@ -89,10 +89,13 @@ bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
         if (!queue->sent.empty())
             continue;
         if (!queue->posted.empty()) {
-            PostedRecord record = queue->posted.front();
+            PostedRecord record;
             if (take == Take::Remove) {
+                record = std::move(queue->posted.front());
                 queue->posted.pop_front();
                 queue->inputTaken = std::max(queue->inputTaken, record.inputSeq);
+            } else {
+                record = queue->posted.front();
             }
             lock.unlock();
             if (record.msg.hwnd && !IsWindow(record.msg.hwnd)) {
@@ -224,7 +227,7 @@ BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<ThreadQueue> target;
-    DWORD owner;
+    const DWORD self = GetCurrentThreadId();
     {
         auto lock = LockDesktop();
         Window* w = FindWindowLocked(hwnd);
@@ -232,15 +235,20 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
+        if (w->ownerThread == self) {
+            // The caller's own window: its procedure, called directly, as CallWindowProcedure
+            // would after looking the window up a second time.
+            const WNDPROC proc = w->proc;
+            lock.unlock();
+            return proc ? proc(hwnd, msg, wParam, lParam)
+                        : DefWindowProcW(hwnd, msg, wParam, lParam);
+        }
         target = w->ownerQueue;
-        owner = w->ownerThread;
     }
-    if (owner == GetCurrentThreadId())
-        return CallWindowProcedure(hwnd, msg, wParam, lParam);
 
-    auto self = CurrentQueue();
+    auto sender = CurrentQueue();
     auto record =
-        std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, self});
+        std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, sender});
     {
         std::lock_guard<std::mutex> lock(target->mutex);
         if (!target->alive)
@@ -250,15 +258,15 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     target->wake.notify_all();
 
-    std::unique_lock<std::mutex> lock(self->mutex);
+    std::unique_lock<std::mutex> lock(sender->mutex);
     while (!record->done) {
-        if (!self->sent.empty()) {
+        if (!sender->sent.empty()) {
             lock.unlock();
-            HandleOneSentMessage(self);
+            HandleOneSentMessage(sender);
             lock.lock();
             continue;
         }
-        self->wake.wait(lock);
+        sender->wake.wait(lock);
     }
     return record->result;
 }

@@ -204,6 +204,7 @@ std::string Phone::SignalStorm(uint32_t count) {
     return Remote(
         [&](CallModel& m) {
             CallStep storm;
+            storm.signals.reserve(count);
             for (uint32_t i = 0; i < count; ++i) {
                 CallStep step =
                     m.Indicator(HfCode::Signal, static_cast<int>(i % (kMaxIndicatorLevel + 1)));
