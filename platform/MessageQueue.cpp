@@ -23,6 +23,14 @@ void FinishSent(const std::shared_ptr<SentRecord>& record, LRESULT result) {
     record->sender->wake.notify_all();
 }
 
+// Runs a message another thread sent to one of the calling thread's windows and hands the
+// result back to its sender.
+void HandleSentRecord(const std::shared_ptr<SentRecord>& record) {
+    const LRESULT result =
+        CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
+    FinishSent(record, result);
+}
+
 // Ends a thread's queue: senders waiting on it get 0, its windows are forgotten.
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
@@ -83,11 +91,15 @@ bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
     auto queue = CurrentQueue();
     quit = false;
     for (;;) {
-        while (HandleOneSentMessage(queue)) {
-        }
         std::unique_lock<std::mutex> lock(queue->mutex);
-        if (!queue->sent.empty())
+        if (!queue->sent.empty()) {
+            // Sent messages first, each handled without the lock; then look again.
+            std::shared_ptr<SentRecord> record = std::move(queue->sent.front());
+            queue->sent.pop_front();
+            lock.unlock();
+            HandleSentRecord(record);
             continue;
+        }
         if (!queue->posted.empty()) {
             PostedRecord record;
             if (take == Take::Remove) {
@@ -144,11 +156,10 @@ bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue) {
         std::lock_guard<std::mutex> lock(queue->mutex);
         if (queue->sent.empty())
             return false;
-        record = queue->sent.front();
+        record = std::move(queue->sent.front());
         queue->sent.pop_front();
     }
-    LRESULT result = CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
-    FinishSent(record, result);
+    HandleSentRecord(record);
     return true;
 }
 

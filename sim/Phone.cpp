@@ -2,8 +2,10 @@
 
 #include "sim/Words.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace kobalt::sim {
 namespace {
@@ -51,6 +53,11 @@ ResultCode Phone::ApplyLocked(CallStep step) {
     if (step.result != kOk) {
         return step.result;
     }
+    // Posted in batches, so a long run of signals wakes the event thread once a batch rather
+    // than once an event.
+    constexpr std::size_t kBatch = 256;
+    std::vector<Event> batch;
+    batch.reserve(std::min(step.signals.size(), kBatch));
     for (const HfSignal& signal : step.signals) {
         if (m_session.callback == nullptr || GateLocked() != kOk) {
             break;
@@ -66,9 +73,14 @@ ResultCode Phone::ApplyLocked(CallStep step) {
             data = &kLevels.at(signal.level);
             break;
         }
-        m_events.Post(
+        batch.push_back(
             HfEvent{m_session.callback, static_cast<uint32_t>(signal.code), signal.kind, data});
+        if (batch.size() == kBatch) {
+            m_events.PostAll(batch);
+            batch.clear();
+        }
     }
+    m_events.PostAll(batch);
     for (const CallTimer& timer : step.timers) {
         m_timer.After(timer.delay, [this, timer] { Fire(timer); });
     }
