@@ -23,6 +23,14 @@ void FinishSent(const std::shared_ptr<SentRecord>& record, LRESULT result) {
     record->sender->wake.notify_all();
 }
 
+// Runs a message another thread sent to one of the calling thread's windows and hands the
+// result back to its sender.
+void HandleSentRecord(const std::shared_ptr<SentRecord>& record) {
+    const LRESULT result =
+        CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
+    FinishSent(record, result);
+}
+
 // Ends a thread's queue: senders waiting on it get 0, its windows are forgotten.
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
@@ -83,16 +91,23 @@ bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
     auto queue = CurrentQueue();
     quit = false;
     for (;;) {
-        while (HandleOneSentMessage(queue)) {
-        }
         std::unique_lock<std::mutex> lock(queue->mutex);
-        if (!queue->sent.empty())
+        if (!queue->sent.empty()) {
+            // Sent messages first, each handled without the lock; then look again.
+            std::shared_ptr<SentRecord> record = std::move(queue->sent.front());
+            queue->sent.pop_front();
+            lock.unlock();
+            HandleSentRecord(record);
             continue;
+        }
         if (!queue->posted.empty()) {
-            PostedRecord record = queue->posted.front();
+            PostedRecord record;
             if (take == Take::Remove) {
+                record = std::move(queue->posted.front());
                 queue->posted.pop_front();
                 queue->inputTaken = std::max(queue->inputTaken, record.inputSeq);
+            } else {
+                record = queue->posted.front();
             }
             lock.unlock();
             if (record.msg.hwnd && !IsWindow(record.msg.hwnd)) {
@@ -141,11 +156,10 @@ bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue) {
         std::lock_guard<std::mutex> lock(queue->mutex);
         if (queue->sent.empty())
             return false;
-        record = queue->sent.front();
+        record = std::move(queue->sent.front());
         queue->sent.pop_front();
     }
-    LRESULT result = CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
-    FinishSent(record, result);
+    HandleSentRecord(record);
     return true;
 }
 
@@ -224,7 +238,7 @@ BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<ThreadQueue> target;
-    DWORD owner;
+    const DWORD self = GetCurrentThreadId();
     {
         auto lock = LockDesktop();
         Window* w = FindWindowLocked(hwnd);
@@ -232,15 +246,20 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
+        if (w->ownerThread == self) {
+            // The caller's own window: its procedure, called directly, as CallWindowProcedure
+            // would after looking the window up a second time.
+            const WNDPROC proc = w->proc;
+            lock.unlock();
+            return proc ? proc(hwnd, msg, wParam, lParam)
+                        : DefWindowProcW(hwnd, msg, wParam, lParam);
+        }
         target = w->ownerQueue;
-        owner = w->ownerThread;
     }
-    if (owner == GetCurrentThreadId())
-        return CallWindowProcedure(hwnd, msg, wParam, lParam);
 
-    auto self = CurrentQueue();
+    auto sender = CurrentQueue();
     auto record =
-        std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, self});
+        std::make_shared<SentRecord>(SentRecord{hwnd, msg, wParam, lParam, 0, false, sender});
     {
         std::lock_guard<std::mutex> lock(target->mutex);
         if (!target->alive)
@@ -250,15 +269,15 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     target->wake.notify_all();
 
-    std::unique_lock<std::mutex> lock(self->mutex);
+    std::unique_lock<std::mutex> lock(sender->mutex);
     while (!record->done) {
-        if (!self->sent.empty()) {
+        if (!sender->sent.empty()) {
             lock.unlock();
-            HandleOneSentMessage(self);
+            HandleOneSentMessage(sender);
             lock.lock();
             continue;
         }
-        self->wake.wait(lock);
+        sender->wake.wait(lock);
     }
     return record->result;
 }

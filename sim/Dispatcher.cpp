@@ -83,6 +83,17 @@ void Dispatcher::Post(const Event& event) {
     m_cv.notify_one();
 }
 
+void Dispatcher::PostAll(std::span<const Event> events) {
+    if (events.empty()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.insert(m_queue.end(), events.begin(), events.end());
+    }
+    m_cv.notify_one();
+}
+
 void Dispatcher::Discard() {
     {
         std::lock_guard lock(m_mutex);

@@ -27,6 +27,8 @@ public:
     Dispatcher& operator=(const Dispatcher&) = delete;
 
     void Post(const Event& event) override;
+    // Under one lock, with one wake-up of the thread.
+    void PostAll(std::span<const Event> events) override;
     void Discard() override;
 
     // Off: events are delivered. On: they are held, also through Discard, until Off.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <span>
 #include <variant>
 
 namespace kobalt::sim {
@@ -59,6 +60,13 @@ public:
 
     // Queues `event` behind every event posted before it. Never waits for a callback.
     virtual void Post(const Event& event) = 0;
+
+    // Queues `events` in order, as that many Post calls would.
+    virtual void PostAll(std::span<const Event> events) {
+        for (const Event& event : events) {
+            Post(event);
+        }
+    }
 
     // Drops every queued event. A callback already running may finish; none starts afterwards
     // for an event posted before this call.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace kobalt::sim {
 namespace {
@@ -76,6 +77,11 @@ ResultCode Phone::ApplyLocked(CallStep step) {
     if (step.result != kOk) {
         return step.result;
     }
+    // Posted in batches, so a long run of signals wakes the event thread once a batch rather
+    // than once an event.
+    constexpr std::size_t kBatch = 256;
+    std::vector<Event> batch;
+    batch.reserve(std::min(step.signals.size(), kBatch));
     for (const HfSignal& signal : step.signals) {
         if (m_session.callback == nullptr || GateLocked() != kOk) {
             break;
@@ -91,9 +97,14 @@ ResultCode Phone::ApplyLocked(CallStep step) {
             data = &kLevels.at(signal.level);
             break;
         }
-        m_events.Post(
+        batch.push_back(
             HfEvent{m_session.callback, static_cast<uint32_t>(signal.code), signal.kind, data});
+        if (batch.size() == kBatch) {
+            m_events.PostAll(batch);
+            batch.clear();
+        }
     }
+    m_events.PostAll(batch);
     for (const CallTimer& timer : step.timers) {
         m_timer.After(timer.delay, [this, timer] { Fire(timer); });
     }
@@ -282,6 +293,7 @@ std::string Phone::SignalStorm(uint32_t count) {
     return Remote(
         [&](CallModel& m) {
             CallStep storm;
+            storm.signals.reserve(count);
             for (uint32_t i = 0; i < count; ++i) {
                 CallStep step =
                     m.Indicator(HfCode::Signal, static_cast<int>(i % (kMaxIndicatorLevel + 1)));

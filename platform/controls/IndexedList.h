@@ -3,15 +3,19 @@
 // An implicit treap: every node keeps the size of its subtree, so a position is found by one
 // descent from the root, and random node priorities keep the expected depth logarithmic
 // whatever the order of insertions (a list filled only at its front included). Nodes live in
-// one pool and link by index; the priorities come from a fixed-seed generator, so the shape of
-// the tree, and with it every cost, is the same on every run.
+// one pool and link by index; the pool grows in segments of doubling size, so a node never moves
+// once made and growing never copies the nodes made before. The priorities come from a
+// fixed-seed generator, so the shape of the tree, and with it every cost, is the same on every
+// run.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,11 +37,51 @@ public:
     // index <= Size().
     void Insert(std::size_t index, T value) {
         assert(index <= Size());
-        const Link node = Allocate(std::move(value)); // may grow the pool: before any descent
-        Link left = kNil;
-        Link right = kNil;
-        Split(m_root, index, left, right);
-        m_root = Merge(Merge(left, node), right);
+        const Link node = Allocate(std::move(value));
+        const std::uint32_t priority = m_nodes[node].priority;
+        // Down to where the new node belongs by its priority, counting it into every subtree on
+        // the way; what was there splits around it. One descent, where a split of the whole
+        // tree and two merges would walk it three times.
+        Link* slot = &m_root;
+        while (*slot != kNil && m_nodes[*slot].priority > priority) {
+            Node& n = m_nodes[*slot];
+            ++n.size;
+            const std::size_t leftSize = SizeOf(n.left);
+            if (index <= leftSize) {
+                slot = &n.left;
+            } else {
+                index -= leftSize + 1;
+                slot = &n.right;
+            }
+        }
+        Split(*slot, index, m_nodes[node].left, m_nodes[node].right);
+        Update(node);
+        *slot = node;
+    }
+
+    // Inserts `value` where PartitionPoint would find the first element e with less(value, e)
+    // (after the elements equal to it on a sorted sequence) and returns its index. The same
+    // result as that search followed by Insert, in one descent.
+    template <class Less> std::size_t InsertUpperBound(T value, Less less) {
+        const Link node = Allocate(std::move(value));
+        const T& added = m_nodes[node].value;
+        const std::uint32_t priority = m_nodes[node].priority;
+        std::size_t index = 0;
+        Link* slot = &m_root;
+        while (*slot != kNil && m_nodes[*slot].priority > priority) {
+            Node& n = m_nodes[*slot];
+            ++n.size;
+            if (less(added, static_cast<const T&>(n.value))) {
+                slot = &n.left;
+            } else {
+                index += SizeOf(n.left) + 1;
+                slot = &n.right;
+            }
+        }
+        index += SplitBefore(*slot, added, less, m_nodes[node].left, m_nodes[node].right);
+        Update(node);
+        *slot = node;
+        return index;
     }
 
     // Removes the element at `index` and returns it; requires index < Size().
@@ -58,8 +102,7 @@ public:
 
     // Removes every element and releases the pool.
     void Clear() {
-        m_nodes.clear();
-        m_nodes.shrink_to_fit();
+        m_nodes.Clear();
         m_free.clear();
         m_free.shrink_to_fit();
         m_root = kNil;
@@ -125,6 +168,47 @@ private:
         std::uint32_t priority; // heap order: no child has a higher priority
     };
 
+    // Node storage: segment s holds kFirst << s nodes, from slot kFirst * (2^s - 1) on.
+    class Pool {
+    public:
+        Node& operator[](Link t) { return At(t); }
+        const Node& operator[](Link t) const { return const_cast<Pool&>(*this).At(t); }
+        std::size_t Size() const { return m_size; }
+
+        // Stores `node` in the next unused slot and returns that slot.
+        Link Add(Node&& node) {
+            const auto [segment, offset] = Locate(m_size);
+            if (segment == m_segments.size()) {
+                m_segments.push_back(std::make_unique<Node[]>(kFirst << segment));
+            }
+            m_segments[segment][offset] = std::move(node);
+            return static_cast<Link>(m_size++);
+        }
+
+        // Destroys every node and releases the storage.
+        void Clear() {
+            m_segments.clear();
+            m_segments.shrink_to_fit();
+            m_size = 0;
+        }
+
+    private:
+        static constexpr std::size_t kFirstShift = 6;
+        static constexpr std::size_t kFirst = std::size_t{1} << kFirstShift;
+
+        static std::pair<std::size_t, std::size_t> Locate(std::size_t t) {
+            const std::size_t segment = std::bit_width((t >> kFirstShift) + 1) - 1;
+            return {segment, t - (((std::size_t{1} << segment) - 1) << kFirstShift)};
+        }
+        Node& At(Link t) {
+            const auto [segment, offset] = Locate(t);
+            return m_segments[segment][offset];
+        }
+
+        std::vector<std::unique_ptr<Node[]>> m_segments;
+        std::size_t m_size = 0; // slots used, free ones included
+    };
+
     std::size_t SizeOf(Link t) const { return t == kNil ? 0 : m_nodes[t].size; }
 
     void Update(Link t) {
@@ -148,8 +232,7 @@ private:
             m_nodes[t] = Node{std::move(value), kNil, kNil, 1, priority};
             return t;
         }
-        m_nodes.push_back(Node{std::move(value), kNil, kNil, 1, priority});
-        return static_cast<Link>(m_nodes.size() - 1);
+        return m_nodes.Add(Node{std::move(value), kNil, kNil, 1, priority});
     }
 
     // The node at `index`; requires index < Size().
@@ -185,6 +268,28 @@ private:
             left = t;
         }
         Update(t);
+    }
+
+    // Splits the subtree `t` where the search of InsertUpperBound ends: `left` gets the elements
+    // before that point, `right` the rest. Returns the size of `left`.
+    template <class Less>
+    std::size_t SplitBefore(Link t, const T& added, Less& less, Link& left, Link& right) {
+        if (t == kNil) {
+            left = right = kNil;
+            return 0;
+        }
+        Node& n = m_nodes[t];
+        std::size_t before = 0;
+        if (less(added, static_cast<const T&>(n.value))) {
+            before = SplitBefore(n.left, added, less, left, n.left);
+            right = t;
+        } else {
+            before = SizeOf(n.left) + 1;
+            before += SplitBefore(n.right, added, less, n.right, right);
+            left = t;
+        }
+        Update(t);
+        return before;
     }
 
     // Joins two subtrees, every element of `left` before every element of `right`.
@@ -234,7 +339,7 @@ private:
         }
     }
 
-    std::vector<Node> m_nodes;            // the pool; free slots are listed in m_free
+    Pool m_nodes;                         // free slots are listed in m_free
     std::vector<Link> m_free;             // pool slots to reuse
     Link m_root = kNil;                   // root of the treap
     std::uint32_t m_random = 2463534242u; // generator state for node priorities

@@ -73,6 +73,11 @@ struct ListBoxState final : ControlState {
     void InsertLine(int index, std::u16string text) {
         SortKey key = SortKey::Of(text);
         lines.Insert(static_cast<std::size_t>(index), Line{std::move(text), 0, key});
+        Inserted(index);
+    }
+
+    // Keeps the selection on its line after a line was inserted at `index`.
+    void Inserted(int index) {
         cursor.Inserted(index);
         NotifyDesktopChanged();
     }
@@ -99,17 +104,20 @@ LRESULT HandleLocked(ListBoxState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
     const int index = IndexArg(wParam);
     switch (msg) {
     case LB_ADDSTRING: {
-        std::u16string text = TextArg(lParam);
-        int at = s.Count();
         if (s.sorted) {
             // Upper bound by binary search over the lines as they are: a line goes after the
             // lines equal to it; among lines put in unsorted, it still lands after one that
             // sorts before or with it and before one that sorts after it.
-            const Line probe{text, 0, SortKey::Of(text)};
-            at = static_cast<int>(s.lines.PartitionPoint(
-                [&](const Line& line) { return CompareLines(probe, line) < 0; }));
+            std::u16string text = TextArg(lParam);
+            const SortKey key = SortKey::Of(text);
+            const auto at = static_cast<int>(s.lines.InsertUpperBound(
+                Line{std::move(text), 0, key},
+                [](const Line& added, const Line& line) { return CompareLines(added, line) < 0; }));
+            s.Inserted(at);
+            return at;
         }
-        s.InsertLine(at, std::move(text));
+        const int at = s.Count();
+        s.InsertLine(at, TextArg(lParam));
         return at;
     }
     case LB_INSERTSTRING: {

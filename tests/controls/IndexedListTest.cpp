@@ -114,6 +114,60 @@ TEST(IndexedList, PartitionPointOnUnsortedSequenceLandsBetweenFittingNeighbours)
     }
 }
 
+// A sorted insert in one descent must place each element exactly where the upper-bound search
+// followed by a positional insert would, also on a sequence that is not sorted (lines put in
+// unsorted), and leave the sizes consistent for later positional edits. Two lists built the
+// same way are compared element by element after every step.
+TEST(IndexedList, InsertUpperBoundMatchesSearchThenInsert) {
+    std::mt19937 random(7);
+    IndexedList<int> searched;
+    IndexedList<int> combined;
+    const auto less = [](int added, int element) { return added < element; };
+    for (int step = 0; step < 3000; ++step) {
+        const int value = static_cast<int>(random() % 50);
+        switch (random() % 4) {
+        case 0: { // an unsorted insert, as LB_INSERTSTRING does in a sorted list box
+            const std::size_t at = random() % (searched.Size() + 1);
+            searched.Insert(at, value);
+            combined.Insert(at, value);
+            break;
+        }
+        case 1:
+            if (!searched.Empty()) {
+                const std::size_t at = random() % searched.Size();
+                ASSERT_EQ(searched.Erase(at), combined.Erase(at));
+            }
+            break;
+        default: {
+            const std::size_t expected = UpperBound(searched, value);
+            searched.Insert(expected, value);
+            ASSERT_EQ(combined.InsertUpperBound(value, less), expected) << "step " << step;
+            break;
+        }
+        }
+        ASSERT_EQ(combined.Size(), searched.Size());
+    }
+    EXPECT_EQ(Contents(combined), Contents(searched));
+    EXPECT_EQ(Contents(combined, 100, 50), Contents(searched, 100, 50));
+    for (std::size_t i = 0; i < combined.Size(); i += 97) {
+        EXPECT_EQ(combined[i], searched[i]) << "index " << i;
+    }
+    EXPECT_LE(combined.Depth(), static_cast<std::size_t>(4 * std::log2(combined.Size() + 2)));
+}
+
+// Sorted inserts of values already present keep arrival order among equals (each goes after
+// the last equal one), here tagged by arrival in the low digit.
+TEST(IndexedList, InsertUpperBoundKeepsArrivalOrderAmongEquals) {
+    IndexedList<int> list;
+    const auto byTens = [](int added, int element) { return added / 10 < element / 10; };
+    const int arrivals[] = {30, 10, 31, 20, 11, 32, 12, 21};
+    const std::size_t expectedIndex[] = {0, 0, 2, 1, 1, 5, 2, 4};
+    for (std::size_t i = 0; i < std::size(arrivals); ++i) {
+        EXPECT_EQ(list.InsertUpperBound(arrivals[i], byTens), expectedIndex[i]) << "arrival " << i;
+    }
+    EXPECT_EQ(Contents(list), (std::vector<int>{10, 11, 12, 20, 21, 30, 31, 32}));
+}
+
 // Filling only at the front is the worst order for an unbalanced tree.
 TEST(IndexedList, StaysShallowWhenFilledAtTheFront) {
     IndexedList<int> list;

@@ -12,6 +12,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace kobalt::sim {
 namespace {
@@ -188,6 +191,27 @@ TEST_F(PhoneFixture, SignalStormCyclesTheLevelsInOrder) {
     ASSERT_TRUE(WaitForLines(13));
     EXPECT_THAT(Lines(), ElementsAre("17:&0", "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0",
                                      "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0"));
+}
+
+// A storm longer than the batches the phone queues its events in: every event arrives once and
+// in order, the last partial batch included, and an event posted on its own before or after the
+// storm keeps its place.
+TEST_F(PhoneFixture, LongSignalStormArrivesWholeAndInOrderBetweenSingleEvents) {
+    Connect();
+    constexpr std::size_t kStorm = 600; // two full batches and part of a third
+    ASSERT_EQ(phone.Indicator(HfCode::Battery, 2), "");
+    ASSERT_EQ(phone.SignalStorm(kStorm), "");
+    ASSERT_EQ(phone.Indicator(HfCode::Battery, 4), "");
+    ASSERT_TRUE(WaitForLines(kStorm + 2));
+    // Nothing more comes after the last one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), kStorm + 2);
+    EXPECT_EQ(lines.front(), "18:&2");
+    EXPECT_EQ(lines.back(), "18:&4");
+    for (std::size_t i = 0; i < kStorm; ++i) {
+        ASSERT_EQ(lines[i + 1], "17:&" + std::to_string(i % 6)) << "event " << i;
+    }
 }
 
 } // namespace
