@@ -98,11 +98,12 @@ std::string EscapeForTerminal(std::string_view text) {
 void DebugLog::Write(std::string_view message) {
     std::string line = EscapeForTerminal(message);
     const std::string out = std::string(kPrefix) + line + "\n";
+    const bool taken = m_live && m_live(std::string_view(out).substr(0, out.size() - 1));
     std::lock_guard lock(m_mutex);
     ssize_t written = 0;
-    do {
-        written = ::write(STDERR_FILENO, out.data(), out.size());
-    } while (written < 0 && errno == EINTR);
+    while (!taken && (written = ::write(STDERR_FILENO, out.data(), out.size())) < 0 &&
+           errno == EINTR) {
+    }
     m_lines.push_back(std::move(line));
     if (m_lines.size() > kKept) {
         m_lines.pop_front();

@@ -1,10 +1,13 @@
 // The library's diagnostics: a bad environment, a malformed world file, a control socket that
 // cannot be opened. The library cannot reach the console's debug output, so each line goes to
-// stderr as "[KOBALT.sim] message" and the latest are kept for the control command `log`.
+// stderr as "[KOBALT.sim] message" (or, when the loader takes the live trace, into it, so that
+// a full-screen terminal is not written over) and the latest are kept for the control command
+// `log`.
 #pragma once
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -27,12 +30,17 @@ public:
     // vCard names), so the line is EscapeForTerminal(message): a newline in it shows as \x0a.
     void Write(std::string_view message);
 
+    // Where lines go instead of stderr: `live` gets the prefixed line and answers whether it
+    // took it. Set once, before any other thread of the library writes.
+    void SetLive(std::function<bool(std::string_view)> live) { m_live = std::move(live); }
+
     // The kept messages, oldest first, escaped, without the prefix.
     std::vector<std::string> Lines() const;
 
 private:
     mutable std::mutex m_mutex;      // guards m_lines
     std::deque<std::string> m_lines; // at most kKept
+    std::function<bool(std::string_view)> m_live;
 };
 
 } // namespace kobalt::sim

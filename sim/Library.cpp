@@ -71,6 +71,7 @@ Library::Library()
     if (!m_trace.SinkProblem().empty()) {
         m_log.Write(m_trace.SinkProblem() + "; the live trace is off");
     }
+    m_log.SetLive([this](std::string_view line) { return m_trace.SendLive(line); });
     if (const char* fail = std::getenv("KOBALT_SIM_FAIL")) {
         for (const std::string& name : m_faults.FailAlwaysFromList(fail)) {
             m_log.Write("KOBALT_SIM_FAIL: no entry point named " + name);

@@ -36,6 +36,14 @@ bool Trace::Send(std::string_view line) {
     return ::send(m_sink.Get(), record.data(), record.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0;
 }
 
+bool Trace::SendLive(std::string_view line) {
+    if (!m_sink.Valid()) {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    return Send(line);
+}
+
 void Trace::WriteLine(std::string_view line) {
     if (!Enabled()) {
         return;

@@ -40,6 +40,10 @@ public:
     // and counted, and the next one sent is preceded by a record saying how many were lost.
     void WriteLine(std::string_view line);
 
+    // Sends `line` to the sink only, as one record, without blocking; false when there is no
+    // sink or the record could not go (the library's diagnostics then go to stderr instead).
+    bool SendLive(std::string_view line);
+
     // Writes "-> Name(args)" for a callback the library is about to make. Written before the
     // call so that entry points called from inside the callback follow it in the file.
     template <class... Args> void Callback(CallbackKind kind, const Args&... args) {

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kobalt::sim {
 namespace {
@@ -173,6 +175,29 @@ TEST(DebugText, TheLogKeepsWhatItWroteEscaped) {
     log.Write("world /tmp/\x1b[2J.world: not a regular file");
     ASSERT_EQ(log.Lines().size(), 1u);
     EXPECT_EQ(log.Lines()[0], "world /tmp/\\x1b[2J.world: not a regular file");
+}
+
+// With a live trace taken, diagnostics go there and not to stderr, where they would write over
+// a full-screen terminal; a line the live trace cannot take still reaches stderr.
+TEST(DebugText, DiagnosticsGoToTheLiveTraceWhenItTakesThem) {
+    DebugLog log;
+    std::vector<std::string> live;
+    bool accept = true;
+    log.SetLive([&](std::string_view line) {
+        if (accept) {
+            live.emplace_back(line);
+        }
+        return accept;
+    });
+    testing::internal::CaptureStderr();
+    log.Write("bad \x1b]0;title\x07 name");
+    accept = false;
+    log.Write("second");
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(live.size(), 1u);
+    EXPECT_EQ(live[0], "[KOBALT.sim] bad \\x1b]0;title\\x07 name");
+    EXPECT_EQ(err, "[KOBALT.sim] second\n");
+    EXPECT_EQ(log.Lines().size(), 2u);
 }
 
 } // namespace
