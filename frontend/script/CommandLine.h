@@ -23,6 +23,7 @@ struct CommandLine {
     std::uint64_t monkeySeed = 0;
     std::uint64_t monkeySteps = 0;           // 0: none given
     std::uint64_t monkeyDurationSeconds = 0; // 0: none given
+    std::string sdk = "sim";                 // --sdk: "sim", "bluez" or a path with a '/'
 };
 
 // `args` without the program name.
