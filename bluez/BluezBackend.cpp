@@ -74,6 +74,7 @@ constexpr auto kCallTimeout = 10s;
 constexpr auto kPairTimeout = 60s;
 constexpr auto kConnectTimeout = 30s;
 constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
+constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
 
 // Levels handed to HF callbacks live here: the console reads one byte behind the pointer.
 constexpr uint8_t kLevels[256] = {0, 1, 2, 3, 4, 5};
@@ -466,6 +467,7 @@ private:
     void PostHfLocked(const std::vector<HfSignal>& signals);
     void PostLevelLocked(uint32_t code, uint8_t level);
     void DropHandsFreeLocked();
+    void RingAgainLater();
 
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
@@ -477,6 +479,7 @@ private:
     sim::Dispatcher m_events;
     double m_timeScale;
     Deadline m_deadline; // the end of a search
+    Deadline m_ringer;   // the next report of a ringing call
 
     mutable std::mutex m_mutex;         // guards everything below
     std::shared_ptr<Session> m_session; // null when the stack is down
@@ -753,6 +756,7 @@ ResultCode BluezBackend::UnInit() {
         m_calls.clear();
     }
     m_deadline.Cancel();
+    m_ringer.Cancel();
     if (!session) {
         m_events.Discard();
         return sim::kOk;
@@ -1347,6 +1351,22 @@ void BluezBackend::PostLevelLocked(uint32_t code, uint8_t level) {
     }
 }
 
+// oFono reports a ringing call once; the console expects the report again while it rings.
+void BluezBackend::RingAgainLater() {
+    const auto delay =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(kRingRepeat * m_timeScale);
+    m_ringer.Set(delay, [this] {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [path, info] : m_calls) {
+            if (info.state == CallState::Incoming) {
+                PostHfLocked(CallAddedSignals(info.state, info.number));
+                RingAgainLater();
+                return;
+            }
+        }
+    });
+}
+
 void BluezBackend::DropHandsFreeLocked() {
     for (const auto& entry : m_calls) {
         PostHfLocked(CallRemovedSignals(entry.second.state, false));
@@ -1411,6 +1431,9 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         CallInfo info{ParseCallState(Get<std::string>(properties, "State").value_or("")),
                       Get<std::string>(properties, "LineIdentification").value_or("")};
         PostHfLocked(CallAddedSignals(info.state, info.number));
+        if (info.state == CallState::Incoming) {
+            RingAgainLater();
+        }
         m_calls[call] = std::move(info);
     } else if (member == "PropertyChanged") {
         std::string name;

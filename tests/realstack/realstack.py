@@ -22,6 +22,9 @@ Options:
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
+  --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez or ofono) contains
+                      TEXT, do ACTION: ring=NUMBER (a call comes in), kill-ofono or kill-bluez
+                      (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
 """
 
 import argparse
@@ -110,6 +113,23 @@ def wait_for_name(bus, name, process):
         time.sleep(0.02)
 
 
+def act(action, bus, daemons, devices):
+    """Does one --when ACTION."""
+    import dbus
+    if action.startswith('ring='):
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        dbus.Interface(bus.get_object('org.ofono', '/'),
+                       'org.freedesktop.DBus.Mock').IncomingCall(modem, action[5:])
+    elif action in ('kill-ofono', 'kill-bluez'):
+        wanted = 'ofono stand-in' if action == 'kill-ofono' else 'bluez stand-in'
+        for name, process in daemons.processes:
+            if name == wanted:
+                process.kill()
+                process.wait()
+    else:
+        raise Failure(f'unknown action {action!r}')
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--console', required=True)
@@ -126,6 +146,7 @@ def main():
     parser.add_argument('--ofono-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
+    parser.add_argument('--when', action='append', default=[])
     args = parser.parse_args()
     devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
 
@@ -182,14 +203,33 @@ def main():
         for item in args.env:
             name, _, value = item.partition('=')
             env[name] = value
-        run = subprocess.run([args.console, '--sdk', 'bluez', '--script', args.script],
-                             env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                             timeout=120)
-        stderr = run.stderr.decode(errors='replace')
-        sys.stdout.write(run.stdout.decode(errors='replace'))
+        triggers = []
+        for item in args.when:
+            log, text, action = item.split(':', 2)
+            triggers.append((os.path.join(folder, log + '.log'), text, action))
+        output = os.path.join(folder, 'console.out')
+        with open(output, 'wb') as out, open(output + '.err', 'wb') as err:
+            console = daemons.start('console', [args.console, '--sdk', 'bluez', '--script',
+                                                args.script],
+                                    env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            deadline = time.monotonic() + 120
+            while console.poll() is None:
+                if time.monotonic() > deadline:
+                    raise Failure('the console did not end within 120 s')
+                for trigger in list(triggers):
+                    log, text, action = trigger
+                    if os.path.exists(log) and text in open(log).read():
+                        triggers.remove(trigger)
+                        act(action, bus, daemons, devices)
+                time.sleep(0.02)
+        stderr = open(output + '.err', 'rb').read().decode(errors='replace')
+        sys.stdout.write(open(output, 'rb').read().decode(errors='replace'))
         sys.stderr.write(stderr)
-        if run.returncode != args.status:
-            raise Failure(f'the console ended with status {run.returncode}, not {args.status}')
+        if triggers:
+            raise Failure('never reached: ' + ', '.join(t[1] for t in triggers))
+        if console.returncode != args.status:
+            raise Failure(f'the console ended with status {console.returncode}, '
+                          f'not {args.status}')
         for text in args.stderr_has:
             if text not in stderr:
                 raise Failure(f'standard error lacks {text!r}')
@@ -206,7 +246,7 @@ def main():
 
         check_log('bluez.log', args.bluez_log, args.no_bluez_log)
         check_log('ofono.log', args.ofono_log, [])
-    except (Failure, subprocess.TimeoutExpired) as failure:
+    except (Failure, subprocess.TimeoutExpired, OSError) as failure:
         print(f'realstack: FAILED: {failure}', file=sys.stderr)
         return 1
     finally:
