@@ -956,7 +956,11 @@ void BluezBackend::OnNameOwnerChanged(sdbus::Message& message) {
     for (const Link& link : pending) {
         LinkFailedLocked(link.first, link.second);
     }
-    m_devices.clear();
+    // The devices stay known by name (the console asks for the names of the links that went
+    // down); BlueZ reports them again when the stack is started anew.
+    for (auto& entry : m_devices) {
+        entry.second.connected = false;
+    }
     m_players.clear();
     m_transports.clear();
     m_transportVolume.clear();
@@ -1229,6 +1233,10 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         m_sppSockets.erase(address);
     }
     if (service == KOBALT_SERVICE_HF) {
+        // The calls go with the link, as far as the console can tell.
+        for (const auto& entry : m_calls) {
+            PostHfLocked(CallRemovedSignals(entry.second.state, false));
+        }
         m_hfModem.clear();
         m_calls.clear();
     }
@@ -1368,10 +1376,6 @@ void BluezBackend::RingAgainLater() {
 }
 
 void BluezBackend::DropHandsFreeLocked() {
-    for (const auto& entry : m_calls) {
-        PostHfLocked(CallRemovedSignals(entry.second.state, false));
-    }
-    m_calls.clear();
     std::vector<Link> hf;
     for (const Link& link : m_links) {
         if (link.second == KOBALT_SERVICE_HF) {
@@ -1379,9 +1383,10 @@ void BluezBackend::DropHandsFreeLocked() {
         }
     }
     for (const Link& link : hf) {
-        LinkDownLocked(link.first, link.second);
+        LinkDownLocked(link.first, link.second); // ends the calls too
     }
     m_hfModem.clear();
+    m_calls.clear();
 }
 
 void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
