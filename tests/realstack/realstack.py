@@ -13,6 +13,7 @@ Options:
   --status N          the console's exit status (default 0)
   --device ADDR=NAME  a device the stand-in knows (repeatable; default AA:BB:CC:DD:EE:FF=Test Phone)
   --paired ADDR       that device is paired before the console starts (repeatable)
+  --fail-pair         the devices' Pair answers org.bluez.Error.AuthenticationFailed
   --no-adapter        BlueZ without any adapter
   --no-bluez          no BlueZ stand-in
   --no-bus            no bus at all: DBUS_SYSTEM_BUS_ADDRESS names a socket nobody listens on
@@ -138,6 +139,7 @@ def main():
     parser.add_argument('--device', action='append', default=[])
     parser.add_argument('--paired', action='append', default=[])
     parser.add_argument('--no-adapter', action='store_true')
+    parser.add_argument('--fail-pair', action='store_true')
     parser.add_argument('--no-bus', action='store_true')
     parser.add_argument('--no-bluez', action='store_true')
     parser.add_argument('--no-ofono', action='store_true')
@@ -183,6 +185,13 @@ def main():
                 mock.AddAdapter('hci0', 'kobalt-test')
                 for address_text, name in devices:
                     mock.AddDevice('hci0', address_text, name)
+                    if args.fail_pair:
+                        path = '/org/bluez/hci0/dev_' + address_text.replace(':', '_').upper()
+                        dbus.Interface(bus.get_object('org.bluez', path),
+                                       'org.freedesktop.DBus.Mock').AddMethod(
+                            'org.bluez.Device1', 'Pair', '', '',
+                            'raise dbus.exceptions.DBusException("the phone refused", '
+                            'name="org.bluez.Error.AuthenticationFailed")')
                 for address_text in args.paired:
                     mock.PairDevice('hci0', address_text, dbus.UInt32(5898764))
 
