@@ -1210,11 +1210,11 @@ void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string 
                 LinkFailedLocked(address, service);
                 return;
             }
-            LinkUpLocked(address, service);
             if (service == KOBALT_SERVICE_HF) {
                 m_hfModem = HfModemPath(path);
                 m_calls.clear();
             }
+            LinkUpLocked(address, service);
         },
         *ServiceUuid(service));
 }

@@ -23,7 +23,8 @@ Options:
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
-  --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez or ofono) contains
+  --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
+                      the SDK library's trace, KOBALT_SIM_TRACE) contains
                       TEXT, do ACTION: ring=NUMBER (a call comes in), kill-ofono or kill-bluez
                       (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
 """
@@ -214,8 +215,10 @@ def main():
             env[name] = value
         triggers = []
         for item in args.when:
-            log, text, action = item.split(':', 2)
+            log, rest = item.split(':', 1)
+            text, action = rest.rsplit(':', 1)  # TEXT may hold colons (addresses)
             triggers.append((os.path.join(folder, log + '.log'), text, action))
+        env['KOBALT_SIM_TRACE'] = os.path.join(folder, 'trace.log')
         output = os.path.join(folder, 'console.out')
         with open(output, 'wb') as out, open(output + '.err', 'wb') as err:
             console = daemons.start('console', [args.console, '--sdk', 'bluez', '--script',
