@@ -5,11 +5,11 @@
 // Threads. KOBALT_Init opens a connection and runs its D-Bus loop on a thread of its own; signal
 // handlers, method replies and the agent's and profile's methods run there and only update the
 // state below and post events. The console's callbacks run on the event thread (Dispatcher),
-// never on the loop, so entry points may be called from inside them. Entry points never wait for
-// a D-Bus reply once the loop runs: they check the state, send the call with a timeout and
-// return; the reply, or the signals it causes, produce the events. No lock is held while a
-// message is sent, so a handler waiting for the lock never holds up a sender. KOBALT_UnInit stops
-// the loop, joins it and drops the queued events: no callback starts after it returns.
+// never on the loop, so entry points may be called from inside them. Once the loop runs only
+// its thread touches the connection (sd-bus is not made for several threads): entry points
+// check the state, hand their call (with a timeout) to the loop and return without waiting; the
+// reply, or the signals it causes, produce the events. KOBALT_UnInit stops the loop, joins it
+// and drops the queued events: no callback starts after it returns.
 //
 // Entry points without a mapping yet (phonebook, dial-up, audio transfer, ...) return
 // kErrNotImplemented and touch none of their arguments.
@@ -35,11 +35,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <pthread.h>
 #include <set>
 #include <string>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -165,17 +168,28 @@ private:
 // One run of the stack, KOBALT_Init to KOBALT_UnInit: the connection, its loop, the objects
 // the library exports on it and the proxies it calls through.
 struct Session {
+    Session() : wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Session() {
+        if (wake >= 0) {
+            close(wake);
+        }
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     std::unique_ptr<sdbus::IConnection> connection;
     std::unique_ptr<sdbus::IObject> agent;
     std::unique_ptr<sdbus::IObject> profile;
-    std::thread loop;
-    std::mutex proxyMutex;
     std::map<std::pair<std::string, std::string>, std::unique_ptr<sdbus::IProxy>> proxies;
+    int wake; // eventfd: a job was posted or the loop must stop
+    std::mutex jobMutex;
+    std::vector<std::function<void()>> jobs; // guarded by jobMutex
+    bool stopping = false;                   // guarded by jobMutex
+    std::thread loop;
 
     // The proxy of `path` at `service`, made once; proxies live as long as the session, so a
-    // pending call's reply always finds its proxy.
+    // pending call's reply always finds its proxy. On the loop thread (or with no loop).
     sdbus::IProxy& Proxy(const std::string& service, const std::string& path) {
-        std::lock_guard lock(proxyMutex);
         auto& proxy = proxies[{service, path}];
         if (!proxy) {
             proxy = sdbus::createProxy(*connection, service, path);
@@ -183,10 +197,90 @@ struct Session {
         return *proxy;
     }
 
+    // Runs `job` on the loop thread, which alone touches the connection while it runs: sd-bus
+    // is not made for several threads, so entry points hand their calls over.
+    void Post(std::function<void()> job) {
+        {
+            std::lock_guard lock(jobMutex);
+            jobs.push_back(std::move(job));
+        }
+        Wake();
+    }
+
+    void Start() {
+        loop = std::thread([this] { Run(); });
+    }
+
     void Stop() {
         if (loop.joinable()) {
-            connection->leaveEventLoop();
+            {
+                std::lock_guard lock(jobMutex);
+                stopping = true;
+            }
+            Wake();
             loop.join();
+        }
+    }
+
+private:
+    void Wake() {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
+    }
+
+    void Run() {
+        pthread_setname_np(pthread_self(), "kobalt-dbus");
+        bool busGone = false;
+        while (true) {
+            if (!busGone) {
+                try {
+                    while (connection->processPendingRequest()) {
+                    }
+                } catch (const sdbus::Error& error) {
+                    Log("the system bus has gone: " + Brief(error));
+                    busGone = true;
+                }
+            }
+            std::vector<std::function<void()>> ready;
+            {
+                std::lock_guard lock(jobMutex);
+                if (stopping) {
+                    return;
+                }
+                ready.swap(jobs);
+            }
+            for (auto& job : ready) {
+                job();
+            }
+            if (!ready.empty()) {
+                continue; // the jobs' messages wait to be written
+            }
+            pollfd fds[2] = {{wake, POLLIN, 0}, {-1, 0, 0}};
+            int timeout = -1;
+            if (!busGone) {
+                try {
+                    const sdbus::IConnection::PollData poll = connection->getEventLoopPollData();
+                    fds[1] = {poll.fd, poll.events, 0};
+                    timeout = poll.getPollTimeout();
+                } catch (const sdbus::Error& error) {
+                    Log("the system bus has gone: " + Brief(error));
+                    busGone = true;
+                }
+            }
+            if (poll(fds, busGone ? 1 : 2, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
+                uint64_t count = 0;
+                [[maybe_unused]] const ssize_t got = read(wake, &count, sizeof count);
+            }
+            if (!busGone && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+                // One more round reads what is left; after that the bus is not polled again.
+                try {
+                    while (connection->processPendingRequest()) {
+                    }
+                } catch (const sdbus::Error&) {
+                }
+                Log("the system bus has gone: the connection was closed");
+                busGone = true;
+            }
         }
     }
 };
@@ -444,8 +538,8 @@ private:
     void OnSppConnection(const sdbus::ObjectPath& device, sdbus::UnixFd fd);
     void OnSppDisconnect(const sdbus::ObjectPath& device);
 
-    // Sends `method` on `service` `path` `iface` without waiting; `done` runs on the loop with
-    // the error, or null on success. Failures to send are reported the same way.
+    // Has the loop send `method` on `service` `path` `iface`; returns at once. `done` runs on the
+    // loop with the error, or null on success. Failures to send are reported the same way.
     template <class... Args>
     void Send(const std::shared_ptr<Session>& session, const std::string& service,
               const std::string& path, const std::string& iface, const std::string& method,
@@ -553,15 +647,7 @@ ResultCode BluezBackend::Init() {
         std::lock_guard lock(m_mutex);
         m_session = session;
     }
-    sdbus::IConnection* connection = session->connection.get();
-    session->loop = std::thread([connection] {
-        pthread_setname_np(pthread_self(), "kobalt-dbus");
-        try {
-            connection->enterEventLoop();
-        } catch (const sdbus::Error& error) {
-            Log("the D-Bus loop ends: " + Brief(error));
-        }
-    });
+    session->Start();
     return sim::kOk;
 }
 
@@ -788,30 +874,30 @@ void BluezBackend::Send(const std::shared_ptr<Session>& session, const std::stri
                         const std::string& path, const std::string& iface,
                         const std::string& method, std::chrono::microseconds timeout,
                         std::function<void(const sdbus::Error*)> done, Args&&... args) {
-    try {
-        session->Proxy(service, path)
-            .callMethodAsync(method)
-            .onInterface(iface)
-            .withTimeout(timeout)
-            .withArguments(std::forward<Args>(args)...)
-            .uponReplyInvoke([done, method, path](const sdbus::Error* error) {
+    session->Post([session = session.get(), service, path, iface, method, timeout, done,
+                   arguments = std::make_tuple(std::forward<Args>(args)...)]() mutable {
+        try {
+            sdbus::AsyncMethodInvoker call = session->Proxy(service, path).callMethodAsync(method);
+            call.onInterface(iface).withTimeout(timeout);
+            std::apply([&call](auto&... each) { call.withArguments(each...); }, arguments);
+            call.uponReplyInvoke([done, method, path](const sdbus::Error* error) {
                 try {
                     if (done) {
                         done(error);
                     } else if (error != nullptr) {
-                        Log(method + " on " + path + " fails: " + error->getName() + ": " +
-                            Brief(*error));
+                        Log(method + " on " + path + " fails: " + Brief(*error));
                     }
                 } catch (const std::exception& failure) {
                     Log(method + " reply: " + failure.what());
                 }
             });
-    } catch (const sdbus::Error& error) {
-        Log(method + " on " + path + " cannot be sent: " + Brief(error));
-        if (done) {
-            done(&error);
+        } catch (const sdbus::Error& error) {
+            Log(method + " on " + path + " cannot be sent: " + Brief(error));
+            if (done) {
+                done(&error);
+            }
         }
-    }
+    });
 }
 
 void BluezBackend::SendProperty(const std::shared_ptr<Session>& session, const std::string& service,
