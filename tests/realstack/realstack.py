@@ -25,7 +25,8 @@ Options:
   --env NAME=VALUE    set for the console (repeatable)
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
                       the SDK library's trace, KOBALT_SIM_TRACE) contains
-                      TEXT, do ACTION: ring=NUMBER (a call comes in), kill-ofono or kill-bluez
+                      TEXT, do ACTION: ring=NUMBER (a call comes in), answer (the far end
+                      takes every call: it goes active), kill-ofono or kill-bluez
                       (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
 """
 
@@ -122,6 +123,14 @@ def act(action, bus, daemons, devices):
         modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
         dbus.Interface(bus.get_object('org.ofono', '/'),
                        'org.freedesktop.DBus.Mock').IncomingCall(modem, action[5:])
+    elif action == 'answer':
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        manager = dbus.Interface(bus.get_object('org.ofono', modem), 'org.ofono.VoiceCallManager')
+        for path, _ in manager.GetCalls():
+            call = dbus.Interface(bus.get_object('org.ofono', path), 'org.freedesktop.DBus.Mock')
+            call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
+            call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
+                            ['State', dbus.String('active', variant_level=1)])
     elif action in ('kill-ofono', 'kill-bluez'):
         wanted = 'ofono stand-in' if action == 'kill-ofono' else 'bluez stand-in'
         for name, process in daemons.processes:
