@@ -7,6 +7,7 @@ call.
 import dbus
 import dbusmock
 from dbusmock.templates.ofono import *  # noqa: F401,F403
+from dbusmock.templates.ofono import AddModem as stock_add_modem
 from dbusmock.templates.ofono import load as stock_load
 
 BUS_NAME = 'org.ofono'
@@ -26,6 +27,17 @@ ANSWER = '''
 self.Set("org.ofono.VoiceCall", "State", dbus.String("active", variant_level=1))
 self.EmitSignal("org.ofono.VoiceCall", "PropertyChanged", "sv",
                 ["State", dbus.String("active", variant_level=1)])
+'''
+
+# Runs on the modem: the active calls go on hold and the waiting one becomes active.
+HOLD_AND_ANSWER = '''
+for c in list(self.calls):
+    o = objects[c]
+    new = {"active": "held", "waiting": "active"}.get(str(o.Get("org.ofono.VoiceCall", "State")))
+    if new:
+        o.Set("org.ofono.VoiceCall", "State", dbus.String(new, variant_level=1))
+        o.EmitSignal("org.ofono.VoiceCall", "PropertyChanged", "sv",
+                     ["State", dbus.String(new, variant_level=1)])
 '''
 
 
@@ -60,6 +72,21 @@ def add_call(modem, number, state):
 @dbus.service.method('org.ofono.VoiceCallManager', in_signature='ss', out_signature='o')
 def Dial(self, number, _hide_callerid):
     return dbus.ObjectPath(add_call(self, number, 'dialing'))
+
+
+@dbus.service.method(dbusmock.MOCK_IFACE, in_signature='sa{sv}', out_signature='s')
+def AddModem(self, name, properties):
+    '''The stock modem, whose HoldAndAnswer changes the calls as oFono reports it.'''
+    path = stock_add_modem(self, name, properties)
+    dbusmock.mockobject.objects[path].AddMethod('org.ofono.VoiceCallManager', 'HoldAndAnswer',
+                                                '', '', HOLD_AND_ANSWER)
+    return path
+
+
+@dbus.service.method(dbusmock.MOCK_IFACE, in_signature='ss', out_signature='o')
+def WaitingCall(_self, modem, number):
+    '''A second call from `number` waits at `modem`.'''
+    return dbus.ObjectPath(add_call(dbusmock.mockobject.objects[modem], number, 'waiting'))
 
 
 @dbus.service.method(dbusmock.MOCK_IFACE, in_signature='ss', out_signature='o')

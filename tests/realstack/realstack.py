@@ -25,7 +25,8 @@ Options:
   --env NAME=VALUE    set for the console (repeatable)
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
                       the SDK library's trace, KOBALT_SIM_TRACE) contains
-                      TEXT, do ACTION: ring=NUMBER (a call comes in), answer (the far end
+                      TEXT, do ACTION: ring=NUMBER (a call comes in), waiting=NUMBER (a
+                      second call waits), answer (the far end
                       takes every call: it goes active), kill-ofono or kill-bluez
                       (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
 """
@@ -119,10 +120,14 @@ def wait_for_name(bus, name, process):
 def act(action, bus, daemons, devices):
     """Does one --when ACTION."""
     import dbus
-    if action.startswith('ring='):
+    if action.startswith('ring=') or action.startswith('waiting='):
         modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
-        dbus.Interface(bus.get_object('org.ofono', '/'),
-                       'org.freedesktop.DBus.Mock').IncomingCall(modem, action[5:])
+        mock = dbus.Interface(bus.get_object('org.ofono', '/'), 'org.freedesktop.DBus.Mock')
+        kind, _, number = action.partition('=')
+        if kind == 'ring':
+            mock.IncomingCall(modem, number)
+        else:
+            mock.WaitingCall(modem, number)
     elif action == 'answer':
         modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
         manager = dbus.Interface(bus.get_object('org.ofono', modem), 'org.ofono.VoiceCallManager')
