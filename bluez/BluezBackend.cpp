@@ -1500,6 +1500,10 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
             const CallState state = found->second.state;
             m_calls.erase(found);
             PostHfLocked(CallRemovedSignals(state, !m_calls.empty()));
+            // The call's proxy goes too, so a long session does not gather one per call; after
+            // this handler, as the loop runs its jobs outside the message being handled.
+            Session* session = m_session.get();
+            session->Post([session, call] { session->proxies.erase({kOfono, call}); });
         }
         return;
     }
