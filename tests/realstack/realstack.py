@@ -26,7 +26,8 @@ Options:
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
                       the SDK library's trace, KOBALT_SIM_TRACE) contains
                       TEXT, do ACTION: ring=NUMBER (a call comes in), waiting=NUMBER (a
-                      second call waits), answer (the far end
+                      second call waits), hostile (BlueZ's stand-in sends signals with wrong
+                      types and signatures), answer (the far end
                       takes every call: it goes active), kill-ofono or kill-bluez
                       (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
 """
@@ -128,6 +129,26 @@ def act(action, bus, daemons, devices):
             mock.IncomingCall(modem, number)
         else:
             mock.WaitingCall(modem, number)
+    elif action == 'hostile':
+        device = '/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        mock = dbus.Interface(bus.get_object('org.bluez', device), 'org.freedesktop.DBus.Mock')
+        mock.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+                        ['org.bluez.Device1',
+                         dbus.Dictionary({'Alias': dbus.Int32(5, variant_level=1),
+                                          'Connected': dbus.String('yes', variant_level=1),
+                                          'Paired': dbus.Byte(0, variant_level=1)},
+                                         signature='sv'),
+                         dbus.Array([], signature='s')])
+        mock.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 's',
+                        ['org.bluez.Device1'])
+        root = dbus.Interface(bus.get_object('org.bluez', '/'), 'org.freedesktop.DBus.Mock')
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded', 'oa{sa{sv}}',
+                        [dbus.ObjectPath('/org/bluez/hci0/dev_bad'),
+                         dbus.Dictionary({'org.bluez.Device1': dbus.Dictionary(
+                             {'Address': dbus.String('not an address', variant_level=1)},
+                             signature='sv')}, signature='sa{sv}')])
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded', 'u',
+                        [dbus.UInt32(7)])
     elif action == 'answer':
         modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
         manager = dbus.Interface(bus.get_object('org.ofono', modem), 'org.ofono.VoiceCallManager')
