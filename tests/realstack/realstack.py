@@ -26,7 +26,8 @@ Options:
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
                       the SDK library's trace, KOBALT_SIM_TRACE) contains
                       TEXT, do ACTION: ring=NUMBER (a call comes in), waiting=NUMBER (a
-                      second call waits), hostile (BlueZ's stand-in sends signals with wrong
+                      second call waits), indicators (the modem reports signal 100 %,
+                      battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
                       types and signatures), answer (the far end
                       takes every call: it goes active), kill-ofono or kill-bluez
                       (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
@@ -129,6 +130,19 @@ def act(action, bus, daemons, devices):
             mock.IncomingCall(modem, number)
         else:
             mock.WaitingCall(modem, number)
+    elif action == 'indicators':
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        mock = dbus.Interface(bus.get_object('org.ofono', modem), 'org.freedesktop.DBus.Mock')
+        for iface, name, value in [
+                ('org.ofono.NetworkRegistration', 'Strength', dbus.Byte(100, variant_level=1)),
+                ('org.ofono.Handsfree', 'BatteryChargeLevel', dbus.Byte(3, variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Status',
+                 dbus.String('unregistered', variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Status',
+                 dbus.String('registered', variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Name',
+                 dbus.String('Orange F', variant_level=1))]:
+            mock.EmitSignal(iface, 'PropertyChanged', 'sv', [name, value])
     elif action == 'hostile':
         device = '/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
         mock = dbus.Interface(bus.get_object('org.bluez', device), 'org.freedesktop.DBus.Mock')
