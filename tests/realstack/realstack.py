@@ -202,10 +202,15 @@ def main():
     args = parser.parse_args()
     devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
 
-    folder = tempfile.mkdtemp(prefix='kobalt-realstack-')
+    # Short: the console's runtime folder below it must stay within its length limit.
+    folder = tempfile.mkdtemp(prefix='kbrs-')
     daemons = Daemons()
     env = dict(os.environ)
     env['XDG_CONFIG_HOME'] = os.path.join(folder, 'config')  # the PIN file stays private
+    # The console's queues and sockets meet no other console's (its power monitor stands back
+    # when another console holds the queue).
+    env['XDG_RUNTIME_DIR'] = os.path.join(folder, 'run')
+    os.mkdir(env['XDG_RUNTIME_DIR'], 0o700)
     env.pop('DBUS_SESSION_BUS_ADDRESS', None)
     try:
         bus = None
@@ -309,6 +314,11 @@ def main():
         check_log('ofono.log', args.ofono_log, [])
     except (Failure, subprocess.TimeoutExpired, OSError) as failure:
         print(f'realstack: FAILED: {failure}', file=sys.stderr)
+        trace = os.path.join(folder, 'trace.log')
+        if os.path.exists(trace):
+            lines = open(trace, errors='replace').read().splitlines()
+            print('realstack: the end of the SDK trace:\n' + '\n'.join(lines[-30:]),
+                  file=sys.stderr)
         return 1
     finally:
         daemons.stop()
