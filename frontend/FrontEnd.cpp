@@ -13,6 +13,8 @@
 #include "platform/Desktop.h"
 #include "platform/Device.h"
 #include "platform/InitOrder.h"
+#include "platform/Windows.h"
+#include "sdk/SdkLibraryChoice.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +82,42 @@ std::optional<std::string> ReadAll(const std::string& path) {
     return text;
 }
 
+// `text` with every byte that is not printable ASCII shown as '?', for the status line.
+std::string PrintableAscii(std::string text) {
+    for (char& c : text) {
+        if (c < 0x20 || c > 0x7e) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+// Makes the SDK binding load the library `choice` names: "sim" the usual KOBALT.dll (beside the
+// program, then ../lib/kobalt/), "bluez" the one in ../lib/kobalt/bluez/ from the program's
+// folder (the build folder and the installed layout both have it there), else a path. Runs
+// before the binding's static initialisation.
+void ChooseSdkLibrary(const std::string& choice) {
+    sdk::SdkLibraryChoice& chosen = sdk::ChosenSdkLibrary();
+    chosen.label = PrintableAscii(choice);
+    std::string path;
+    if (choice == "bluez") {
+        char exe[4096];
+        const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        const std::string program(exe, length > 0 ? static_cast<std::size_t>(length) : 0);
+        path = program.substr(0, program.rfind('/') + 1) + "../lib/kobalt/bluez/KOBALT.dll";
+    } else if (choice != "sim") {
+        path = choice;
+    }
+    if (!path.empty()) {
+        const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+        if (units > 0) {
+            chosen.path.assign(static_cast<std::size_t>(units), u'\0');
+            MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, chosen.path.data(), units);
+            chosen.path.pop_back(); // the terminator
+        }
+    }
+}
+
 class FrontEnd {
 public:
     // Reads the command line and starts the operator; ends the process for --help, --version
@@ -118,12 +156,14 @@ FrontEnd::FrontEnd() {
         args.erase(args.begin());
     }
     const script::CommandLine line = script::ParseCommandLine(args);
+    ChooseSdkLibrary(line.sdk);
     switch (line.action) {
     case script::CommandLine::Action::Help:
         WriteStdout(script::UsageText(program));
         Exit(0);
     case script::CommandLine::Action::Version:
-        WriteStdout(std::string("KOBALTDemo ") + KOBALT_VERSION + "\n");
+        WriteStdout(std::string("KOBALTDemo ") + KOBALT_VERSION +
+                    "\nSDK library: " + sdk::ChosenSdkLibrary().label + "\n");
         Exit(0);
     case script::CommandLine::Action::Error:
         WriteStderr(program + ": " + line.error + " (see --help)\n");

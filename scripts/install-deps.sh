@@ -4,7 +4,9 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format
-    libncurses-dev libreadline-dev tmux libclang-rt-14-dev groff-base)
+    libncurses-dev libreadline-dev tmux libclang-rt-14-dev groff-base
+    # The SDK library over the Linux Bluetooth stack, and its tests' stand-ins and daemons.
+    libsdbus-c++-dev dbus python3-dbusmock bluez ofono bluez-obexd mobile-broadband-provider-info)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

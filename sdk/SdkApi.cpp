@@ -1,6 +1,7 @@
 #include "sdk/SdkApi.h"
 
 #include "platform/InitOrder.h"
+#include "sdk/SdkLibraryChoice.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ CSdkApi::~CSdkApi() {
 }
 
 bool CSdkApi::Load() {
-    m_hModule = LoadLibraryW(u"KOBALT.dll");
+    m_hModule = LoadLibraryW(kobalt::sdk::ChosenSdkLibrary().path.c_str());
     if (m_hModule == nullptr) {
         MessageBoxW(nullptr, u"Load KOBALT.dll Fail", u"ERROR", MB_OK);
         return false;

@@ -13,7 +13,7 @@ int ApiCall::FinishValue(int value) {
     if (!m_line.empty()) {
         m_line += " = ";
         m_line += std::to_string(value);
-        m_library.GetTrace().WriteLine(m_line);
+        m_backend.GetTrace().WriteLine(m_line);
     }
     return value;
 }

@@ -5,9 +5,9 @@
 // return the result.
 #pragma once
 
+#include "sim/Backend.h"
 #include "sim/EntryPoints.h"
 #include "sim/Jitter.h"
-#include "sim/Library.h"
 #include "sim/ResultCode.h"
 #include "sim/TraceFormat.h"
 
@@ -19,31 +19,31 @@ class ApiCall {
 public:
     // Formats the arguments as they are on entry, only when tracing is on.
     template <class... Args>
-    explicit ApiCall(Api api, const Args&... args) : m_api(api), m_library(Library::Instance()) {
-        if (m_library.GetTrace().Enabled()) {
+    explicit ApiCall(Api api, const Args&... args) : m_api(api), m_backend(TheBackend()) {
+        if (m_backend.GetTrace().Enabled()) {
             m_line = FormatCall(ApiName(api), args...);
         }
     }
 
-    // Runs `body(Library&)`, which returns a ResultCode, unless a failure is injected.
+    // Runs `body(Backend&)`, which returns a ResultCode, unless a failure is injected.
     template <class Body> int Run(Body body) {
         if (Injected()) {
             return Finish(kErrInjected);
         }
         SimJitter().Pause(JitterPoint::EntryPoint);
-        const ResultCode code = body(m_library);
+        const ResultCode code = body(m_backend);
         SimJitter().Pause(JitterPoint::EntryPoint);
         return Finish(code);
     }
 
-    // Runs `body(Library&)`, which returns the entry point's value (a port, a flag), unless a
+    // Runs `body(Backend&)`, which returns the entry point's value (a port, a flag), unless a
     // failure is injected.
     template <class Body> int RunValue(Body body) {
         if (Injected()) {
             return Finish(kErrInjected);
         }
         SimJitter().Pause(JitterPoint::EntryPoint);
-        const int value = body(m_library);
+        const int value = body(m_backend);
         SimJitter().Pause(JitterPoint::EntryPoint);
         return FinishValue(value);
     }
@@ -53,7 +53,7 @@ public:
     int NotImplemented() { return Finish(Injected() ? kErrInjected : kErrNotImplemented); }
 
     // Whether this call must fail by injection; consumes one pending injected failure.
-    bool Injected() { return m_library.GetFaults().ShouldFail(m_api); }
+    bool Injected() { return m_backend.GetFaults().ShouldFail(m_api); }
 
     // Ends the call with `code`, mapped to the entry point's kind of result: a failure of
     // KOBALT_IsConnected is false (0), every other result is the code itself.
@@ -64,7 +64,7 @@ public:
 
 private:
     Api m_api;
-    Library& m_library;
+    Backend& m_backend;
     std::string m_line; // "KOBALT_X(args)" when tracing, else empty
 };
 

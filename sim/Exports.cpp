@@ -1,16 +1,17 @@
-// The 131 exported entry points of KOBALT.dll.
+// The 131 exported entry points of KOBALT.dll, shared by every build of the library.
 //
 // Each is a thin C function: it describes its arguments to an ApiCall (for the trace), lets an
-// injected failure take precedence, and hands the work to the stack. Entry points without
-// behaviour yet fail with kErrNotImplemented and touch none of their arguments.
+// injected failure take precedence, and hands the work to the backend linked with it (the
+// simulated stack, or the Linux Bluetooth stack). Entry points without behaviour yet fail with
+// kErrNotImplemented and touch none of their arguments.
 //
 // The library must never be unmapped while one of its threads runs: the event thread may be
 // inside a console callback (a message box) when the process exits or the console frees the
 // library, and would return into unmapped code. CMake links it with -z nodelete for that.
 #include "sdk/KobaltAbi.h"
 #include "sim/ApiCall.h"
+#include "sim/Backend.h"
 #include "sim/EntryPoints.h"
-#include "sim/Library.h"
 
 #include <type_traits>
 
@@ -18,10 +19,7 @@
 
 using kobalt::sim::Api;
 using kobalt::sim::ApiCall;
-using kobalt::sim::kErrBadWorld;
-using kobalt::sim::Library;
-using kobalt::sim::PlayerCommand;
-using kobalt::sim::ResultCode;
+using kobalt::sim::Backend;
 namespace arg = kobalt::sim::arg;
 
 namespace {
@@ -30,7 +28,7 @@ namespace {
 // a bad KOBALT_SIM_FAIL is reported at once, and the control socket is there before START
 // (a script may shape the world before the console starts the stack).
 __attribute__((constructor)) void ReadEnvironmentOnLoad() {
-    Library::Instance();
+    kobalt::sim::TheBackend();
 }
 
 } // namespace
@@ -38,109 +36,105 @@ __attribute__((constructor)) void ReadEnvironmentOnLoad() {
 // Stack and local adapter
 
 KOBALT_EXPORT int KOBALT_SetIntegrateTL(int mode) {
-    return ApiCall(Api::SetIntegrateTL, arg::Int{mode}).Run([&](Library& lib) {
-        return lib.GetStack().SetIntegrateTL(mode);
+    return ApiCall(Api::SetIntegrateTL, arg::Int{mode}).Run([&](Backend& b) {
+        return b.SetIntegrateTL(mode);
     });
 }
 
 KOBALT_EXPORT int KOBALT_Init(void) {
-    return ApiCall(Api::Init).Run([](Library& lib) {
-        const ResultCode code = lib.GetStack().Init();
-        if (code == kErrBadWorld) {
-            lib.GetLog().Write("KOBALT_Init fails: world " +
-                               lib.GetStack().GetWorldSource().problem);
-        }
-        return code;
-    });
+    return ApiCall(Api::Init).Run([](Backend& b) { return b.Init(); });
 }
 
 KOBALT_EXPORT int KOBALT_UnInit(void) {
-    return ApiCall(Api::UnInit).Run([](Library& lib) { return lib.GetStack().UnInit(); });
+    return ApiCall(Api::UnInit).Run([](Backend& b) { return b.UnInit(); });
 }
 
 // The adapter's settings work before KOBALT_Init: the settings dialog may open before START.
 
 KOBALT_EXPORT int KOBALT_GetSofewareVersion(KOBALT_WCHAR* version) {
-    return ApiCall(Api::GetSofewareVersion, arg::Buf{version}).Run([&](Library& lib) {
-        return lib.GetAdapter().GetSoftwareVersion(version);
+    return ApiCall(Api::GetSofewareVersion, arg::Buf{version}).Run([&](Backend& b) {
+        return b.GetSoftwareVersion(version);
     });
 }
 
 KOBALT_EXPORT int KOBALT_GetDefaultPinCode(char* pin, uint32_t* length) {
-    return ApiCall(Api::GetDefaultPinCode, arg::Buf{pin}, arg::Count{length})
-        .Run([&](Library& lib) { return lib.GetAdapter().GetDefaultPinCode(pin, length); });
+    return ApiCall(Api::GetDefaultPinCode, arg::Buf{pin}, arg::Count{length}).Run([&](Backend& b) {
+        return b.GetDefaultPinCode(pin, length);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_SetDefaultPinCode(char* pin, uint32_t length) {
     return ApiCall(Api::SetDefaultPinCode, arg::Str{pin, length}, arg::Int{length})
-        .Run([&](Library& lib) { return lib.GetAdapter().SetDefaultPinCode(pin, length); });
+        .Run([&](Backend& b) { return b.SetDefaultPinCode(pin, length); });
 }
 
 KOBALT_EXPORT int KOBALT_GetLocalName(KOBALT_WCHAR* name, int capacity) {
-    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity}).Run([&](Library& lib) {
-        return lib.GetAdapter().GetLocalName(name, capacity);
+    return ApiCall(Api::GetLocalName, arg::Buf{name}, arg::Int{capacity}).Run([&](Backend& b) {
+        return b.GetLocalName(name, capacity);
     });
 }
 
 KOBALT_EXPORT int KOBALT_SetLocalName(const KOBALT_WCHAR* name) {
-    return ApiCall(Api::SetLocalName, arg::WStr{name, kobalt::sim::kMaxLocalNameBytes + 1})
-        .Run([&](Library& lib) { return lib.GetAdapter().SetLocalName(name); });
+    return ApiCall(Api::SetLocalName, arg::WStr{name, kobalt::sim::kLocalNameBytes + 1})
+        .Run([&](Backend& b) { return b.SetLocalName(name); });
 }
 
 KOBALT_EXPORT int KOBALT_GetLocalBTAddr(KOBALT_BdAddr* addr) {
-    return ApiCall(Api::GetLocalBTAddr, arg::Buf{addr}).Run([&](Library& lib) {
-        return lib.GetAdapter().GetLocalAddress(addr);
+    return ApiCall(Api::GetLocalBTAddr, arg::Buf{addr}).Run([&](Backend& b) {
+        return b.GetLocalAddress(addr);
     });
 }
 
 // Discovery, pairing and remote information
 
 KOBALT_EXPORT int KOBALT_DeviceDiscovery(KOBALT_DiscoveryCallback callback) {
-    return ApiCall(Api::DeviceDiscovery, arg::Cb{callback}).Run([&](Library& lib) {
-        return lib.GetStack().DeviceDiscovery(callback);
+    return ApiCall(Api::DeviceDiscovery, arg::Cb{callback}).Run([&](Backend& b) {
+        return b.DeviceDiscovery(callback);
     });
 }
 
 KOBALT_EXPORT int KOBALT_GetRemoteName(KOBALT_BdAddr* addr, KOBALT_WCHAR* name) {
-    return ApiCall(Api::GetRemoteName, arg::Addr{addr}, arg::Buf{name}).Run([&](Library& lib) {
-        return lib.GetStack().GetRemoteName(addr, name);
+    return ApiCall(Api::GetRemoteName, arg::Addr{addr}, arg::Buf{name}).Run([&](Backend& b) {
+        return b.GetRemoteName(addr, name);
     });
 }
 
 // Connections and connection options
 
 KOBALT_EXPORT int KOBALT_Connect(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::Connect, arg::Addr{addr}, arg::Int{service}).Run([&](Library& lib) {
-        return lib.GetStack().Connect(addr, service);
+    return ApiCall(Api::Connect, arg::Addr{addr}, arg::Int{service}).Run([&](Backend& b) {
+        return b.Connect(addr, service);
     });
 }
 
 KOBALT_EXPORT int KOBALT_Disconnect(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::Disconnect, arg::Addr{addr}, arg::Int{service}).Run([&](Library& lib) {
-        return lib.GetStack().Disconnect(addr, service);
+    return ApiCall(Api::Disconnect, arg::Addr{addr}, arg::Int{service}).Run([&](Backend& b) {
+        return b.Disconnect(addr, service);
     });
 }
 
 KOBALT_EXPORT int KOBALT_IsConnected(KOBALT_BdAddr* addr, int16_t service) {
-    return ApiCall(Api::IsConnected, arg::Addr{addr}, arg::Int{service})
-        .RunValue([&](Library& lib) { return lib.GetStack().IsConnected(addr, service) ? 1 : 0; });
+    return ApiCall(Api::IsConnected, arg::Addr{addr}, arg::Int{service}).RunValue([&](Backend& b) {
+        return b.IsConnected(addr, service) ? 1 : 0;
+    });
 }
 
 KOBALT_EXPORT int KOBALT_RegisterConnectCallback(KOBALT_ConnectCallback callback) {
-    return ApiCall(Api::RegisterConnectCallback, arg::Cb{callback}).Run([&](Library& lib) {
-        return lib.GetStack().RegisterConnectCallback(callback);
+    return ApiCall(Api::RegisterConnectCallback, arg::Cb{callback}).Run([&](Backend& b) {
+        return b.RegisterConnectCallback(callback);
     });
 }
 
 KOBALT_EXPORT int KOBALT_RegisterPairCallback(KOBALT_PairCallback callback) {
-    return ApiCall(Api::RegisterPairCallback, arg::Cb{callback}).Run([&](Library& lib) {
-        return lib.GetStack().RegisterPairCallback(callback);
+    return ApiCall(Api::RegisterPairCallback, arg::Cb{callback}).Run([&](Backend& b) {
+        return b.RegisterPairCallback(callback);
     });
 }
 
 KOBALT_EXPORT int KOBALT_GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) {
-    return ApiCall(Api::GetAllShortCuts, arg::Buf{records}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetStack().GetAllShortCuts(records, count); });
+    return ApiCall(Api::GetAllShortCuts, arg::Buf{records}, arg::Count{count}).Run([&](Backend& b) {
+        return b.GetAllShortCuts(records, count);
+    });
 }
 
 // Hands-free calls
@@ -148,201 +142,183 @@ KOBALT_EXPORT int KOBALT_GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t*
 // `reserved` is 0 from the console and has no meaning here.
 KOBALT_EXPORT int KOBALT_HFAP_RegisterCallback(int reserved, KOBALT_HfCallback callback) {
     return ApiCall(Api::HFAP_RegisterCallback, arg::Int{reserved}, arg::Cb{callback})
-        .Run([&](Library& lib) { return lib.GetStack().RegisterHfCallback(callback); });
+        .Run([&](Backend& b) { return b.RegisterHfCallback(callback); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_AnswerCall(void) {
-    return ApiCall(Api::HFAP_AnswerCall).Run([](Library& lib) { return lib.GetPhone().Answer(); });
+    return ApiCall(Api::HFAP_AnswerCall).Run([](Backend& b) { return b.Answer(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_CancelCall(void) {
-    return ApiCall(Api::HFAP_CancelCall).Run([](Library& lib) { return lib.GetPhone().HangUp(); });
+    return ApiCall(Api::HFAP_CancelCall).Run([](Backend& b) { return b.HangUp(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_Dial(const char* number, int length) {
-    return ApiCall(Api::HFAP_Dial, arg::Str{number}, arg::Int{length}).Run([&](Library& lib) {
-        return lib.GetPhone().Dial(number, length);
+    return ApiCall(Api::HFAP_Dial, arg::Str{number}, arg::Int{length}).Run([&](Backend& b) {
+        return b.Dial(number, length);
     });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_LastNumRedial(void) {
-    return ApiCall(Api::HFAP_LastNumRedial).Run([](Library& lib) {
-        return lib.GetPhone().Redial();
-    });
+    return ApiCall(Api::HFAP_LastNumRedial).Run([](Backend& b) { return b.Redial(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_TransmitDTMFCode(int code) {
-    return ApiCall(Api::HFAP_TransmitDTMFCode, arg::Int{code}).Run([&](Library& lib) {
-        return lib.GetPhone().TransmitDtmf(code);
+    return ApiCall(Api::HFAP_TransmitDTMFCode, arg::Int{code}).Run([&](Backend& b) {
+        return b.TransmitDtmf(code);
     });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_GetAudioStatus(void) {
-    return ApiCall(Api::HFAP_GetAudioStatus).RunValue([](Library& lib) {
-        return lib.GetPhone().AudioStatus();
-    });
+    return ApiCall(Api::HFAP_GetAudioStatus).RunValue([](Backend& b) { return b.AudioStatus(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_Transfer(void) {
-    return ApiCall(Api::HFAP_Transfer).Run([](Library& lib) { return lib.GetPhone().Transfer(); });
+    return ApiCall(Api::HFAP_Transfer).Run([](Backend& b) { return b.Transfer(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_TransferBack(void) {
-    return ApiCall(Api::HFAP_TransferBack).Run([](Library& lib) {
-        return lib.GetPhone().TransferBack();
-    });
+    return ApiCall(Api::HFAP_TransferBack).Run([](Backend& b) { return b.TransferBack(); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_MuteMic(void) {
-    return ApiCall(Api::HFAP_MuteMic).Run([](Library& lib) {
-        return lib.GetPhone().SetMic(kobalt::sim::Mic::Muted);
-    });
+    return ApiCall(Api::HFAP_MuteMic).Run([](Backend& b) { return b.SetMicMuted(true); });
 }
 
 KOBALT_EXPORT int KOBALT_HFAP_UnmuteMic(void) {
-    return ApiCall(Api::HFAP_UnmuteMic).Run([](Library& lib) {
-        return lib.GetPhone().SetMic(kobalt::sim::Mic::Unmuted);
-    });
+    return ApiCall(Api::HFAP_UnmuteMic).Run([](Backend& b) { return b.SetMicMuted(false); });
 }
 
 // Three-way calling
 
 KOBALT_EXPORT int KOBALT_HoldActiveToAnswerInComing(void) {
-    return ApiCall(Api::HoldActiveToAnswerInComing).Run([](Library& lib) {
-        return lib.GetPhone().HoldActiveToAnswerWaiting();
+    return ApiCall(Api::HoldActiveToAnswerInComing).Run([](Backend& b) {
+        return b.HoldActiveToAnswerWaiting();
     });
 }
 
 KOBALT_EXPORT int KOBALT_ReleaseActiveToAnswerInComing(void) {
-    return ApiCall(Api::ReleaseActiveToAnswerInComing).Run([](Library& lib) {
-        return lib.GetPhone().ReleaseActiveToAnswerWaiting();
+    return ApiCall(Api::ReleaseActiveToAnswerInComing).Run([](Backend& b) {
+        return b.ReleaseActiveToAnswerWaiting();
     });
 }
 
 KOBALT_EXPORT int KOBALT_RejectInComingCall(void) {
-    return ApiCall(Api::RejectInComingCall).Run([](Library& lib) {
-        return lib.GetPhone().RejectWaiting();
-    });
+    return ApiCall(Api::RejectInComingCall).Run([](Backend& b) { return b.RejectWaiting(); });
 }
 
 KOBALT_EXPORT int KOBALT_HoldInComingCall(void) {
-    return ApiCall(Api::HoldInComingCall).Run([](Library& lib) {
-        return lib.GetPhone().HoldIncoming();
-    });
+    return ApiCall(Api::HoldInComingCall).Run([](Backend& b) { return b.HoldIncoming(); });
 }
 
 KOBALT_EXPORT int KOBALT_AcceptHoldInComingCall(void) {
-    return ApiCall(Api::AcceptHoldInComingCall).Run([](Library& lib) {
-        return lib.GetPhone().AcceptHeldIncoming();
+    return ApiCall(Api::AcceptHoldInComingCall).Run([](Backend& b) {
+        return b.AcceptHeldIncoming();
     });
 }
 
 KOBALT_EXPORT int KOBALT_RejectHoldInComingCall(void) {
-    return ApiCall(Api::RejectHoldInComingCall).Run([](Library& lib) {
-        return lib.GetPhone().RejectHeldIncoming();
+    return ApiCall(Api::RejectHoldInComingCall).Run([](Backend& b) {
+        return b.RejectHeldIncoming();
     });
 }
 
 KOBALT_EXPORT int KOBALT_GetCurrentCalls(void) {
-    return ApiCall(Api::GetCurrentCalls).Run([](Library& lib) {
-        return lib.GetPhone().CurrentCalls();
-    });
+    return ApiCall(Api::GetCurrentCalls).Run([](Backend& b) { return b.CurrentCalls(); });
 }
 
 // Voice recognition
 
 KOBALT_EXPORT int KOBALT_StartVoiceRecog(void) {
-    return ApiCall(Api::StartVoiceRecog).Run([](Library& lib) {
-        return lib.GetStack().StartVoiceRecog();
-    });
+    return ApiCall(Api::StartVoiceRecog).Run([](Backend& b) { return b.StartVoiceRecog(); });
 }
 
 KOBALT_EXPORT int KOBALT_StopVoiceRecog(void) {
-    return ApiCall(Api::StopVoiceRecog).Run([](Library& lib) {
-        return lib.GetStack().StopVoiceRecog();
-    });
+    return ApiCall(Api::StopVoiceRecog).Run([](Backend& b) { return b.StopVoiceRecog(); });
 }
 
 // Phonebook and call log
 
 KOBALT_EXPORT int KOBALT_PIMStartUpdateContacts(int what) {
-    return ApiCall(Api::PIMStartUpdateContacts, arg::Int{what}).Run([&](Library& lib) {
-        return lib.GetPim().StartUpdateContacts(what);
+    return ApiCall(Api::PIMStartUpdateContacts, arg::Int{what}).Run([&](Backend& b) {
+        return b.StartUpdateContacts(what);
     });
 }
 
 KOBALT_EXPORT int KOBALT_PIMRegisterCallback(KOBALT_PimCallback callback) {
-    return ApiCall(Api::PIMRegisterCallback, arg::Cb{callback}).Run([&](Library& lib) {
-        return lib.GetStack().RegisterPimCallback(callback);
+    return ApiCall(Api::PIMRegisterCallback, arg::Cb{callback}).Run([&](Backend& b) {
+        return b.RegisterPimCallback(callback);
     });
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetContacts(void* records, uint32_t* count) {
-    return ApiCall(Api::PIMGetContacts, arg::Buf{records}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetPim().GetContacts(records, count); });
+    return ApiCall(Api::PIMGetContacts, arg::Buf{records}, arg::Count{count}).Run([&](Backend& b) {
+        return b.GetContacts(records, count);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_PIMStartUpdateCalllogEx(int what) {
-    return ApiCall(Api::PIMStartUpdateCalllogEx, arg::Int{what}).Run([&](Library& lib) {
-        return lib.GetPim().StartUpdateCalllog(what);
+    return ApiCall(Api::PIMStartUpdateCalllogEx, arg::Int{what}).Run([&](Backend& b) {
+        return b.StartUpdateCalllog(what);
     });
 }
 
 KOBALT_EXPORT int KOBALT_PIMStopUpdate(void) {
-    return ApiCall(Api::PIMStopUpdate).Run([](Library& lib) { return lib.GetPim().StopUpdate(); });
+    return ApiCall(Api::PIMStopUpdate).Run([](Backend& b) { return b.StopUpdate(); });
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetCalllogs(void* records, uint32_t* count) {
-    return ApiCall(Api::PIMGetCalllogs, arg::Buf{records}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetPim().GetCalllogs(records, count); });
+    return ApiCall(Api::PIMGetCalllogs, arg::Buf{records}, arg::Count{count}).Run([&](Backend& b) {
+        return b.GetCalllogs(records, count);
+    });
 }
 
 KOBALT_EXPORT int KOBALT_PIMGetOppContacts(void* records, uint32_t* count) {
     return ApiCall(Api::PIMGetOppContacts, arg::Buf{records}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetPim().GetOppContacts(records, count); });
+        .Run([&](Backend& b) { return b.GetOppContacts(records, count); });
 }
 
 // AVRCP remote control
 
 KOBALT_EXPORT int KOBALT_AVRCPPlay(void) {
-    return ApiCall(Api::AVRCPPlay).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::Play);
+    return ApiCall(Api::AVRCPPlay).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::Play);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPause(void) {
-    return ApiCall(Api::AVRCPPause).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::Pause);
+    return ApiCall(Api::AVRCPPause).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::Pause);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPStop(void) {
-    return ApiCall(Api::AVRCPStop).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::Stop);
+    return ApiCall(Api::AVRCPStop).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::Stop);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPlayLast(void) {
-    return ApiCall(Api::AVRCPPlayLast).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::Previous);
+    return ApiCall(Api::AVRCPPlayLast).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::Previous);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPPlayNext(void) {
-    return ApiCall(Api::AVRCPPlayNext).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::Next);
+    return ApiCall(Api::AVRCPPlayNext).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::Next);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPVolumeUP(void) {
-    return ApiCall(Api::AVRCPVolumeUP).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::VolumeUp);
+    return ApiCall(Api::AVRCPVolumeUP).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::VolumeUp);
     });
 }
 
 KOBALT_EXPORT int KOBALT_AVRCPVolumeDown(void) {
-    return ApiCall(Api::AVRCPVolumeDown).Run([](Library& lib) {
-        return lib.GetMedia().Avrcp(PlayerCommand::VolumeDown);
+    return ApiCall(Api::AVRCPVolumeDown).Run([](Backend& b) {
+        return b.AvrcpCommand(Backend::Avrcp::VolumeDown);
     });
 }
 
@@ -351,39 +327,37 @@ KOBALT_EXPORT int KOBALT_AVRCPVolumeDown(void) {
 KOBALT_EXPORT int KOBALT_DUNConnect(KOBALT_BdAddr* addr, const KOBALT_WCHAR* p1,
                                     const KOBALT_WCHAR* p2, const KOBALT_WCHAR* p3,
                                     const KOBALT_WCHAR* p4, const KOBALT_WCHAR* p5) {
-    constexpr std::size_t units = kobalt::sim::kDunParamUnits;
+    constexpr std::size_t units = kobalt::sim::kDunTextUnits;
     return ApiCall(Api::DUNConnect, arg::Addr{addr}, arg::WStr{p1, units}, arg::WStr{p2, units},
                    arg::WStr{p3, units}, arg::WStr{p4, units}, arg::WStr{p5, units})
-        .Run([&](Library& lib) {
-            return lib.GetDialUp().Connect(addr, {p1, p2, p3, p4, p5});
+        .Run([&](Backend& b) {
+            return b.DunConnect(addr, {p1, p2, p3, p4, p5});
         });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetCountry(KOBALT_DunListEntry* entries, uint32_t* count) {
-    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count}).Run([&](Library& lib) {
-        return lib.GetDialUp().GetCountry(entries, count);
+    return ApiCall(Api::DUNGetCountry, arg::Buf{entries}, arg::Count{count}).Run([&](Backend& b) {
+        return b.DunGetCountry(entries, count);
     });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
                                         uint32_t* count) {
     return ApiCall(Api::DUNGetProvider, arg::Int{countryId}, arg::Buf{entries}, arg::Count{count})
-        .Run([&](Library& lib) { return lib.GetDialUp().GetProvider(countryId, entries, count); });
+        .Run([&](Backend& b) { return b.DunGetProvider(countryId, entries, count); });
 }
 
 KOBALT_EXPORT int KOBALT_DUNGetParams(uint32_t providerId, KOBALT_WCHAR* p1, KOBALT_WCHAR* p2,
                                       KOBALT_WCHAR* p3, KOBALT_WCHAR* p4, KOBALT_WCHAR* p5) {
     return ApiCall(Api::DUNGetParams, arg::Int{providerId}, arg::Buf{p1}, arg::Buf{p2},
                    arg::Buf{p3}, arg::Buf{p4}, arg::Buf{p5})
-        .Run([&](Library& lib) {
-            return lib.GetDialUp().GetParams(providerId, {p1, p2, p3, p4, p5});
+        .Run([&](Backend& b) {
+            return b.DunGetParams(providerId, {p1, p2, p3, p4, p5});
         });
 }
 
 KOBALT_EXPORT int KOBALT_GetClientPort(void) {
-    return ApiCall(Api::GetClientPort).RunValue([](Library& lib) {
-        return lib.GetStack().GetClientPort();
-    });
+    return ApiCall(Api::GetClientPort).RunValue([](Backend& b) { return b.GetClientPort(); });
 }
 
 // The entry points the console never calls: no arguments are known, so they take none.

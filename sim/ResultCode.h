@@ -28,7 +28,12 @@ enum ResultCode : int {
     kErrUnknownEntry = -20,     // a dial-up country or provider id, or parameters, that no
                                 // provider has
     kErrTooSmall = -21,         // the caller's buffer cannot hold the answer; nothing written
-    kErrBadText = -22           // a PIN or name that is empty, too long or not terminated
+    kErrBadText = -22,          // a PIN or name that is empty, too long or not terminated
+    // The library over the Linux Bluetooth stack (bluez/):
+    kErrNoBus = -30,       // KOBALT_Init: the system bus cannot be reached
+    kErrNoDaemon = -31,    // KOBALT_Init: bluetoothd does not answer on the bus
+    kErrNoAdapter = -32,   // KOBALT_Init: bluetoothd has no adapter
+    kErrDaemonFailed = -33 // KOBALT_Init: bluetoothd refused a start-up step (power, agent)
 };
 
 } // namespace kobalt::sim

@@ -30,6 +30,15 @@ bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std
     return false;
 }
 
+// The value of --sdk: "sim", "bluez" or a library's path (with a '/', so that it is never looked
+// up by name). Empty when `value` is none of them.
+std::string SdkChoice(const std::string& value) {
+    if (value == "sim" || value == "bluez" || value.find('/') != std::string::npos) {
+        return value;
+    }
+    return {};
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -52,7 +61,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             return line;
         }
         if (arg == "--version") {
+            // The version names the library that would be loaded, so a later --sdk counts.
             line.action = CommandLine::Action::Version;
+            for (std::size_t j = i + 1; j < args.size(); ++j) {
+                std::string value;
+                if (OptionValue(args, j, "--sdk", value) && !SdkChoice(value).empty()) {
+                    line.sdk = value;
+                }
+            }
             return line;
         }
         if (arg == "--shell") {
@@ -80,6 +96,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         std::string value;
+        if (OptionValue(args, i, "--sdk", value)) {
+            line.sdk = SdkChoice(value);
+            if (line.sdk.empty()) {
+                return fail("--sdk needs sim, bluez or the PATH of a KOBALT.dll (with a '/')");
+            }
+            continue;
+        }
         if (OptionValue(args, i, "--monkey", value)) {
             if (!ParseNumber(value, line.monkeySeed)) {
                 return fail("--monkey needs a SEED (a whole number)");
@@ -165,6 +188,7 @@ std::string UsageText(std::string_view program) {
            "       " +
            name +
            "                 (from a terminal) work the console in the terminal\n"
+           "       (each that starts a console also takes --sdk sim|bluez|PATH)\n"
            "       " +
            name +
            " --help | --version\n"
@@ -184,6 +208,9 @@ std::string UsageText(std::string_view program) {
            "                 the only one) that runs in another terminal, and print answers\n"
            "  --steps N      with --monkey: at most N steps\n"
            "  --duration SECONDS  with --monkey: stop after SECONDS\n"
+           "  --sdk sim|bluez|PATH  the SDK library: sim, the simulated phone (the default);\n"
+           "                 bluez, the Linux Bluetooth stack (BlueZ and oFono, see\n"
+           "                 docs/real-phones.md); or the KOBALT.dll at PATH\n"
            "  --help         show this help and exit\n"
            "  --version      show the version and exit\n"
            "\n"

@@ -1,4 +1,5 @@
 #include "frontend/terminal/Renderer.h"
+#include "sdk/SdkLibraryChoice.h"
 
 #include "frontend/terminal/Accelerators.h"
 
@@ -586,8 +587,10 @@ void DrawStatus(Frame& frame, const StatusInfo& status, ScreenSize screen,
     const int row = screen.rows - 1;
     Painter painter(frame.grid, CellRect{0, row, screen.cols, 1});
     painter.Fill(painter.Clip(), Role::Status, 0);
-    const std::string right = std::string("Audio ") + (status.callAudioOn ? "on" : "off") +
-                              "  Power " + (status.suspended ? "suspended" : "on") + " ";
+    const std::string& sdk = sdk::ChosenSdkLibrary().label; // shown when not the default
+    const std::string right = (sdk == "sim" ? std::string() : "SDK " + sdk + "  ") + "Audio " +
+                              (status.callAudioOn ? "on" : "off") + "  Power " +
+                              (status.suspended ? "suspended" : "on") + " ";
     const int rightCols = std::min(static_cast<int>(right.size()), screen.cols);
     painter.Text(screen.cols - rightCols, row, Ascii(right), 0, rightCols, Role::Status, 0);
     const int room = screen.cols - rightCols - 3;

@@ -107,5 +107,36 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{{"--shell", "--attach", "1", "--attach", "2"}, Action::Error, "twice"},
                     Case{{"--shell", "--attach", "x"}, Action::Error, "unexpected argument 'x'"}));
 
+struct SdkCase {
+    std::vector<std::string> args;
+    Action action;
+    std::string sdk;
+};
+
+class ReadsSdkChoice : public testing::TestWithParam<SdkCase> {};
+
+TEST_P(ReadsSdkChoice, NamesTheLibraryToLoad) {
+    const CommandLine line = ParseCommandLine(GetParam().args);
+    ASSERT_EQ(line.action, GetParam().action) << line.error;
+    EXPECT_EQ(line.sdk, GetParam().sdk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadsSdkChoice,
+    testing::Values(SdkCase{{}, Action::Interactive, "sim"},
+                    SdkCase{{"--sdk", "bluez", "--script", "a"}, Action::Script, "bluez"},
+                    SdkCase{{"--sdk=sim", "--monkey", "3"}, Action::Monkey, "sim"},
+                    SdkCase{{"--sdk", "./lib/KOBALT.dll"}, Action::Interactive, "./lib/KOBALT.dll"},
+                    // --version names the library, wherever --sdk stands.
+                    SdkCase{{"--version", "--sdk", "bluez"}, Action::Version, "bluez"},
+                    SdkCase{{"--sdk", "bluez", "--version"}, Action::Version, "bluez"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    SdkErrors, ReadsCommandLine,
+    testing::Values(Case{{"--sdk"}, Action::Error, "--sdk needs sim, bluez or the PATH"},
+                    // A bare name would be looked up; only the two names and paths are taken.
+                    Case{{"--sdk", "KOBALT.dll"}, Action::Error, "--sdk needs"},
+                    Case{{"--sdk", "Bluez"}, Action::Error, "--sdk needs"}));
+
 } // namespace
 } // namespace kobalt::script

@@ -1,0 +1,1777 @@
+// The SDK over the Linux Bluetooth stack: BlueZ (bluetoothd) for the adapter, discovery, pairing
+// and profile connections, oFono (ofonod) for hands-free calls, both over the system bus
+// (DBUS_SYSTEM_BUS_ADDRESS honoured).
+//
+// Threads. KOBALT_Init opens a connection and runs its D-Bus loop on a thread of its own; signal
+// handlers, method replies and the agent's and profile's methods run there and only update the
+// state below and post events. The console's callbacks run on the event thread (Dispatcher),
+// never on the loop, so entry points may be called from inside them. Once the loop runs only
+// its thread touches the connection (sd-bus is not made for several threads): entry points
+// check the state, hand their call (with a timeout) to the loop and return without waiting; the
+// reply, or the signals it causes, produce the events. KOBALT_UnInit stops the loop, joins it
+// and drops the queued events: no callback starts after it returns.
+//
+// Entry points without a mapping yet (phonebook, dial-up, audio transfer, ...) return
+// kErrNotImplemented and touch none of their arguments.
+#include "bluez/Mapping.h"
+#include "bluez/PinStore.h"
+#include "sim/Backend.h"
+#include "sim/DebugLog.h"
+#include "sim/Dispatcher.h"
+#include "sim/TextPool.h"
+#include "sim/TimeScale.h"
+#include "sim/Utf16.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <pthread.h>
+#include <set>
+#include <string>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace kobalt::bluez {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::ResultCode;
+using Properties = std::map<std::string, sdbus::Variant>;
+using Interfaces = std::map<std::string, Properties>;
+
+constexpr const char* kBluez = "org.bluez";
+constexpr const char* kOfono = "org.ofono";
+constexpr const char* kAdapterIface = "org.bluez.Adapter1";
+constexpr const char* kDeviceIface = "org.bluez.Device1";
+constexpr const char* kPlayerIface = "org.bluez.MediaPlayer1";
+constexpr const char* kTransportIface = "org.bluez.MediaTransport1";
+constexpr const char* kPropertiesIface = "org.freedesktop.DBus.Properties";
+constexpr const char* kObjectManagerIface = "org.freedesktop.DBus.ObjectManager";
+constexpr const char* kAgentPath = "/org/kobalt/agent";
+constexpr const char* kSppPath = "/org/kobalt/spp";
+constexpr std::string_view kVersion = "KOBALT SDK 3.2.1 (bluez)";
+constexpr std::size_t kVersionUnits = 40;
+constexpr std::size_t kNameUnits = 64;
+constexpr std::size_t kMaxDialBytes = 80;
+
+// Bounds of every D-Bus call: start-up calls, ordinary calls, pairing (the user may have to
+// confirm on the phone) and profile connections (page timeouts, SDP).
+constexpr auto kStartTimeout = 5s;
+constexpr auto kCallTimeout = 10s;
+constexpr auto kPairTimeout = 60s;
+constexpr auto kConnectTimeout = 30s;
+constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
+constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
+
+// Levels handed to HF callbacks live here: the console reads one byte behind the pointer.
+constexpr uint8_t kLevels[256] = {0, 1, 2, 3, 4, 5};
+
+void Log(std::string_view message) {
+    const std::string line = "[KOBALT.bluez] " + sim::EscapeForTerminal(message) + "\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
+}
+
+// An error for the debug output: its name and the first line of its message, bounded (a stand-in
+// may send a whole traceback).
+std::string Brief(const sdbus::Error& error) {
+    constexpr std::size_t kMaxText = 200;
+    std::string message = error.getMessage();
+    message = message.substr(0, std::min(message.find('\n'), kMaxText));
+    return error.getName() + ": " + message;
+}
+
+template <class T> std::optional<T> Get(const Properties& properties, const std::string& name) {
+    const auto found = properties.find(name);
+    if (found == properties.end() || !found->second.containsValueOfType<T>()) {
+        return std::nullopt;
+    }
+    return found->second.get<T>();
+}
+
+std::u16string ToUtf16(const std::string& text) {
+    if (std::optional<std::u16string> wide = sim::Utf8ToUtf16(text)) {
+        return *wide;
+    }
+    return u"?"; // a name that is not UTF-8: shown as a mark rather than as garbage
+}
+
+// Runs `step` once at a time point, on a thread of its own; a new Set replaces a pending step.
+class Deadline {
+public:
+    Deadline() : m_thread([this] { Run(); }) {}
+    ~Deadline() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+    void Set(std::chrono::steady_clock::duration delay, std::function<void()> step) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_due = std::chrono::steady_clock::now() + delay;
+            m_step = std::move(step);
+        }
+        m_cv.notify_all();
+    }
+    void Cancel() {
+        std::lock_guard lock(m_mutex);
+        m_step = nullptr;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            if (!m_step) {
+                m_cv.wait(lock);
+                continue;
+            }
+            if (m_cv.wait_until(lock, m_due) == std::cv_status::timeout && m_step) {
+                std::function<void()> step = std::move(m_step);
+                m_step = nullptr;
+                lock.unlock();
+                step();
+                lock.lock();
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::chrono::steady_clock::time_point m_due;
+    std::function<void()> m_step;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+// One run of the stack, KOBALT_Init to KOBALT_UnInit: the connection, its loop, the objects
+// the library exports on it and the proxies it calls through.
+struct Session {
+    Session() : wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Session() {
+        if (wake >= 0) {
+            close(wake);
+        }
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    std::unique_ptr<sdbus::IConnection> connection;
+    std::unique_ptr<sdbus::IObject> agent;
+    std::unique_ptr<sdbus::IObject> profile;
+    std::map<std::pair<std::string, std::string>, std::unique_ptr<sdbus::IProxy>> proxies;
+    int wake; // eventfd: a job was posted or the loop must stop
+    std::mutex jobMutex;
+    std::vector<std::function<void()>> jobs; // guarded by jobMutex
+    bool stopping = false;                   // guarded by jobMutex
+    std::thread loop;
+
+    // The proxy of `path` at `service`, made once; proxies live as long as the session, so a
+    // pending call's reply always finds its proxy. On the loop thread (or with no loop).
+    sdbus::IProxy& Proxy(const std::string& service, const std::string& path) {
+        auto& proxy = proxies[{service, path}];
+        if (!proxy) {
+            proxy = sdbus::createProxy(*connection, service, path);
+        }
+        return *proxy;
+    }
+
+    // Runs `job` on the loop thread, which alone touches the connection while it runs: sd-bus
+    // is not made for several threads, so entry points hand their calls over.
+    void Post(std::function<void()> job) {
+        {
+            std::lock_guard lock(jobMutex);
+            jobs.push_back(std::move(job));
+        }
+        Wake();
+    }
+
+    void Start() {
+        loop = std::thread([this] { Run(); });
+    }
+
+    void Stop() {
+        if (loop.joinable()) {
+            {
+                std::lock_guard lock(jobMutex);
+                stopping = true;
+            }
+            Wake();
+            loop.join();
+        }
+    }
+
+private:
+    void Wake() {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
+    }
+
+    void Run() {
+        pthread_setname_np(pthread_self(), "kobalt-dbus");
+        bool busGone = false;
+        while (true) {
+            if (!busGone) {
+                try {
+                    while (connection->processPendingRequest()) {
+                    }
+                } catch (const sdbus::Error& error) {
+                    Log("the system bus has gone: " + Brief(error));
+                    busGone = true;
+                }
+            }
+            std::vector<std::function<void()>> ready;
+            {
+                std::lock_guard lock(jobMutex);
+                if (stopping) {
+                    return;
+                }
+                ready.swap(jobs);
+            }
+            for (auto& job : ready) {
+                job();
+            }
+            if (!ready.empty()) {
+                continue; // the jobs' messages wait to be written
+            }
+            pollfd fds[2] = {{wake, POLLIN, 0}, {-1, 0, 0}};
+            int timeout = -1;
+            if (!busGone) {
+                try {
+                    const sdbus::IConnection::PollData poll = connection->getEventLoopPollData();
+                    fds[1] = {poll.fd, poll.events, 0};
+                    timeout = poll.getPollTimeout();
+                } catch (const sdbus::Error& error) {
+                    Log("the system bus has gone: " + Brief(error));
+                    busGone = true;
+                }
+            }
+            if (poll(fds, busGone ? 1 : 2, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
+                uint64_t count = 0;
+                [[maybe_unused]] const ssize_t got = read(wake, &count, sizeof count);
+            }
+            if (!busGone && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+                // One more round reads what is left; after that the bus is not polled again.
+                try {
+                    while (connection->processPendingRequest()) {
+                    }
+                } catch (const sdbus::Error&) {
+                }
+                Log("the system bus has gone: the connection was closed");
+                busGone = true;
+            }
+        }
+    }
+};
+
+struct Device {
+    Address address;
+    std::string name;
+    bool paired = false;
+    bool connected = false;
+};
+
+struct CallInfo {
+    CallState state = CallState::Unknown;
+    std::string number;
+};
+
+class BluezBackend final : public sim::Backend {
+public:
+    BluezBackend()
+        : m_trace(std::getenv("KOBALT_SIM_TRACE")), m_events(m_trace),
+          m_timeScale(ReadTimeScale()) {
+        if (!m_trace.Problem().empty()) {
+            Log(m_trace.Problem() + "; tracing is off");
+        }
+        if (const char* fail = std::getenv("KOBALT_SIM_FAIL")) {
+            for (const std::string& name : m_faults.FailAlwaysFromList(fail)) {
+                Log("KOBALT_SIM_FAIL: no entry point named " + name);
+            }
+        }
+        PinLoad load = LoadPin(PinFilePath());
+        if (!load.problem.empty()) {
+            Log("PIN file " + load.problem + "; using " + load.pin);
+        }
+        m_pin = std::move(load.pin);
+    }
+
+    sim::Trace& GetTrace() override { return m_trace; }
+    sim::Faults& GetFaults() override { return m_faults; }
+
+    // Stack and local adapter
+
+    ResultCode SetIntegrateTL(int) override { return sim::kOk; }
+    ResultCode Init() override;
+    ResultCode UnInit() override;
+
+    ResultCode GetSoftwareVersion(KOBALT_WCHAR* version) override {
+        if (version == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        sim::CopyTerminated(ToUtf16(std::string(kVersion)), version, kVersionUnits);
+        return sim::kOk;
+    }
+
+    ResultCode GetDefaultPinCode(char* pin, uint32_t* length) override {
+        if (pin == nullptr || length == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        std::lock_guard lock(m_mutex);
+        const uint32_t capacity = *length;
+        *length = static_cast<uint32_t>(m_pin.size());
+        if (capacity < m_pin.size() + 1) {
+            return sim::kErrTooSmall;
+        }
+        std::memcpy(pin, m_pin.c_str(), m_pin.size() + 1);
+        return sim::kOk;
+    }
+
+    ResultCode SetDefaultPinCode(const char* pin, uint32_t length) override {
+        if (pin == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        const std::size_t size = strnlen(pin, length);
+        const std::string_view text(pin, size);
+        if (size == length || !IsValidPin(text)) {
+            return sim::kErrBadText;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_pin = std::string(text);
+        }
+        if (const std::string problem = StorePin(PinFilePath(), text); !problem.empty()) {
+            Log("the PIN is not kept for the next run: " + problem);
+        }
+        return sim::kOk;
+    }
+
+    ResultCode GetLocalName(KOBALT_WCHAR* name, int capacity) override {
+        if (name == nullptr || capacity < 1) {
+            return sim::kErrBadArgument;
+        }
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        sim::CopyTerminated(ToUtf16(m_adapterName), name, static_cast<std::size_t>(capacity));
+        return sim::kOk;
+    }
+
+    ResultCode SetLocalName(const KOBALT_WCHAR* name) override;
+
+    ResultCode GetLocalAddress(KOBALT_BdAddr* addr) override {
+        if (addr == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        *addr = m_adapterAddress.ToAbi();
+        return sim::kOk;
+    }
+
+    // Discovery, pairing and connections
+
+    ResultCode DeviceDiscovery(KOBALT_DiscoveryCallback callback) override;
+    ResultCode GetRemoteName(const KOBALT_BdAddr* addr, KOBALT_WCHAR* name) override;
+    ResultCode Connect(const KOBALT_BdAddr* addr, int16_t service) override;
+    ResultCode Disconnect(const KOBALT_BdAddr* addr, int16_t service) override;
+    bool IsConnected(const KOBALT_BdAddr* addr, int16_t service) override {
+        if (addr == nullptr) {
+            return false;
+        }
+        std::lock_guard lock(m_mutex);
+        return m_links.count({Address::From(*addr), service}) != 0;
+    }
+    ResultCode RegisterConnectCallback(KOBALT_ConnectCallback callback) override {
+        std::lock_guard lock(m_mutex);
+        m_connectCallback = callback;
+        return sim::kOk;
+    }
+    ResultCode RegisterPairCallback(KOBALT_PairCallback callback) override {
+        std::lock_guard lock(m_mutex);
+        m_pairCallback = callback;
+        return sim::kOk;
+    }
+    ResultCode GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) override;
+
+    // Hands-free calls
+
+    ResultCode RegisterHfCallback(KOBALT_HfCallback callback) override {
+        std::lock_guard lock(m_mutex);
+        m_hfCallback = callback;
+        return sim::kOk;
+    }
+    ResultCode Answer() override { return CallCommand({CallState::Incoming}, "Answer"); }
+    ResultCode HangUp() override {
+        return CallCommand(
+            {CallState::Dialing, CallState::Alerting, CallState::Active, CallState::Incoming},
+            "Hangup");
+    }
+    ResultCode Dial(const char* number, int length) override;
+    ResultCode Redial() override {
+        std::string number;
+        {
+            std::lock_guard lock(m_mutex);
+            number = m_lastNumber;
+        }
+        if (number.empty()) {
+            return sim::kErrNoNumber;
+        }
+        return Dial(number.c_str(), static_cast<int>(number.size()));
+    }
+    ResultCode TransmitDtmf(int code) override;
+    int AudioStatus() override {
+        std::lock_guard lock(m_mutex);
+        return m_session ? 0 : sim::kErrNotInitialised; // no SCO link is made here: audio stays
+                                                        // on the phone
+    }
+    ResultCode Transfer() override { return sim::kErrNotImplemented; }
+    ResultCode TransferBack() override { return sim::kErrNotImplemented; }
+    ResultCode SetMicMuted(bool muted) override {
+        return ModemProperty("org.ofono.CallVolume", "Muted", muted);
+    }
+    ResultCode HoldActiveToAnswerWaiting() override {
+        return ManagerCommand(CallState::Waiting, "HoldAndAnswer");
+    }
+    ResultCode ReleaseActiveToAnswerWaiting() override {
+        return ManagerCommand(CallState::Waiting, "ReleaseAndAnswer");
+    }
+    ResultCode RejectWaiting() override { return CallCommand({CallState::Waiting}, "Hangup"); }
+    ResultCode HoldIncoming() override { return sim::kErrNotImplemented; }
+    ResultCode AcceptHeldIncoming() override { return sim::kErrNotImplemented; }
+    ResultCode RejectHeldIncoming() override { return sim::kErrNotImplemented; }
+    ResultCode CurrentCalls() override;
+    ResultCode StartVoiceRecog() override {
+        return ModemProperty("org.ofono.Handsfree", "VoiceRecognition", true);
+    }
+    ResultCode StopVoiceRecog() override {
+        return ModemProperty("org.ofono.Handsfree", "VoiceRecognition", false);
+    }
+
+    // Phonebook and call log: not mapped yet (obexd's PBAP client).
+
+    ResultCode StartUpdateContacts(int) override { return sim::kErrNotImplemented; }
+    ResultCode RegisterPimCallback(KOBALT_PimCallback callback) override {
+        std::lock_guard lock(m_mutex);
+        m_pimCallback = callback;
+        return sim::kOk;
+    }
+    ResultCode GetContacts(void*, uint32_t*) override { return sim::kErrNotImplemented; }
+    ResultCode StartUpdateCalllog(int) override { return sim::kErrNotImplemented; }
+    ResultCode StopUpdate() override { return sim::kErrNotImplemented; }
+    ResultCode GetCalllogs(void*, uint32_t*) override { return sim::kErrNotImplemented; }
+    ResultCode GetOppContacts(void*, uint32_t*) override { return sim::kErrNotImplemented; }
+
+    ResultCode AvrcpCommand(Avrcp command) override;
+
+    // Dial-up networking: not mapped yet.
+
+    ResultCode DunConnect(const KOBALT_BdAddr*,
+                          const KOBALT_WCHAR* const (&)[sim::kDunParams]) override {
+        return sim::kErrNotImplemented;
+    }
+    ResultCode DunGetCountry(KOBALT_DunListEntry*, uint32_t*) override {
+        return sim::kErrNotImplemented;
+    }
+    ResultCode DunGetProvider(uint32_t, KOBALT_DunListEntry*, uint32_t*) override {
+        return sim::kErrNotImplemented;
+    }
+    ResultCode DunGetParams(uint32_t, KOBALT_WCHAR* const (&)[sim::kDunParams]) override {
+        return sim::kErrNotImplemented;
+    }
+    int GetClientPort() override;
+
+private:
+    using Link = std::pair<Address, int16_t>;
+
+    static double ReadTimeScale() {
+        std::string problem;
+        const double scale = sim::ParseTimeScale(std::getenv("KOBALT_TIME_SCALE"), problem);
+        if (!problem.empty()) {
+            Log(problem);
+        }
+        return scale;
+    }
+
+    // Start-up steps; each returns the failure to report, kOk when done.
+    ResultCode FindAdapter(Session& session);
+    ResultCode ExportAgentAndProfile(Session& session);
+    void Subscribe(Session& session);
+
+    // Signal handlers, on the loop thread.
+    void OnInterfacesAdded(sdbus::Message& message);
+    void OnInterfacesRemoved(sdbus::Message& message);
+    void OnBluezPropertiesChanged(sdbus::Message& message);
+    void OnOfonoSignal(sdbus::Message& message);
+    void OnNameOwnerChanged(sdbus::Message& message);
+    void AddObjectLocked(const std::string& path, const Interfaces& interfaces);
+    void UpdateDeviceLocked(const std::string& path, const Properties& properties);
+    void CallChangedLocked(const std::string& path, const std::string& name,
+                           const sdbus::Variant& value);
+
+    // The agent's and SPP profile's methods, on the loop thread.
+    std::string AgentPin();
+    void OnSppConnection(const sdbus::ObjectPath& device, sdbus::UnixFd fd);
+    void OnSppDisconnect(const sdbus::ObjectPath& device);
+
+    // Has the loop send `method` on `service` `path` `iface`; returns at once. `done` runs on the
+    // loop with the error, or null on success. Failures to send are reported the same way.
+    template <class... Args>
+    void Send(const std::shared_ptr<Session>& session, const std::string& service,
+              const std::string& path, const std::string& iface, const std::string& method,
+              std::chrono::microseconds timeout, std::function<void(const sdbus::Error*)> done,
+              Args&&... args);
+    void SendProperty(const std::shared_ptr<Session>& session, const std::string& service,
+                      const std::string& path, const std::string& iface, const std::string& name,
+                      sdbus::Variant value);
+
+    std::shared_ptr<Session> SessionLocked() const { return m_session; }
+    std::optional<std::string> DevicePathLocked(const Address& address) const;
+    void ConnectProfile(std::shared_ptr<Session> session, std::string path, Address address,
+                        int16_t service);
+    void LinkUpLocked(const Address& address, int16_t service);
+    void LinkDownLocked(const Address& address, int16_t service);
+    void LinkFailedLocked(const Address& address, int16_t service);
+    void FinishDiscovery(uint64_t search);
+    void ReportDeviceLocked(const std::string& path);
+    void PostHfLocked(const std::vector<HfSignal>& signals);
+    void PostLevelLocked(uint32_t code, uint8_t level);
+    void DropHandsFreeLocked();
+    void RingAgainLater();
+
+    // Commands on one call of the HF modem in one of `states`, or on the manager.
+    ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
+    ResultCode ManagerCommand(CallState needed, const std::string& method);
+    ResultCode ModemProperty(const std::string& iface, const std::string& name, bool value);
+
+    sim::Trace m_trace;
+    sim::Faults m_faults;
+    sim::Dispatcher m_events;
+    double m_timeScale;
+    Deadline m_deadline; // the end of a search
+    Deadline m_ringer;   // the next report of a ringing call
+
+    mutable std::mutex m_mutex;         // guards everything below
+    std::shared_ptr<Session> m_session; // null when the stack is down
+    std::string m_pin;
+    std::string m_adapterPath;
+    std::string m_adapterName;
+    Address m_adapterAddress;
+    std::map<std::string, Device> m_devices;           // by object path
+    std::map<std::string, std::string> m_players;      // MediaPlayer1 path -> device path
+    std::map<std::string, std::string> m_transports;   // MediaTransport1 path -> device path
+    std::map<std::string, uint16_t> m_transportVolume; // MediaTransport1 path -> volume
+    std::set<Link> m_links;                            // connections up
+    std::set<Link> m_pending;                          // connections on their way
+    std::map<Address, sdbus::UnixFd> m_sppSockets;     // SPP links from the profile
+    std::string m_hfModem;                             // oFono modem of the HF link, or empty
+    std::map<std::string, CallInfo> m_calls;           // the HF modem's calls, by path
+    std::string m_lastNumber;
+    KOBALT_ConnectCallback m_connectCallback = nullptr;
+    KOBALT_PairCallback m_pairCallback = nullptr;
+    KOBALT_HfCallback m_hfCallback = nullptr;
+    KOBALT_PimCallback m_pimCallback = nullptr;
+    KOBALT_DiscoveryCallback m_discoveryCallback = nullptr;
+    uint64_t m_search = 0;            // the running search's number; 0 when none runs
+    uint64_t m_searches = 0;          // searches started
+    std::set<std::string> m_reported; // devices reported by the running search
+    sim::AddressPool m_addresses;
+    sim::TextPool m_texts;
+};
+
+// Start and stop
+
+ResultCode BluezBackend::Init() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_session) {
+            return sim::kOk;
+        }
+    }
+    auto session = std::make_shared<Session>();
+    try {
+        session->connection = sdbus::createSystemBusConnection();
+    } catch (const sdbus::Error& error) {
+        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        Log(std::string("KOBALT_Init fails: no system bus at ") +
+            (address != nullptr ? address : "the default address") + ": " + Brief(error));
+        return sim::kErrNoBus;
+    }
+    if (const ResultCode code = FindAdapter(*session); code != sim::kOk) {
+        return code;
+    }
+    if (const ResultCode code = ExportAgentAndProfile(*session); code != sim::kOk) {
+        return code;
+    }
+    Subscribe(*session);
+    try {
+        bool ofono = false;
+        session->Proxy("org.freedesktop.DBus", "/org/freedesktop/DBus")
+            .callMethod("NameHasOwner")
+            .onInterface("org.freedesktop.DBus")
+            .withTimeout(kStartTimeout)
+            .withArguments(std::string(kOfono))
+            .storeResultsTo(ofono);
+        if (!ofono) {
+            Log("oFono (org.ofono) is not running: hands-free calls are unavailable until it "
+                "starts");
+        }
+    } catch (const sdbus::Error& error) {
+        Log("cannot ask the bus about oFono: " + Brief(error));
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_session = session;
+    }
+    session->Start();
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::FindAdapter(Session& session) {
+    std::map<sdbus::ObjectPath, Interfaces> objects;
+    try {
+        session.Proxy(kBluez, "/")
+            .callMethod("GetManagedObjects")
+            .onInterface(kObjectManagerIface)
+            .withTimeout(kStartTimeout)
+            .storeResultsTo(objects);
+    } catch (const sdbus::Error& error) {
+        Log("KOBALT_Init fails: BlueZ (org.bluez) does not answer: " + Brief(error));
+        return sim::kErrNoDaemon;
+    }
+    std::lock_guard lock(m_mutex);
+    m_adapterPath.clear();
+    for (const auto& [path, interfaces] : objects) {
+        const auto adapter = interfaces.find(kAdapterIface);
+        if (adapter == interfaces.end()) {
+            continue;
+        }
+        const std::optional<std::string> address = Get<std::string>(adapter->second, "Address");
+        const std::optional<Address> parsed = address ? ParseBluezAddress(*address) : std::nullopt;
+        if (!parsed) {
+            Log("adapter " + path + " has no valid Address; skipped");
+            continue;
+        }
+        m_adapterPath = path;
+        m_adapterAddress = *parsed;
+        m_adapterName = Get<std::string>(adapter->second, "Alias").value_or("");
+        if (!Get<bool>(adapter->second, "Powered").value_or(false)) {
+            try {
+                session.Proxy(kBluez, path)
+                    .callMethod("Set")
+                    .onInterface(kPropertiesIface)
+                    .withTimeout(kStartTimeout)
+                    .withArguments(std::string(kAdapterIface), std::string("Powered"),
+                                   sdbus::Variant(true));
+            } catch (const sdbus::Error& error) {
+                Log("KOBALT_Init fails: cannot power adapter " + path + ": " + Brief(error));
+                return sim::kErrDaemonFailed;
+            }
+        }
+        break;
+    }
+    if (m_adapterPath.empty()) {
+        Log("KOBALT_Init fails: BlueZ has no Bluetooth adapter");
+        return sim::kErrNoAdapter;
+    }
+    m_devices.clear();
+    m_players.clear();
+    m_transports.clear();
+    m_transportVolume.clear();
+    for (const auto& [path, interfaces] : objects) {
+        AddObjectLocked(path, interfaces);
+    }
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::ExportAgentAndProfile(Session& session) {
+    try {
+        session.agent = sdbus::createObject(*session.connection, kAgentPath);
+        constexpr const char* agent = "org.bluez.Agent1";
+        session.agent->registerMethod("Release").onInterface(agent).implementedAs([] {});
+        session.agent->registerMethod("RequestPinCode")
+            .onInterface(agent)
+            .implementedAs([this](const sdbus::ObjectPath&) { return AgentPin(); });
+        session.agent->registerMethod("DisplayPinCode")
+            .onInterface(agent)
+            .implementedAs([](const sdbus::ObjectPath&, const std::string&) {});
+        session.agent->registerMethod("RequestPasskey")
+            .onInterface(agent)
+            .implementedAs([this](const sdbus::ObjectPath&) -> uint32_t {
+                const std::string pin = AgentPin();
+                if (pin.size() > 6 || pin.find_first_not_of("0123456789") != std::string::npos) {
+                    throw sdbus::Error("org.bluez.Error.Rejected",
+                                       "the PIN is not a passkey of up to 6 digits");
+                }
+                return static_cast<uint32_t>(std::stoul(pin));
+            });
+        session.agent->registerMethod("DisplayPasskey")
+            .onInterface(agent)
+            .implementedAs([](const sdbus::ObjectPath&, uint32_t, uint16_t) {});
+        session.agent->registerMethod("RequestConfirmation")
+            .onInterface(agent)
+            .implementedAs([](const sdbus::ObjectPath&, uint32_t) {});
+        session.agent->registerMethod("RequestAuthorization")
+            .onInterface(agent)
+            .implementedAs([](const sdbus::ObjectPath&) {});
+        session.agent->registerMethod("AuthorizeService")
+            .onInterface(agent)
+            .implementedAs([](const sdbus::ObjectPath&, const std::string&) {});
+        session.agent->registerMethod("Cancel").onInterface(agent).implementedAs([] {});
+        session.agent->finishRegistration();
+
+        session.profile = sdbus::createObject(*session.connection, kSppPath);
+        constexpr const char* profile = "org.bluez.Profile1";
+        session.profile->registerMethod("Release").onInterface(profile).implementedAs([] {});
+        session.profile->registerMethod("NewConnection")
+            .onInterface(profile)
+            .implementedAs([this](const sdbus::ObjectPath& device, sdbus::UnixFd fd,
+                                  const Properties&) { OnSppConnection(device, std::move(fd)); });
+        session.profile->registerMethod("RequestDisconnection")
+            .onInterface(profile)
+            .implementedAs([this](const sdbus::ObjectPath& device) { OnSppDisconnect(device); });
+        session.profile->finishRegistration();
+    } catch (const sdbus::Error& error) {
+        Log("KOBALT_Init fails: cannot export the agent and profile: " + Brief(error));
+        return sim::kErrDaemonFailed;
+    }
+    sdbus::IProxy& manager = session.Proxy(kBluez, "/org/bluez");
+    try {
+        manager.callMethod("RegisterAgent")
+            .onInterface("org.bluez.AgentManager1")
+            .withTimeout(kStartTimeout)
+            .withArguments(sdbus::ObjectPath(kAgentPath), std::string("KeyboardDisplay"));
+    } catch (const sdbus::Error& error) {
+        Log("KOBALT_Init fails: BlueZ refuses the pairing agent: " + Brief(error));
+        return sim::kErrDaemonFailed;
+    }
+    try {
+        manager.callMethod("RequestDefaultAgent")
+            .onInterface("org.bluez.AgentManager1")
+            .withTimeout(kStartTimeout)
+            .withArguments(sdbus::ObjectPath(kAgentPath));
+    } catch (const sdbus::Error& error) {
+        Log("the pairing agent is not the default one: " + Brief(error));
+    }
+    try {
+        Properties options{{"Name", sdbus::Variant(std::string("KOBALT serial port"))},
+                           {"Role", sdbus::Variant(std::string("client"))},
+                           {"AutoConnect", sdbus::Variant(false)}};
+        manager.callMethod("RegisterProfile")
+            .onInterface("org.bluez.ProfileManager1")
+            .withTimeout(kStartTimeout)
+            .withArguments(sdbus::ObjectPath(kSppPath), std::string(kSppUuid), options);
+    } catch (const sdbus::Error& error) {
+        Log("the serial port profile is unavailable: " + Brief(error));
+    }
+    return sim::kOk;
+}
+
+// Every handler catches what a malformed message throws: nothing may unwind into the loop.
+template <class Handler> sdbus::message_handler Guarded(Handler handler, const char* what) {
+    return [handler, what](sdbus::Message& message) {
+        try {
+            handler(message);
+        } catch (const sdbus::Error& error) {
+            Log(std::string("ignored a malformed ") + what + ": " + Brief(error));
+        } catch (const std::exception& error) {
+            Log(std::string("ignored a ") + what + ": " + error.what());
+        }
+    };
+}
+
+void BluezBackend::Subscribe(Session& session) {
+    sdbus::IConnection& bus = *session.connection;
+    bus.addMatch("type='signal',sender='org.bluez',interface='org.freedesktop.DBus.ObjectManager',"
+                 "member='InterfacesAdded'",
+                 Guarded([this](sdbus::Message& m) { OnInterfacesAdded(m); }, "InterfacesAdded"),
+                 sdbus::floating_slot);
+    bus.addMatch(
+        "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.ObjectManager',"
+        "member='InterfacesRemoved'",
+        Guarded([this](sdbus::Message& m) { OnInterfacesRemoved(m); }, "InterfacesRemoved"),
+        sdbus::floating_slot);
+    bus.addMatch(
+        "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.Properties',"
+        "member='PropertiesChanged'",
+        Guarded([this](sdbus::Message& m) { OnBluezPropertiesChanged(m); }, "PropertiesChanged"),
+        sdbus::floating_slot);
+    bus.addMatch("type='signal',sender='org.ofono'",
+                 Guarded([this](sdbus::Message& m) { OnOfonoSignal(m); }, "oFono signal"),
+                 sdbus::floating_slot);
+    bus.addMatch("type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged'",
+                 Guarded([this](sdbus::Message& m) { OnNameOwnerChanged(m); }, "NameOwnerChanged"),
+                 sdbus::floating_slot);
+}
+
+ResultCode BluezBackend::UnInit() {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(m_mutex);
+        session = std::move(m_session);
+        m_session.reset();
+        m_search = 0;
+        m_links.clear();
+        m_pending.clear();
+        m_sppSockets.clear();
+        m_hfModem.clear();
+        m_calls.clear();
+    }
+    m_deadline.Cancel();
+    m_ringer.Cancel();
+    if (!session) {
+        m_events.Discard();
+        return sim::kOk;
+    }
+    session->Stop();
+    // The loop has stopped: these calls wait for their replies directly.
+    for (const auto& [method, iface] :
+         {std::pair{"UnregisterAgent", "org.bluez.AgentManager1"},
+          std::pair{"UnregisterProfile", "org.bluez.ProfileManager1"}}) {
+        try {
+            session->Proxy(kBluez, "/org/bluez")
+                .callMethod(method)
+                .onInterface(iface)
+                .withTimeout(kStartTimeout)
+                .withArguments(sdbus::ObjectPath(
+                    std::string_view(method) == "UnregisterAgent" ? kAgentPath : kSppPath));
+        } catch (const sdbus::Error& error) {
+            Log(std::string(method) + ": " + Brief(error));
+        }
+    }
+    m_events.Discard();
+    return sim::kOk;
+}
+
+// Sending
+
+template <class... Args>
+void BluezBackend::Send(const std::shared_ptr<Session>& session, const std::string& service,
+                        const std::string& path, const std::string& iface,
+                        const std::string& method, std::chrono::microseconds timeout,
+                        std::function<void(const sdbus::Error*)> done, Args&&... args) {
+    session->Post([session = session.get(), service, path, iface, method, timeout, done,
+                   arguments = std::make_tuple(std::forward<Args>(args)...)]() mutable {
+        try {
+            sdbus::AsyncMethodInvoker call = session->Proxy(service, path).callMethodAsync(method);
+            call.onInterface(iface).withTimeout(timeout);
+            std::apply([&call](auto&... each) { call.withArguments(each...); }, arguments);
+            call.uponReplyInvoke([done, method, path](const sdbus::Error* error) {
+                try {
+                    if (done) {
+                        done(error);
+                    } else if (error != nullptr) {
+                        Log(method + " on " + path + " fails: " + Brief(*error));
+                    }
+                } catch (const std::exception& failure) {
+                    Log(method + " reply: " + failure.what());
+                }
+            });
+        } catch (const sdbus::Error& error) {
+            Log(method + " on " + path + " cannot be sent: " + Brief(error));
+            if (done) {
+                done(&error);
+            }
+        }
+    });
+}
+
+void BluezBackend::SendProperty(const std::shared_ptr<Session>& session, const std::string& service,
+                                const std::string& path, const std::string& iface,
+                                const std::string& name, sdbus::Variant value) {
+    Send(session, service, path, kPropertiesIface, "Set", kCallTimeout, nullptr, iface, name,
+         std::move(value));
+}
+
+// Objects and signals of BlueZ
+
+void BluezBackend::AddObjectLocked(const std::string& path, const Interfaces& interfaces) {
+    if (const auto device = interfaces.find(kDeviceIface); device != interfaces.end()) {
+        if (Get<sdbus::ObjectPath>(device->second, "Adapter").value_or(sdbus::ObjectPath()) ==
+                m_adapterPath ||
+            path.starts_with(m_adapterPath + "/")) {
+            UpdateDeviceLocked(path, device->second);
+        }
+    }
+    if (const auto player = interfaces.find(kPlayerIface); player != interfaces.end()) {
+        m_players[path] = Get<sdbus::ObjectPath>(player->second, "Device")
+                              .value_or(sdbus::ObjectPath(path.substr(0, path.rfind('/'))));
+    }
+    if (const auto transport = interfaces.find(kTransportIface); transport != interfaces.end()) {
+        m_transports[path] = Get<sdbus::ObjectPath>(transport->second, "Device")
+                                 .value_or(sdbus::ObjectPath(path.substr(0, path.rfind('/'))));
+        m_transportVolume[path] = Get<uint16_t>(transport->second, "Volume").value_or(64);
+    }
+}
+
+void BluezBackend::UpdateDeviceLocked(const std::string& path, const Properties& properties) {
+    auto found = m_devices.find(path);
+    if (found == m_devices.end()) {
+        const std::optional<std::string> text = Get<std::string>(properties, "Address");
+        const std::optional<Address> address = text ? ParseBluezAddress(*text) : std::nullopt;
+        if (!address) {
+            return; // not a device the SDK can name
+        }
+        found = m_devices.emplace(path, Device{*address, {}, false, false}).first;
+    }
+    Device& device = found->second;
+    if (auto alias = Get<std::string>(properties, "Alias")) {
+        device.name = std::move(*alias);
+    } else if (auto name = Get<std::string>(properties, "Name"); name && device.name.empty()) {
+        device.name = std::move(*name);
+    }
+    if (const auto paired = Get<bool>(properties, "Paired")) {
+        device.paired = *paired;
+    }
+    if (const auto connected = Get<bool>(properties, "Connected")) {
+        const bool was = device.connected;
+        device.connected = *connected;
+        if (was && !*connected) {
+            // The baseband link is gone, and every profile with it.
+            std::vector<Link> down;
+            for (const Link& link : m_links) {
+                if (link.first == device.address) {
+                    down.push_back(link);
+                }
+            }
+            for (const Link& link : down) {
+                LinkDownLocked(link.first, link.second);
+            }
+        }
+    }
+    ReportDeviceLocked(path);
+}
+
+void BluezBackend::OnInterfacesAdded(sdbus::Message& message) {
+    sdbus::ObjectPath path;
+    Interfaces interfaces;
+    message >> path >> interfaces;
+    std::lock_guard lock(m_mutex);
+    if (m_session) {
+        AddObjectLocked(path, interfaces);
+    }
+}
+
+void BluezBackend::OnInterfacesRemoved(sdbus::Message& message) {
+    sdbus::ObjectPath path;
+    std::vector<std::string> interfaces;
+    message >> path >> interfaces;
+    std::lock_guard lock(m_mutex);
+    for (const std::string& iface : interfaces) {
+        if (iface == kDeviceIface) {
+            m_devices.erase(path);
+        } else if (iface == kPlayerIface) {
+            m_players.erase(path);
+        } else if (iface == kTransportIface) {
+            m_transports.erase(path);
+            m_transportVolume.erase(path);
+        }
+    }
+}
+
+void BluezBackend::OnBluezPropertiesChanged(sdbus::Message& message) {
+    std::string iface;
+    Properties changed;
+    message >> iface >> changed;
+    const std::string path = message.getPath();
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return;
+    }
+    if (iface == kDeviceIface && m_devices.count(path) != 0) {
+        UpdateDeviceLocked(path, changed);
+    } else if (iface == kAdapterIface && path == m_adapterPath) {
+        if (auto alias = Get<std::string>(changed, "Alias")) {
+            m_adapterName = std::move(*alias);
+        }
+    } else if (iface == kTransportIface && m_transports.count(path) != 0) {
+        if (const auto volume = Get<uint16_t>(changed, "Volume")) {
+            m_transportVolume[path] = *volume;
+        }
+    }
+}
+
+void BluezBackend::OnNameOwnerChanged(sdbus::Message& message) {
+    std::string name;
+    std::string oldOwner;
+    std::string newOwner;
+    message >> name >> oldOwner >> newOwner;
+    if (!newOwner.empty() || (name != kBluez && name != kOfono)) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return;
+    }
+    if (name == kOfono) {
+        Log("oFono (org.ofono) has gone: the calls and the hands-free link are lost");
+        DropHandsFreeLocked();
+        return;
+    }
+    Log("BlueZ (org.bluez) has gone: every link is lost; KOBALT_UnInit and KOBALT_Init once it "
+        "runs again");
+    const std::set<Link> links = m_links;
+    for (const Link& link : links) {
+        LinkDownLocked(link.first, link.second);
+    }
+    const std::set<Link> pending = m_pending;
+    for (const Link& link : pending) {
+        LinkFailedLocked(link.first, link.second);
+    }
+    // The devices stay known by name (the console asks for the names of the links that went
+    // down); BlueZ reports them again when the stack is started anew.
+    for (auto& entry : m_devices) {
+        entry.second.connected = false;
+    }
+    m_players.clear();
+    m_transports.clear();
+    m_transportVolume.clear();
+    if (m_search != 0 && m_discoveryCallback != nullptr) {
+        m_search = 0;
+        m_events.Post(sim::DiscoveryEvent{m_discoveryCallback, 1, {}});
+    }
+}
+
+// Discovery
+
+ResultCode BluezBackend::DeviceDiscovery(KOBALT_DiscoveryCallback callback) {
+    if (callback == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    std::shared_ptr<Session> session;
+    std::string adapter;
+    uint64_t search = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_search != 0) {
+            return sim::kErrBusy;
+        }
+        session = m_session;
+        adapter = m_adapterPath;
+        search = m_search = ++m_searches;
+        m_discoveryCallback = callback;
+        m_reported.clear();
+        // Devices BlueZ already knows are reported first, as a search finds them again.
+        for (const auto& entry : m_devices) {
+            ReportDeviceLocked(entry.first);
+        }
+    }
+    // Phones are found by classic inquiry; the filter also keeps low-energy beacons out.
+    Send(session, kBluez, adapter, kAdapterIface, "SetDiscoveryFilter", kCallTimeout, nullptr,
+         Properties{{"Transport", sdbus::Variant(std::string("bredr"))}});
+    Send(session, kBluez, adapter, kAdapterIface, "StartDiscovery", kCallTimeout,
+         [this, search](const sdbus::Error* error) {
+             if (error != nullptr) {
+                 Log("StartDiscovery fails: " + Brief(*error));
+                 FinishDiscovery(search);
+             }
+         });
+    const auto inquiry =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(kInquiryTime * m_timeScale);
+    m_deadline.Set(inquiry, [this, search] { FinishDiscovery(search); });
+    return sim::kOk;
+}
+
+void BluezBackend::ReportDeviceLocked(const std::string& path) {
+    if (m_search == 0 || m_discoveryCallback == nullptr || !m_reported.insert(path).second) {
+        return;
+    }
+    const Device& device = m_devices.at(path);
+    KOBALT_DeviceRecord record{};
+    record.addr = device.address.ToAbi();
+    sim::CopyTerminated(ToUtf16(device.name), record.name, kNameUnits);
+    m_events.Post(sim::DiscoveryEvent{m_discoveryCallback, 0, record});
+}
+
+void BluezBackend::FinishDiscovery(uint64_t search) {
+    std::shared_ptr<Session> session;
+    std::string adapter;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_search != search || !m_session) {
+            return;
+        }
+        m_search = 0;
+        session = m_session;
+        adapter = m_adapterPath;
+        m_events.Post(sim::DiscoveryEvent{m_discoveryCallback, 1, {}});
+    }
+    Send(session, kBluez, adapter, kAdapterIface, "StopDiscovery", kCallTimeout,
+         [](const sdbus::Error* error) {
+             // BlueZ answers NotReady or Failed when its search had already ended.
+             if (error != nullptr && error->getName() != "org.bluez.Error.Failed" &&
+                 error->getName() != "org.bluez.Error.NotReady") {
+                 Log("StopDiscovery fails: " + Brief(*error));
+             }
+         });
+}
+
+ResultCode BluezBackend::GetRemoteName(const KOBALT_BdAddr* addr, KOBALT_WCHAR* name) {
+    if (addr == nullptr || name == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return sim::kErrNotInitialised;
+    }
+    const std::optional<std::string> path = DevicePathLocked(Address::From(*addr));
+    if (!path) {
+        return sim::kErrUnknownDevice;
+    }
+    sim::CopyTerminated(ToUtf16(m_devices.at(*path).name), name, kNameUnits);
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::GetAllShortCuts(KOBALT_DeviceRecord* records, uint32_t* count) {
+    if (count == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    std::vector<KOBALT_DeviceRecord> paired;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        for (const auto& entry : m_devices) {
+            if (entry.second.paired) {
+                KOBALT_DeviceRecord record{};
+                record.addr = entry.second.address.ToAbi();
+                sim::CopyTerminated(ToUtf16(entry.second.name), record.name, kNameUnits);
+                paired.push_back(record);
+            }
+        }
+    }
+    if (records == nullptr) {
+        *count = static_cast<uint32_t>(paired.size());
+        return sim::kOk;
+    }
+    const std::size_t filled = std::min<std::size_t>(*count, paired.size());
+    std::memcpy(records, paired.data(), filled * sizeof(KOBALT_DeviceRecord));
+    *count = static_cast<uint32_t>(filled);
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::SetLocalName(const KOBALT_WCHAR* name) {
+    if (name == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    std::u16string wide;
+    for (std::size_t i = 0; name[i] != 0; ++i) {
+        if (i > sim::kLocalNameBytes) {
+            return sim::kErrBadText;
+        }
+        wide += name[i];
+    }
+    const std::optional<std::string> utf8 = Utf16ToUtf8(wide);
+    if (!utf8 || utf8->size() > sim::kLocalNameBytes) {
+        return sim::kErrBadText;
+    }
+    const std::string& text = *utf8;
+    std::shared_ptr<Session> session;
+    std::string adapter;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        session = m_session;
+        adapter = m_adapterPath;
+        m_adapterName = text;
+    }
+    SendProperty(session, kBluez, adapter, kAdapterIface, "Alias", sdbus::Variant(text));
+    return sim::kOk;
+}
+
+// Connections
+
+std::optional<std::string> BluezBackend::DevicePathLocked(const Address& address) const {
+    for (const auto& [path, device] : m_devices) {
+        if (device.address == address) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+ResultCode BluezBackend::Connect(const KOBALT_BdAddr* addr, int16_t service) {
+    if (addr == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    if (!ServiceUuid(service)) {
+        return sim::kErrNoService;
+    }
+    const Address address = Address::From(*addr);
+    std::shared_ptr<Session> session;
+    std::string path;
+    bool paired = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        const std::optional<std::string> found = DevicePathLocked(address);
+        if (!found) {
+            return sim::kErrUnknownDevice;
+        }
+        const Link link{address, service};
+        if (m_links.count(link) != 0) {
+            return sim::kOk;
+        }
+        if (!m_pending.insert(link).second) {
+            return sim::kErrBusy;
+        }
+        session = m_session;
+        path = *found;
+        paired = m_devices.at(path).paired;
+    }
+    if (paired) {
+        ConnectProfile(std::move(session), std::move(path), address, service);
+        return sim::kOk;
+    }
+    // An unpaired device pairs first; the agent answers its PIN request.
+    Send(session, kBluez, path, kDeviceIface, "Pair", kPairTimeout,
+         [this, session, path, address, service](const sdbus::Error* error) {
+             {
+                 std::lock_guard lock(m_mutex);
+                 if (m_session != session) {
+                     return;
+                 }
+                 if (m_pairCallback != nullptr) {
+                     m_events.Post(sim::PairEvent{m_pairCallback, error == nullptr ? 1 : 0,
+                                                  m_addresses.Intern(address)});
+                 }
+                 if (error != nullptr) {
+                     Log("Pair " + path + " fails: " + Brief(*error));
+                     LinkFailedLocked(address, service);
+                     return;
+                 }
+                 if (auto device = m_devices.find(path); device != m_devices.end()) {
+                     device->second.paired = true;
+                 }
+             }
+             ConnectProfile(session, path, address, service);
+         });
+    return sim::kOk;
+}
+
+void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string path,
+                                  Address address, int16_t service) {
+    Send(
+        session, kBluez, path, kDeviceIface, "ConnectProfile", kConnectTimeout,
+        [this, session, path, address, service](const sdbus::Error* error) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_pending.count({address, service}) == 0) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("ConnectProfile " + *ServiceUuid(service) + " on " + path +
+                    " fails: " + Brief(*error));
+                LinkFailedLocked(address, service);
+                return;
+            }
+            if (service == KOBALT_SERVICE_HF) {
+                m_hfModem = HfModemPath(path);
+                m_calls.clear();
+            }
+            LinkUpLocked(address, service);
+        },
+        *ServiceUuid(service));
+}
+
+void BluezBackend::LinkUpLocked(const Address& address, int16_t service) {
+    m_pending.erase({address, service});
+    if (m_links.insert({address, service}).second && m_connectCallback != nullptr) {
+        m_events.Post(
+            sim::ConnectEvent{m_connectCallback, 1, m_addresses.Intern(address), service});
+    }
+}
+
+void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
+    m_pending.erase({address, service});
+    if (service == KOBALT_SERVICE_SPP) {
+        m_sppSockets.erase(address);
+    }
+    if (service == KOBALT_SERVICE_HF) {
+        // The calls go with the link, as far as the console can tell.
+        for (const auto& entry : m_calls) {
+            PostHfLocked(CallRemovedSignals(entry.second.state, false));
+        }
+        m_hfModem.clear();
+        m_calls.clear();
+    }
+    if (m_links.erase({address, service}) != 0 && m_connectCallback != nullptr) {
+        m_events.Post(
+            sim::ConnectEvent{m_connectCallback, 0, m_addresses.Intern(address), service});
+    }
+}
+
+void BluezBackend::LinkFailedLocked(const Address& address, int16_t service) {
+    if (m_pending.erase({address, service}) != 0 && m_connectCallback != nullptr) {
+        m_events.Post(
+            sim::ConnectEvent{m_connectCallback, 0, m_addresses.Intern(address), service});
+    }
+}
+
+ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) {
+    if (addr == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    if (!ServiceUuid(service)) {
+        return sim::kErrNoService;
+    }
+    const Address address = Address::From(*addr);
+    std::shared_ptr<Session> session;
+    std::string path;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        const std::optional<std::string> found = DevicePathLocked(address);
+        if (!found) {
+            return sim::kErrUnknownDevice;
+        }
+        if (m_links.count({address, service}) == 0) {
+            return sim::kErrNotConnected;
+        }
+        session = m_session;
+        path = *found;
+    }
+    Send(
+        session, kBluez, path, kDeviceIface, "DisconnectProfile", kConnectTimeout,
+        [this, session, address, service](const sdbus::Error* error) {
+            if (error != nullptr) {
+                Log("DisconnectProfile fails: " + Brief(*error));
+            }
+            std::lock_guard lock(m_mutex);
+            if (m_session == session) {
+                LinkDownLocked(address, service);
+            }
+        },
+        *ServiceUuid(service));
+    return sim::kOk;
+}
+
+// The serial port profile
+
+std::string BluezBackend::AgentPin() {
+    std::lock_guard lock(m_mutex);
+    return m_pin;
+}
+
+void BluezBackend::OnSppConnection(const sdbus::ObjectPath& device, sdbus::UnixFd fd) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_devices.find(device);
+    if (!m_session || found == m_devices.end()) {
+        throw sdbus::Error("org.bluez.Error.Rejected", "unknown device");
+    }
+    const Address address = found->second.address;
+    m_sppSockets[address] = std::move(fd);
+    LinkUpLocked(address, KOBALT_SERVICE_SPP);
+}
+
+void BluezBackend::OnSppDisconnect(const sdbus::ObjectPath& device) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_devices.find(device);
+    if (found != m_devices.end()) {
+        LinkDownLocked(found->second.address, KOBALT_SERVICE_SPP);
+    }
+}
+
+int BluezBackend::GetClientPort() {
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return sim::kErrNotInitialised;
+    }
+    for (const auto& [address, fd] : m_sppSockets) {
+        // An RFCOMM socket's name: family (2 bytes), the address (6), the channel (1).
+        constexpr int kAfBluetooth = 31;
+        sockaddr_storage name{};
+        socklen_t length = sizeof name;
+        if (getsockname(fd.get(), reinterpret_cast<sockaddr*>(&name), &length) == 0 &&
+            name.ss_family == kAfBluetooth && length >= 9) {
+            return reinterpret_cast<const uint8_t*>(&name)[8];
+        }
+    }
+    return sim::kErrNotConnected;
+}
+
+// Hands-free calls through oFono
+
+void BluezBackend::PostHfLocked(const std::vector<HfSignal>& signals) {
+    if (m_hfCallback == nullptr) {
+        return;
+    }
+    for (const HfSignal& signal : signals) {
+        if (signal.text) {
+            m_events.Post(sim::HfEvent{m_hfCallback, signal.code, sim::HfData::Text,
+                                       m_texts.Intern(*signal.text)});
+        } else {
+            m_events.Post(sim::HfEvent{m_hfCallback, signal.code, sim::HfData::None, nullptr});
+        }
+    }
+}
+
+void BluezBackend::PostLevelLocked(uint32_t code, uint8_t level) {
+    if (m_hfCallback != nullptr) {
+        m_events.Post(sim::HfEvent{m_hfCallback, code, sim::HfData::Level, &kLevels[level]});
+    }
+}
+
+// oFono reports a ringing call once; the console expects the report again while it rings.
+void BluezBackend::RingAgainLater() {
+    const auto delay =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(kRingRepeat * m_timeScale);
+    m_ringer.Set(delay, [this] {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [path, info] : m_calls) {
+            if (info.state == CallState::Incoming) {
+                PostHfLocked(CallAddedSignals(info.state, info.number));
+                RingAgainLater();
+                return;
+            }
+        }
+    });
+}
+
+void BluezBackend::DropHandsFreeLocked() {
+    std::vector<Link> hf;
+    for (const Link& link : m_links) {
+        if (link.second == KOBALT_SERVICE_HF) {
+            hf.push_back(link);
+        }
+    }
+    for (const Link& link : hf) {
+        LinkDownLocked(link.first, link.second); // ends the calls too
+    }
+    m_hfModem.clear();
+    m_calls.clear();
+}
+
+void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
+    const std::string iface = message.getInterfaceName();
+    const std::string member = message.getMemberName();
+    const std::string path = message.getPath();
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_hfModem.empty()) {
+        return;
+    }
+    if (iface == "org.ofono.Manager" && member == "ModemRemoved") {
+        sdbus::ObjectPath modem;
+        message >> modem;
+        if (modem == m_hfModem) {
+            DropHandsFreeLocked();
+        }
+        return;
+    }
+    if (iface == "org.ofono.VoiceCallManager" && member == "CallRemoved") {
+        // Known calls only; oFono sends this from the modem, some stand-ins from the call.
+        sdbus::ObjectPath call;
+        message >> call;
+        const auto found = m_calls.find(call);
+        if (found != m_calls.end()) {
+            const CallState state = found->second.state;
+            m_calls.erase(found);
+            PostHfLocked(CallRemovedSignals(state, !m_calls.empty()));
+            // The call's proxy goes too, so a long session does not gather one per call; after
+            // this handler, as the loop runs its jobs outside the message being handled.
+            Session* session = m_session.get();
+            session->Post([session, call] { session->proxies.erase({kOfono, call}); });
+        }
+        return;
+    }
+    if (iface == "org.ofono.VoiceCall" && member == "PropertyChanged") {
+        if (m_calls.count(path) != 0) {
+            std::string name;
+            sdbus::Variant value;
+            message >> name >> value;
+            CallChangedLocked(path, name, value);
+        }
+        return;
+    }
+    if (path != m_hfModem) {
+        return;
+    }
+    if (iface == "org.ofono.VoiceCallManager" && member == "CallAdded") {
+        sdbus::ObjectPath call;
+        Properties properties;
+        message >> call >> properties;
+        CallInfo info{ParseCallState(Get<std::string>(properties, "State").value_or("")),
+                      Get<std::string>(properties, "LineIdentification").value_or("")};
+        PostHfLocked(CallAddedSignals(info.state, info.number));
+        if (info.state == CallState::Incoming) {
+            RingAgainLater();
+        }
+        m_calls[call] = std::move(info);
+    } else if (member == "PropertyChanged") {
+        std::string name;
+        sdbus::Variant value;
+        message >> name >> value;
+        if (iface == "org.ofono.NetworkRegistration") {
+            if (name == "Status" && value.containsValueOfType<std::string>()) {
+                PostHfLocked(RegistrationSignals(value.get<std::string>()));
+            } else if (name == "Strength" && value.containsValueOfType<uint8_t>()) {
+                PostLevelLocked(17, SignalLevel(value.get<uint8_t>()));
+            } else if (name == "Name" && value.containsValueOfType<std::string>()) {
+                PostHfLocked({{21, value.get<std::string>()}});
+            }
+        } else if (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" &&
+                   value.containsValueOfType<uint8_t>()) {
+            PostLevelLocked(18, std::min<uint8_t>(value.get<uint8_t>(), 5));
+        }
+    }
+}
+
+void BluezBackend::CallChangedLocked(const std::string& path, const std::string& name,
+                                     const sdbus::Variant& value) {
+    CallInfo& call = m_calls.at(path);
+    if (name == "State" && value.containsValueOfType<std::string>()) {
+        const CallState after = ParseCallState(value.get<std::string>());
+        PostHfLocked(CallChangedSignals(call.state, after));
+        call.state = after;
+    } else if (name == "LineIdentification" && value.containsValueOfType<std::string>()) {
+        call.number = value.get<std::string>();
+    }
+}
+
+ResultCode BluezBackend::Dial(const char* number, int length) {
+    if (number == nullptr || length <= 0) {
+        return sim::kErrBadArgument;
+    }
+    const std::size_t size = strnlen(number, std::min<std::size_t>(length, kMaxDialBytes + 1));
+    const std::string text(number, size);
+    if (text.empty() || text.size() > kMaxDialBytes ||
+        text.find_first_not_of("0123456789+*#ABCDabcdpPwW") != std::string::npos) {
+        return sim::kErrBadArgument;
+    }
+    std::shared_ptr<Session> session;
+    std::string modem;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_hfModem.empty()) {
+            return sim::kErrNotConnected;
+        }
+        session = m_session;
+        modem = m_hfModem;
+        m_lastNumber = text;
+    }
+    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "Dial", kCallTimeout, nullptr, text,
+         std::string("default"));
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::TransmitDtmf(int code) {
+    if (!IsDtmf(code)) {
+        return sim::kErrBadArgument;
+    }
+    std::shared_ptr<Session> session;
+    std::string modem;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_hfModem.empty()) {
+            return sim::kErrNotConnected;
+        }
+        const bool active = std::any_of(m_calls.begin(), m_calls.end(), [](const auto& call) {
+            return call.second.state == CallState::Active;
+        });
+        if (!active) {
+            return sim::kErrCallState;
+        }
+        session = m_session;
+        modem = m_hfModem;
+    }
+    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones", kCallTimeout, nullptr,
+         std::string(1, static_cast<char>(code)));
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
+                                     const std::string& method) {
+    std::shared_ptr<Session> session;
+    std::string call;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_hfModem.empty()) {
+            return sim::kErrNotConnected;
+        }
+        // The first state listed that a call is in wins: hanging up ends the call being set up
+        // before the one in progress before the one ringing.
+        for (const CallState state : states) {
+            for (const auto& [path, info] : m_calls) {
+                if (info.state == state && call.empty()) {
+                    call = path;
+                }
+            }
+        }
+        if (call.empty()) {
+            return sim::kErrCallState;
+        }
+        session = m_session;
+    }
+    Send(session, kOfono, call, "org.ofono.VoiceCall", method, kCallTimeout, nullptr);
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& method) {
+    std::shared_ptr<Session> session;
+    std::string modem;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_hfModem.empty()) {
+            return sim::kErrNotConnected;
+        }
+        const bool found = std::any_of(m_calls.begin(), m_calls.end(), [&](const auto& call) {
+            return call.second.state == needed;
+        });
+        if (!found) {
+            return sim::kErrCallState;
+        }
+        session = m_session;
+        modem = m_hfModem;
+    }
+    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", method, kCallTimeout, nullptr);
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::string& name,
+                                       bool value) {
+    std::shared_ptr<Session> session;
+    std::string modem;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (m_hfModem.empty()) {
+            return sim::kErrNotConnected;
+        }
+        session = m_session;
+        modem = m_hfModem;
+    }
+    Send(session, kOfono, modem, iface, "SetProperty", kCallTimeout, nullptr, name,
+         sdbus::Variant(value));
+    return sim::kOk;
+}
+
+ResultCode BluezBackend::CurrentCalls() {
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return sim::kErrNotInitialised;
+    }
+    if (m_hfModem.empty()) {
+        return sim::kErrNotConnected;
+    }
+    int index = 1;
+    for (const auto& [path, info] : m_calls) {
+        PostHfLocked({{26, std::to_string(index++) + " " + path + " " + info.number}});
+    }
+    return sim::kOk;
+}
+
+// AVRCP through the device's media player and transport
+
+ResultCode BluezBackend::AvrcpCommand(Avrcp command) {
+    std::shared_ptr<Session> session;
+    std::string target;
+    uint16_t volume = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        const bool volumeCommand = command == Avrcp::VolumeUp || command == Avrcp::VolumeDown;
+        const auto& objects = volumeCommand ? m_transports : m_players;
+        for (const auto& [path, device] : objects) {
+            const auto found = m_devices.find(device);
+            if (found != m_devices.end() &&
+                m_links.count({found->second.address, KOBALT_SERVICE_AVRCP}) != 0) {
+                target = path;
+                break;
+            }
+        }
+        if (target.empty()) {
+            return sim::kErrNotConnected;
+        }
+        if (volumeCommand) {
+            constexpr int kStep = 8;
+            const int now = m_transportVolume[target];
+            volume = static_cast<uint16_t>(
+                std::clamp(now + (command == Avrcp::VolumeUp ? kStep : -kStep), 0, 127));
+            m_transportVolume[target] = volume;
+        }
+        session = m_session;
+    }
+    switch (command) {
+    case Avrcp::VolumeUp:
+    case Avrcp::VolumeDown:
+        SendProperty(session, kBluez, target, kTransportIface, "Volume", sdbus::Variant(volume));
+        return sim::kOk;
+    case Avrcp::Play:
+        Send(session, kBluez, target, kPlayerIface, "Play", kCallTimeout, nullptr);
+        return sim::kOk;
+    case Avrcp::Pause:
+        Send(session, kBluez, target, kPlayerIface, "Pause", kCallTimeout, nullptr);
+        return sim::kOk;
+    case Avrcp::Stop:
+        Send(session, kBluez, target, kPlayerIface, "Stop", kCallTimeout, nullptr);
+        return sim::kOk;
+    case Avrcp::Next:
+        Send(session, kBluez, target, kPlayerIface, "Next", kCallTimeout, nullptr);
+        return sim::kOk;
+    case Avrcp::Previous:
+        Send(session, kBluez, target, kPlayerIface, "Previous", kCallTimeout, nullptr);
+        return sim::kOk;
+    }
+    return sim::kErrBadArgument;
+}
+
+} // namespace
+} // namespace kobalt::bluez
+
+namespace kobalt::sim {
+
+Backend& TheBackend() {
+    static Backend* const backend = new bluez::BluezBackend();
+    return *backend;
+}
+
+} // namespace kobalt::sim

@@ -1,0 +1,177 @@
+#include "bluez/Mapping.h"
+
+#include "common/Utf8.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace kobalt::bluez {
+namespace {
+
+// The console's hands-free event codes.
+enum HfCode : uint32_t {
+    kEnded = 5,
+    kActive = 6,
+    kDialing = 7,
+    kIncoming = 8,
+    kOutgoingNumber = 10,
+    kIncomingNumber = 11,
+    kServiceOn = 15,
+    kServiceOff = 16,
+    kRoaming = 19,
+    kHome = 20,
+    kIncomingHeld = 22,
+    kWaiting = 23,
+    kIncomingActive = 24,
+    kIncomingReleased = 25
+};
+
+constexpr std::string_view kHfpPrefix = "/hfp";
+
+} // namespace
+
+std::optional<Address> ParseBluezAddress(std::string_view text) {
+    return sim::ParseAddress(text);
+}
+
+std::string DevicePath(std::string_view adapterPath, const Address& address) {
+    std::string path(adapterPath);
+    path += "/dev";
+    for (int i = 5; i >= 0; --i) {
+        char part[4];
+        std::snprintf(part, sizeof part, "_%02X", address.b[static_cast<std::size_t>(i)]);
+        path += part;
+    }
+    return path;
+}
+
+std::string HfModemPath(std::string_view devicePath) {
+    return std::string(kHfpPrefix) + std::string(devicePath);
+}
+
+std::optional<std::string> DeviceOfHfModem(std::string_view modemPath) {
+    if (modemPath.size() <= kHfpPrefix.size() + 1 || !modemPath.starts_with(kHfpPrefix) ||
+        modemPath[kHfpPrefix.size()] != '/') {
+        return std::nullopt;
+    }
+    return std::string(modemPath.substr(kHfpPrefix.size()));
+}
+
+std::optional<std::string> ServiceUuid(int16_t service) {
+    switch (static_cast<uint16_t>(service)) {
+    case KOBALT_SERVICE_HF:
+        return std::string(kHfpAudioGatewayUuid);
+    case KOBALT_SERVICE_A2DP:
+        return "0000110a-0000-1000-8000-00805f9b34fb"; // the phone's audio source
+    case KOBALT_SERVICE_INTERNET:
+        return "00001103-0000-1000-8000-00805f9b34fb"; // dial-up networking
+    case KOBALT_SERVICE_SPP:
+        return std::string(kSppUuid);
+    case KOBALT_SERVICE_AVRCP_TARGET:
+        return "0000110c-0000-1000-8000-00805f9b34fb";
+    case KOBALT_SERVICE_AVRCP:
+        return "0000110e-0000-1000-8000-00805f9b34fb";
+    default:
+        return std::nullopt;
+    }
+}
+
+CallState ParseCallState(std::string_view text) {
+    constexpr std::array<std::pair<std::string_view, CallState>, 7> names{{
+        {"dialing", CallState::Dialing},
+        {"alerting", CallState::Alerting},
+        {"incoming", CallState::Incoming},
+        {"waiting", CallState::Waiting},
+        {"active", CallState::Active},
+        {"held", CallState::Held},
+        {"disconnected", CallState::Disconnected},
+    }};
+    for (const auto& [name, state] : names) {
+        if (text == name) {
+            return state;
+        }
+    }
+    return CallState::Unknown;
+}
+
+std::vector<HfSignal> CallAddedSignals(CallState state, const std::string& number) {
+    switch (state) {
+    case CallState::Dialing:
+    case CallState::Alerting:
+        return {{kDialing, {}}, {kOutgoingNumber, number}};
+    case CallState::Incoming:
+        return {{kIncoming, {}}, {kIncomingNumber, number}};
+    case CallState::Waiting:
+        return {{kWaiting, number}};
+    case CallState::Active:
+        return {{kActive, {}}};
+    default:
+        return {};
+    }
+}
+
+std::vector<HfSignal> CallChangedSignals(CallState before, CallState after) {
+    if (before == after) {
+        return {};
+    }
+    switch (after) {
+    case CallState::Active:
+        // A waiting or held second call taken is the console's "incoming active".
+        return {
+            {before == CallState::Waiting || before == CallState::Held ? kIncomingActive : kActive,
+             {}}};
+    case CallState::Held:
+        return before == CallState::Waiting || before == CallState::Incoming
+                   ? std::vector<HfSignal>{{kIncomingHeld, {}}}
+                   : std::vector<HfSignal>{};
+    default:
+        return {};
+    }
+}
+
+std::vector<HfSignal> CallRemovedSignals(CallState state, bool othersLeft) {
+    if (othersLeft && (state == CallState::Waiting || state == CallState::Held)) {
+        return {{kIncomingReleased, {}}};
+    }
+    return {{kEnded, {}}};
+}
+
+std::vector<HfSignal> RegistrationSignals(std::string_view status) {
+    if (status == "registered") {
+        return {{kServiceOn, {}}, {kHome, {}}};
+    }
+    if (status == "roaming") {
+        return {{kServiceOn, {}}, {kRoaming, {}}};
+    }
+    return {{kServiceOff, {}}};
+}
+
+uint8_t SignalLevel(int percent) {
+    const int clamped = std::clamp(percent, 0, 100);
+    return static_cast<uint8_t>((clamped * 5 + 50) / 100);
+}
+
+std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+                return std::nullopt;
+            }
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            return std::nullopt;
+        }
+        common::AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+bool IsDtmf(int code) {
+    return (code >= '0' && code <= '9') || code == '*' || code == '#' ||
+           (code >= 'A' && code <= 'D');
+}
+
+} // namespace kobalt::bluez

@@ -1,0 +1,67 @@
+// What the Linux stack's names mean to the SDK: device paths and addresses, the profile UUID of
+// each service, oFono's hands-free modem of a device and its call states. No D-Bus here, so each
+// rule can be checked on its own.
+#pragma once
+
+#include "sdk/KobaltAbi.h"
+#include "sim/Address.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kobalt::bluez {
+
+using sim::Address;
+
+// "AA:BB:CC:DD:EE:FF" as BlueZ gives it (byte 5 first): b[5] = 0xAA ... b[0] = 0xFF.
+std::optional<Address> ParseBluezAddress(std::string_view text);
+
+// The adapter's object path plus "/dev_AA_BB_CC_DD_EE_FF".
+std::string DevicePath(std::string_view adapterPath, const Address& address);
+
+// oFono's hands-free modem of a device: "/hfp" + the device's path.
+std::string HfModemPath(std::string_view devicePath);
+
+// The device path of a hands-free modem path; none for another kind of modem.
+std::optional<std::string> DeviceOfHfModem(std::string_view modemPath);
+
+// The remote profile UUID connected for an SDK service code; none for a service without a
+// profile here (FTP, NFC, A2DP streaming).
+std::optional<std::string> ServiceUuid(int16_t service);
+
+inline constexpr std::string_view kHfpAudioGatewayUuid = "0000111f-0000-1000-8000-00805f9b34fb";
+inline constexpr std::string_view kSppUuid = "00001101-0000-1000-8000-00805f9b34fb";
+
+// A oFono VoiceCall state; Unknown for anything else (a daemon may send anything).
+enum class CallState { Unknown, Dialing, Alerting, Incoming, Waiting, Active, Held, Disconnected };
+CallState ParseCallState(std::string_view text);
+
+// The hands-free events of one change of a call: codes with an optional text (the number).
+struct HfSignal {
+    uint32_t code;
+    std::optional<std::string> text;
+};
+
+// A call that appears in `state` with `number`.
+std::vector<HfSignal> CallAddedSignals(CallState state, const std::string& number);
+// A call that goes from `before` to `after`.
+std::vector<HfSignal> CallChangedSignals(CallState before, CallState after);
+// A call in `state` that ends while `othersLeft` other calls remain.
+std::vector<HfSignal> CallRemovedSignals(CallState state, bool othersLeft);
+
+// oFono's NetworkRegistration Status: ServiceOn/Home, ServiceOn/Roaming or ServiceOff.
+std::vector<HfSignal> RegistrationSignals(std::string_view status);
+
+// The HF indicator level 0..5 of oFono's signal strength in percent (0..100, clamped).
+uint8_t SignalLevel(int percent);
+
+// The UTF-8 form of UTF-16 text; none when it holds an unpaired surrogate.
+std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
+
+// A DTMF character the phone can send: 0-9, *, #, A-D.
+bool IsDtmf(int code);
+
+} // namespace kobalt::bluez

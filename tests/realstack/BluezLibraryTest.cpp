@@ -1,0 +1,100 @@
+// The bluez KOBALT.dll as the console loads it, without any bus: the export layer's results,
+// the PIN kept in the configuration folder, Init's failure without a bus, and the entry points
+// that are not mapped touching nothing.
+#include "sdk/KobaltAbi.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The library's environment is read when it loads: the configuration folder and a bus address
+// nobody listens on are set first, once for the program.
+class BluezLibrary : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/kobalt-bluez-lib-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        s_folder = pattern;
+        setenv("XDG_CONFIG_HOME", s_folder.c_str(), 1);
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + s_folder + "/no-bus").c_str(), 1);
+        s_handle = dlopen(KOBALT_BLUEZ_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(s_handle, nullptr) << dlerror();
+    }
+    static void TearDownTestSuite() { std::system(("rm -rf '" + s_folder + "'").c_str()); }
+    template <class Fn> static Fn Entry(const char* name) {
+        Fn fn = reinterpret_cast<Fn>(dlsym(s_handle, name));
+        EXPECT_NE(fn, nullptr) << name;
+        return fn;
+    }
+
+    static inline std::string s_folder;
+    static inline void* s_handle = nullptr;
+};
+
+TEST_F(BluezLibrary, InitWithoutABusFailsClearlyAndUnInitIsHarmless) {
+    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_Init")(), -30);
+    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_UnInit")(), 0);
+    KOBALT_BdAddr addr{{1, 2, 3, 4, 5, 6}};
+    EXPECT_EQ(Entry<KOBALT_Fn_Connection>("KOBALT_IsConnected")(&addr, KOBALT_SERVICE_HF), 0);
+    EXPECT_EQ(Entry<KOBALT_Fn_Connection>("KOBALT_Connect")(&addr, KOBALT_SERVICE_HF), -3);
+    EXPECT_EQ(Entry<KOBALT_Fn_HFAP_Dial>("KOBALT_HFAP_Dial")("123", 3), -3);
+}
+
+TEST_F(BluezLibrary, PinIsKeptInTheConfigurationFolderAndRefusedWhenMalformed) {
+    char pin[] = "4321";
+    auto set = Entry<KOBALT_Fn_SetDefaultPinCode>("KOBALT_SetDefaultPinCode");
+    auto get = Entry<KOBALT_Fn_GetDefaultPinCode>("KOBALT_GetDefaultPinCode");
+    ASSERT_EQ(set(pin, sizeof pin), 0);
+    std::stringstream stored;
+    stored << std::ifstream(s_folder + "/kobalt/bluez-pin").rdbuf();
+    EXPECT_EQ(stored.str(), "4321\n");
+
+    char unterminated[4] = {'9', '9', '9', '9'};
+    EXPECT_EQ(set(unterminated, sizeof unterminated), -22);
+    char empty[] = "";
+    EXPECT_EQ(set(empty, sizeof empty), -22);
+
+    char small[4] = {'x', 'x', 'x', 'x'};
+    uint32_t length = sizeof small;
+    EXPECT_EQ(get(small, &length), -21); // "4321" and its NUL need 5 bytes
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(std::memcmp(small, "xxxx", 4), 0);
+    char buffer[32];
+    length = sizeof buffer;
+    EXPECT_EQ(get(buffer, &length), 0);
+    EXPECT_STREQ(buffer, "4321");
+}
+
+TEST_F(BluezLibrary, EntryPointsNotMappedFailAndTouchNothing) {
+    unsigned char records[64];
+    std::memset(records, 0xA5, sizeof records);
+    uint32_t count = 7;
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMGetRecords>("KOBALT_PIMGetContacts")(records, &count), -1);
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMGetRecords>("KOBALT_PIMGetCalllogs")(records, &count), -1);
+    EXPECT_EQ(Entry<KOBALT_Fn_DUNGetCountry>("KOBALT_DUNGetCountry")(
+                  reinterpret_cast<KOBALT_DunListEntry*>(records), &count),
+              -1);
+    EXPECT_EQ(count, 7u);
+    for (const unsigned char byte : records) {
+        ASSERT_EQ(byte, 0xA5);
+    }
+    EXPECT_EQ(Entry<KOBALT_Fn_Other>("KOBALT_FTPGetRemoteFileList")(), -1);
+    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_HFAP_Transfer")(), -1);
+}
+
+TEST_F(BluezLibrary, VersionNamesTheLinuxStack) {
+    KOBALT_WCHAR version[40];
+    ASSERT_EQ(Entry<KOBALT_Fn_GetSofewareVersion>("KOBALT_GetSofewareVersion")(version), 0);
+    const std::u16string text(version);
+    EXPECT_EQ(text, u"KOBALT SDK 3.2.1 (bluez)");
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+#!/usr/bin/python3
+"""Plays a console script against the bluez SDK library and stand-ins for the Linux stack.
+
+    realstack.py --console KOBALTDemo --script FILE [options]
+
+Starts, in a private folder: a dbus-daemon of the system type, python-dbusmock's bluez5
+template (one adapter, the devices given) and, unless --no-ofono, its ofono template with the
+hands-free modem of the first device. Runs `KOBALTDemo --sdk bluez --script FILE` on that bus,
+then checks its exit status, its standard error and the stand-ins' call logs. Every daemon is
+stopped by its process id, also when a step fails.
+
+Options:
+  --status N          the console's exit status (default 0)
+  --device ADDR=NAME  a device the stand-in knows (repeatable; default AA:BB:CC:DD:EE:FF=Test Phone)
+  --paired ADDR       that device is paired before the console starts (repeatable)
+  --fail-pair         the devices' Pair answers org.bluez.Error.AuthenticationFailed
+  --no-adapter        BlueZ without any adapter
+  --no-bluez          no BlueZ stand-in
+  --no-bus            no bus at all: DBUS_SYSTEM_BUS_ADDRESS names a socket nobody listens on
+  --no-ofono          no oFono stand-in
+  --bluez-log TEXT    a line of BlueZ's call log contains TEXT (repeatable)
+  --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
+  --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
+  --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
+  --env NAME=VALUE    set for the console (repeatable)
+  --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
+                      the SDK library's trace, KOBALT_SIM_TRACE) contains
+                      TEXT, do ACTION: ring=NUMBER (a call comes in), waiting=NUMBER (a
+                      second call waits), indicators (the modem reports signal 100 %,
+                      battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
+                      types and signatures), answer (the far end
+                      takes every call: it goes active), kill-ofono or kill-bluez
+                      (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
+"""
+
+import argparse
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+PYTHON = '/usr/bin/python3'  # Debian's, which has the dbus and dbusmock modules
+BOUND = 10.0  # seconds any daemon may take to come up
+
+BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={folder}/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+'''
+
+
+class Failure(Exception):
+    pass
+
+
+class Daemons:
+    """The processes started for one run; Stop ends each by its pid."""
+
+    def __init__(self):
+        self.processes = []
+
+    def start(self, name, argv, env, **kwargs):
+        process = subprocess.Popen(argv, env=env, **kwargs)
+        self.processes.append((name, process))
+        return process
+
+    def stop(self):
+        for _, process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+        for name, process in reversed(self.processes):
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                print(f'realstack: {name} ({process.pid}) ignores SIGTERM; killed', file=sys.stderr)
+                process.kill()
+                process.wait()
+
+
+def read_line(stream, deadline):
+    line = b''
+    while not line.endswith(b'\n'):
+        remaining = deadline - time.monotonic()
+        if remaining <= 0 or not select.select([stream], [], [], remaining)[0]:
+            raise Failure('dbus-daemon did not print its address in time')
+        chunk = os.read(stream.fileno(), 1)
+        if not chunk:
+            raise Failure('dbus-daemon ended before printing its address')
+        line += chunk
+    return line.decode().strip()
+
+
+def wait_for_name(bus, name, process):
+    deadline = time.monotonic() + BOUND
+    while not bus.name_has_owner(name):
+        if process.poll() is not None:
+            raise Failure(f'the stand-in for {name} ended with status {process.returncode}')
+        if time.monotonic() > deadline:
+            raise Failure(f'{name} did not appear on the bus within {BOUND} s')
+        time.sleep(0.02)
+
+
+def act(action, bus, daemons, devices):
+    """Does one --when ACTION."""
+    import dbus
+    if action.startswith('ring=') or action.startswith('waiting='):
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        mock = dbus.Interface(bus.get_object('org.ofono', '/'), 'org.freedesktop.DBus.Mock')
+        kind, _, number = action.partition('=')
+        if kind == 'ring':
+            mock.IncomingCall(modem, number)
+        else:
+            mock.WaitingCall(modem, number)
+    elif action == 'indicators':
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        mock = dbus.Interface(bus.get_object('org.ofono', modem), 'org.freedesktop.DBus.Mock')
+        for iface, name, value in [
+                ('org.ofono.NetworkRegistration', 'Strength', dbus.Byte(100, variant_level=1)),
+                ('org.ofono.Handsfree', 'BatteryChargeLevel', dbus.Byte(3, variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Status',
+                 dbus.String('unregistered', variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Status',
+                 dbus.String('registered', variant_level=1)),
+                ('org.ofono.NetworkRegistration', 'Name',
+                 dbus.String('Orange F', variant_level=1))]:
+            mock.EmitSignal(iface, 'PropertyChanged', 'sv', [name, value])
+    elif action == 'hostile':
+        device = '/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        mock = dbus.Interface(bus.get_object('org.bluez', device), 'org.freedesktop.DBus.Mock')
+        mock.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+                        ['org.bluez.Device1',
+                         dbus.Dictionary({'Alias': dbus.Int32(5, variant_level=1),
+                                          'Connected': dbus.String('yes', variant_level=1),
+                                          'Paired': dbus.Byte(0, variant_level=1)},
+                                         signature='sv'),
+                         dbus.Array([], signature='s')])
+        mock.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 's',
+                        ['org.bluez.Device1'])
+        root = dbus.Interface(bus.get_object('org.bluez', '/'), 'org.freedesktop.DBus.Mock')
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded', 'oa{sa{sv}}',
+                        [dbus.ObjectPath('/org/bluez/hci0/dev_bad'),
+                         dbus.Dictionary({'org.bluez.Device1': dbus.Dictionary(
+                             {'Address': dbus.String('not an address', variant_level=1)},
+                             signature='sv')}, signature='sa{sv}')])
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded', 'u',
+                        [dbus.UInt32(7)])
+    elif action == 'answer':
+        modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+        manager = dbus.Interface(bus.get_object('org.ofono', modem), 'org.ofono.VoiceCallManager')
+        for path, _ in manager.GetCalls():
+            call = dbus.Interface(bus.get_object('org.ofono', path), 'org.freedesktop.DBus.Mock')
+            call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
+            call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
+                            ['State', dbus.String('active', variant_level=1)])
+    elif action in ('kill-ofono', 'kill-bluez'):
+        wanted = 'ofono stand-in' if action == 'kill-ofono' else 'bluez stand-in'
+        for name, process in daemons.processes:
+            if name == wanted:
+                process.kill()
+                process.wait()
+    else:
+        raise Failure(f'unknown action {action!r}')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--console', required=True)
+    parser.add_argument('--script', required=True)
+    parser.add_argument('--status', type=int, default=0)
+    parser.add_argument('--device', action='append', default=[])
+    parser.add_argument('--paired', action='append', default=[])
+    parser.add_argument('--no-adapter', action='store_true')
+    parser.add_argument('--fail-pair', action='store_true')
+    parser.add_argument('--no-bus', action='store_true')
+    parser.add_argument('--no-bluez', action='store_true')
+    parser.add_argument('--no-ofono', action='store_true')
+    parser.add_argument('--bluez-log', action='append', default=[])
+    parser.add_argument('--no-bluez-log', action='append', default=[])
+    parser.add_argument('--ofono-log', action='append', default=[])
+    parser.add_argument('--stderr-has', action='append', default=[])
+    parser.add_argument('--env', action='append', default=[])
+    parser.add_argument('--when', action='append', default=[])
+    args = parser.parse_args()
+    devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
+
+    # Short: the console's runtime folder below it must stay within its length limit.
+    folder = tempfile.mkdtemp(prefix='kbrs-')
+    daemons = Daemons()
+    env = dict(os.environ)
+    env['XDG_CONFIG_HOME'] = os.path.join(folder, 'config')  # the PIN file stays private
+    # The console's queues and sockets meet no other console's (its power monitor stands back
+    # when another console holds the queue).
+    env['XDG_RUNTIME_DIR'] = os.path.join(folder, 'run')
+    os.mkdir(env['XDG_RUNTIME_DIR'], 0o700)
+    env.pop('DBUS_SESSION_BUS_ADDRESS', None)
+    try:
+        bus = None
+        if args.no_bus:
+            env['DBUS_SYSTEM_BUS_ADDRESS'] = f'unix:path={folder}/nobody_listens'
+        else:
+            config = os.path.join(folder, 'system.conf')
+            with open(config, 'w') as f:
+                f.write(BUS_CONFIG.format(folder=folder))
+            daemon = daemons.start('dbus-daemon', ['dbus-daemon', f'--config-file={config}',
+                                                   '--nofork', '--print-address=1'],
+                                   env, stdout=subprocess.PIPE)
+            address = read_line(daemon.stdout, time.monotonic() + BOUND)
+            env['DBUS_SYSTEM_BUS_ADDRESS'] = address
+            os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = address
+            import dbus  # after the address is set, so the module's system bus is ours
+            bus = dbus.bus.BusConnection(address)
+
+        if bus is not None and not args.no_bluez:
+            bluez = daemons.start('bluez stand-in',
+                                  [PYTHON, '-m', 'dbusmock', '--system', '--template', 'bluez5',
+                                   '-l', os.path.join(folder, 'bluez.log')], env,
+                                  stdout=subprocess.DEVNULL)
+            wait_for_name(bus, 'org.bluez', bluez)
+            mock = dbus.Interface(bus.get_object('org.bluez', '/'), 'org.bluez.Mock')
+            if not args.no_adapter:
+                mock.AddAdapter('hci0', 'kobalt-test')
+                for address_text, name in devices:
+                    mock.AddDevice('hci0', address_text, name)
+                    if args.fail_pair:
+                        path = '/org/bluez/hci0/dev_' + address_text.replace(':', '_').upper()
+                        dbus.Interface(bus.get_object('org.bluez', path),
+                                       'org.freedesktop.DBus.Mock').AddMethod(
+                            'org.bluez.Device1', 'Pair', '', '',
+                            'raise dbus.exceptions.DBusException("the phone refused", '
+                            'name="org.bluez.Error.AuthenticationFailed")')
+                for address_text in args.paired:
+                    mock.PairDevice('hci0', address_text, dbus.UInt32(5898764))
+
+        if bus is not None and not args.no_ofono:
+            ofono = daemons.start('ofono stand-in',
+                                  [PYTHON, '-m', 'dbusmock', '--system', '--template',
+                                   os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                'ofono_hfp.py'),
+                                   '-p', '{"no_modem": true}',
+                                   '-l', os.path.join(folder, 'ofono.log')], env,
+                                  stdout=subprocess.DEVNULL)
+            wait_for_name(bus, 'org.ofono', ofono)
+            # oFono names the hands-free modem of a device after the device's path.
+            modem = 'hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+            dbus.Interface(bus.get_object('org.ofono', '/'),
+                           'org.freedesktop.DBus.Mock').AddModem(modem, {})
+
+        for item in args.env:
+            name, _, value = item.partition('=')
+            env[name] = value
+        triggers = []
+        for item in args.when:
+            log, rest = item.split(':', 1)
+            text, action = rest.rsplit(':', 1)  # TEXT may hold colons (addresses)
+            triggers.append((os.path.join(folder, log + '.log'), text, action))
+        env['KOBALT_SIM_TRACE'] = os.path.join(folder, 'trace.log')
+        output = os.path.join(folder, 'console.out')
+        with open(output, 'wb') as out, open(output + '.err', 'wb') as err:
+            console = daemons.start('console', [args.console, '--sdk', 'bluez', '--script',
+                                                args.script],
+                                    env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            deadline = time.monotonic() + 120
+            while console.poll() is None:
+                if time.monotonic() > deadline:
+                    raise Failure('the console did not end within 120 s')
+                for trigger in list(triggers):
+                    log, text, action = trigger
+                    if os.path.exists(log) and text in open(log).read():
+                        triggers.remove(trigger)
+                        act(action, bus, daemons, devices)
+                time.sleep(0.02)
+        stderr = open(output + '.err', 'rb').read().decode(errors='replace')
+        sys.stdout.write(open(output, 'rb').read().decode(errors='replace'))
+        sys.stderr.write(stderr)
+        if triggers:
+            raise Failure('never reached: ' + ', '.join(t[1] for t in triggers))
+        if console.returncode != args.status:
+            raise Failure(f'the console ended with status {console.returncode}, '
+                          f'not {args.status}')
+        for text in args.stderr_has:
+            if text not in stderr:
+                raise Failure(f'standard error lacks {text!r}')
+
+        def check_log(name, wanted, unwanted):
+            path = os.path.join(folder, name)
+            lines = open(path).read().splitlines() if os.path.exists(path) else []
+            for text in wanted:
+                if not any(text in line for line in lines):
+                    raise Failure(f'{name} has no line with {text!r}:\n' + '\n'.join(lines))
+            for method in unwanted:  # a line is "TIMESTAMP METHOD ARGS..."
+                if any(line.split(' ')[1:2] == [method] for line in lines):
+                    raise Failure(f'{name} has a call of {method}')
+
+        check_log('bluez.log', args.bluez_log, args.no_bluez_log)
+        check_log('ofono.log', args.ofono_log, [])
+    except (Failure, subprocess.TimeoutExpired, OSError) as failure:
+        print(f'realstack: FAILED: {failure}', file=sys.stderr)
+        trace = os.path.join(folder, 'trace.log')
+        if os.path.exists(trace):
+            lines = open(trace, errors='replace').read().splitlines()
+            print('realstack: the end of the SDK trace:\n' + '\n'.join(lines[-30:]),
+                  file=sys.stderr)
+        return 1
+    finally:
+        daemons.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+    print('realstack: passed', file=sys.stderr)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
