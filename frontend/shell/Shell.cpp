@@ -142,8 +142,11 @@ void LocalShell::Run() {
     });
     bool showEvents = true;
     bool showDebug = false;
-    desktop::Snapshot seen = EventSnapshot();
-    std::size_t debugSeen = device::DebugLineCount();
+    // Starting from an empty desktop, the windows already open when the shell starts are
+    // reported as new too, whichever of the two threads came first.
+    desktop::Snapshot seen;
+    constexpr std::size_t kDebugBacklog = 50;
+    std::size_t debugSeen = 0;
     auto printChanges = [&] {
         std::vector<std::string> lines;
         if (desktop::Version() != seen.version) {
@@ -153,9 +156,16 @@ void LocalShell::Run() {
             }
             seen = std::move(now);
         }
-        if (device::DebugLineCount() != debugSeen) {
+        // While debug output is off its lines wait; `debug on` shows the newest of them.
+        if (showDebug && device::DebugLineCount() != debugSeen) {
             const std::vector<std::u16string> debug = device::DebugLines();
-            for (std::size_t i = debugSeen; showDebug && i < debug.size(); ++i) {
+            if (debug.size() - debugSeen > kDebugBacklog) {
+                lines.push_back("[DBG] (" +
+                                std::to_string(debug.size() - debugSeen - kDebugBacklog) +
+                                " earlier lines not shown)");
+                debugSeen = debug.size() - kDebugBacklog;
+            }
+            for (std::size_t i = debugSeen; i < debug.size(); ++i) {
                 lines.push_back("[DBG] " + script::Printable(debug[i]));
             }
             debugSeen = debug.size();
