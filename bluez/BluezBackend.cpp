@@ -15,6 +15,7 @@
 // kErrNotImplemented and touch none of their arguments.
 #include "bluez/Mapping.h"
 #include "bluez/PinStore.h"
+#include "common/TraceSink.h"
 #include "sim/Backend.h"
 #include "sim/DebugLog.h"
 #include "sim/Dispatcher.h"
@@ -25,6 +26,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -82,8 +84,16 @@ constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as p
 // Levels handed to HF callbacks live here: the console reads one byte behind the pointer.
 constexpr uint8_t kLevels[256] = {0, 1, 2, 3, 4, 5};
 
+// The library's trace once it is open: diagnostics go into its live copy when the loader takes
+// one (the terminal's event log), so nothing writes over a full-screen terminal.
+std::atomic<sim::Trace*> g_liveTrace{nullptr};
+
 void Log(std::string_view message) {
     const std::string line = "[KOBALT.bluez] " + sim::EscapeForTerminal(message) + "\n";
+    sim::Trace* trace = g_liveTrace.load(std::memory_order_acquire);
+    if (trace != nullptr && trace->SendLive(std::string_view(line).substr(0, line.size() - 1))) {
+        return;
+    }
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -300,11 +310,15 @@ struct CallInfo {
 class BluezBackend final : public sim::Backend {
 public:
     BluezBackend()
-        : m_trace(std::getenv("KOBALT_SIM_TRACE")), m_events(m_trace),
-          m_timeScale(ReadTimeScale()) {
+        : m_trace(std::getenv("KOBALT_SIM_TRACE"), std::getenv(common::kTraceSinkVariable)),
+          m_events(m_trace), m_timeScale(ReadTimeScale()) {
         if (!m_trace.Problem().empty()) {
             Log(m_trace.Problem() + "; tracing is off");
         }
+        if (!m_trace.SinkProblem().empty()) {
+            Log(m_trace.SinkProblem() + "; the live trace is off");
+        }
+        g_liveTrace.store(&m_trace, std::memory_order_release);
         if (const char* fail = std::getenv("KOBALT_SIM_FAIL")) {
             for (const std::string& name : m_faults.FailAlwaysFromList(fail)) {
                 Log("KOBALT_SIM_FAIL: no entry point named " + name);

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -25,6 +27,11 @@ protected:
         s_folder = pattern;
         setenv("XDG_CONFIG_HOME", s_folder.c_str(), 1);
         setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + s_folder + "/no-bus").c_str(), 1);
+        // The live trace, as the terminal front end hands it to the library it loads.
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
+        s_traceReceiver = pair[0];
+        setenv("KOBALT_TRACE_FD", std::to_string(pair[1]).c_str(), 1);
         s_handle = dlopen(KOBALT_BLUEZ_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(s_handle, nullptr) << dlerror();
     }
@@ -35,12 +42,36 @@ protected:
         return fn;
     }
 
+    // The lines of the live trace's records waiting now (each record: time, blank, line).
+    static std::vector<std::string> TraceLines() {
+        std::vector<std::string> lines;
+        char record[4096];
+        ssize_t got = 0;
+        while ((got = recv(s_traceReceiver, record, sizeof record, MSG_DONTWAIT)) > 0) {
+            const std::string text(record, static_cast<std::size_t>(got));
+            lines.push_back(text.substr(text.find(' ') + 1));
+        }
+        return lines;
+    }
+
     static inline std::string s_folder;
+    static inline int s_traceReceiver = -1;
     static inline void* s_handle = nullptr;
 };
 
 TEST_F(BluezLibrary, InitWithoutABusFailsClearlyAndUnInitIsHarmless) {
+    TraceLines();
     EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_Init")(), -30);
+    // The call and the library's reason reach the live trace (the terminal's event log), not
+    // stderr.
+    const std::vector<std::string> lines = TraceLines();
+    bool call = false;
+    bool reason = false;
+    for (const std::string& line : lines) {
+        call = call || line == "KOBALT_Init() = -30";
+        reason = reason || line.starts_with("[KOBALT.bluez] ");
+    }
+    EXPECT_TRUE(call && reason) << testing::PrintToString(lines);
     EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_UnInit")(), 0);
     KOBALT_BdAddr addr{{1, 2, 3, 4, 5, 6}};
     EXPECT_EQ(Entry<KOBALT_Fn_Connection>("KOBALT_IsConnected")(&addr, KOBALT_SERVICE_HF), 0);
