@@ -4,8 +4,9 @@
 
 namespace kobalt::test {
 
-bool Operator::WaitUntil(const std::function<bool(const desktop::Snapshot&)>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + kTimeout;
+bool Operator::WaitUntil(const std::function<bool(const desktop::Snapshot&)>& condition,
+                         std::chrono::milliseconds bound) {
+    auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
         desktop::Snapshot s = desktop::TakeSnapshot();
         if (condition(s))
@@ -18,16 +19,19 @@ bool Operator::WaitUntil(const std::function<bool(const desktop::Snapshot&)>& co
     }
 }
 
-std::optional<desktop::WindowView> Operator::WaitActive(int templateId) {
+std::optional<desktop::WindowView> Operator::WaitActive(int templateId,
+                                                        std::chrono::milliseconds bound) {
     std::optional<desktop::WindowView> found;
-    WaitUntil([&](const desktop::Snapshot& s) {
-        for (const auto& w : s.windows)
-            if (w.active && w.templateId == templateId) {
-                found = w;
-                return true;
-            }
-        return false;
-    });
+    WaitUntil(
+        [&](const desktop::Snapshot& s) {
+            for (const auto& w : s.windows)
+                if (w.active && w.templateId == templateId) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        bound);
     return found;
 }
 

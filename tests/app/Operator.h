@@ -16,11 +16,14 @@ public:
     static constexpr std::chrono::milliseconds kTimeout{5000};
 
     // The active window made from this template, once it is there.
-    std::optional<desktop::WindowView> WaitActive(int templateId);
+    // `bound`: how long the window may take to open and become active.
+    std::optional<desktop::WindowView> WaitActive(int templateId,
+                                                  std::chrono::milliseconds bound = kTimeout);
     // The active message box, once it is there.
     std::optional<desktop::WindowView> WaitBox();
     // True once `condition` holds for a fresh snapshot, re-checked on every desktop change.
-    bool WaitUntil(const std::function<bool(const desktop::Snapshot&)>& condition);
+    bool WaitUntil(const std::function<bool(const desktop::Snapshot&)>& condition,
+                   std::chrono::milliseconds bound = kTimeout);
 
     // A control of the window with this handle in the latest snapshot.
     static std::optional<desktop::ControlView> Control(HWND window, int id);

@@ -145,7 +145,9 @@ protected:
     // Runs `dlg` modally here while `operate` plays the operator on another thread.
     void Run(CDialog& dlg, int templateId, const std::function<void(HWND)>& operate) {
         std::thread operatorThread([&] {
-            auto window = m_operator.WaitActive(templateId);
+            // A dialog that lists tens of thousands of records opens slowly under a sanitizer
+            // on a loaded machine; failing early would leave it open and the test hanging.
+            auto window = m_operator.WaitActive(templateId, std::chrono::seconds(60));
             if (window)
                 operate(window->hwnd);
             else

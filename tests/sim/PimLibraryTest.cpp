@@ -201,6 +201,9 @@ TEST_F(PimLibrary, StopUpdateEndsTheDownloadWithoutAnEvent) {
 
 TEST_F(PimLibrary, LosingHandsFreeDuringADownloadReportsFail) {
     ConnectHf();
+    // A phonebook that takes the phone about a second to send (0.02 ms a contact at this time
+    // scale), so that the link surely drops while the download runs, however slow the machine.
+    PhoneOk("generate-contacts 50000");
     ASSERT_EQ(StartContacts(0), 0);
     PhoneOk("disconnect 66:55:44:33:22:11 hf");
     ASSERT_TRUE(WaitForPimEvents(1));
