@@ -152,23 +152,6 @@ uint8_t SignalLevel(int percent) {
     return static_cast<uint8_t>((clamped * 5 + 50) / 100);
 }
 
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return std::nullopt;
-        }
-        common::AppendUtf8(out, cp);
-    }
-    return out;
-}
-
 bool IsDtmf(int code) {
     return (code >= '0' && code <= '9') || code == '*' || code == '#' ||
            (code >= 'A' && code <= 'D');

@@ -3,6 +3,7 @@
 // rule can be checked on its own.
 #pragma once
 
+#include "common/Utf8.h"
 #include "sdk/KobaltAbi.h"
 #include "sim/Address.h"
 
@@ -58,8 +59,7 @@ std::vector<HfSignal> RegistrationSignals(std::string_view status);
 // The HF indicator level 0..5 of oFono's signal strength in percent (0..100, clamped).
 uint8_t SignalLevel(int percent);
 
-// The UTF-8 form of UTF-16 text; none when it holds an unpaired surrogate.
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
+using common::Utf16ToUtf8; // none when the text holds an unpaired surrogate
 
 // A DTMF character the phone can send: 0-9, *, #, A-D.
 bool IsDtmf(int code);

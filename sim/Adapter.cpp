@@ -1,5 +1,6 @@
 #include "sim/Adapter.h"
 
+#include "common/Utf8.h"
 #include "sim/Utf16.h"
 #include "sim/Words.h"
 
@@ -7,27 +8,8 @@
 #include <optional>
 
 namespace kobalt::sim {
-namespace {
 
-// UTF-8 of well-formed UTF-16; none for an unpaired surrogate.
-std::optional<std::string> ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return std::nullopt;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
-
-} // namespace
+using common::Utf16ToUtf8;
 
 Adapter::Adapter()
     : m_pin(kDefaultPin), m_name(*Utf8ToUtf16(kDefaultLocalName)),
@@ -89,7 +71,7 @@ ResultCode Adapter::SetLocalName(const KOBALT_WCHAR* name) {
         }
         text.push_back(name[i]);
     }
-    const std::optional<std::string> utf8 = ToUtf8(text);
+    const std::optional<std::string> utf8 = Utf16ToUtf8(text);
     if (!utf8 || utf8->size() > kMaxLocalNameBytes) {
         return kErrBadText;
     }
@@ -118,7 +100,7 @@ ResultCode Adapter::GetLocalAddress(KOBALT_BdAddr* addr) const {
 
 std::vector<std::string> Adapter::StateLines() const {
     std::lock_guard lock(m_mutex);
-    return {"adapter pin " + QuoteText(m_pin), "adapter name " + QuoteText(*ToUtf8(m_name)),
+    return {"adapter pin " + QuoteText(m_pin), "adapter name " + QuoteText(*Utf16ToUtf8(m_name)),
             "adapter version " + QuoteText(kSoftwareVersion),
             "adapter address " + FormatAddress(m_address)};
 }

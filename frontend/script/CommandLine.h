@@ -26,7 +26,7 @@ struct CommandLine {
     std::uint64_t monkeySteps = 0;           // 0: none given
     std::uint64_t monkeyDurationSeconds = 0; // 0: none given
     long attachPid = 0;
-    std::string sdk = "sim";                 // --sdk: "sim", "bluez" or a path with a '/'
+    std::string sdk = "sim"; // --sdk: "sim", "bluez" or a path with a '/'
 };
 
 // `args` without the program name.
