@@ -573,6 +573,18 @@ private:
     void FinishDiscovery(uint64_t search);
     void ReportDeviceLocked(const std::string& path);
     void PostHfLocked(const std::vector<HfSignal>& signals);
+    // Under m_mutex: kOk when hands-free commands can go to oFono (started, a hands-free modem).
+    ResultCode HfReadyLocked() const {
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        return m_hfModem.empty() ? sim::kErrNotConnected : sim::kOk;
+    }
+    // Under m_mutex: whether a call is in `state`.
+    bool HasCallLocked(CallState state) const {
+        return std::any_of(m_calls.begin(), m_calls.end(),
+                           [state](const auto& call) { return call.second.state == state; });
+    }
     void PostLevelLocked(uint32_t code, uint8_t level);
     void DropHandsFreeLocked();
     void RingAgainLater();
@@ -1589,11 +1601,8 @@ ResultCode BluezBackend::Dial(const char* number, int length) {
     std::string modem;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
-        }
-        if (m_hfModem.empty()) {
-            return sim::kErrNotConnected;
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
         }
         session = m_session;
         modem = m_hfModem;
@@ -1612,16 +1621,10 @@ ResultCode BluezBackend::TransmitDtmf(int code) {
     std::string modem;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
         }
-        if (m_hfModem.empty()) {
-            return sim::kErrNotConnected;
-        }
-        const bool active = std::any_of(m_calls.begin(), m_calls.end(), [](const auto& call) {
-            return call.second.state == CallState::Active;
-        });
-        if (!active) {
+        if (!HasCallLocked(CallState::Active)) {
             return sim::kErrCallState;
         }
         session = m_session;
@@ -1638,11 +1641,8 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
     std::string call;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
-        }
-        if (m_hfModem.empty()) {
-            return sim::kErrNotConnected;
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
         }
         // The first state listed that a call is in wins: hanging up ends the call being set up
         // before the one in progress before the one ringing.
@@ -1667,16 +1667,10 @@ ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& met
     std::string modem;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
         }
-        if (m_hfModem.empty()) {
-            return sim::kErrNotConnected;
-        }
-        const bool found = std::any_of(m_calls.begin(), m_calls.end(), [&](const auto& call) {
-            return call.second.state == needed;
-        });
-        if (!found) {
+        if (!HasCallLocked(needed)) {
             return sim::kErrCallState;
         }
         session = m_session;
@@ -1692,11 +1686,8 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
     std::string modem;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
-        }
-        if (m_hfModem.empty()) {
-            return sim::kErrNotConnected;
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
         }
         session = m_session;
         modem = m_hfModem;
@@ -1708,11 +1699,8 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
 
 ResultCode BluezBackend::CurrentCalls() {
     std::lock_guard lock(m_mutex);
-    if (!m_session) {
-        return sim::kErrNotInitialised;
-    }
-    if (m_hfModem.empty()) {
-        return sim::kErrNotConnected;
+    if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+        return ready;
     }
     int index = 1;
     for (const auto& [path, info] : m_calls) {

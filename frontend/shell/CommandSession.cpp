@@ -14,6 +14,8 @@ script::RunnerOptions SessionOptions(std::string& output) {
     return options;
 }
 
+} // namespace
+
 void AppendLines(const std::string& text, std::vector<std::string>& lines) {
     std::size_t from = 0;
     while (from < text.size()) {
@@ -25,8 +27,6 @@ void AppendLines(const std::string& text, std::vector<std::string>& lines) {
         from = end + 1;
     }
 }
-
-} // namespace
 
 CommandSession::CommandSession(std::chrono::milliseconds longestSleep)
     : m_longestSleep(longestSleep), m_runner({}, SessionOptions(m_output)) {}

@@ -12,6 +12,9 @@
 
 namespace kobalt::shell {
 
+// Appends the lines of `text` (split at newlines; a last newline ends the last line).
+void AppendLines(const std::string& text, std::vector<std::string>& lines);
+
 struct Answer {
     bool ok = true;
     std::string error;               // the first line of a failure

@@ -32,15 +32,7 @@ constexpr const char* kAttachedCommands[] = {"help", "quit", "exit"};
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t end = text.find('\n', from);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        lines.push_back(text.substr(from, end - from));
-        from = end + 1;
-    }
+    AppendLines(text, lines);
     return lines;
 }
 
