@@ -1,7 +1,5 @@
 #include "app/MainDlg.h"
 
-#include "app/DeviceText.h"
-#include "app/DialogFont.h"
 #include "app/MainApp.h"
 #include "app/PowerMonitor.h"
 #include "app/SdkCallbacks.h"
@@ -17,6 +15,8 @@
 #include "sdk/EventReport.h"
 #include "tools/AutoTest.h"
 #include "tools/Setting.h"
+#include "ui/DeviceText.h"
+#include "ui/DialogFont.h"
 
 #include <algorithm>
 #include <cstring>

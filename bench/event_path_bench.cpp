@@ -10,7 +10,7 @@
 // queue handing over one event per wake-up.
 
 #include "app/MainDlg.h"
-#include "frontend/script/PhoneClient.h"
+#include "frontend/common/PhoneClient.h"
 #include "platform/Desktop.h"
 #include "res/resource.h"
 

@@ -2,7 +2,7 @@
 // the console's side of the library's callback, each checked to arrive once and in order, against
 // the same number of control commands that make no event.
 
-#include "frontend/script/PhoneClient.h"
+#include "frontend/common/PhoneClient.h"
 #include "platform/Windows.h"
 #include "sdk/KobaltAbi.h"
 

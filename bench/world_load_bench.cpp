@@ -2,8 +2,8 @@
 // checked against those before it), against reading the same lines into devices without adding
 // them to a world, in the same run. Loading must grow linearly with N, as the baseline does.
 
-#include "sim/Words.h"
-#include "sim/WorldFile.h"
+#include "sim/world/Words.h"
+#include "sim/world/WorldFile.h"
 
 #include <benchmark/benchmark.h>
 

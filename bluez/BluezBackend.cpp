@@ -16,12 +16,12 @@
 #include "bluez/Mapping.h"
 #include "bluez/PinStore.h"
 #include "common/TraceSink.h"
-#include "sim/Backend.h"
-#include "sim/DebugLog.h"
-#include "sim/Dispatcher.h"
-#include "sim/TextPool.h"
-#include "sim/TimeScale.h"
-#include "sim/Utf16.h"
+#include "sim/abi/Backend.h"
+#include "sim/abi/DebugLog.h"
+#include "sim/abi/TimeScale.h"
+#include "sim/phone/TextPool.h"
+#include "sim/radio/Dispatcher.h"
+#include "sim/world/Utf16.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 

@@ -5,7 +5,7 @@
 
 #include "common/Utf8.h"
 #include "sdk/KobaltAbi.h"
-#include "sim/Address.h"
+#include "sim/radio/Address.h"
 
 #include <cstdint>
 #include <optional>

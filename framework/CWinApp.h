@@ -1,7 +1,7 @@
 // The application object: one per process, constructed during static initialisation.
 #pragma once
 
-#include "framework/CAtomicPtr.h"
+#include "common/AtomicPtr.h"
 #include "framework/CCmdTarget.h"
 
 #include <string>
@@ -27,7 +27,7 @@ public:
     HICON LoadIcon(UINT nIDResource) const;
 
     // Set by the user-interface thread before other threads start; read from any thread.
-    CAtomicPtr<CWnd*> m_pMainWnd;
+    AtomicPtr<CWnd*> m_pMainWnd;
     LPCWSTR m_pszAppName; // points into this object
     HINSTANCE m_hInstance = nullptr;
 

@@ -5,7 +5,7 @@
 // does nothing and returns 0 / FALSE.
 #pragma once
 
-#include "framework/CAtomicPtr.h"
+#include "common/AtomicPtr.h"
 #include "framework/CCmdTarget.h"
 #include "framework/CString.h"
 
@@ -26,7 +26,7 @@ public:
     ~CWnd() override;
 
     // Read from any thread; written by the owner thread (attach, destroy).
-    CAtomicPtr<HWND> m_hWnd;
+    AtomicPtr<HWND> m_hWnd;
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     // FALSE when `hWnd` is null or this object is already attached.

@@ -1,8 +1,8 @@
 #include "handsfree/DTMF.h"
 
-#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "sdk/SdkApi.h"
+#include "ui/DialogFont.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
 #include "handsfree/HandFree.h"
 
-#include "app/DialogFont.h"
 #include "framework/CDataExchange.h"
 #include "handsfree/DTMF.h"
 #include "handsfree/EventText.h"
 #include "pim/Calllog.h"
 #include "platform/InitOrder.h"
 #include "sdk/SdkApi.h"
+#include "ui/DialogFont.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "pim/NameNumberList.h"
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 
 void SetUpNameNumberList(CListCtrl& list, CFont& font) {
     CreateDialogFont(font, 15);

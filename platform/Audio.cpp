@@ -1,5 +1,5 @@
 // The audio driver's private hook: messages 1069 and 1070 switch call audio on and off.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <atomic>
 

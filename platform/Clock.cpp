@@ -2,7 +2,7 @@
 #include "platform/Clock.h"
 
 #include "common/TimeScale.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/InitOrder.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 // order as the history and never two at once. The sink therefore must not call NKDbgPrintfW
 // (or SetDebugSink) itself, and should return quickly: every thread that writes a debug line
 // waits for it.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Format.h"
 
 #include <mutex>

@@ -3,9 +3,9 @@
 //
 // A request opens its own writing handle on the registered queue by name, as the device's power
 // manager does, so the caller may close its queue handle and the request independently.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Handles.h"
-#include "platform/MsgQueue.h"
+#include "platform/NamedQueue.h"
 
 #include <atomic>
 #include <cstddef>

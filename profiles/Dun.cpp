@@ -1,8 +1,8 @@
 #include "profiles/Dun.h"
 
-#include "app/DeviceText.h"
 #include "framework/CDataExchange.h"
 #include "sdk/SdkApi.h"
+#include "ui/DeviceText.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "sim/Library.h"
 
 #include "common/TraceSink.h"
-#include "sim/Jitter.h"
-#include "sim/TimeScale.h"
-#include "sim/WorldFile.h"
+#include "sim/abi/Jitter.h"
+#include "sim/abi/TimeScale.h"
+#include "sim/world/WorldFile.h"
 
 #include <cstdlib>
 #include <exception>

@@ -2,20 +2,20 @@
 // trace, the diagnostics, the event and radio threads, and the control socket.
 #pragma once
 
-#include "sim/Adapter.h"
-#include "sim/CallHistory.h"
-#include "sim/Control.h"
-#include "sim/ControlServer.h"
-#include "sim/DebugLog.h"
-#include "sim/DialUp.h"
-#include "sim/Dispatcher.h"
-#include "sim/Faults.h"
-#include "sim/MediaPlayers.h"
-#include "sim/Phone.h"
-#include "sim/Pim.h"
-#include "sim/Scheduler.h"
-#include "sim/Stack.h"
-#include "sim/Trace.h"
+#include "sim/abi/DebugLog.h"
+#include "sim/abi/Faults.h"
+#include "sim/abi/Trace.h"
+#include "sim/control/Control.h"
+#include "sim/control/ControlServer.h"
+#include "sim/phone/CallHistory.h"
+#include "sim/phone/Phone.h"
+#include "sim/pim/Pim.h"
+#include "sim/profiles/DialUp.h"
+#include "sim/profiles/MediaPlayers.h"
+#include "sim/radio/Adapter.h"
+#include "sim/radio/Dispatcher.h"
+#include "sim/radio/Scheduler.h"
+#include "sim/radio/Stack.h"
 
 #include <memory>
 

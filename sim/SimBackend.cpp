@@ -1,7 +1,7 @@
 // The simulated stack behind the export layer: each entry point handed to the part of the
 // library that keeps its state.
-#include "sim/Backend.h"
 #include "sim/Library.h"
+#include "sim/abi/Backend.h"
 
 namespace kobalt::sim {
 namespace {

@@ -1,7 +1,7 @@
 #include "frontend/monkey/InputChooser.h"
 
-#include "frontend/script/DesktopDump.h"
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/DesktopDump.h"
+#include "frontend/common/ScriptText.h"
 
 #include <vector>
 

@@ -1,13 +1,13 @@
 #include "frontend/monkey/MonkeyRunner.h"
 
-#include "frontend/StdStreams.h"
+#include "frontend/common/DesktopDump.h"
+#include "frontend/common/PhoneClient.h"
+#include "frontend/common/StdStreams.h"
 #include "frontend/monkey/InputChooser.h"
 #include "frontend/monkey/PhoneEvents.h"
 #include "frontend/monkey/Random.h"
-#include "frontend/script/DesktopDump.h"
-#include "frontend/script/PhoneClient.h"
 #include "platform/Desktop.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "frontend/script/ScriptParser.h"
 
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/ScriptText.h"
 
 #include <charconv>
 #include <cstdio>

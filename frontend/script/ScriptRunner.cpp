@@ -1,11 +1,11 @@
 #include "frontend/script/ScriptRunner.h"
 
-#include "frontend/StdStreams.h"
-#include "frontend/script/DesktopDump.h"
-#include "frontend/script/PhoneClient.h"
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/DesktopDump.h"
+#include "frontend/common/PhoneClient.h"
+#include "frontend/common/ScriptText.h"
+#include "frontend/common/StdStreams.h"
 #include "platform/Desktop.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "frontend/shell/Completion.h"
 
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/ScriptText.h"
 
 #include <algorithm>
 #include <cctype>

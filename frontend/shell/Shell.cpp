@@ -1,14 +1,14 @@
 #include "frontend/shell/Shell.h"
 
-#include "frontend/script/PhoneClient.h"
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/PhoneClient.h"
+#include "frontend/common/ScriptText.h"
 #include "frontend/shell/CommandSession.h"
 #include "frontend/shell/Completion.h"
 #include "frontend/shell/ControlSocket.h"
 #include "frontend/shell/DesktopEvents.h"
 #include "frontend/shell/LineReader.h"
 #include "platform/Desktop.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <algorithm>
 #include <cstdio>

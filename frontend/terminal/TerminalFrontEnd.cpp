@@ -5,7 +5,7 @@
 #include "frontend/terminal/InputMapper.h"
 #include "frontend/terminal/Layout.h"
 #include "frontend/terminal/Overlay.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <algorithm>
 #include <csignal>

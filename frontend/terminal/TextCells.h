@@ -8,7 +8,7 @@
 // table, not from the C library, so the layout does not depend on the process's locale.
 #pragma once
 
-#include "frontend/Utf8.h"
+#include "frontend/common/Utf8.h"
 
 #include <array>
 #include <cstddef>

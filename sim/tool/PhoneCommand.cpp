@@ -1,9 +1,9 @@
 // kobalt-phone: sends one command to the simulated SDK inside a running console and prints the
 // answer. Exit status: 0 ok, 1 the library answered with an error, 2 usage or connection
 // problems.
-#include "sim/ControlPath.h"
-#include "sim/DebugLog.h"
-#include "sim/Words.h"
+#include "sim/abi/DebugLog.h"
+#include "sim/control/ControlPath.h"
+#include "sim/world/Words.h"
 
 #include <charconv>
 #include <cstdio>

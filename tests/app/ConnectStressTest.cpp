@@ -6,7 +6,7 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
 #include "app/SdkCallbacks.h"
-#include "frontend/script/PhoneClient.h"
+#include "frontend/common/PhoneClient.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "MainWindowFixture.h"
 
 #include "app/SdkCallbacks.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include "pim/PhoneBook.h"
 #include "pim/RecordBuffer.h"
 #include "platform/Desktop.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "sdk/SdkApi.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "DialogTestSupport.h"
 
 #include "app/PowerMonitor.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 namespace {
 

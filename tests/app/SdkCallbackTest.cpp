@@ -6,7 +6,7 @@
 
 #include "app/SdkCallbacks.h"
 #include "handsfree/HandFree.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <chrono>
 #include <condition_variable>

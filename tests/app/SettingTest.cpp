@@ -3,7 +3,7 @@
 
 #include "DialogTestSupport.h"
 
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "tools/Setting.h"
 
 #include <cstring>

@@ -6,9 +6,9 @@
 // back the same from the world-file line it is written as.
 
 #include "FuzzCheck.h"
-#include "sim/Control.h"
-#include "sim/ControlCommand.h"
-#include "sim/WorldFile.h"
+#include "sim/control/Control.h"
+#include "sim/control/ControlCommand.h"
+#include "sim/world/WorldFile.h"
 
 #include <cstdint>
 #include <string>

@@ -9,7 +9,7 @@
 // read, in order and unchanged; every other datagram is counted as discarded.
 
 #include "FuzzCheck.h"
-#include "platform/MsgQueue.h"
+#include "platform/NamedQueue.h"
 #include "platform/Windows.h"
 
 #include <cstdint>

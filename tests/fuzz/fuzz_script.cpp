@@ -4,9 +4,9 @@
 // texts carry no control characters, and every command keeps the line it came from.
 
 #include "FuzzCheck.h"
-#include "frontend/Utf8.h"
+#include "frontend/common/ScriptText.h"
+#include "frontend/common/Utf8.h"
 #include "frontend/script/ScriptParser.h"
-#include "frontend/script/ScriptText.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -7,10 +7,10 @@
 // its lines and keeps nothing; the world reads the file the same way.
 
 #include "FuzzCheck.h"
-#include "sim/BoundedFile.h"
-#include "sim/Utf16.h"
-#include "sim/VCard.h"
-#include "sim/WorldFile.h"
+#include "sim/pim/VCard.h"
+#include "sim/world/BoundedFile.h"
+#include "sim/world/Utf16.h"
+#include "sim/world/WorldFile.h"
 
 #include <algorithm>
 #include <cstdint>

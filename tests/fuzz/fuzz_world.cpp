@@ -7,8 +7,8 @@
 // malformed world names a line of the text and a reason, and nothing of it is kept.
 
 #include "FuzzCheck.h"
-#include "sim/BoundedFile.h"
-#include "sim/WorldFile.h"
+#include "sim/world/BoundedFile.h"
+#include "sim/world/WorldFile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "sim/ControlCommand.h"
-#include "sim/Dispatcher.h"
-#include "sim/Trace.h"
+#include "sim/abi/Trace.h"
+#include "sim/control/ControlCommand.h"
+#include "sim/radio/Dispatcher.h"
 
 #include <gtest/gtest.h>
 

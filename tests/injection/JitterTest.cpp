@@ -1,4 +1,4 @@
-#include "sim/Jitter.h"
+#include "sim/abi/Jitter.h"
 
 #include <gtest/gtest.h>
 

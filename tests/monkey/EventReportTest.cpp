@@ -3,7 +3,7 @@
 // included.
 
 #include "sdk/EventReport.h"
-#include "sim/TraceFormat.h"
+#include "sim/abi/TraceFormat.h"
 
 #include <gtest/gtest.h>
 

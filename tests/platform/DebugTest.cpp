@@ -1,5 +1,5 @@
 // Debug output lines and the audio-driver hook.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Loads the library named by argv[1] with LoadLibraryW and prints "loaded" or "failed", then
 // the debug output. The library tests run copies of it from folders of their own.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Power notifications delivered to registered message queues.
 #include "QueueTestSupport.h"
-#include "platform/Device.h"
-#include "platform/MsgQueue.h"
+#include "platform/DeviceServices.h"
+#include "platform/NamedQueue.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>

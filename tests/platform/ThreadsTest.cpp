@@ -2,7 +2,7 @@
 #include "Patience.h"
 #include "common/TimeScale.h"
 #include "platform/Clock.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Runs with KOBALT_TIME_SCALE=0.01 in its environment (see CMakeLists.txt).
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Runs with KOBALT_TIME_SCALE=1e-310 (see CMakeLists.txt): a subnormal factor, refused.
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>

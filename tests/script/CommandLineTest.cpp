@@ -1,4 +1,4 @@
-#include "frontend/script/CommandLine.h"
+#include "frontend/common/CommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "frontend/script/DesktopDump.h"
+#include "frontend/common/DesktopDump.h"
 
 #include <gtest/gtest.h>
 

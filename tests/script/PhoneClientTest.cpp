@@ -1,5 +1,5 @@
 // Where the script front end looks for this process's simulated phone.
-#include "frontend/script/PhoneClient.h"
+#include "frontend/common/PhoneClient.h"
 
 #include <gtest/gtest.h>
 

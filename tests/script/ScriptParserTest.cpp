@@ -1,5 +1,5 @@
 #include "frontend/script/ScriptParser.h"
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/ScriptText.h"
 
 #include <gtest/gtest.h>
 

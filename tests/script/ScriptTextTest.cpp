@@ -1,4 +1,4 @@
-#include "frontend/script/ScriptText.h"
+#include "frontend/common/ScriptText.h"
 
 #include <gtest/gtest.h>
 

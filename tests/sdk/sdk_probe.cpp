@@ -9,7 +9,7 @@
 //   module <0|1>            whether the library was loaded
 //   resolved <count>
 #include "platform/Desktop.h"
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 #include "platform/InitOrder.h"
 #include "sdk/SdkApi.h"
 

@@ -2,7 +2,7 @@
 // fakes put into slots. Nothing here constructs CSdkApi, so no library is loaded.
 #include "sdk/SdkApi.h"
 
-#include "platform/Device.h"
+#include "platform/DeviceServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "PhoneSupport.h"
 
-#include "sim/Address.h"
-#include "sim/ControlPath.h"
-#include "sim/TraceFormat.h"
+#include "sim/abi/TraceFormat.h"
+#include "sim/control/ControlPath.h"
+#include "sim/radio/Address.h"
 
 #include <gtest/gtest.h>
 

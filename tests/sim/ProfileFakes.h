@@ -2,8 +2,8 @@
 // tests of the stack, the phone and the parts beside them.
 #pragma once
 
-#include "sim/Event.h"
-#include "sim/WorldFile.h"
+#include "sim/radio/Event.h"
+#include "sim/world/WorldFile.h"
 
 #include <deque>
 #include <functional>

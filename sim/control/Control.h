@@ -1,0 +1,60 @@
+// Carries out control commands against the library's stack, injected failures and log.
+#pragma once
+
+#include "sim/abi/DebugLog.h"
+#include "sim/abi/Faults.h"
+#include "sim/control/ControlCommand.h"
+#include "sim/phone/Phone.h"
+#include "sim/pim/Pim.h"
+#include "sim/radio/Stack.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kobalt::sim {
+
+// The answer to one command: `ok` or `error: REASON`, then the output lines.
+struct ControlReply {
+    std::string error; // empty for ok
+    std::vector<std::string> lines;
+
+    // The reply as sent: the first line, then each output line, each ending in "\n".
+    std::string Text() const;
+};
+
+class Adapter;
+class DialUp;
+class Dispatcher;
+class MediaPlayers;
+
+class Control {
+public:
+    Control(Stack& stack, Phone& phone, Pim& pim, Faults& faults, DebugLog& log, double timeScale);
+
+    // The media players, dial-up and adapter, for `player` and the state report; without
+    // them `player` fails and the report leaves them out.
+    void AttachProfiles(MediaPlayers& media, DialUp& dialUp, Adapter& adapter);
+
+    // The event thread, for `hold-events`; without it the command fails.
+    void AttachDispatcher(Dispatcher& dispatcher) { m_dispatcher = &dispatcher; }
+
+    // Parses and carries out one command line. A malformed command changes nothing.
+    ControlReply Execute(std::string_view line);
+
+private:
+    ControlReply Run(const ControlCommand& command);
+
+    Stack& m_stack;
+    Phone& m_phone;
+    Pim& m_pim;
+    Faults& m_faults;
+    DebugLog& m_log;
+    double m_timeScale; // for the state report
+    MediaPlayers* m_media = nullptr;
+    DialUp* m_dialUp = nullptr;
+    Adapter* m_adapter = nullptr;
+    Dispatcher* m_dispatcher = nullptr;
+};
+
+} // namespace kobalt::sim

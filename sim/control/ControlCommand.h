@@ -1,0 +1,86 @@
+// The commands of the control socket, parsed from one line (docs/phone.md).
+#pragma once
+
+#include "sim/abi/EntryPoints.h"
+#include "sim/phone/Calls.h"
+#include "sim/pim/PimCommand.h"
+#include "sim/profiles/MediaPlayer.h"
+#include "sim/radio/Address.h"
+#include "sim/radio/Stack.h"
+#include "sim/world/World.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kobalt::sim {
+
+enum class CommandKind {
+    Help,         // help
+    Devices,      // devices
+    AddDevice,    // add-device ADDR "NAME" SERVICES [paired|unpaired] [in-range|out-of-range]
+    RemoveDevice, // remove-device ADDR|all
+    Range,        // range ADDR in|out
+    Pair,         // pair ADDR ok|fail
+    Connect,      // connect ADDR|none SERVICE
+    Disconnect,   // disconnect ADDR|none SERVICE
+    Fail,         // fail ENTRY-POINT [COUNT|always|off]
+    State,        // state
+    Log,          // log
+    Player,       // player ADDR play|pause|stop|next|previous|volume-up|volume-down
+    Ring,         // ring NUMBER
+    Waiting,      // waiting NUMBER
+    Accept,       // accept
+    Answer,       // answer auto|manual
+    HangUp,       // hangup [INDEX]
+    Service,      // service on|off
+    Signal,       // signal 0..5
+    SignalStorm,  // signal-storm COUNT
+    Battery,      // battery 0..5
+    Roam,         // roam on|off
+    Text,         // text "OPERATOR TEXT"
+    HoldEvents,   // hold-events on|off|uninit
+    Pim,          // the phonebook and call-log commands of PimCommand.h
+};
+
+enum class FailMode { Next, Always, Off };
+
+// The most events one `signal-storm` makes.
+inline constexpr int kMaxSignalStorm = 1'000'000;
+
+// One parsed command; only the fields of its kind are meaningful.
+struct ControlCommand {
+    CommandKind kind = CommandKind::Help;
+    Device device;                  // add-device
+    std::optional<Address> address; // none for `all` (remove-device) and `none` (connect, ...)
+    Range range = Range::InRange;
+    PairOutcome pairing = PairOutcome::Success;
+    int16_t service = 0;
+    Api api = Api::Init;
+    FailMode failMode = FailMode::Next;
+    uint32_t count = 1; // fail: calls to fail, 0 cancels a pending count; signal-storm: events
+    std::string text;   // ring, waiting: the number; text: the operator text
+    std::optional<int> index; // hangup: the call; none for the current one
+    int level = 0;            // signal, battery
+    bool on = false;          // service, roam, hold-events (on, and uninit), answer (auto)
+    bool untilUnInit = false; // hold-events uninit
+    PlayerCommand player = PlayerCommand::Play; // player: the phone's button
+    PimCommand pim;                             // the PIM commands
+};
+
+struct ControlParse {
+    std::optional<ControlCommand> command;
+    std::string problem; // when there is no command: what is wrong, for "error: ..."
+};
+
+ControlParse ParseControlCommand(std::string_view line);
+
+// One line per command, for `help` and usage errors.
+std::string_view ControlUsage();
+
+// The name of every command the parser accepts, in the order of `help`.
+std::vector<std::string_view> ControlCommandNames();
+
+} // namespace kobalt::sim

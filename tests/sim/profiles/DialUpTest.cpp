@@ -1,0 +1,265 @@
+// The dial-up tables, the two-call list protocol, the parameters and what a dial needs.
+#include "sim/profiles/DialUp.h"
+
+#include "ProfileFakes.h"
+#include "sim/world/Utf16.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+namespace kobalt::sim {
+namespace {
+
+using fakes::ManualTimer;
+using fakes::NullSink;
+
+std::u16string U16(std::string_view text) {
+    return *Utf8ToUtf16(text);
+}
+
+TEST(DunTables, AreLargeConsistentAndUnsorted) {
+    const auto countries = DunCountries();
+    const auto providers = DunProviders();
+    EXPECT_GE(countries.size(), 20u);
+    std::set<uint32_t> ids;
+    std::set<std::array<std::string_view, kDunParamCount>> paramSets;
+    for (const DunCountry& country : countries) {
+        EXPECT_TRUE(ids.insert(country.id).second) << country.id;
+        const auto own =
+            std::count_if(providers.begin(), providers.end(),
+                          [&](const DunProvider& p) { return p.country == country.id; });
+        EXPECT_GE(own, 3) << country.name;
+        ASSERT_TRUE(Utf8ToUtf16(country.name));
+        EXPECT_LE(U16(country.name).size(), 63u);
+    }
+    for (const DunProvider& provider : providers) {
+        EXPECT_TRUE(ids.insert(provider.id).second) << provider.id; // disjoint from countries
+        EXPECT_NE(FindDunCountry(provider.country), nullptr) << provider.name;
+        EXPECT_LE(U16(provider.name).size(), 63u);
+        EXPECT_TRUE(paramSets.insert(provider.params).second) << provider.name;
+        for (const std::string_view param : provider.params) {
+            EXPECT_LE(U16(param).size(), kDunParamUnits - 1);
+        }
+    }
+    EXPECT_FALSE(std::is_sorted(countries.begin(), countries.end(),
+                                [](const auto& a, const auto& b) { return a.name < b.name; }));
+}
+
+// The lists and parameters need no running stack.
+const DialUp& Lists() {
+    static NullSink sink;
+    static ManualTimer timer;
+    static Stack stack{sink, timer};
+    static const DialUp dialUp{stack};
+    return dialUp;
+}
+
+constexpr uint32_t kCanaryId = 0xC0FFEE;
+
+KOBALT_DunListEntry Canary() {
+    KOBALT_DunListEntry entry{};
+    entry.id = kCanaryId;
+    std::fill(std::begin(entry.name), std::end(entry.name), u'#');
+    return entry;
+}
+
+bool IsCanary(const KOBALT_DunListEntry& entry) {
+    return entry.id == kCanaryId && std::all_of(std::begin(entry.name), std::end(entry.name),
+                                                [](char16_t c) { return c == u'#'; });
+}
+
+// Capacities relative to the number of entries: the fill never passes the capacity.
+class CountryCapacity : public testing::TestWithParam<int> {};
+
+TEST_P(CountryCapacity, FillsAtMostTheCapacity) {
+    const DialUp& dialUp = Lists();
+    uint32_t count = 0;
+    ASSERT_EQ(dialUp.GetCountry(nullptr, &count), kOk);
+    ASSERT_EQ(count, DunCountries().size());
+    const uint32_t capacity = static_cast<uint32_t>(std::max<int>(0, int(count) + GetParam()));
+    std::vector<KOBALT_DunListEntry> entries(capacity + 1, Canary());
+    uint32_t filled = capacity;
+    ASSERT_EQ(dialUp.GetCountry(entries.data(), &filled), kOk);
+    EXPECT_EQ(filled, std::min(capacity, count));
+    for (uint32_t i = 0; i < filled; ++i) {
+        EXPECT_EQ(entries[i].id, DunCountries()[i].id);
+        EXPECT_EQ(std::u16string(entries[i].name), U16(DunCountries()[i].name));
+    }
+    for (std::size_t i = filled; i < entries.size(); ++i) {
+        EXPECT_TRUE(IsCanary(entries[i])) << i;
+    }
+}
+
+// -1000 makes a capacity of 0.
+INSTANTIATE_TEST_SUITE_P(RelativeToCount, CountryCapacity, testing::Values(-1000, -1, 0, 5));
+
+TEST(DialUpLists, ProvidersOfOneCountry) {
+    const DialUp& dialUp = Lists();
+    uint32_t count = 0;
+    ASSERT_EQ(dialUp.GetProvider(262, nullptr, &count), kOk);
+    ASSERT_EQ(count, 3u);
+    std::array<KOBALT_DunListEntry, 3> entries{Canary(), Canary(), Canary()};
+    count = 2;
+    ASSERT_EQ(dialUp.GetProvider(262, entries.data(), &count), kOk);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(entries[0].id, 262001u);
+    EXPECT_EQ(std::u16string(entries[0].name), u"Telekom");
+    EXPECT_TRUE(IsCanary(entries[2]));
+}
+
+TEST(DialUpLists, UnknownCountriesGiveNothing) {
+    const DialUp& dialUp = Lists();
+    // 0, the list box's "no selection" (-1), and a provider id read as a country id.
+    for (const uint32_t id : {0u, 0xFFFFFFFFu, 262001u}) {
+        KOBALT_DunListEntry entry = Canary();
+        uint32_t count = 1;
+        EXPECT_EQ(dialUp.GetProvider(id, &entry, &count), kErrUnknownEntry) << id;
+        EXPECT_EQ(count, 0u);
+        EXPECT_TRUE(IsCanary(entry));
+        count = 7;
+        EXPECT_EQ(dialUp.GetProvider(id, nullptr, &count), kErrUnknownEntry);
+        EXPECT_EQ(count, 0u);
+    }
+    EXPECT_EQ(dialUp.GetProvider(262, nullptr, nullptr), kErrBadArgument);
+    EXPECT_EQ(dialUp.GetCountry(nullptr, nullptr), kErrBadArgument);
+}
+
+using Params = std::array<std::array<KOBALT_WCHAR, kDunParamUnits>, kDunParamCount>;
+
+ResultCode GetParams(const DialUp& dialUp, uint32_t id, Params& params) {
+    return dialUp.GetParams(id, {params[0].data(), params[1].data(), params[2].data(),
+                                 params[3].data(), params[4].data()});
+}
+
+TEST(DialUpParams, KnownAndUnknownProviders) {
+    const DialUp& dialUp = Lists();
+    Params params;
+    for (auto& p : params) {
+        p.fill(u'x');
+    }
+    ASSERT_EQ(GetParams(dialUp, 334020, params), kOk);
+    EXPECT_EQ(std::u16string(params[kDunNumber].data()), u"*99#");
+    EXPECT_EQ(std::u16string(params[kDunAccessPoint].data()), u"internet.itelcel.com");
+    EXPECT_EQ(std::u16string(params[kDunUser].data()), u"webgprs");
+    EXPECT_EQ(std::u16string(params[kDunPassword].data()), u"webgprs2002");
+    EXPECT_EQ(std::u16string(params[kDunDns].data()), u"");
+
+    for (const uint32_t id : {0u, 0xFFFFFFFFu, 262u}) {
+        for (auto& p : params) {
+            p.fill(u'x');
+        }
+        EXPECT_EQ(GetParams(dialUp, id, params), kErrUnknownEntry);
+        for (const auto& p : params) {
+            EXPECT_EQ(p[0], 0);
+        }
+    }
+    KOBALT_WCHAR one[kDunParamUnits] = {u'x'};
+    EXPECT_EQ(dialUp.GetParams(334020, {one, one, nullptr, one, one}), kErrBadArgument);
+    EXPECT_EQ(one[0], u'x');
+}
+
+struct DialFixture : testing::Test {
+    DialFixture() {
+        stack.SetWorld(ParseWorld(R"(device 66:55:44:33:22:11 "Pixel 7" hf,dun
+device 00:1A:7D:DA:71:13 "Galaxy S21" hf
+device 00:19:5D:24:8E:01 "Modem" dun
+device 8C:85:90:11:22:33 "Moto G" hf,dun out-of-range
+)")
+                           .world,
+                       {});
+        EXPECT_EQ(stack.Init(), kOk);
+    }
+    ResultCode Dial(const char* address, uint32_t provider) {
+        Params params{};
+        GetParams(dialUp, provider, params);
+        return Dial(address, params);
+    }
+    ResultCode Dial(const char* address, const Params& params) {
+        const KOBALT_BdAddr addr = ParseAddress(address)->ToAbi();
+        return dialUp.Connect(&addr, {params[0].data(), params[1].data(), params[2].data(),
+                                      params[3].data(), params[4].data()});
+    }
+
+    NullSink events;
+    ManualTimer timer;
+    Stack stack{events, timer};
+    DialUp dialUp{stack};
+};
+
+TEST_F(DialFixture, NeedsAKnownProviderAndAPhoneWithDunAndHf) {
+    struct Case {
+        const char* address;
+        uint32_t provider;
+        ResultCode result;
+    };
+    const Case cases[] = {
+        {"00:1A:7D:DA:71:13", 262001, kErrNoService},        // no dun
+        {"00:19:5D:24:8E:01", 262001, kErrNoService},        // no hf
+        {"8C:85:90:11:22:33", 262001, kErrOutOfRange},       //
+        {"01:02:03:04:05:06", 262001, kErrUnknownDevice},    //
+        {"66:55:44:33:22:11", 0xFFFFFFFF, kErrUnknownEntry}, // empty parameters
+        {"66:55:44:33:22:11", 262001, kOk},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Dial(c.address, c.provider), c.result) << c.address << " " << c.provider;
+    }
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 262001"));
+    timer.RunAll();
+    EXPECT_THAT(dialUp.StateLines(),
+                testing::ElementsAre("dun connected 66:55:44:33:22:11 262001"));
+}
+
+TEST_F(DialFixture, ParametersMustMatchOneProviderExactly) {
+    Params params{};
+    GetParams(dialUp, 262001, params);
+    params[kDunPassword][0] = u'T'; // "Tm" instead of "tm"
+    EXPECT_EQ(Dial("66:55:44:33:22:11", params), kErrUnknownEntry);
+    GetParams(dialUp, 262001, params);
+    params[kDunDns].fill(u'1'); // no terminator in the buffer
+    EXPECT_EQ(Dial("66:55:44:33:22:11", params), kErrUnknownEntry);
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
+}
+
+TEST_F(DialFixture, ASecondDialWhileConnected) {
+    ASSERT_EQ(Dial("66:55:44:33:22:11", 262001), kOk);
+    timer.RunAll();
+    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kOk); // the same: nothing new
+    EXPECT_TRUE(timer.steps.empty());
+    EXPECT_EQ(Dial("66:55:44:33:22:11", 262002), kErrBusy);
+    const KOBALT_BdAddr addr = ParseAddress("66:55:44:33:22:11")->ToAbi();
+    ASSERT_EQ(stack.Disconnect(&addr, KOBALT_SERVICE_INTERNET), kOk);
+    timer.RunAll();
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
+    EXPECT_EQ(Dial("66:55:44:33:22:11", 262002), kOk);
+}
+
+TEST_F(DialFixture, TheDialledProviderEndsWithItsLink) {
+    const KOBALT_BdAddr addr = ParseAddress("66:55:44:33:22:11")->ToAbi();
+    ASSERT_EQ(Dial("66:55:44:33:22:11", 262001), kOk);
+    timer.RunAll();
+    ASSERT_EQ(stack.Disconnect(&addr, KOBALT_SERVICE_INTERNET), kOk);
+    timer.RunAll();
+    // The phone opens an internet link of its own: no dial opened it.
+    ASSERT_EQ(stack.RemoteConnect(ParseAddress("66:55:44:33:22:11"), KOBALT_SERVICE_INTERNET), "");
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun connected 66:55:44:33:22:11 none"));
+    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kErrBusy) << "not taken for the earlier dial";
+
+    // Lost by the radio, then dialled afresh: the new dial counts.
+    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::OutOfRange), "");
+    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::InRange), "");
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
+    ASSERT_EQ(Dial("66:55:44:33:22:11", 262002), kOk);
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 262002"));
+}
+
+TEST_F(DialFixture, NeedsARunningStack) {
+    stack.UnInit();
+    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kErrNotInitialised);
+}
+
+} // namespace
+} // namespace kobalt::sim
