@@ -6,9 +6,10 @@ RecordBuffer::RecordBuffer(uint32_t count, std::size_t recordSize, LPCWSTR listi
     : m_recordSize(recordSize) {
     if (count == 0)
         return;
-    if (count > kMaxPimRecords) {
+    if (count > MaxPimRecords(recordSize)) {
         NKDbgPrintfW(u"[KOBALT][PIM]%s: count %u refused (at most %u records)\r\n", listing,
-                     static_cast<unsigned>(count), static_cast<unsigned>(kMaxPimRecords));
+                     static_cast<unsigned>(count),
+                     static_cast<unsigned>(MaxPimRecords(recordSize)));
         return;
     }
     m_data = std::calloc(count, recordSize);

@@ -407,6 +407,39 @@ TEST_F(PimTest, CountsPastTheBoundSizeNoBufferOnEveryListing) {
     }
 }
 
+// The 5610-byte pushed-contact records are bounded by bytes as well: a count that the contact
+// and call-log listings take would size a buffer of gigabytes for them, and is refused.
+TEST_F(PimTest, PushedContactCountsAreBoundedByTheBufferSize) {
+    const uint32_t most = MaxPimRecords(KOBALT_OPP_RECORD_SIZE);
+    ASSERT_LT(most, kMaxPimRecords);
+    ASSERT_LE(std::size_t{most} * KOBALT_OPP_RECORD_SIZE, kMaxPimBytes);
+    for (uint32_t count : {most + 1, kMaxPimRecords, most}) {
+        SCOPED_TRACE(count);
+        const bool refused = count > most;
+        FakePim::Reset();
+        FakePim::pushed = {Pushed(u"Eve", {{1, u"101"}})};
+        FakePim::countQuery = count;
+        const std::size_t debugBefore = kobalt::device::DebugLineCount();
+        PhoneBook book;
+        Run(book, IDD_PHONEBOOK, [&](HWND w) {
+            Event(w, KOBALT_PIM_OPP_CONTACTS);
+            EXPECT_EQ(Rows(w, IDC_PHONEBOOK_LIST).empty(), refused);
+        });
+        EXPECT_EQ(FakePim::fills, refused ? 0 : 1);
+        const std::vector<std::u16string> debug = kobalt::device::DebugLines();
+        std::vector<std::u16string> said(debug.begin() + static_cast<std::ptrdiff_t>(debugBefore),
+                                         debug.end());
+        if (refused) {
+            EXPECT_EQ(said, (std::vector<std::u16string>{
+                                u"[KOBALT][PIM]Pushed contacts: count " +
+                                PimAscii(std::to_string(count)) + u" refused (at most " +
+                                PimAscii(std::to_string(most)) + u" records)"}));
+        } else {
+            EXPECT_EQ(said, std::vector<std::u16string>{});
+        }
+    }
+}
+
 // The PIM events the dialogs report, as the monkey's ledger collects them.
 struct PimReports {
     static inline std::mutex mutex;
