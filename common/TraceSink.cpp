@@ -33,17 +33,17 @@ ParsedTraceRecord ParseTraceRecord(std::string_view record) {
     return {ns, record.substr(blank + 1)};
 }
 
-int OpenTraceSink(const char* value, std::string& problem) {
+FileDescriptor OpenTraceSink(const char* value, std::string& problem) {
     problem.clear();
     if (value == nullptr || *value == '\0') {
-        return -1;
+        return {};
     }
     const std::string_view text(value);
     int fd = -1;
     const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), fd);
     if (error != std::errc() || at != text.data() + text.size() || fd < 0) {
         problem = std::string(kTraceSinkVariable) + ": not a descriptor number";
-        return -1;
+        return {};
     }
     struct stat info {};
     int type = 0;
@@ -55,10 +55,10 @@ int OpenTraceSink(const char* value, std::string& problem) {
         ::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &domainLength) != 0 || domain != AF_UNIX) {
         problem = std::string(kTraceSinkVariable) + ": descriptor " + std::to_string(fd) +
                   " is not a local packet socket";
-        return -1;
+        return {};
     }
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    if (copy < 0) {
+    FileDescriptor copy(::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+    if (!copy.Valid()) {
         problem = std::string(kTraceSinkVariable) + ": " + std::strerror(errno);
     }
     return copy;

@@ -10,6 +10,8 @@
 // were lost. Any SDK library that shares the export layer honours the same variable.
 #pragma once
 
+#include "common/FileDescriptor.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -32,9 +34,9 @@ struct ParsedTraceRecord {
 ParsedTraceRecord ParseTraceRecord(std::string_view record);
 
 // The descriptor named by `value` (the variable's text), duplicated close-on-exec, when it is
-// a connected AF_UNIX SOCK_SEQPACKET socket; -1 otherwise, with the reason in `problem` (empty
+// a connected AF_UNIX SOCK_SEQPACKET socket; none otherwise, with the reason in `problem` (empty
 // when `value` is null or empty: no sink was asked for).
-int OpenTraceSink(const char* value, std::string& problem);
+FileDescriptor OpenTraceSink(const char* value, std::string& problem);
 
 // CLOCK_MONOTONIC now, in nanoseconds: the time base of the records (std::chrono's
 // steady_clock on this platform).

@@ -4,6 +4,8 @@
 // order as the history and never two at once. The sink therefore must not call NKDbgPrintfW
 // (or SetDebugSink) itself, and should return quickly: every thread that writes a debug line
 // waits for it.
+#include "platform/Debug.h"
+
 #include "platform/DeviceServices.h"
 #include "platform/Format.h"
 
@@ -25,6 +27,16 @@ DebugOutput& Output() {
 }
 
 } // namespace
+
+void WriteDebugLine(std::u16string line) {
+    auto& output = Output();
+    std::lock_guard guard(output.m_lock);
+    const std::u16string& kept = output.m_lines.emplace_back(std::move(line));
+    if (output.m_sink) {
+        output.m_sink(kept);
+    }
+}
+
 } // namespace kobalt::platform
 
 void NKDbgPrintfW(LPCWSTR format, ...) {
@@ -39,13 +51,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
             --length;
         }
     }
-    auto& output = kobalt::platform::Output();
-    std::lock_guard guard(output.m_lock);
-    const std::u16string& line =
-        output.m_lines.emplace_back(buffer, static_cast<std::size_t>(length));
-    if (output.m_sink) {
-        output.m_sink(line);
-    }
+    kobalt::platform::WriteDebugLine(std::u16string(buffer, static_cast<std::size_t>(length)));
 }
 
 namespace kobalt::device {

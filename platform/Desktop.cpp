@@ -2,7 +2,9 @@
 
 #include "platform/Desktop.h"
 
-#include "platform/WindowTable.h"
+#include "platform/ControlClasses.h"
+#include "platform/ThreadQueue.h"
+#include "platform/WindowRecords.h"
 
 #include <atomic>
 #include <thread>

@@ -5,7 +5,8 @@
 // checks after every dispatch that its dialog still exists.
 
 #include "platform/DialogTemplate.h"
-#include "platform/WindowTable.h"
+#include "platform/ThreadQueue.h"
+#include "platform/WindowRecords.h"
 
 #include <algorithm>
 

@@ -6,6 +6,7 @@
 
 #define KOBALT_INIT_ORDER(n) __attribute__((init_priority(n)))
 
+#define KOBALT_INIT_DEBUG_CHANNELS 150   // KOBALT_DEBUG, before any window exists
 #define KOBALT_INIT_FRONTEND 200         // the front end's operator thread
 #define KOBALT_INIT_RESOURCES 250        // dialog templates
 #define KOBALT_INIT_APPLICATION 300      // theApp

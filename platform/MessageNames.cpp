@@ -2,7 +2,7 @@
 
 #include "platform/MessageNames.h"
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 #include <cstdio>
 

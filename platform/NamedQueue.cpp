@@ -14,7 +14,7 @@
 //                      name exist", initialisation and removal of the files one step;
 //     byte 2 "reader": the process that reads the queue holds a write lock.
 // - Socket "<name>.sock": a datagram socket bound by the reading process; one datagram is one
-//   message behind a small frame header (MsgQueue.h). Any process of the user can send to the
+//   message behind a small frame header (NamedQueue.h). Any process of the user can send to the
 //   socket, so the reader drops (and counts) every datagram that is not a framed message of at
 //   most the queue's largest size, as no writer on the device could queue one. A writer connects to
 //   it for every write, so "no reader" is simply a refused connection, also after the reader
@@ -34,6 +34,7 @@
 // return promptly with FALSE and ERROR_INVALID_HANDLE. Handles are not inherited by exec'd
 // programs; a forked child shares its parent's locks until it closes them.
 #include "platform/NamedQueue.h"
+#include "common/FileDescriptor.h"
 #include "common/RuntimeFolder.h"
 #include "platform/Clock.h"
 #include "platform/Handles.h"
@@ -50,6 +51,7 @@
 #include <linux/futex.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
@@ -59,10 +61,13 @@
 #include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace kobalt::platform {
 namespace {
+
+using common::FileDescriptor;
 
 constexpr DWORD kErrorAccessDenied = 5;
 
@@ -92,6 +97,39 @@ struct SharedHeader {
 template <class T> std::atomic_ref<T> Field(T& field) {
     return std::atomic_ref<T>(field);
 }
+
+// The one owner of a state file's mapped header: unmaps it once, when the owner goes.
+class HeaderMapping {
+public:
+    HeaderMapping() = default;
+    // Takes a mapping of kStateFileSize bytes (null for none).
+    explicit HeaderMapping(void* mapping) : m_header(static_cast<SharedHeader*>(mapping)) {}
+    ~HeaderMapping() { Reset(); }
+    HeaderMapping(HeaderMapping&& other) noexcept
+        : m_header(std::exchange(other.m_header, nullptr)) {}
+    HeaderMapping& operator=(HeaderMapping&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_header = std::exchange(other.m_header, nullptr);
+        }
+        return *this;
+    }
+    HeaderMapping(const HeaderMapping&) = delete;
+    HeaderMapping& operator=(const HeaderMapping&) = delete;
+
+    SharedHeader* Get() const { return m_header; }
+    SharedHeader* operator->() const { return m_header; }
+
+    void Reset() {
+        if (m_header != nullptr) {
+            munmap(m_header, kStateFileSize);
+            m_header = nullptr;
+        }
+    }
+
+private:
+    SharedHeader* m_header = nullptr;
+};
 
 // --- Kernel helpers ----------------------------------------------------------------------------
 
@@ -164,6 +202,18 @@ Ready WaitForDescriptor(int fd, short events, int wakeFd, RealClock::time_point 
     }
 }
 
+// The address of a socket file. Paths fit: the runtime folder's length is bounded.
+sockaddr_un SocketAddress(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+FileDescriptor NewDatagramSocket() {
+    return FileDescriptor(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+}
+
 // --- Names and files ---------------------------------------------------------------------------
 
 // The folder of every queue file (common/RuntimeFolder.h), or empty when no private folder can
@@ -196,6 +246,22 @@ std::string FileStem(const std::u16string& name) {
     return stem;
 }
 
+// Where a queue's files are: the state file and the reader's socket.
+struct QueuePaths {
+    std::string state;  // "<folder>/<stem>.q"
+    std::string socket; // "<folder>/<stem>.sock"
+};
+
+// Nothing when no private folder can be had.
+std::optional<QueuePaths> PathsFor(const std::u16string& name) {
+    const std::string& folder = QueueFolder();
+    if (folder.empty()) {
+        return std::nullopt;
+    }
+    const std::string stem = folder + "/" + FileStem(name);
+    return QueuePaths{stem + ".q", stem + ".sock"};
+}
+
 struct FileId {
     dev_t device;
     ino_t inode;
@@ -207,19 +273,19 @@ struct FileId {
 // The bound socket of the process that reads a queue, shared by that process's reader handles.
 class ReaderEndpoint {
 public:
-    ReaderEndpoint(int stateFd, int socketFd, std::string socketPath, DWORD maxMessageSize)
-        : m_stateFd(stateFd), m_socket(socketFd), m_socketPath(std::move(socketPath)),
-          m_scratch(sizeof(MsgQueueFrame) + maxMessageSize) {}
+    ReaderEndpoint(FileDescriptor stateFd, FileDescriptor socket, std::string socketPath,
+                   DWORD maxMessageSize)
+        : m_stateFd(std::move(stateFd)), m_socket(std::move(socket)),
+          m_socketPath(std::move(socketPath)), m_scratch(sizeof(MsgQueueFrame) + maxMessageSize) {}
     ~ReaderEndpoint() {
-        // The reader lock is still held, so the path is still this endpoint's own.
+        // The reader lock is still held, so the path is still this endpoint's own. The socket
+        // closes next, then the state file with the reader lock.
         unlink(m_socketPath.c_str());
-        close(m_socket);
-        close(m_stateFd);
     }
     ReaderEndpoint(const ReaderEndpoint&) = delete;
     ReaderEndpoint& operator=(const ReaderEndpoint&) = delete;
 
-    int Socket() const { return m_socket; }
+    int Socket() const { return m_socket.Get(); }
     // Serialises "look at the next datagram, then take it" among reader threads.
     std::mutex& ReceiveLock() { return m_receiveLock; }
     // Room for the largest framed message; used under ReceiveLock().
@@ -228,8 +294,8 @@ public:
     std::uint64_t Discarded() const { return m_discarded.load(std::memory_order_relaxed); }
 
 private:
-    int m_stateFd; // holds the reader lock
-    int m_socket;  // bound, non-blocking
+    FileDescriptor m_stateFd; // holds the reader lock
+    FileDescriptor m_socket;  // bound, non-blocking
     std::string m_socketPath;
     std::mutex m_receiveLock;
     std::vector<std::uint8_t> m_scratch;
@@ -251,25 +317,24 @@ Registry& TheRegistry() {
 
 // --- A handle ----------------------------------------------------------------------------------
 
+// What opening a name gathers before it becomes a handle.
+struct OpenedQueue {
+    QueuePaths paths;
+    FileDescriptor stateFd; // holds the guard lock while the handle is set up, then the open lock
+    HeaderMapping header;
+    bool existed = false;                     // another handle had the name open
+    std::shared_ptr<ReaderEndpoint> endpoint; // reader handles of the reading process only
+    FileDescriptor writerSocket;              // writer handles only
+    FileDescriptor wakeFd;                    // readable once the handle is closed
+};
+
 class MsgQueueObject final : public KernelObject {
 public:
-    struct Setup {
-        std::u16string name;
-        bool reader;
-        int stateFd;
-        SharedHeader* header;
-        std::string statePath;
-        std::string socketPath;
-        std::shared_ptr<ReaderEndpoint> endpoint;
-        int writerSocket;
-        int wakeFd;
-    };
-
-    explicit MsgQueueObject(Setup setup)
-        : m_name(std::move(setup.name)), m_reader(setup.reader), m_stateFd(setup.stateFd),
-          m_header(setup.header), m_statePath(std::move(setup.statePath)),
-          m_socketPath(std::move(setup.socketPath)), m_endpoint(std::move(setup.endpoint)),
-          m_writerSocket(setup.writerSocket), m_wakeFd(setup.wakeFd),
+    MsgQueueObject(std::u16string name, bool reader, OpenedQueue opened)
+        : m_name(std::move(name)), m_reader(reader), m_stateFd(std::move(opened.stateFd)),
+          m_header(std::move(opened.header)), m_statePath(std::move(opened.paths.state)),
+          m_socketPath(std::move(opened.paths.socket)), m_endpoint(std::move(opened.endpoint)),
+          m_writerSocket(std::move(opened.writerSocket)), m_wakeFd(std::move(opened.wakeFd)),
           m_maxMessages(Field(m_header->maxMessages).load()),
           m_maxMessageSize(Field(m_header->maxMessageSize).load()) {}
 
@@ -287,25 +352,22 @@ public:
                 std::erase_if(registry.m_readers,
                               [](const auto& entry) { return entry.second.expired(); });
             }
-            LockByte(m_stateFd, F_WRLCK, kGuardByte, true);
-            LockByte(m_stateFd, F_UNLCK, kOpenByte, false);
-            if (!HeldElsewhere(m_stateFd, kOpenByte)) {
+            LockByte(m_stateFd.Get(), F_WRLCK, kGuardByte, true);
+            LockByte(m_stateFd.Get(), F_UNLCK, kOpenByte, false);
+            if (!HeldElsewhere(m_stateFd.Get(), kOpenByte)) {
                 unlink(m_socketPath.c_str());
                 unlink(m_statePath.c_str());
             }
-            close(m_stateFd); // releases the guard
+            m_stateFd.Reset(); // releases the guard
         }
-        munmap(m_header, kStateFileSize);
-        if (m_writerSocket >= 0) {
-            close(m_writerSocket);
-        }
-        close(m_wakeFd);
+        // The header's mapping, the writer's socket and the wake-up descriptor go with their
+        // owners.
     }
 
     void OnClose() override {
         m_closed.store(true);
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
+        [[maybe_unused]] const ssize_t written = write(m_wakeFd.Get(), &one, sizeof one);
         FutexWakeAll(&m_header->unread);
     }
 
@@ -344,7 +406,7 @@ public:
             case Received::Nothing:
                 break;
             }
-            switch (WaitForDescriptor(socketFd, POLLIN, m_wakeFd, deadline)) {
+            switch (WaitForDescriptor(socketFd, POLLIN, m_wakeFd.Get(), deadline)) {
             case Ready::Yes:
                 break;
             case Ready::Closed:
@@ -442,10 +504,8 @@ private:
 
     // Points the writer's socket at the current reader; false when no process reads.
     bool ConnectToReader() {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, m_socketPath.c_str(), m_socketPath.size() + 1);
-        return connect(m_writerSocket, reinterpret_cast<const sockaddr*>(&address),
+        const sockaddr_un address = SocketAddress(m_socketPath);
+        return connect(m_writerSocket.Get(), reinterpret_cast<const sockaddr*>(&address),
                        sizeof address) == 0;
     }
 
@@ -464,7 +524,7 @@ private:
             if (m_closed.load()) {
                 return ERROR_INVALID_HANDLE;
             }
-            if (!HeldElsewhere(m_stateFd, kReaderByte)) {
+            if (!HeldElsewhere(m_stateFd.Get(), kReaderByte)) {
                 return ERROR_PIPE_NOT_CONNECTED;
             }
             const auto now = RealClock::now();
@@ -483,7 +543,7 @@ private:
             msghdr message{};
             message.msg_iov = parts;
             message.msg_iovlen = 2;
-            if (sendmsg(m_writerSocket, &message, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
+            if (sendmsg(m_writerSocket.Get(), &message, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
                 return ERROR_SUCCESS;
             }
             if (errno == EINTR) {
@@ -493,7 +553,7 @@ private:
                 return errno == EMSGSIZE ? ERROR_INSUFFICIENT_BUFFER : ERROR_PIPE_NOT_CONNECTED;
             }
             // The reader's socket holds as many messages as the kernel allows.
-            switch (WaitForDescriptor(m_writerSocket, POLLOUT, m_wakeFd, deadline)) {
+            switch (WaitForDescriptor(m_writerSocket.Get(), POLLOUT, m_wakeFd.Get(), deadline)) {
             case Ready::Yes:
                 break;
             case Ready::Closed:
@@ -506,76 +566,166 @@ private:
 
     const std::u16string m_name;
     const bool m_reader;
-    const int m_stateFd; // holds the open lock
-    SharedHeader* const m_header;
+    FileDescriptor m_stateFd; // holds the open lock
+    const HeaderMapping m_header;
     const std::string m_statePath;
     const std::string m_socketPath;
     std::shared_ptr<ReaderEndpoint> m_endpoint; // reader handles of the reading process only
-    const int m_writerSocket;                   // writer handles only, else -1
-    const int m_wakeFd;                         // readable once the handle is closed
+    const FileDescriptor m_writerSocket;        // writer handles only, else none
+    const FileDescriptor m_wakeFd;              // readable once the handle is closed
     const DWORD m_maxMessages;
     const DWORD m_maxMessageSize;
     std::atomic<bool> m_closed{false};
 };
 
+// --- Opening a name ----------------------------------------------------------------------------
+
+bool ValidOptions(LPCWSTR name, const MSGQUEUEOPTIONS* options) {
+    return name != nullptr && *name != 0 && options != nullptr &&
+           options->dwSize >= sizeof(MSGQUEUEOPTIONS) && options->cbMaxMessage != 0 &&
+           options->cbMaxMessage <= kLargestMessage;
+}
+
 // Opens the state file under the guard lock. Retries when the file it opened was removed by a
-// closing handle before the guard was had. -1 on failure.
-int OpenGuardedStateFile(const std::string& path) {
+// closing handle before the guard was had. None on failure.
+FileDescriptor OpenGuardedStateFile(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) {
-            return -1;
-        }
-        if (!LockByte(fd, F_WRLCK, kGuardByte, true)) {
-            close(fd);
-            return -1;
+        FileDescriptor fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd.Valid() || !LockByte(fd.Get(), F_WRLCK, kGuardByte, true)) {
+            return {};
         }
         struct stat opened {};
         struct stat current {};
-        if (fstat(fd, &opened) == 0 && stat(path.c_str(), &current) == 0 &&
+        if (fstat(fd.Get(), &opened) == 0 && stat(path.c_str(), &current) == 0 &&
             opened.st_dev == current.st_dev && opened.st_ino == current.st_ino) {
             return fd;
         }
-        close(fd);
     }
-    return -1;
+    return {};
+}
+
+// Fixes a new queue's limits. Files left by a process that died are taken over: the name did
+// not exist.
+void InitialiseHeader(SharedHeader& header, const MSGQUEUEOPTIONS& options,
+                      const std::string& socketPath) {
+    unlink(socketPath.c_str());
+    Field(header.maxMessages).store(options.dwMaxMessages);
+    Field(header.maxMessageSize).store(options.cbMaxMessage);
+    Field(header.unread).store(0);
+    Field(header.magic).store(kHeaderMagic);
+}
+
+bool ValidHeader(SharedHeader& header) {
+    const std::uint32_t maxMessageSize = Field(header.maxMessageSize).load();
+    return Field(header.magic).load() == kHeaderMagic && maxMessageSize != 0 &&
+           maxMessageSize <= kLargestMessage;
+}
+
+// Sizes and maps the state file the guard is held on, and sets up its header when the name is
+// new. ERROR_SUCCESS, or the error the open fails with.
+DWORD MapStateFile(const MSGQUEUEOPTIONS& options, OpenedQueue& queue) {
+    const int fd = queue.stateFd.Get();
+    queue.existed = HeldElsewhere(fd, kOpenByte);
+    if (!queue.existed && ftruncate(fd, kStateFileSize) != 0) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < kStateFileSize) {
+        return kErrorAccessDenied;
+    }
+    void* mapping = mmap(nullptr, kStateFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapping == MAP_FAILED) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    queue.header = HeaderMapping(mapping);
+    if (!queue.existed) {
+        InitialiseHeader(*queue.header.Get(), options, queue.paths.socket);
+    } else if (!ValidHeader(*queue.header.Get())) {
+        return kErrorAccessDenied;
+    }
+    return ERROR_SUCCESS;
+}
+
+// A socket bound to `path`; none when it cannot be had.
+FileDescriptor BoundDatagramSocket(const std::string& path) {
+    FileDescriptor socket = NewDatagramSocket();
+    const sockaddr_un address = SocketAddress(path);
+    if (!socket.Valid() ||
+        bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return {};
+    }
+    return socket;
 }
 
 // Becomes the process's reading end of the queue, or returns null when another process reads
 // it. Called with the registry lock and the guard held.
-std::shared_ptr<ReaderEndpoint> BecomeReader(const std::string& statePath,
-                                             const std::string& socketPath, SharedHeader* header) {
-    const int stateFd = open(statePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (stateFd < 0) {
-        return nullptr;
-    }
-    if (!LockByte(stateFd, F_WRLCK, kReaderByte, false)) {
-        close(stateFd);
+std::shared_ptr<ReaderEndpoint> BecomeReader(const QueuePaths& paths, SharedHeader& header) {
+    FileDescriptor stateFd(open(paths.state.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!stateFd.Valid() || !LockByte(stateFd.Get(), F_WRLCK, kReaderByte, false)) {
         return nullptr;
     }
     // A socket file left by a reader that died is stale.
-    unlink(socketPath.c_str());
-    const int socketFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-    if (socketFd < 0 ||
-        bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (socketFd >= 0) {
-            close(socketFd);
-        }
-        close(stateFd);
+    unlink(paths.socket.c_str());
+    FileDescriptor socket = BoundDatagramSocket(paths.socket);
+    if (!socket.Valid()) {
         return nullptr;
     }
     // A new socket holds nothing, whatever the count says after an earlier reader died.
-    Field(header->unread).store(0);
-    return std::make_shared<ReaderEndpoint>(stateFd, socketFd, socketPath,
-                                            Field(header->maxMessageSize).load());
+    Field(header.unread).store(0);
+    return std::make_shared<ReaderEndpoint>(std::move(stateFd), std::move(socket), paths.socket,
+                                            Field(header.maxMessageSize).load());
+}
+
+// The process's reading end of the queue: the one its other reader handles share, else a new
+// one; null when another process reads it. Called with the registry lock and the guard held.
+std::shared_ptr<ReaderEndpoint> ReadingEnd(Registry& registry, const OpenedQueue& queue) {
+    struct stat file {};
+    fstat(queue.stateFd.Get(), &file);
+    const FileId id{file.st_dev, file.st_ino};
+    std::shared_ptr<ReaderEndpoint> endpoint = registry.m_readers[id].lock();
+    if (!endpoint) {
+        endpoint = BecomeReader(queue.paths, *queue.header.Get());
+        if (endpoint) {
+            registry.m_readers[id] = endpoint;
+        } else {
+            registry.m_readers.erase(id);
+        }
+    }
+    return endpoint;
+}
+
+// Sets up the handle's end of the queue (the reading end, or a socket to write with), its
+// wake-up descriptor, and its open lock, which makes the name exist. ERROR_SUCCESS, or the error
+// the open fails with.
+DWORD OpenHandleEnds(Registry& registry, bool reader, OpenedQueue& queue) {
+    if (reader) {
+        queue.endpoint = ReadingEnd(registry, queue);
+    } else {
+        queue.writerSocket = NewDatagramSocket();
+        if (!queue.writerSocket.Valid()) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+    }
+    queue.wakeFd = FileDescriptor(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!queue.wakeFd.Valid() || !LockByte(queue.stateFd.Get(), F_RDLCK, kOpenByte, false)) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return ERROR_SUCCESS;
 }
 
 HANDLE Fail(DWORD error) {
     SetLastError(error);
     return nullptr;
+}
+
+// Undoes a failed open while its guard is held: the reading end goes, and the state file is
+// removed unless another handle has the name open. The descriptors close with their owners.
+HANDLE Abandon(OpenedQueue& queue, DWORD error) {
+    queue.endpoint.reset();
+    if (!HeldElsewhere(queue.stateFd.Get(), kOpenByte)) {
+        unlink(queue.paths.state.c_str());
+    }
+    return Fail(error);
 }
 
 } // namespace
@@ -608,107 +758,39 @@ using kobalt::platform::MsgQueueObject;
 // Unnamed queues are not supported: a name is required. Flags are accepted and ignored.
 HANDLE CreateMsgQueue(LPCWSTR name, MSGQUEUEOPTIONS* options) {
     using namespace kobalt::platform;
-    if (name == nullptr || *name == 0 || options == nullptr ||
-        options->dwSize < sizeof(MSGQUEUEOPTIONS) || options->cbMaxMessage == 0 ||
-        options->cbMaxMessage > kLargestMessage) {
+    if (!ValidOptions(name, options)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     std::u16string queueName(name);
     if (queueName.size() > kMaxNameLength) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    const std::string& folder = QueueFolder();
-    if (folder.empty()) {
+    std::optional<QueuePaths> paths = PathsFor(queueName);
+    if (!paths) {
         return Fail(kErrorAccessDenied);
     }
-    const std::string stem = folder + "/" + FileStem(queueName);
-    const std::string statePath = stem + ".q";
-    const std::string socketPath = stem + ".sock";
     const bool reader = options->bReadAccess != FALSE;
 
     Registry& registry = TheRegistry();
     std::unique_lock registryLock(registry.m_lock);
-    const int stateFd = OpenGuardedStateFile(statePath);
-    if (stateFd < 0) {
+    OpenedQueue opened;
+    opened.paths = std::move(*paths);
+    opened.stateFd = OpenGuardedStateFile(opened.paths.state);
+    if (!opened.stateFd.Valid()) {
         return Fail(kErrorAccessDenied);
     }
-    // Undoes the open when a later step fails; the guard goes with the descriptor.
-    auto abandon = [&](DWORD error, SharedHeader* header) {
-        if (header != nullptr) {
-            munmap(header, kStateFileSize);
-        }
-        if (!HeldElsewhere(stateFd, kOpenByte)) {
-            unlink(statePath.c_str());
-        }
-        close(stateFd);
-        return Fail(error);
-    };
-
-    const bool existed = HeldElsewhere(stateFd, kOpenByte);
-    struct stat info {};
-    if (!existed && ftruncate(stateFd, kStateFileSize) != 0) {
-        return abandon(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (const DWORD error = MapStateFile(*options, opened); error != ERROR_SUCCESS) {
+        return Abandon(opened, error);
     }
-    if (fstat(stateFd, &info) != 0 || static_cast<std::size_t>(info.st_size) < kStateFileSize) {
-        return abandon(kErrorAccessDenied, nullptr);
+    if (const DWORD error = OpenHandleEnds(registry, reader, opened); error != ERROR_SUCCESS) {
+        return Abandon(opened, error);
     }
-    void* mapping = mmap(nullptr, kStateFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, stateFd, 0);
-    if (mapping == MAP_FAILED) {
-        return abandon(ERROR_NOT_ENOUGH_MEMORY, nullptr);
-    }
-    auto* header = static_cast<SharedHeader*>(mapping);
-    if (!existed) {
-        // Files left by a process that died are taken over: the name did not exist.
-        unlink(socketPath.c_str());
-        Field(header->maxMessages).store(options->dwMaxMessages);
-        Field(header->maxMessageSize).store(options->cbMaxMessage);
-        Field(header->unread).store(0);
-        Field(header->magic).store(kHeaderMagic);
-    } else if (Field(header->magic).load() != kHeaderMagic ||
-               Field(header->maxMessageSize).load() == 0 ||
-               Field(header->maxMessageSize).load() > kLargestMessage) {
-        return abandon(kErrorAccessDenied, header);
-    }
-
-    std::shared_ptr<ReaderEndpoint> endpoint;
-    int writerSocket = -1;
-    if (reader) {
-        struct stat file {};
-        fstat(stateFd, &file);
-        const FileId id{file.st_dev, file.st_ino};
-        endpoint = registry.m_readers[id].lock();
-        if (!endpoint) {
-            endpoint = BecomeReader(statePath, socketPath, header);
-            if (endpoint) {
-                registry.m_readers[id] = endpoint;
-            } else {
-                registry.m_readers.erase(id);
-            }
-        }
-    } else {
-        writerSocket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (writerSocket < 0) {
-            return abandon(ERROR_NOT_ENOUGH_MEMORY, header);
-        }
-    }
-    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0 || !LockByte(stateFd, F_RDLCK, kOpenByte, false)) {
-        if (wakeFd >= 0) {
-            close(wakeFd);
-        }
-        if (writerSocket >= 0) {
-            close(writerSocket);
-        }
-        endpoint.reset();
-        return abandon(ERROR_NOT_ENOUGH_MEMORY, header);
-    }
-    LockByte(stateFd, F_UNLCK, kGuardByte, false);
+    LockByte(opened.stateFd.Get(), F_UNLCK, kGuardByte, false);
     registryLock.unlock();
 
-    auto queue = std::make_shared<MsgQueueObject>(
-        MsgQueueObject::Setup{std::move(queueName), reader, stateFd, header, statePath, socketPath,
-                              std::move(endpoint), writerSocket, wakeFd});
-    HANDLE handle = InsertHandle(std::move(queue));
+    const bool existed = opened.existed;
+    HANDLE handle = InsertHandle(
+        std::make_shared<MsgQueueObject>(std::move(queueName), reader, std::move(opened)));
     if (handle != nullptr) {
         SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     }

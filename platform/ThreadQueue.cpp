@@ -5,7 +5,10 @@
 // whenever it waits for messages. Targets are resolved when a message is dispatched, so
 // whatever was queued for a window that has since been destroyed is dropped.
 
-#include "platform/WindowTable.h"
+#include "platform/ThreadQueue.h"
+
+#include "platform/MessageDelivery.h"
+#include "platform/WindowRecords.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,8 +29,8 @@ void FinishSent(const std::shared_ptr<SentRecord>& record, LRESULT result) {
 // Runs a message another thread sent to one of the calling thread's windows and hands the
 // result back to its sender.
 void HandleSentRecord(const std::shared_ptr<SentRecord>& record) {
-    const LRESULT result =
-        CallWindowProcedure(record->hwnd, record->msg, record->wParam, record->lParam);
+    const LRESULT result = CallWindowProcedure(record->hwnd, record->msg, record->wParam,
+                                               record->lParam, Delivery::Sent);
     FinishSent(record, result);
 }
 
@@ -251,8 +254,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             // would after looking the window up a second time.
             const WNDPROC proc = w->proc;
             lock.unlock();
-            return proc ? proc(hwnd, msg, wParam, lParam)
-                        : DefWindowProcW(hwnd, msg, wParam, lParam);
+            return DeliverMessage(proc, hwnd, msg, wParam, lParam, Delivery::Sent);
         }
         target = w->ownerQueue;
     }
@@ -307,7 +309,7 @@ BOOL TranslateMessage(const MSG*) {
 LRESULT DispatchMessageW(const MSG* msg) {
     if (!msg || !msg->hwnd)
         return 0;
-    return CallWindowProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    return CallWindowProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam, Delivery::Posted);
 }
 
 void PostQuitMessage(int exitCode) {

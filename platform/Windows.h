@@ -1,7 +1,7 @@
 // The device's core services, under their Windows CE names.
 //
 // This header is the whole interface the console (framework and dialogs) sees of the
-// platform. Front ends use Desktop.h and Device.h instead.
+// platform. Front ends use Desktop.h and DeviceServices.h instead.
 #pragma once
 
 #include <cstddef>
@@ -488,5 +488,5 @@ using MMRESULT = UINT;
 constexpr MMRESULT MMSYSERR_NOERROR = 0;
 constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 // Private messages 1069 (call audio on) and 1070 (call audio off) reach the audio-driver hook
-// whose state front ends read (Device.h).
+// whose state front ends read (DeviceServices.h).
 MMRESULT waveOutMessage(HWAVEOUT device, UINT msg, DWORD_PTR param1, DWORD_PTR param2);

@@ -2,9 +2,10 @@
 
 #include "sdk/SdkEntryPoints.h"
 
+#include "common/DebugChannels.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
@@ -24,18 +25,7 @@ void SetSdkExport(int row, SdkExport state) {
 }
 
 bool DebugChannelOn(const char* value, const char* channel) {
-    if (value == nullptr) {
-        return false;
-    }
-    std::string_view rest(value);
-    while (!rest.empty()) {
-        const std::size_t comma = rest.find(',');
-        if (rest.substr(0, comma) == channel) {
-            return true;
-        }
-        rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
-    }
-    return false;
+    return kobalt::common::DebugChannelOn(value, channel);
 }
 
 std::string MissingUseLine(int row) {

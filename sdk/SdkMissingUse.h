@@ -20,5 +20,5 @@ void ReportMissingUse(int row);
 // The channel's line for entry point `row`; empty for a row outside the table.
 std::string MissingUseLine(int row);
 
-// Whether KOBALT_DEBUG (channel names separated by commas) holds `channel`.
+// Whether KOBALT_DEBUG turns `channel` on (common/DebugChannels.h: `sdk`, `+sdk`, `+all`, ...).
 bool DebugChannelOn(const char* value, const char* channel);

@@ -1,5 +1,6 @@
 #include "platform/controls/Button.h"
 
+#include "platform/ControlServices.h"
 #include <algorithm>
 #include <vector>
 

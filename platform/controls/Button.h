@@ -1,7 +1,7 @@
 // The BUTTON control class: push buttons and auto radio buttons.
 #pragma once
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 namespace kobalt::platform {
 

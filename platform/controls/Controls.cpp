@@ -1,6 +1,6 @@
 // The table of built-in control classes.
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 #include "platform/controls/Button.h"
 #include "platform/controls/CaseFold.h"
 #include "platform/controls/Edit.h"

@@ -1,5 +1,6 @@
 #include "platform/controls/Edit.h"
 
+#include "platform/ControlServices.h"
 #include <algorithm>
 #include <string>
 

@@ -1,7 +1,7 @@
 // The EDIT control class: one line of text with a caret.
 #pragma once
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 namespace kobalt::platform {
 

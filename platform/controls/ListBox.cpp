@@ -1,5 +1,6 @@
 #include "platform/controls/ListBox.h"
 
+#include "platform/ControlServices.h"
 #include "platform/controls/CaseFold.h"
 #include "platform/controls/IndexedList.h"
 #include "platform/controls/ListCursor.h"

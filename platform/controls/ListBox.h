@@ -2,7 +2,7 @@
 // they were put in, each line with one word of item data.
 #pragma once
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 namespace kobalt::platform {
 

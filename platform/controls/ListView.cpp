@@ -1,5 +1,6 @@
 #include "platform/controls/ListView.h"
 
+#include "platform/ControlServices.h"
 #include "platform/controls/IndexedList.h"
 #include "platform/controls/ListCursor.h"
 

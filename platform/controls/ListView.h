@@ -1,7 +1,7 @@
 // The SysListView32 control class: rows of text in columns (report view), single selection.
 #pragma once
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 namespace kobalt::platform {
 

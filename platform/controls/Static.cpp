@@ -1,5 +1,6 @@
 #include "platform/controls/Static.h"
 
+#include "platform/ControlServices.h"
 namespace kobalt::platform {
 
 namespace {

@@ -1,7 +1,7 @@
 // The STATIC control class: a line of text and nothing else.
 #pragma once
 
-#include "platform/WindowServer.h"
+#include "platform/ControlClasses.h"
 
 namespace kobalt::platform {
 

@@ -10,7 +10,7 @@
 namespace kobalt::sim {
 
 Trace::Trace(const char* path, const char* sinkFd) {
-    m_sink = common::FileDescriptor(common::OpenTraceSink(sinkFd, m_sinkProblem));
+    m_sink = common::OpenTraceSink(sinkFd, m_sinkProblem);
     if (path == nullptr || *path == '\0') {
         return;
     }

@@ -1,4 +1,4 @@
-#include "platform/WindowServer.h"
+#include "platform/ControlServices.h"
 #include "platform/controls/CaseFold.h"
 
 #include <gtest/gtest.h>

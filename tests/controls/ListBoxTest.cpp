@@ -1,6 +1,6 @@
 #include "ControlTestSupport.h"
 
-#include "platform/WindowServer.h"
+#include "platform/ControlServices.h"
 
 #include <gtest/gtest.h>
 

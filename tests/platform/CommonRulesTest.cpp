@@ -1,4 +1,6 @@
-// The runtime-folder and time-scale rules that the console and the simulated SDK share.
+// The runtime-folder, time-scale and debug-channel rules that the console and the simulated SDK
+// share.
+#include "common/DebugChannels.h"
 #include "common/RuntimeFolder.h"
 #include "common/TimeScale.h"
 
@@ -158,6 +160,27 @@ TEST(TimeScaleRuleTest, OneRangeForEveryReader) {
     // The message names the value, with anything unprintable replaced.
     const std::string problem = kobalt::common::ParseTimeScale("9\x1b[2J").problem;
     EXPECT_NE(problem.find("KOBALT_TIME_SCALE=9?[2J"), std::string::npos) << problem;
+}
+
+TEST(DebugChannelRuleTest, PlusOrNoSignTurnsOnMinusOffAndTheLastEntryWins) {
+    struct Row {
+        const char* text;
+        bool msgOn;
+    };
+    const Row rows[] = {
+        {nullptr, false},    {"", false},        {"+msg", true},       {"msg", true},
+        {"sdk,+msg", true},  {"+msg,sdk", true}, {"-msg", false},      {"+msg,-msg", false},
+        {"-msg,+msg", true}, {"+all", true},     {"+all,-msg", false}, {"-all,msg", true},
+        {"+msgx", false},    {"+ms", false},     {"+MSG", false},      {"+ msg", false},
+        {",,+msg,", true},   {"sdk", false},     {"+", false},         {"all,-all", false},
+    };
+    for (const Row& row : rows) {
+        const std::string label = row.text != nullptr ? row.text : "(null)";
+        EXPECT_EQ(kobalt::common::DebugChannelOn(row.text, "msg"), row.msgOn) << label;
+    }
+    // Each channel is looked up on its own.
+    EXPECT_TRUE(kobalt::common::DebugChannelOn("+msg,sdk", "sdk"));
+    EXPECT_FALSE(kobalt::common::DebugChannelOn("+msg,-sdk", "sdk"));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-// Windows, queues and modal loops across threads.
+// Windows, dialogs, modal loops and message boxes across threads.
 
+#include "WindowTestSupport.h"
 #include "platform/Desktop.h"
 #include "platform/DialogTemplate.h"
-#include "platform/MessageNames.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>
@@ -18,95 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr UINT kRecord = WM_APP + 1; // handlers record wParam
-constexpr UINT kStop = WM_APP + 2;   // ends a thread's message loop
-
-// What a test window saw, in order. Shared with the window through GWLP_USERDATA.
-struct Log {
-    std::mutex mutex;
-    std::vector<WPARAM> values;
-    std::vector<DWORD> threads;
-    std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> hook; // optional, for special handling
-
-    void Add(WPARAM value) {
-        std::lock_guard<std::mutex> lock(mutex);
-        values.push_back(value);
-        threads.push_back(GetCurrentThreadId());
-    }
-    std::vector<WPARAM> Values() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return values;
-    }
-};
-
-LRESULT LogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* log = reinterpret_cast<Log*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (log && log->hook && msg >= WM_APP)
-        return log->hook(hwnd, msg, wParam, lParam);
-    if (msg == kRecord && log) {
-        log->Add(wParam);
-        return static_cast<LRESULT>(wParam) * 2;
-    }
-    if (msg == kStop) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-HWND MakeWindow(Log* log) {
-    HWND hwnd = CreateWindowExW(0, nullptr, u"test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                nullptr, reinterpret_cast<LPVOID>(&LogProc));
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(log));
-    return hwnd;
-}
-
-// A thread that owns one window and pumps its messages until kStop.
-class OwnerThread {
-public:
-    explicit OwnerThread(Log* log, HANDLE startGate = nullptr) {
-        m_thread = std::thread([this, log, startGate] {
-            HWND hwnd = MakeWindow(log);
-            m_threadId = GetCurrentThreadId();
-            m_hwnd.store(hwnd);
-            if (startGate)
-                WaitForSingleObject(startGate, INFINITE);
-            MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0))
-                DispatchMessageW(&msg);
-            if (IsWindow(hwnd))
-                DestroyWindow(hwnd);
-        });
-        while (!m_hwnd.load())
-            std::this_thread::yield();
-    }
-    ~OwnerThread() { Stop(); }
-    void Stop() {
-        if (m_thread.joinable()) {
-            PostMessageW(m_hwnd.load(), kStop, 0, 0);
-            m_thread.join();
-        }
-    }
-    HWND Handle() const { return m_hwnd.load(); }
-    DWORD ThreadId() const { return m_threadId; }
-
-private:
-    std::thread m_thread;
-    std::atomic<HWND> m_hwnd{nullptr};
-    DWORD m_threadId = 0;
-};
-
-// Pumps the calling thread's messages until `done` or a bound.
-void PumpUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    MSG msg;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        std::this_thread::sleep_for(1ms);
-    }
-}
+using namespace kobalt::test;
 
 TEST(WindowHandles, DestroyedHandleNeverMatchesANewWindowAndMessagesToItFail) {
     Log log;
@@ -121,134 +33,6 @@ TEST(WindowHandles, DestroyedHandleNeverMatchesANewWindowAndMessagesToItFail) {
               0);
     EXPECT_TRUE(log.Values().empty());
     DestroyWindow(second);
-}
-
-TEST(WindowHandles, MessagesQueuedForADestroyedWindowAreDropped) {
-    Log log;
-    HWND hwnd = MakeWindow(&log);
-    ASSERT_TRUE(PostMessageW(hwnd, kRecord, 7, 0));
-    DestroyWindow(hwnd);
-    MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_TRUE(log.Values().empty());
-}
-
-TEST(Messages, PostToNullWindowReachesTheCallingThread) {
-    ASSERT_TRUE(PostMessageW(nullptr, kRecord, 42, 0));
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.hwnd, nullptr);
-    EXPECT_EQ(msg.message, kRecord);
-    EXPECT_EQ(msg.wParam, 42u);
-}
-
-TEST(Messages, RegisteredMessagesAreSharedAcrossThreadsAndCaseInsensitive) {
-    UINT here = RegisterWindowMessageW(u"WM_QRVOUTMSG_DIALERSTATE");
-    UINT there = 0;
-    std::thread([&] { there = RegisterWindowMessageW(u"wm_qrvoutmsg_dialerstate"); }).join();
-    EXPECT_EQ(here, there);
-    EXPECT_GE(here, 0xC000u);
-    EXPECT_LE(here, 0xFFFFu);
-    EXPECT_NE(RegisterWindowMessageW(u"another name"), here);
-    EXPECT_EQ(RegisterWindowMessageW(u""), 0u);
-    EXPECT_EQ(RegisterWindowMessageW(nullptr), 0u);
-    EXPECT_EQ(kobalt::platform::MessageName(LB_ADDSTRING), "LB_ADDSTRING");
-}
-
-TEST(CrossThread, PostsArriveInOrderOnTheOwnerThread) {
-    Log log;
-    OwnerThread owner(&log);
-    for (WPARAM i = 0; i < 1000; ++i)
-        ASSERT_TRUE(PostMessageW(owner.Handle(), kRecord, i, 0));
-    owner.Stop();
-    auto values = log.Values();
-    ASSERT_EQ(values.size(), 1000u);
-    for (WPARAM i = 0; i < 1000; ++i)
-        EXPECT_EQ(values[i], i);
-    for (DWORD t : log.threads)
-        EXPECT_EQ(t, owner.ThreadId());
-}
-
-TEST(CrossThread, SendRunsOnTheOwnerThreadAndReturnsItsResult) {
-    Log log;
-    OwnerThread owner(&log);
-    EXPECT_EQ(SendMessageW(owner.Handle(), kRecord, 21, 0), 42);
-    ASSERT_EQ(log.threads.size(), 1u);
-    EXPECT_EQ(log.threads[0], owner.ThreadId());
-    EXPECT_NE(log.threads[0], GetCurrentThreadId());
-}
-
-TEST(CrossThread, SenderHandlesMessagesSentToItWhileItWaits) {
-    // This thread's window is sent a message by the other thread's handler while this thread
-    // waits for that same handler: without handling it meanwhile both would wait forever.
-    Log mine;
-    HWND myWindow = MakeWindow(&mine);
-    Log theirs;
-    theirs.hook = [&](HWND, UINT msg, WPARAM wParam, LPARAM) -> LRESULT {
-        if (msg == kStop) {
-            PostQuitMessage(0);
-            return 0;
-        }
-        return SendMessageW(myWindow, kRecord, wParam + 1, 0) + 1;
-    };
-    OwnerThread owner(&theirs);
-    EXPECT_EQ(SendMessageW(owner.Handle(), kRecord, 10, 0), 23); // (10 + 1) * 2 + 1
-    EXPECT_EQ(mine.Values(), std::vector<WPARAM>{11});
-    EXPECT_EQ(mine.threads[0], GetCurrentThreadId());
-    owner.Stop();
-    DestroyWindow(myWindow);
-}
-
-TEST(CrossThread, SendToAWindowDestroyedBeforeDispatchReturnsZero) {
-    Log log;
-    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE destroyNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    log.hook = [&](HWND hwnd, UINT msg, WPARAM, LPARAM) -> LRESULT {
-        if (msg == kStop) {
-            PostQuitMessage(0);
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, 0, 0);
-    };
-    std::atomic<HWND> window{nullptr};
-    std::thread owner([&] {
-        HWND hwnd = MakeWindow(&log);
-        window = hwnd;
-        WaitForSingleObject(destroyNow, INFINITE);
-        DestroyWindow(hwnd); // the queued send now names a dead window
-        SetEvent(gate);
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); // handles the sent record
-    });
-    while (!window.load())
-        std::this_thread::yield();
-    std::thread sender([&] { EXPECT_EQ(SendMessageW(window.load(), kRecord, 5, 0), 0); });
-    std::this_thread::sleep_for(20ms); // let the send be queued; either order must give 0
-    SetEvent(destroyNow);
-    sender.join();
-    owner.join();
-    EXPECT_TRUE(log.Values().empty());
-    CloseHandle(gate);
-    CloseHandle(destroyNow);
-}
-
-TEST(CrossThread, SendToAThreadThatEndsReturnsZero) {
-    Log log;
-    HANDLE sendQueued = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<HWND> window{nullptr};
-    std::thread owner([&] {
-        window = MakeWindow(&log);
-        WaitForSingleObject(sendQueued, INFINITE); // ends without pumping
-    });
-    while (!window.load())
-        std::this_thread::yield();
-    std::thread sender([&] { EXPECT_EQ(SendMessageW(window.load(), kRecord, 5, 0), 0); });
-    std::this_thread::sleep_for(20ms);
-    SetEvent(sendQueued);
-    owner.join();
-    sender.join();
-    EXPECT_FALSE(IsWindow(window.load()));
-    CloseHandle(sendQueued);
 }
 
 // Dialog templates for the modal tests: one button each.
@@ -367,36 +151,6 @@ TEST(MessageBoxes, BoxFromAnotherThreadBlocksOnlyThatThread) {
     operatorThread.join();
     EXPECT_EQ(answer.load(), IDOK);
     EXPECT_EQ(log.Values(), std::vector<WPARAM>{3});
-}
-
-TEST(OwnerIdle, AWindowDestroyedWhileWaitingEndsTheWaitThoughItsThreadNeverPumps) {
-    std::promise<HWND> made;
-    std::promise<void> destroy;
-    std::promise<void> release;
-    std::thread owner([&] {
-        HWND hwnd = MakeWindow(nullptr);
-        made.set_value(hwnd);
-        destroy.get_future().wait();
-        DestroyWindow(hwnd);
-        release.get_future().wait(); // blocked outside any message loop, like an SDK thread
-    });
-    const HWND hwnd = made.get_future().get();
-    auto waited = std::async(std::launch::async,
-                             [hwnd] { return kobalt::desktop::WaitOwnerIdle(hwnd, 60s); });
-    destroy.set_value();
-    EXPECT_TRUE(waited.get());
-    release.set_value();
-    owner.join();
-}
-
-TEST(ModalLoops, PumpUntilHelperSeesPostedWork) {
-    // PeekMessage-based pumping (used by threads that poll) dispatches posted messages too.
-    Log log;
-    HWND hwnd = MakeWindow(&log);
-    PostMessageW(hwnd, kRecord, 9, 0);
-    PumpUntil([&] { return !log.Values().empty(); });
-    EXPECT_EQ(log.Values(), std::vector<WPARAM>{9});
-    DestroyWindow(hwnd);
 }
 
 } // namespace

@@ -349,27 +349,28 @@ TEST(TraceSink, RecordsCarryTheirTimeAndAreBounded) {
 
 TEST(TraceSink, OnlyALocalPacketSocketIsTaken) {
     std::string problem;
-    EXPECT_EQ(common::OpenTraceSink(nullptr, problem), -1);
+    EXPECT_FALSE(common::OpenTraceSink(nullptr, problem).Valid());
     EXPECT_TRUE(problem.empty());
-    EXPECT_EQ(common::OpenTraceSink("", problem), -1);
+    EXPECT_FALSE(common::OpenTraceSink("", problem).Valid());
     EXPECT_TRUE(problem.empty());
     int pipeEnds[2];
     ASSERT_EQ(::pipe(pipeEnds), 0);
     for (const std::string& value : {std::string("x"), std::string("-1"), std::string("3x"),
                                      std::string("99999"), std::to_string(pipeEnds[1])}) {
-        EXPECT_EQ(common::OpenTraceSink(value.c_str(), problem), -1) << value;
+        EXPECT_FALSE(common::OpenTraceSink(value.c_str(), problem).Valid()) << value;
         EXPECT_FALSE(problem.empty()) << value;
     }
     int stream[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, stream), 0);
-    EXPECT_EQ(common::OpenTraceSink(std::to_string(stream[0]).c_str(), problem), -1);
+    EXPECT_FALSE(common::OpenTraceSink(std::to_string(stream[0]).c_str(), problem).Valid());
     int packet[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, packet), 0);
-    const int copy = common::OpenTraceSink(std::to_string(packet[0]).c_str(), problem);
-    ASSERT_GE(copy, 0) << problem;
-    EXPECT_NE(copy, packet[0]) << "the library's own copy";
-    EXPECT_NE(::fcntl(copy, F_GETFD) & FD_CLOEXEC, 0);
-    for (int fd : {pipeEnds[0], pipeEnds[1], stream[0], stream[1], packet[0], packet[1], copy}) {
+    const common::FileDescriptor copy =
+        common::OpenTraceSink(std::to_string(packet[0]).c_str(), problem);
+    ASSERT_TRUE(copy.Valid()) << problem;
+    EXPECT_NE(copy.Get(), packet[0]) << "the library's own copy";
+    EXPECT_NE(::fcntl(copy.Get(), F_GETFD) & FD_CLOEXEC, 0);
+    for (int fd : {pipeEnds[0], pipeEnds[1], stream[0], stream[1], packet[0], packet[1]}) {
         ::close(fd);
     }
 }
