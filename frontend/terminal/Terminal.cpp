@@ -78,6 +78,60 @@ void AppendCapability(std::string& out, const char* name) {
     }
 }
 
+// The terminal's type when standard input and output are a terminal of a known type; null with
+// the reason in `error` when not.
+const char* TerminalType(std::string& error) {
+    if (::isatty(STDIN_FILENO) == 0 || ::isatty(STDOUT_FILENO) == 0) {
+        error = "standard input and output are not a terminal";
+        return nullptr;
+    }
+    const char* type = std::getenv("TERM");
+    if (type == nullptr || *type == '\0') {
+        error = "TERM is not set";
+        return nullptr;
+    }
+    return type;
+}
+
+// Our handlers go in first: ncurses leaves signals alone that already have one. A stop from
+// outside would leave the screen to a shell while our thread draws on, so it is ignored.
+void InstallSignalHandlers() {
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        struct sigaction action {};
+        action.sa_handler = OnFatalSignal;
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(kFatalSignals[i], &action, &g_previousActions[i]);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGTSTP, &ignore, &g_previousStop);
+}
+
+void RestoreSignalHandlers() {
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
+    }
+    ::sigaction(SIGTSTP, &g_previousStop, nullptr);
+}
+
+// Sets what Terminal::Restore writes, for a signal or the process's exit while the screen is
+// ours: mouse reporting off, plain attributes, the cursor, the keypad and the screen back.
+void ArmRestore() {
+    std::string restore = kMouseOff;
+    AppendCapability(restore, "sgr0");
+    AppendCapability(restore, "cnorm");
+    AppendCapability(restore, "rmkx");
+    AppendCapability(restore, "rmcup");
+    g_restoreLength = std::min(restore.size(), sizeof g_restoreBytes);
+    std::memcpy(g_restoreBytes, restore.data(), g_restoreLength);
+    if (!g_atExitRegistered) {
+        g_atExitRegistered = std::atexit([] { Terminal::Restore(); }) == 0;
+    }
+    g_active.store(true);
+}
+
 bool IsLineDrawing(char32_t ch) {
     switch (ch) {
     case U'\u2500':
@@ -234,13 +288,8 @@ bool Terminal::Open(std::string& error) {
     if (m_open) {
         return true;
     }
-    if (::isatty(STDIN_FILENO) == 0 || ::isatty(STDOUT_FILENO) == 0) {
-        error = "standard input and output are not a terminal";
-        return false;
-    }
-    const char* type = std::getenv("TERM");
-    if (type == nullptr || *type == '\0') {
-        error = "TERM is not set";
+    const char* type = TerminalType(error);
+    if (type == nullptr) {
         return false;
     }
     m_utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
@@ -253,35 +302,28 @@ bool Terminal::Open(std::string& error) {
     sigaddset(&resize, SIGWINCH);
     m_resizeFd = ::signalfd(-1, &resize, SFD_NONBLOCK | SFD_CLOEXEC);
 
-    // Our handlers go in first: ncurses leaves signals alone that already have one. A stop from
-    // outside would leave the screen to a shell while our thread draws on, so it is ignored.
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-        struct sigaction action {};
-        action.sa_handler = OnFatalSignal;
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(kFatalSignals[i], &action, &g_previousActions[i]);
-    }
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGTSTP, &ignore, &g_previousStop);
-
+    InstallSignalHandlers();
     SCREEN* screen = newterm(nullptr, stdout, stdin);
     if (screen == nullptr) {
         error = std::string("cannot use the terminal type '") + type + "'";
-        for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-            ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
-        }
-        ::sigaction(SIGTSTP, &g_previousStop, nullptr);
-        if (m_resizeFd >= 0) {
-            ::close(m_resizeFd);
-            m_resizeFd = -1;
-        }
+        RestoreSignalHandlers();
+        CloseResizeFd();
         return false;
     }
     m_screen = screen;
     set_term(screen);
+    StartCurses();
+    ArmRestore();
+
+    m_size = ScreenSize{COLS, LINES};
+    ReadSize();
+    m_open = true;
+    return true;
+}
+
+// Input as it comes, no echo, keys and the mouse decoded, the cursor hidden, colours when the
+// terminal has them and NO_COLOR does not say otherwise.
+void Terminal::StartCurses() {
     set_escdelay(25);
     raw();
     noecho();
@@ -302,23 +344,13 @@ bool Terminal::Open(std::string& error) {
         m_colourMode = ColourMode::Colour;
     }
     m_pairs.clear();
+}
 
-    std::string restore = kMouseOff;
-    AppendCapability(restore, "sgr0");
-    AppendCapability(restore, "cnorm");
-    AppendCapability(restore, "rmkx");
-    AppendCapability(restore, "rmcup");
-    g_restoreLength = std::min(restore.size(), sizeof g_restoreBytes);
-    std::memcpy(g_restoreBytes, restore.data(), g_restoreLength);
-    if (!g_atExitRegistered) {
-        g_atExitRegistered = std::atexit([] { Terminal::Restore(); }) == 0;
+void Terminal::CloseResizeFd() {
+    if (m_resizeFd >= 0) {
+        ::close(m_resizeFd);
+        m_resizeFd = -1;
     }
-    g_active.store(true);
-
-    m_size = ScreenSize{COLS, LINES};
-    ReadSize();
-    m_open = true;
-    return true;
 }
 
 void Terminal::Close() {
@@ -338,14 +370,8 @@ void Terminal::Close() {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedModes);
     delscreen(static_cast<SCREEN*>(m_screen));
     m_screen = nullptr;
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-        ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
-    }
-    ::sigaction(SIGTSTP, &g_previousStop, nullptr);
-    if (m_resizeFd >= 0) {
-        ::close(m_resizeFd);
-        m_resizeFd = -1;
-    }
+    RestoreSignalHandlers();
+    CloseResizeFd();
 }
 
 void Terminal::ReadSize() {

@@ -57,6 +57,8 @@ public:
     static void Restore();
 
 private:
+    void StartCurses();
+    void CloseResizeFd();
     void ReadSize();
     short PairFor(Colour fg, Colour bg);
     void DrawCell(int col, int row, const Cell& cell);
