@@ -263,6 +263,40 @@ KeyEvent KeyOfChar(wint_t ch) {
     }
 }
 
+// Adds a key read as a character. Alt-letter comes as Escape and the letter at once.
+void AddCharacter(std::vector<InputEvent>& events, KeyEvent key) {
+    auto* previous = events.empty() ? nullptr : std::get_if<KeyEvent>(&events.back());
+    if (key.key == Key::Char && key.ch >= 0x20 && key.ch != 0x7F && previous != nullptr &&
+        previous->key == Key::Escape) {
+        key.alt = true;
+        *previous = key;
+    } else {
+        events.push_back(key);
+    }
+}
+
+// The mouse events curses has queued: a press of the first button and the wheel (with Shift:
+// sideways); the others are dropped.
+void AddMouseEvents(std::vector<InputEvent>& events) {
+    MEVENT event;
+    while (getmouse(&event) == OK) {
+        MouseEvent mouse;
+        mouse.col = event.x;
+        mouse.row = event.y;
+        const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
+        if ((event.bstate & BUTTON1_PRESSED) != 0) {
+            mouse.kind = MouseEvent::Kind::Press;
+        } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
+            mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
+        } else if ((event.bstate & BUTTON5_PRESSED) != 0) {
+            mouse.kind = shift ? MouseEvent::Kind::WheelRight : MouseEvent::Kind::WheelDown;
+        } else {
+            continue;
+        }
+        events.push_back(mouse);
+    }
+}
+
 } // namespace
 
 Terminal::~Terminal() {
@@ -404,27 +438,22 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
         input.gone = true;
         return input;
     }
-    if ((fds[0].revents & POLLIN) == 0) {
-        return input;
+    if ((fds[0].revents & POLLIN) != 0) {
+        ReadKeys(input);
     }
+    return input;
+}
+
+// Everything curses has read: characters, keys, mouse events and its own resize notice.
+void Terminal::ReadKeys(Input& input) {
     for (;;) {
         wint_t ch = 0;
         const int kind = wget_wch(stdscr, &ch);
         if (kind == ERR) {
-            break;
+            return;
         }
         if (kind == OK) {
-            KeyEvent key = KeyOfChar(ch);
-            // Alt-letter comes as Escape and the letter at once.
-            auto* previous =
-                input.events.empty() ? nullptr : std::get_if<KeyEvent>(&input.events.back());
-            if (key.key == Key::Char && key.ch >= 0x20 && key.ch != 0x7F && previous != nullptr &&
-                previous->key == Key::Escape) {
-                key.alt = true;
-                *previous = key;
-            } else {
-                input.events.push_back(key);
-            }
+            AddCharacter(input.events, KeyOfChar(ch));
             continue;
         }
         const int code = static_cast<int>(ch);
@@ -432,32 +461,11 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
             ReadSize();
             input.resized = true;
         } else if (code == KEY_MOUSE) {
-            MEVENT event;
-            while (getmouse(&event) == OK) {
-                MouseEvent mouse;
-                mouse.col = event.x;
-                mouse.row = event.y;
-                if ((event.bstate & BUTTON1_PRESSED) != 0) {
-                    mouse.kind = MouseEvent::Kind::Press;
-                } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
-                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
-                    mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
-                } else if ((event.bstate & BUTTON5_PRESSED) != 0) {
-                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
-                    mouse.kind = shift ? MouseEvent::Kind::WheelRight : MouseEvent::Kind::WheelDown;
-                } else {
-                    continue;
-                }
-                input.events.push_back(mouse);
-            }
-        } else {
-            const KeyEvent key = KeyOfCode(code);
-            if (key.key != Key::Other) {
-                input.events.push_back(key);
-            }
+            AddMouseEvents(input.events);
+        } else if (const KeyEvent key = KeyOfCode(code); key.key != Key::Other) {
+            input.events.push_back(key);
         }
     }
-    return input;
 }
 
 short Terminal::PairFor(Colour fg, Colour bg) {
