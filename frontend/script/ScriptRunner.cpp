@@ -372,6 +372,20 @@ std::string Perform(const ActionRow& action, const Command& command, const Targe
     return {};
 }
 
+// What a failed `expect debug` reports: the line, and the newest debug lines there are.
+std::vector<std::string> DebugLineMissing(const std::u16string& wanted, std::size_t searched) {
+    std::vector<std::string> details{"expected: a debug line " + Quoted(wanted),
+                                     "seen:     " + std::to_string(searched) +
+                                         " debug lines without it"};
+    const std::vector<std::u16string> lines = device::DebugLines();
+    constexpr std::size_t kShown = 10;
+    const std::size_t from = lines.size() > kShown ? lines.size() - kShown : 0;
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        details.push_back("  " + std::to_string(i + 1) + ' ' + Quoted(lines[i]));
+    }
+    return details;
+}
+
 std::string Seconds(milliseconds duration) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(duration.count()) / 1000.0);
@@ -475,7 +489,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& comman
         {CommandKind::ExpectSelected, &ScriptRunner::ExpectOnDesktop},
         {CommandKind::ExpectState, &ScriptRunner::ExpectOnDesktop},
         {CommandKind::ExpectDebug, &ScriptRunner::ExpectDebug},
-        {CommandKind::ExpectNoDebug, &ScriptRunner::ExpectDebug},
+        {CommandKind::ExpectNoDebug, &ScriptRunner::ExpectNoDebug},
         {CommandKind::ExpectAudio, &ScriptRunner::ExpectAudio},
         {CommandKind::Phone, &ScriptRunner::Phone},
         {CommandKind::ExpectPhone, &ScriptRunner::ExpectPhone},
@@ -637,20 +651,22 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectOnDesktop(const Command
     }
 }
 
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectNoDebug(const Command& command) {
+    const std::u16string& wanted = command.texts[0];
+    const std::vector<std::u16string> lines = device::DebugLines();
+    const auto it = std::find(lines.begin(), lines.end(), wanted);
+    if (it == lines.end()) {
+        return std::nullopt;
+    }
+    return Failure{RunStatus::ExpectationFailed,
+                   {"expected: no debug line " + Quoted(wanted),
+                    "seen:     it as debug line " + std::to_string(it - lines.begin() + 1) +
+                        " of " + std::to_string(lines.size())},
+                   std::nullopt};
+}
+
 std::optional<ScriptRunner::Failure> ScriptRunner::ExpectDebug(const Command& command) {
     const std::u16string& wanted = command.texts[0];
-    if (command.kind == CommandKind::ExpectNoDebug) {
-        const std::vector<std::u16string> lines = device::DebugLines();
-        const auto it = std::find(lines.begin(), lines.end(), wanted);
-        if (it == lines.end()) {
-            return std::nullopt;
-        }
-        return Failure{RunStatus::ExpectationFailed,
-                       {"expected: no debug line " + Quoted(wanted),
-                        "seen:     it as debug line " + std::to_string(it - lines.begin() + 1) +
-                            " of " + std::to_string(lines.size())},
-                       std::nullopt};
-    }
     const auto deadline = Clock::now() + m_options.expectTimeout;
     std::size_t searched = 0; // lines already looked at; lines are only ever appended
     for (;;) {
@@ -666,15 +682,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectDebug(const Command& co
         }
         const auto now = Clock::now();
         if (ended || now >= deadline) {
-            std::vector<std::string> details{"expected: a debug line " + Quoted(wanted),
-                                             "seen:     " + std::to_string(searched) +
-                                                 " debug lines without it"};
-            const std::vector<std::u16string> lines = device::DebugLines();
-            constexpr std::size_t kShown = 10;
-            const std::size_t from = lines.size() > kShown ? lines.size() - kShown : 0;
-            for (std::size_t i = from; i < lines.size(); ++i) {
-                details.push_back("  " + std::to_string(i + 1) + ' ' + Quoted(lines[i]));
-            }
+            std::vector<std::string> details = DebugLineMissing(wanted, searched);
             details.push_back(ended ? "the console has ended"
                                     : "waited " + Seconds(m_options.expectTimeout));
             return Failure{RunStatus::ExpectationFailed, std::move(details), std::nullopt};

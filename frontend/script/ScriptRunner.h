@@ -73,6 +73,7 @@ private:
     std::optional<Failure> Dump(const Command& command);
     std::optional<Failure> ExpectOnDesktop(const Command& command);
     std::optional<Failure> ExpectDebug(const Command& command);
+    std::optional<Failure> ExpectNoDebug(const Command& command);
     std::optional<Failure> ExpectAudio(const Command& command);
     std::optional<Failure> Phone(const Command& command);
     std::optional<Failure> ExpectPhone(const Command& command);
