@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <optional>
 
 namespace kobalt::script {
 
@@ -39,140 +40,252 @@ std::string SdkChoice(const std::string& value) {
     return {};
 }
 
-} // namespace
+// What has been read so far.
+struct Parsing {
+    explicit Parsing(const std::vector<std::string>& words) : args(words) {}
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    const std::vector<std::string>& args;
+    std::size_t next = 0; // the word after the option being applied (and its value)
     CommandLine line;
-    auto fail = [&line](std::string error) {
-        line.action = CommandLine::Action::Error;
-        line.error = std::move(error);
-        return line;
-    };
+    bool finished = false; // --help or --version: the rest is not read
     bool haveScript = false;
     bool haveMonkey = false;
     bool haveSteps = false;
     bool haveDuration = false;
     bool haveShell = false;
     bool haveAttach = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            line.action = CommandLine::Action::Help;
-            return line;
-        }
-        if (arg == "--version") {
-            // The version names the library that would be loaded, so a later --sdk counts.
-            line.action = CommandLine::Action::Version;
-            for (std::size_t j = i + 1; j < args.size(); ++j) {
-                std::string value;
-                if (OptionValue(args, j, "--sdk", value) && !SdkChoice(value).empty()) {
-                    line.sdk = value;
-                }
-            }
-            return line;
-        }
-        if (arg == "--shell") {
-            haveShell = true;
-            continue;
-        }
-        if (arg == "--attach" || arg.starts_with("--attach=")) {
-            // The PID is optional: a following word is taken only when it is a number.
-            std::string pid = arg.size() > 9 ? arg.substr(9) : std::string();
-            if (arg == "--attach" && i + 1 < args.size() && !args[i + 1].empty() &&
-                args[i + 1].find_first_not_of("0123456789") == std::string::npos) {
-                pid = args[++i];
-            }
-            std::uint64_t number = 0;
-            if ((!pid.empty() || arg != "--attach") &&
-                (!ParseNumber(pid, number) || number == 0 ||
-                 number > static_cast<std::uint64_t>(INT32_MAX))) {
-                return fail("--attach takes the PID of a console (a number above 0)");
-            }
-            if (haveAttach) {
-                return fail("--attach given twice");
-            }
-            haveAttach = true;
-            line.attachPid = static_cast<long>(number);
-            continue;
-        }
+};
+
+enum class Takes {
+    Nothing,        // "--name" alone
+    Value,          // "--name VALUE" or "--name=VALUE"; missing, it is empty
+    OptionalNumber, // "--name=VALUE", or "--name" and the next word when it is all digits
+};
+
+// Applies an option to the line read so far; the error it finds, or empty. `value` is none when
+// the option took none.
+using Apply = std::string (*)(Parsing& state, const std::optional<std::string>& value);
+
+struct Option {
+    std::string_view name;
+    Takes takes;
+    Apply apply;
+};
+
+std::string OnHelp(Parsing& state, const std::optional<std::string>&) {
+    state.line.action = CommandLine::Action::Help;
+    state.finished = true;
+    return {};
+}
+
+std::string OnVersion(Parsing& state, const std::optional<std::string>&) {
+    // The version names the library that would be loaded, so a later --sdk counts.
+    state.line.action = CommandLine::Action::Version;
+    state.finished = true;
+    for (std::size_t j = state.next; j < state.args.size(); ++j) {
         std::string value;
-        if (OptionValue(args, i, "--sdk", value)) {
-            line.sdk = SdkChoice(value);
-            if (line.sdk.empty()) {
-                return fail("--sdk needs sim, bluez or the PATH of a KOBALT.dll (with a '/')");
-            }
-            continue;
+        if (OptionValue(state.args, j, "--sdk", value) && !SdkChoice(value).empty()) {
+            state.line.sdk = value;
         }
-        if (OptionValue(args, i, "--monkey", value)) {
-            if (!ParseNumber(value, line.monkeySeed)) {
-                return fail("--monkey needs a SEED (a whole number)");
-            }
-            if (haveMonkey) {
-                return fail("--monkey given twice");
-            }
-            haveMonkey = true;
-            continue;
-        }
-        if (OptionValue(args, i, "--steps", value)) {
-            if (!ParseNumber(value, line.monkeySteps) || line.monkeySteps == 0) {
-                return fail("--steps needs a number above 0");
-            }
-            haveSteps = true;
-            continue;
-        }
-        if (OptionValue(args, i, "--duration", value)) {
-            if (!ParseNumber(value, line.monkeyDurationSeconds) ||
-                line.monkeyDurationSeconds == 0) {
-                return fail("--duration needs a number of seconds above 0");
-            }
-            haveDuration = true;
-            continue;
-        }
-        std::string path;
-        if (arg == "--script") {
-            if (i + 1 == args.size()) {
-                return fail("--script needs a FILE ('-' for standard input)");
-            }
-            path = args[++i];
-        } else if (arg.starts_with("--script=")) {
-            path = arg.substr(9);
-        } else if (arg.starts_with("-") && arg != "-") {
-            return fail("unknown option '" + arg + "'");
-        } else {
-            return fail("unexpected argument '" + arg + "'");
-        }
-        if (path.empty()) {
-            return fail("--script needs a FILE ('-' for standard input)");
-        }
-        if (haveScript) {
-            return fail("--script given twice");
-        }
-        haveScript = true;
-        line.scriptPath = path;
     }
-    if (haveShell && (haveMonkey || haveScript)) {
-        return fail(std::string("--shell and ") + (haveMonkey ? "--monkey" : "--script") +
-                    " exclude each other");
+    return {};
+}
+
+std::string OnShell(Parsing& state, const std::optional<std::string>&) {
+    state.haveShell = true;
+    return {};
+}
+
+std::string OnAttach(Parsing& state, const std::optional<std::string>& pid) {
+    std::uint64_t number = 0;
+    if (pid && (!ParseNumber(*pid, number) || number == 0 ||
+                number > static_cast<std::uint64_t>(INT32_MAX))) {
+        return "--attach takes the PID of a console (a number above 0)";
     }
-    if (haveAttach && !haveShell) {
-        return fail("--attach needs --shell");
+    if (state.haveAttach) {
+        return "--attach given twice";
     }
-    if (haveMonkey && haveScript) {
-        return fail("--monkey and --script exclude each other");
+    state.haveAttach = true;
+    state.line.attachPid = static_cast<long>(number);
+    return {};
+}
+
+std::string OnSdk(Parsing& state, const std::optional<std::string>& value) {
+    state.line.sdk = SdkChoice(*value);
+    if (state.line.sdk.empty()) {
+        return "--sdk needs sim, bluez or the PATH of a KOBALT.dll (with a '/')";
     }
-    if ((haveSteps || haveDuration) && !haveMonkey) {
-        return fail(std::string(haveSteps ? "--steps" : "--duration") + " needs --monkey");
+    return {};
+}
+
+std::string OnMonkey(Parsing& state, const std::optional<std::string>& seed) {
+    if (!ParseNumber(*seed, state.line.monkeySeed)) {
+        return "--monkey needs a SEED (a whole number)";
     }
-    if (haveAttach) {
-        line.action = CommandLine::Action::Attach;
-    } else if (haveShell) {
-        line.action = CommandLine::Action::Shell;
-    } else if (haveMonkey) {
-        line.action = CommandLine::Action::Monkey;
-    } else if (haveScript) {
-        line.action = CommandLine::Action::Script;
+    if (state.haveMonkey) {
+        return "--monkey given twice";
     }
-    return line;
+    state.haveMonkey = true;
+    return {};
+}
+
+std::string OnSteps(Parsing& state, const std::optional<std::string>& steps) {
+    if (!ParseNumber(*steps, state.line.monkeySteps) || state.line.monkeySteps == 0) {
+        return "--steps needs a number above 0";
+    }
+    state.haveSteps = true;
+    return {};
+}
+
+std::string OnDuration(Parsing& state, const std::optional<std::string>& seconds) {
+    if (!ParseNumber(*seconds, state.line.monkeyDurationSeconds) ||
+        state.line.monkeyDurationSeconds == 0) {
+        return "--duration needs a number of seconds above 0";
+    }
+    state.haveDuration = true;
+    return {};
+}
+
+std::string OnScript(Parsing& state, const std::optional<std::string>& path) {
+    if (path->empty()) {
+        return "--script needs a FILE ('-' for standard input)";
+    }
+    if (state.haveScript) {
+        return "--script given twice";
+    }
+    state.haveScript = true;
+    state.line.scriptPath = *path;
+    return {};
+}
+
+constexpr Option kOptions[] = {
+    {"--help", Takes::Nothing, OnHelp},
+    {"-h", Takes::Nothing, OnHelp},
+    {"--version", Takes::Nothing, OnVersion},
+    {"--shell", Takes::Nothing, OnShell},
+    {"--attach", Takes::OptionalNumber, OnAttach},
+    {"--sdk", Takes::Value, OnSdk},
+    {"--monkey", Takes::Value, OnMonkey},
+    {"--steps", Takes::Value, OnSteps},
+    {"--duration", Takes::Value, OnDuration},
+    {"--script", Takes::Value, OnScript},
+};
+
+bool AllDigits(const std::string& word) {
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// True when `args[i]` is `option`; `value` is then what it takes and `i` the last word it took.
+bool Matches(const Option& option, const std::vector<std::string>& args, std::size_t& i,
+             std::optional<std::string>& value) {
+    const std::string name(option.name);
+    const std::string& arg = args[i];
+    switch (option.takes) {
+    case Takes::Nothing:
+        return arg == name;
+    case Takes::Value: {
+        std::string text;
+        if (!OptionValue(args, i, name, text)) {
+            return false;
+        }
+        value = std::move(text);
+        return true;
+    }
+    case Takes::OptionalNumber:
+        if (arg.starts_with(name + "=")) {
+            value = arg.substr(name.size() + 1);
+            return true;
+        }
+        if (arg != name) {
+            return false;
+        }
+        if (i + 1 < args.size() && AllDigits(args[i + 1])) {
+            value = args[++i];
+        }
+        return true;
+    }
+    return false;
+}
+
+const Option* FindOption(const std::vector<std::string>& args, std::size_t& i,
+                         std::optional<std::string>& value) {
+    for (const Option& option : kOptions) {
+        if (Matches(option, args, i, value)) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+std::string NotAnOption(const std::string& arg) {
+    if (arg.starts_with("-") && arg != "-") {
+        return "unknown option '" + arg + "'";
+    }
+    return "unexpected argument '" + arg + "'";
+}
+
+// Options that were each read well but do not go together; empty when none.
+std::string Conflict(const Parsing& state) {
+    if (state.haveShell && (state.haveMonkey || state.haveScript)) {
+        return std::string("--shell and ") + (state.haveMonkey ? "--monkey" : "--script") +
+               " exclude each other";
+    }
+    if (state.haveAttach && !state.haveShell) {
+        return "--attach needs --shell";
+    }
+    if (state.haveMonkey && state.haveScript) {
+        return "--monkey and --script exclude each other";
+    }
+    if ((state.haveSteps || state.haveDuration) && !state.haveMonkey) {
+        return std::string(state.haveSteps ? "--steps" : "--duration") + " needs --monkey";
+    }
+    return {};
+}
+
+CommandLine::Action ChosenAction(const Parsing& state) {
+    if (state.haveAttach) {
+        return CommandLine::Action::Attach;
+    }
+    if (state.haveShell) {
+        return CommandLine::Action::Shell;
+    }
+    if (state.haveMonkey) {
+        return CommandLine::Action::Monkey;
+    }
+    if (state.haveScript) {
+        return CommandLine::Action::Script;
+    }
+    return CommandLine::Action::Interactive;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Parsing state{args};
+    auto fail = [&state](std::string error) {
+        state.line.action = CommandLine::Action::Error;
+        state.line.error = std::move(error);
+        return state.line;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<std::string> value;
+        const Option* option = FindOption(args, i, value);
+        if (option == nullptr) {
+            return fail(NotAnOption(args[i]));
+        }
+        state.next = i + 1;
+        if (std::string error = option->apply(state, value); !error.empty()) {
+            return fail(std::move(error));
+        }
+        if (state.finished) {
+            return state.line;
+        }
+    }
+    if (std::string error = Conflict(state); !error.empty()) {
+        return fail(std::move(error));
+    }
+    state.line.action = ChosenAction(state);
+    return state.line;
 }
 
 std::string UsageText(std::string_view program) {

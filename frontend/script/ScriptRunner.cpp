@@ -152,82 +152,238 @@ DesktopExpectation OnControl(const Command& command, std::string expected,
                               }};
 }
 
-DesktopExpectation DescribeExpectation(const Command& command) {
+Observation CaptionIs(const WindowView* window, const char* none, const std::u16string& caption) {
+    if (window == nullptr) {
+        return Seen(none);
+    }
+    return window->caption == caption ? Held() : Seen(DescribeWindowView(*window));
+}
+
+DesktopExpectation ActiveWindowCaption(const Command& command) {
+    const std::u16string& caption = command.texts[0];
+    return {"the active window with caption " + Quoted(caption),
+            [&caption](const Snapshot& snapshot) {
+                return CaptionIs(ActiveWindow(snapshot), "no active window", caption);
+            }};
+}
+
+DesktopExpectation MainWindowCaption(const Command& command) {
+    const std::u16string& caption = command.texts[0];
+    return {"the main window with caption " + Quoted(caption),
+            [&caption](const Snapshot& snapshot) {
+                return CaptionIs(MainWindow(snapshot), "no dialog", caption);
+            }};
+}
+
+DesktopExpectation MessageBoxShown(const Command& command) {
     const std::vector<std::u16string>& texts = command.texts;
-    switch (command.kind) {
-    case CommandKind::ExpectWindow:
-        return {"the active window with caption " + Quoted(texts[0]),
-                [&texts](const Snapshot& snapshot) {
-                    const WindowView* window = ActiveWindow(snapshot);
-                    if (window == nullptr) {
-                        return Seen("no active window");
-                    }
-                    return window->caption == texts[0] ? Held() : Seen(DescribeWindowView(*window));
-                }};
-    case CommandKind::ExpectBox:
-        return {"a message box " + Quoted(texts[0]) + " with caption " + Quoted(texts[1]),
-                [&texts](const Snapshot& snapshot) {
-                    const WindowView* window = ActiveWindow(snapshot);
-                    if (window == nullptr) {
-                        return Seen("no active window");
-                    }
-                    if (window->kind == WindowKind::MessageBox && window->text == texts[0] &&
-                        window->caption == texts[1]) {
-                        return Held();
-                    }
-                    std::string seen = DescribeWindowView(*window);
-                    if (window->kind == WindowKind::MessageBox) {
-                        seen += " text " + Quoted(window->text);
-                    }
-                    return Seen(seen);
-                }};
-    case CommandKind::ExpectCaption:
-        return {"the main window with caption " + Quoted(texts[0]),
-                [&texts](const Snapshot& snapshot) {
-                    const WindowView* window = MainWindow(snapshot);
-                    if (window == nullptr) {
-                        return Seen("no dialog");
-                    }
-                    return window->caption == texts[0] ? Held() : Seen(DescribeWindowView(*window));
-                }};
-    case CommandKind::ExpectText:
-        return OnControl(
-            command, "with text " + Quoted(texts[0]), [&texts](const ControlView& control) {
-                return control.text == texts[0] ? Held() : Seen(DescribeControlView(control));
-            });
-    case CommandKind::ExpectLines:
-        return OnControl(
-            command, "with " + QuotedLines(texts), [&texts](const ControlView& control) {
-                if (control.lineCount == control.lines.size() && control.lines == texts) {
+    return {"a message box " + Quoted(texts[0]) + " with caption " + Quoted(texts[1]),
+            [&texts](const Snapshot& snapshot) {
+                const WindowView* window = ActiveWindow(snapshot);
+                if (window == nullptr) {
+                    return Seen("no active window");
+                }
+                const bool isBox = window->kind == WindowKind::MessageBox;
+                if (isBox && window->text == texts[0] && window->caption == texts[1]) {
                     return Held();
                 }
-                return Seen(DescribeControlView(control) + " with " + QuotedLines(control.lines));
-            });
-    case CommandKind::ExpectSelected:
-        return OnControl(command, "with " + SelectionText(command.number),
-                         [&command](const ControlView& control) {
-                             return control.selected == command.number
-                                        ? Held()
-                                        : Seen(DescribeControlView(control) + " with " +
-                                               SelectionText(control.selected));
-                         });
-    case CommandKind::ExpectState:
-        return OnControl(command, ConditionName(command.condition),
-                         [&command](const ControlView& control) {
-                             if (ConditionHolds(command.condition, control)) {
-                                 return Held();
-                             }
-                             std::string seen = DescribeControlView(control);
-                             seen += control.enabled ? " enabled" : " disabled";
-                             if (control.kind == ControlKind::RadioButton) {
-                                 seen += control.checked ? " checked" : " unchecked";
-                             }
-                             return Seen(seen);
-                         });
-    default:
-        break;
+                std::string seen = DescribeWindowView(*window);
+                if (isBox) {
+                    seen += " text " + Quoted(window->text);
+                }
+                return Seen(seen);
+            }};
+}
+
+DesktopExpectation ControlText(const Command& command) {
+    const std::u16string& text = command.texts[0];
+    return OnControl(command, "with text " + Quoted(text), [&text](const ControlView& control) {
+        return control.text == text ? Held() : Seen(DescribeControlView(control));
+    });
+}
+
+DesktopExpectation ControlLines(const Command& command) {
+    const std::vector<std::u16string>& lines = command.texts;
+    return OnControl(command, "with " + QuotedLines(lines), [&lines](const ControlView& control) {
+        if (control.lineCount == control.lines.size() && control.lines == lines) {
+            return Held();
+        }
+        return Seen(DescribeControlView(control) + " with " + QuotedLines(control.lines));
+    });
+}
+
+DesktopExpectation ControlSelection(const Command& command) {
+    return OnControl(command, "with " + SelectionText(command.number),
+                     [&command](const ControlView& control) {
+                         return control.selected == command.number
+                                    ? Held()
+                                    : Seen(DescribeControlView(control) + " with " +
+                                           SelectionText(control.selected));
+                     });
+}
+
+DesktopExpectation ControlState(const Command& command) {
+    return OnControl(command, ConditionName(command.condition),
+                     [&command](const ControlView& control) {
+                         if (ConditionHolds(command.condition, control)) {
+                             return Held();
+                         }
+                         std::string seen = DescribeControlView(control);
+                         seen += control.enabled ? " enabled" : " disabled";
+                         if (control.kind == ControlKind::RadioButton) {
+                             seen += control.checked ? " checked" : " unchecked";
+                         }
+                         return Seen(seen);
+                     });
+}
+
+// The expectations on the desktop, one a command.
+struct ExpectationRow {
+    CommandKind kind;
+    DesktopExpectation (*describe)(const Command& command);
+};
+
+constexpr ExpectationRow kExpectations[] = {
+    {CommandKind::ExpectWindow, ActiveWindowCaption},
+    {CommandKind::ExpectBox, MessageBoxShown},
+    {CommandKind::ExpectCaption, MainWindowCaption},
+    {CommandKind::ExpectText, ControlText},
+    {CommandKind::ExpectLines, ControlLines},
+    {CommandKind::ExpectSelected, ControlSelection},
+    {CommandKind::ExpectState, ControlState},
+};
+
+DesktopExpectation DescribeExpectation(const Command& command) {
+    for (const ExpectationRow& row : kExpectations) {
+        if (row.kind == command.kind) {
+            return row.describe(command);
+        }
     }
     return {"?", [](const Snapshot&) { return Seen("?"); }};
+}
+
+// What an action works on: the active window, an active message box, or a control of the active
+// window (the one the command names).
+enum class Target { Window, MessageBox, Control };
+
+// An action's target as found on the desktop, or what is missing for it.
+struct TargetSearch {
+    const WindowView* window = nullptr;
+    const ControlView* control = nullptr;
+    std::string missing; // empty when found
+};
+
+TargetSearch FindTarget(const Snapshot& snapshot, const Command& command, Target target) {
+    TargetSearch search;
+    search.window = ActiveWindow(snapshot);
+    if (search.window == nullptr) {
+        search.missing = "no active window";
+    } else if (target == Target::MessageBox && search.window->kind != WindowKind::MessageBox) {
+        search.missing =
+            "the active window is not a message box: " + DescribeWindowView(*search.window);
+    } else if (target == Target::Control &&
+               (search.control = FindControl(*search.window, command.control)) == nullptr) {
+        search.missing = NoControl(command.control, *search.window);
+    }
+    return search;
+}
+
+std::string PressRefusal(const Command&, const ControlView& control) {
+    if (control.kind != ControlKind::PushButton && control.kind != ControlKind::RadioButton) {
+        return "control " + DescribeControlView(control) + " is not a button";
+    }
+    return {};
+}
+
+std::string SelectRefusal(const Command& command, const ControlView& control) {
+    const std::string name = DescribeControlView(control);
+    if (control.kind != ControlKind::ListBox && control.kind != ControlKind::ListView) {
+        return "control " + name + " is not a list";
+    }
+    if (command.number >= static_cast<std::int64_t>(control.lineCount)) {
+        return "control " + name + " has no entry " + std::to_string(command.number) + " (it has " +
+               std::to_string(control.lineCount) + ")";
+    }
+    return {};
+}
+
+std::string TypeRefusal(const Command&, const ControlView& control) {
+    if (control.kind != ControlKind::Edit) {
+        return "control " + DescribeControlView(control) + " is not an edit";
+    }
+    return {};
+}
+
+// The operator's actions, one a command.
+struct ActionRow {
+    CommandKind kind;
+    Target target;
+    // Why an enabled control cannot take the action, empty when it can; Target::Control only.
+    std::string (*refusal)(const Command& command, const ControlView& control);
+    desktop::InputResult (*input)(const Command& command, const TargetSearch& target);
+};
+
+constexpr ActionRow kActions[] = {
+    {CommandKind::Press, Target::Control, PressRefusal,
+     [](const Command&, const TargetSearch& target) {
+         return desktop::Click(target.control->hwnd);
+     }},
+    {CommandKind::Select, Target::Control, SelectRefusal,
+     [](const Command& command, const TargetSearch& target) {
+         return desktop::Select(target.control->hwnd, static_cast<int>(command.number));
+     }},
+    {CommandKind::Type, Target::Control, TypeRefusal,
+     [](const Command& command, const TargetSearch& target) {
+         return desktop::TypeText(target.control->hwnd, command.texts[0]);
+     }},
+    {CommandKind::Ok, Target::MessageBox, nullptr,
+     [](const Command&, const TargetSearch& target) {
+         return desktop::AnswerBox(target.window->hwnd, IDOK);
+     }},
+    {CommandKind::Close, Target::Window, nullptr,
+     [](const Command&, const TargetSearch& target) {
+         return desktop::Close(target.window->hwnd);
+     }},
+};
+
+const ActionRow* FindAction(CommandKind kind) {
+    for (const ActionRow& row : kActions) {
+        if (row.kind == kind) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// Gives the found target its input; why it could not, or empty when it did.
+std::string Perform(const ActionRow& action, const Command& command, const TargetSearch& target) {
+    if (target.control != nullptr) {
+        if (!target.control->enabled) {
+            return "control " + DescribeControlView(*target.control) + " is disabled";
+        }
+        if (std::string why = action.refusal(command, *target.control); !why.empty()) {
+            return why;
+        }
+    }
+    const desktop::InputResult result = action.input(command, target);
+    if (result != desktop::InputResult::Ok) {
+        return std::string("the desktop refused the input: ") + desktop::InputResultName(result);
+    }
+    return {};
+}
+
+// What a failed `expect debug` reports: the line, and the newest debug lines there are.
+std::vector<std::string> DebugLineMissing(const std::u16string& wanted, std::size_t searched) {
+    std::vector<std::string> details{"expected: a debug line " + Quoted(wanted),
+                                     "seen:     " + std::to_string(searched) +
+                                         " debug lines without it"};
+    const std::vector<std::u16string> lines = device::DebugLines();
+    constexpr std::size_t kShown = 10;
+    const std::size_t from = lines.size() > kShown ? lines.size() - kShown : 0;
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        details.push_back("  " + std::to_string(i + 1) + ' ' + Quoted(lines[i]));
+    }
+    return details;
 }
 
 std::string Seconds(milliseconds duration) {
@@ -311,50 +467,62 @@ bool ScriptRunner::CloseConsoleWindows() {
 }
 
 std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& command) {
-    switch (command.kind) {
-    case CommandKind::Press:
-    case CommandKind::Select:
-    case CommandKind::Type:
-    case CommandKind::Ok:
-    case CommandKind::Close:
-        return Act(command);
-    case CommandKind::Sleep:
-        ::Sleep(static_cast<DWORD>(command.number));
-        return std::nullopt;
-    case CommandKind::Power: {
-        // A console's power monitor starts listening shortly after its window opens; the
-        // transition waits a little for a listener so that a script does not outrun it. With
-        // none (a second console runs without a monitor) it goes out all the same.
-        const auto deadline = Clock::now() + std::chrono::seconds(2);
-        while (device::PowerListenerCount() == 0 && !ConsoleEnded() && Clock::now() < deadline)
-            std::this_thread::sleep_for(kPollSlice);
-        device::PowerTransition(command.power == PowerAction::Suspend ? POWER_STATE_SUSPEND
-                                                                      : POWER_STATE_ON);
-        desktop::WaitInputSettled(m_options.settleTimeout);
-        return std::nullopt;
-    }
-    case CommandKind::Dump:
-        m_options.out(DumpDesktop(desktop::TakeSnapshot()));
-        return std::nullopt;
-    case CommandKind::ExpectWindow:
-    case CommandKind::ExpectBox:
-    case CommandKind::ExpectCaption:
-    case CommandKind::ExpectText:
-    case CommandKind::ExpectLines:
-    case CommandKind::ExpectSelected:
-    case CommandKind::ExpectState:
-        return ExpectOnDesktop(command);
-    case CommandKind::ExpectDebug:
-    case CommandKind::ExpectNoDebug:
-        return ExpectDebug(command);
-    case CommandKind::ExpectAudio:
-        return ExpectAudio(command);
-    case CommandKind::Phone:
-        return Phone(command);
-    case CommandKind::ExpectPhone:
-        return ExpectPhone(command);
+    using Runner = std::optional<Failure> (ScriptRunner::*)(const Command&);
+    struct Row {
+        CommandKind kind;
+        Runner run;
+    };
+    static constexpr Row kRows[] = {
+        {CommandKind::Press, &ScriptRunner::Act},
+        {CommandKind::Select, &ScriptRunner::Act},
+        {CommandKind::Type, &ScriptRunner::Act},
+        {CommandKind::Ok, &ScriptRunner::Act},
+        {CommandKind::Close, &ScriptRunner::Act},
+        {CommandKind::Sleep, &ScriptRunner::Pause},
+        {CommandKind::Power, &ScriptRunner::Power},
+        {CommandKind::Dump, &ScriptRunner::Dump},
+        {CommandKind::ExpectWindow, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectBox, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectCaption, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectText, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectLines, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectSelected, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectState, &ScriptRunner::ExpectOnDesktop},
+        {CommandKind::ExpectDebug, &ScriptRunner::ExpectDebug},
+        {CommandKind::ExpectNoDebug, &ScriptRunner::ExpectNoDebug},
+        {CommandKind::ExpectAudio, &ScriptRunner::ExpectAudio},
+        {CommandKind::Phone, &ScriptRunner::Phone},
+        {CommandKind::ExpectPhone, &ScriptRunner::ExpectPhone},
+    };
+    for (const Row& row : kRows) {
+        if (row.kind == command.kind) {
+            return (this->*row.run)(command);
+        }
     }
     return Failure{RunStatus::NotCarriedOut, {"unknown command"}, std::nullopt};
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Pause(const Command& command) {
+    ::Sleep(static_cast<DWORD>(command.number));
+    return std::nullopt;
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Power(const Command& command) {
+    // A console's power monitor starts listening shortly after its window opens; the
+    // transition waits a little for a listener so that a script does not outrun it. With
+    // none (a second console runs without a monitor) it goes out all the same.
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (device::PowerListenerCount() == 0 && !ConsoleEnded() && Clock::now() < deadline)
+        std::this_thread::sleep_for(kPollSlice);
+    device::PowerTransition(command.power == PowerAction::Suspend ? POWER_STATE_SUSPEND
+                                                                  : POWER_STATE_ON);
+    desktop::WaitInputSettled(m_options.settleTimeout);
+    return std::nullopt;
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Dump(const Command&) {
+    m_options.out(DumpDesktop(desktop::TakeSnapshot()));
+    return std::nullopt;
 }
 
 std::optional<ScriptRunner::Failure> ScriptRunner::Phone(const Command& command) {
@@ -414,88 +582,34 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectPhone(const Command& co
 }
 
 std::optional<ScriptRunner::Failure> ScriptRunner::Act(const Command& command) {
+    const ActionRow* action = FindAction(command.kind);
+    if (action == nullptr) {
+        return Failure{RunStatus::NotCarriedOut, {"unknown command"}, std::nullopt};
+    }
     // Waits for the target: the active window, and in it the control the command names.
     const auto deadline = Clock::now() + m_options.expectTimeout;
     Snapshot snapshot;
-    const WindowView* window = nullptr;
-    const ControlView* control = nullptr;
-    const bool needsControl = command.kind == CommandKind::Press ||
-                              command.kind == CommandKind::Select ||
-                              command.kind == CommandKind::Type;
-    std::string missing;
+    TargetSearch target;
     for (;;) {
         const bool ended = ConsoleEnded();
         snapshot = desktop::TakeSnapshot(desktop::SnapshotOptions{0});
-        window = ActiveWindow(snapshot);
-        if (window == nullptr) {
-            missing = "no active window";
-        } else if (command.kind == CommandKind::Ok && window->kind != WindowKind::MessageBox) {
-            missing = "the active window is not a message box: " + DescribeWindowView(*window);
-        } else if (needsControl && (control = FindControl(*window, command.control)) == nullptr) {
-            missing = NoControl(command.control, *window);
-        } else {
+        target = FindTarget(snapshot, command, action->target);
+        if (target.missing.empty()) {
             break;
         }
         const auto now = Clock::now();
         if (ended || now >= deadline) {
-            std::vector<std::string> details{missing};
-            details.push_back(ended ? "the console has ended"
-                                    : "waited " + Seconds(m_options.expectTimeout));
-            return Failure{RunStatus::NotCarriedOut, std::move(details), std::nullopt};
+            return Failure{RunStatus::NotCarriedOut,
+                           {target.missing, ended ? "the console has ended"
+                                                  : "waited " + Seconds(m_options.expectTimeout)},
+                           std::nullopt};
         }
         desktop::WaitForChange(
             snapshot.version,
             std::min(kDesktopSlice, std::chrono::duration_cast<milliseconds>(deadline - now)));
     }
-
-    auto refuse = [](std::string why) {
+    if (std::string why = Perform(*action, command, target); !why.empty()) {
         return Failure{RunStatus::NotCarriedOut, {std::move(why)}, std::nullopt};
-    };
-    desktop::InputResult result = desktop::InputResult::Ok;
-    switch (command.kind) {
-    case CommandKind::Press:
-    case CommandKind::Select:
-    case CommandKind::Type: {
-        const std::string name = DescribeControlView(*control);
-        if (!control->enabled) {
-            return refuse("control " + name + " is disabled");
-        }
-        if (command.kind == CommandKind::Press) {
-            if (control->kind != ControlKind::PushButton &&
-                control->kind != ControlKind::RadioButton) {
-                return refuse("control " + name + " is not a button");
-            }
-            result = desktop::Click(control->hwnd);
-        } else if (command.kind == CommandKind::Select) {
-            if (control->kind != ControlKind::ListBox && control->kind != ControlKind::ListView) {
-                return refuse("control " + name + " is not a list");
-            }
-            if (command.number >= static_cast<std::int64_t>(control->lineCount)) {
-                return refuse("control " + name + " has no entry " +
-                              std::to_string(command.number) + " (it has " +
-                              std::to_string(control->lineCount) + ")");
-            }
-            result = desktop::Select(control->hwnd, static_cast<int>(command.number));
-        } else {
-            if (control->kind != ControlKind::Edit) {
-                return refuse("control " + name + " is not an edit");
-            }
-            result = desktop::TypeText(control->hwnd, command.texts[0]);
-        }
-        break;
-    }
-    case CommandKind::Ok:
-        result = desktop::AnswerBox(window->hwnd, IDOK);
-        break;
-    case CommandKind::Close:
-        result = desktop::Close(window->hwnd);
-        break;
-    default:
-        break;
-    }
-    if (result != desktop::InputResult::Ok) {
-        return refuse(std::string("the desktop refused the input: ") +
-                      desktop::InputResultName(result));
     }
     // A time-out is no failure: a handler may legitimately be busy (a blocking SDK call), and
     // the next expectation waits for what it needs.
@@ -537,20 +651,22 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectOnDesktop(const Command
     }
 }
 
+std::optional<ScriptRunner::Failure> ScriptRunner::ExpectNoDebug(const Command& command) {
+    const std::u16string& wanted = command.texts[0];
+    const std::vector<std::u16string> lines = device::DebugLines();
+    const auto it = std::find(lines.begin(), lines.end(), wanted);
+    if (it == lines.end()) {
+        return std::nullopt;
+    }
+    return Failure{RunStatus::ExpectationFailed,
+                   {"expected: no debug line " + Quoted(wanted),
+                    "seen:     it as debug line " + std::to_string(it - lines.begin() + 1) +
+                        " of " + std::to_string(lines.size())},
+                   std::nullopt};
+}
+
 std::optional<ScriptRunner::Failure> ScriptRunner::ExpectDebug(const Command& command) {
     const std::u16string& wanted = command.texts[0];
-    if (command.kind == CommandKind::ExpectNoDebug) {
-        const std::vector<std::u16string> lines = device::DebugLines();
-        const auto it = std::find(lines.begin(), lines.end(), wanted);
-        if (it == lines.end()) {
-            return std::nullopt;
-        }
-        return Failure{RunStatus::ExpectationFailed,
-                       {"expected: no debug line " + Quoted(wanted),
-                        "seen:     it as debug line " + std::to_string(it - lines.begin() + 1) +
-                            " of " + std::to_string(lines.size())},
-                       std::nullopt};
-    }
     const auto deadline = Clock::now() + m_options.expectTimeout;
     std::size_t searched = 0; // lines already looked at; lines are only ever appended
     for (;;) {
@@ -566,15 +682,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::ExpectDebug(const Command& co
         }
         const auto now = Clock::now();
         if (ended || now >= deadline) {
-            std::vector<std::string> details{"expected: a debug line " + Quoted(wanted),
-                                             "seen:     " + std::to_string(searched) +
-                                                 " debug lines without it"};
-            const std::vector<std::u16string> lines = device::DebugLines();
-            constexpr std::size_t kShown = 10;
-            const std::size_t from = lines.size() > kShown ? lines.size() - kShown : 0;
-            for (std::size_t i = from; i < lines.size(); ++i) {
-                details.push_back("  " + std::to_string(i + 1) + ' ' + Quoted(lines[i]));
-            }
+            std::vector<std::string> details = DebugLineMissing(wanted, searched);
             details.push_back(ended ? "the console has ended"
                                     : "waited " + Seconds(m_options.expectTimeout));
             return Failure{RunStatus::ExpectationFailed, std::move(details), std::nullopt};

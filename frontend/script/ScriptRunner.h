@@ -68,8 +68,12 @@ private:
     void Run();
     std::optional<Failure> Execute(const Command& command);
     std::optional<Failure> Act(const Command& command);
+    std::optional<Failure> Pause(const Command& command);
+    std::optional<Failure> Power(const Command& command);
+    std::optional<Failure> Dump(const Command& command);
     std::optional<Failure> ExpectOnDesktop(const Command& command);
     std::optional<Failure> ExpectDebug(const Command& command);
+    std::optional<Failure> ExpectNoDebug(const Command& command);
     std::optional<Failure> ExpectAudio(const Command& command);
     std::optional<Failure> Phone(const Command& command);
     std::optional<Failure> ExpectPhone(const Command& command);

@@ -347,33 +347,15 @@ void ControlServer::Run() {
     std::vector<Client> clients;
     std::vector<pollfd> fds;
     while (!m_stop.load(std::memory_order_acquire)) {
-        const auto now = Clock::now();
-        // Drop what is done or has waited too long.
-        std::erase_if(clients, [&](Client& client) {
-            const bool partial = !client.busy && !client.in.empty();
-            const bool drop = (client.closing && client.out.empty()) ||
-                              (client.peerDone && !client.busy && client.out.empty()) ||
-                              (partial && client.in.find('\n') == std::string::npos &&
-                               now - client.partialSince >= m_limits.partialLine) ||
-                              (!client.out.empty() && now - client.writeSince >= m_limits.write);
-            if (drop) {
-                Forget(client.id);
-            }
-            return drop;
-        });
+        DropFinished(clients);
+        // The wake pipe, the listening socket, then one a client in order.
         fds.clear();
         fds.push_back(pollfd{m_wakeRead.Get(), POLLIN, 0});
         fds.push_back(pollfd{m_listen.Get(), POLLIN, 0});
         for (const Client& client : clients) {
-            short events = 0;
-            if (!client.closing && !client.peerDone && client.in.size() <= kMaxBuffered) {
-                events |= POLLIN;
-            }
-            if (!client.out.empty()) {
-                events |= POLLOUT;
-            }
             // A hung-up peer would report POLLHUP on every call: leave it out while its
             // command runs.
+            const short events = PollEvents(client);
             fds.push_back(pollfd{events != 0 ? client.fd.Get() : -1, events, 0});
         }
         // Wakes now and then to apply the time limits.
@@ -386,43 +368,79 @@ void ControlServer::Run() {
             while (::read(m_wakeRead.Get(), drain, sizeof drain) > 0) {
             }
         }
-        {
-            const std::lock_guard lock(m_mutex);
-            for (Reply& reply : m_replies) {
-                for (Client& client : clients) {
-                    if (client.id == reply.client) {
-                        if (client.out.empty()) {
-                            client.writeSince = Clock::now();
-                        }
-                        client.out += reply.text;
-                        client.busy = false;
-                    }
-                }
-            }
-            m_replies.clear();
-        }
+        TakeReplies(clients);
         for (std::size_t i = 0; i < clients.size(); ++i) {
-            Client& client = clients[i];
-            const short revents = fds[i + 2].revents;
-            if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !ReadFrom(client)) {
-                client.closing = true;
-                client.out.clear();
-            }
-            if ((revents & POLLERR) != 0 || !WriteTo(client)) {
-                client.closing = true;
-                client.out.clear();
-                client.busy = false;
-            }
-            TakeLine(client);
-            if (client.peerDone && !client.busy && client.in.find('\n') == std::string::npos) {
-                client.in.clear();
-            }
-            WriteTo(client);
+            Serve(clients[i], fds[i + 2].revents);
         }
         if ((fds[1].revents & POLLIN) != 0) {
             Accept(clients);
         }
     }
+}
+
+// Drops what is done or has waited too long.
+void ControlServer::DropFinished(std::vector<Client>& clients) {
+    const auto now = Clock::now();
+    std::erase_if(clients, [&](Client& client) {
+        const bool partial = !client.busy && !client.in.empty();
+        const bool drop = (client.closing && client.out.empty()) ||
+                          (client.peerDone && !client.busy && client.out.empty()) ||
+                          (partial && client.in.find('\n') == std::string::npos &&
+                           now - client.partialSince >= m_limits.partialLine) ||
+                          (!client.out.empty() && now - client.writeSince >= m_limits.write);
+        if (drop) {
+            Forget(client.id);
+        }
+        return drop;
+    });
+}
+
+// What to wait for on a client's connection: input while the peer may send more and there is
+// room for it, output while an answer waits.
+short ControlServer::PollEvents(const Client& client) {
+    short events = 0;
+    if (!client.closing && !client.peerDone && client.in.size() <= kMaxBuffered) {
+        events |= POLLIN;
+    }
+    if (!client.out.empty()) {
+        events |= POLLOUT;
+    }
+    return events;
+}
+
+// The answers the front end has handed back go out to their clients.
+void ControlServer::TakeReplies(std::vector<Client>& clients) {
+    const std::lock_guard lock(m_mutex);
+    for (Reply& reply : m_replies) {
+        for (Client& client : clients) {
+            if (client.id == reply.client) {
+                if (client.out.empty()) {
+                    client.writeSince = Clock::now();
+                }
+                client.out += reply.text;
+                client.busy = false;
+            }
+        }
+    }
+    m_replies.clear();
+}
+
+// Reads and writes what `poll` said it can, and queues a whole line that came in.
+void ControlServer::Serve(Client& client, short revents) {
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !ReadFrom(client)) {
+        client.closing = true;
+        client.out.clear();
+    }
+    if ((revents & POLLERR) != 0 || !WriteTo(client)) {
+        client.closing = true;
+        client.out.clear();
+        client.busy = false;
+    }
+    TakeLine(client);
+    if (client.peerDone && !client.busy && client.in.find('\n') == std::string::npos) {
+        client.in.clear();
+    }
+    WriteTo(client);
 }
 
 bool ControlClient::Connect(const std::string& path, std::string& error) {

@@ -83,6 +83,10 @@ private:
     };
 
     void Run();
+    void DropFinished(std::vector<Client>& clients);
+    static short PollEvents(const Client& client);
+    void TakeReplies(std::vector<Client>& clients);
+    void Serve(Client& client, short revents);
     void Accept(std::vector<Client>& clients);
     // Reads what the peer sent; false when the connection is to be dropped now.
     bool ReadFrom(Client& client);

@@ -78,6 +78,90 @@ desktop::Snapshot EventSnapshot() {
     return desktop::TakeSnapshot(desktop::SnapshotOptions{kEventLinesPerList});
 }
 
+// Tab on the prompt: the script commands, the shell's own, what the desktop shows and, after
+// `phone`, the simulated phone's devices.
+std::pair<std::size_t, std::vector<std::string>> CompleteLine(const std::string& line) {
+    // Enough list lines for the addresses on show, bounded for lists of many thousand.
+    constexpr std::size_t kCompletionLines = 10000;
+    CompletionData data =
+        GatherCompletionData(desktop::TakeSnapshot(desktop::SnapshotOptions{kCompletionLines}));
+    data.extraCommands.assign(std::begin(kLocalCommands), std::end(kLocalCommands));
+    if (line.starts_with("phone ")) {
+        AddPhoneDevices(data);
+    }
+    Completion completion = Complete(line, data);
+    return std::make_pair(completion.wordStart, std::move(completion.candidates));
+}
+
+// The console `pid` names (0: the only one); false after saying why there is none to take.
+bool FindConsole(long pid, const std::string& program, ConsoleSocket& console) {
+    const std::vector<ConsoleSocket> sockets = FindConsoleSockets();
+    for (const ConsoleSocket& socket : sockets) {
+        if (pid != 0 && socket.pid != pid) {
+            continue;
+        }
+        if (!console.path.empty()) {
+            std::string pids;
+            for (const ConsoleSocket& s : sockets) {
+                pids += ' ' + std::to_string(s.pid);
+            }
+            std::fprintf(stderr, "%s: several consoles run (pids%s); name one: --attach PID\n",
+                         program.c_str(), pids.c_str());
+            return false;
+        }
+        console = socket;
+    }
+    if (!console.path.empty()) {
+        return true;
+    }
+    if (pid == 0) {
+        std::fprintf(stderr, "%s: no console runs in a terminal to attach to\n", program.c_str());
+    } else {
+        std::fprintf(stderr, "%s: no console with pid %ld to attach to\n", program.c_str(), pid);
+    }
+    return false;
+}
+
+std::pair<std::size_t, std::vector<std::string>> CompleteAttachedLine(const std::string& line) {
+    CompletionData data;
+    data.extraCommands.assign(std::begin(kAttachedCommands), std::end(kAttachedCommands));
+    Completion completion = Complete(line, data);
+    return std::make_pair(completion.wordStart, std::move(completion.candidates));
+}
+
+// Sends the typed commands to the console until `quit` or the end of input; the exit status.
+int SendCommands(ControlClient& client, LineReader& reader) {
+    int status = 0;
+    for (;;) {
+        std::string line;
+        const LineReader::Status read = reader.Read(milliseconds(1000), line);
+        if (read == LineReader::Status::End) {
+            return status;
+        }
+        const std::string command = Trimmed(line);
+        if (read == LineReader::Status::Idle || command.empty() || command.starts_with('#')) {
+            continue;
+        }
+        if (command == "quit" || command == "exit") {
+            return status;
+        }
+        if (command == "help") {
+            reader.Print(SplitLines(ShellHelp(true)));
+            continue;
+        }
+        Answer answer;
+        std::string error;
+        if (!client.Ask(line, answer, error)) {
+            reader.Print({"error: " + WithoutControls(error)});
+            return 2;
+        }
+        if (!answer.ok) {
+            status = 1;
+        }
+        reader.Print(AnswerLines(answer));
+    }
+}
+
 } // namespace
 
 std::string ShellHelp(bool attached) {
@@ -117,179 +201,130 @@ int LocalShell::Wait() {
     return m_status;
 }
 
-void LocalShell::Run() {
-    pthread_setname_np(pthread_self(), "kobalt-shell");
-    CommandSession& session = m_session;
-    LineReader reader("kobalt> ", [](const std::string& line) {
-        // Enough list lines for the addresses on show, bounded for lists of many thousand.
-        constexpr std::size_t kCompletionLines = 10000;
-        CompletionData data =
-            GatherCompletionData(desktop::TakeSnapshot(desktop::SnapshotOptions{kCompletionLines}));
-        data.extraCommands.assign(std::begin(kLocalCommands), std::end(kLocalCommands));
-        if (line.starts_with("phone ")) {
-            AddPhoneDevices(data);
+// Prints above the prompt what changed since it last looked: the desktop's changes and, after
+// `debug on`, the console's debug output.
+class LocalShell::ChangePrinter {
+public:
+    // `events on|off` or `debug on|off`; false for any other command.
+    bool Switch(const std::string& command, LineReader& reader) {
+        const std::string word = command.substr(0, command.find_first_of(" \t"));
+        if (word != "events" && word != "debug") {
+            return false;
         }
-        Completion completion = Complete(line, data);
-        return std::make_pair(completion.wordStart, std::move(completion.candidates));
-    });
-    bool showEvents = true;
-    bool showDebug = false;
-    // Starting from an empty desktop, the windows already open when the shell starts are
-    // reported as new too, whichever of the two threads came first.
-    desktop::Snapshot seen;
-    constexpr std::size_t kDebugBacklog = 50;
-    std::size_t debugSeen = 0;
-    auto printChanges = [&] {
+        const std::string value = Trimmed(command.substr(word.size()));
+        bool& flag = word == "events" ? m_showEvents : m_showDebug;
+        if (value == "on" || value == "off") {
+            flag = value == "on";
+        } else {
+            reader.Print({"error: " + word + " on|off"});
+        }
+        return true;
+    }
+
+    void PrintNew(LineReader& reader) {
         std::vector<std::string> lines;
-        if (desktop::Version() != seen.version) {
+        if (desktop::Version() != m_seen.version) {
             desktop::Snapshot now = EventSnapshot();
-            if (showEvents) {
-                lines = DescribeChanges(seen, now);
+            if (m_showEvents) {
+                lines = DescribeChanges(m_seen, now);
             }
-            seen = std::move(now);
+            m_seen = std::move(now);
         }
         // While debug output is off its lines wait; `debug on` shows the newest of them.
-        if (showDebug && device::DebugLineCount() != debugSeen) {
-            const std::vector<std::u16string> debug = device::DebugLines();
-            if (debug.size() - debugSeen > kDebugBacklog) {
-                lines.push_back("[DBG] (" +
-                                std::to_string(debug.size() - debugSeen - kDebugBacklog) +
-                                " earlier lines not shown)");
-                debugSeen = debug.size() - kDebugBacklog;
-            }
-            for (std::size_t i = debugSeen; i < debug.size(); ++i) {
-                lines.push_back("[DBG] " + script::Printable(debug[i]));
-            }
-            debugSeen = debug.size();
+        if (m_showDebug && device::DebugLineCount() != m_debugSeen) {
+            AppendDebugLines(lines);
         }
         reader.Print(lines);
-    };
+    }
 
-    bool closeConsole = true;
-    while (!m_consoleEnded.load(std::memory_order_acquire)) {
-        printChanges();
+private:
+    void AppendDebugLines(std::vector<std::string>& lines) {
+        constexpr std::size_t kDebugBacklog = 50;
+        const std::vector<std::u16string> debug = device::DebugLines();
+        if (debug.size() - m_debugSeen > kDebugBacklog) {
+            lines.push_back("[DBG] (" + std::to_string(debug.size() - m_debugSeen - kDebugBacklog) +
+                            " earlier lines not shown)");
+            m_debugSeen = debug.size() - kDebugBacklog;
+        }
+        for (std::size_t i = m_debugSeen; i < debug.size(); ++i) {
+            lines.push_back("[DBG] " + script::Printable(debug[i]));
+        }
+        m_debugSeen = debug.size();
+    }
+
+    bool m_showEvents = true;
+    bool m_showDebug = false;
+    // Starting from an empty desktop, the windows already open when the shell starts are
+    // reported as new too, whichever of the two threads came first.
+    desktop::Snapshot m_seen;
+    std::size_t m_debugSeen = 0;
+};
+
+void LocalShell::Run() {
+    pthread_setname_np(pthread_self(), "kobalt-shell");
+    LineReader reader("kobalt> ", CompleteLine);
+    ChangePrinter changes;
+    ReadCommands(reader, changes);
+    if (ConsoleEnded()) {
+        changes.PrintNew(reader);
+        reader.Print({"[END] the console has ended"});
+        return;
+    }
+    CloseConsole(reader);
+}
+
+// Runs the typed commands until `quit`, the end of input or the end of the console.
+void LocalShell::ReadCommands(LineReader& reader, ChangePrinter& changes) {
+    while (!ConsoleEnded()) {
+        changes.PrintNew(reader);
         std::string line;
         const LineReader::Status status = reader.Read(kEventTick, line);
         if (status == LineReader::Status::End) {
-            break;
+            return;
         }
         if (status == LineReader::Status::Idle) {
             continue;
         }
         const std::string command = Trimmed(line);
         if (command == "quit" || command == "exit") {
-            break;
+            return;
         }
         if (command == "help") {
             reader.Print(SplitLines(ShellHelp(false)));
-            continue;
-        }
-        const std::string word = command.substr(0, command.find_first_of(" \t"));
-        if (word == "events" || word == "debug") {
-            const std::string value = Trimmed(command.substr(word.size()));
-            bool& flag = word == "events" ? showEvents : showDebug;
-            if (value == "on" || value == "off") {
-                flag = value == "on";
-            } else {
-                reader.Print({"error: " + word + " on|off"});
-            }
-            continue;
-        }
-        reader.Print(AnswerLines(session.Run(line)));
-    }
-    if (m_consoleEnded.load(std::memory_order_acquire)) {
-        printChanges();
-        reader.Print({"[END] the console has ended"});
-        closeConsole = false;
-    }
-    if (closeConsole) {
-        reader.Print({"closing the console"});
-        if (!session.CloseConsole()) {
-            reader.Print({"the console did not end after its windows were closed"});
-            if (!m_consoleEnded.load(std::memory_order_acquire)) {
-                // The application's thread is stuck: nothing else would end the process.
-                reader.Finish(); // puts the terminal back
-                std::fflush(stdout);
-                std::_Exit(2);
-            }
-            m_status = 2;
+        } else if (!changes.Switch(command, reader)) {
+            reader.Print(AnswerLines(m_session.Run(line)));
         }
     }
 }
 
-int RunAttachedShell(long pid, const std::string& program) {
-    std::string path;
-    long found = 0;
-    const std::vector<ConsoleSocket> sockets = FindConsoleSockets();
-    for (const ConsoleSocket& socket : sockets) {
-        if (pid == 0 || socket.pid == pid) {
-            if (!path.empty()) {
-                std::string pids;
-                for (const ConsoleSocket& s : sockets) {
-                    pids += ' ' + std::to_string(s.pid);
-                }
-                std::fprintf(stderr, "%s: several consoles run (pids%s); name one: --attach PID\n",
-                             program.c_str(), pids.c_str());
-                return 2;
-            }
-            path = socket.path;
-            found = socket.pid;
-        }
+void LocalShell::CloseConsole(LineReader& reader) {
+    reader.Print({"closing the console"});
+    if (m_session.CloseConsole()) {
+        return;
     }
-    if (path.empty()) {
-        if (pid == 0) {
-            std::fprintf(stderr, "%s: no console runs in a terminal to attach to\n",
-                         program.c_str());
-        } else {
-            std::fprintf(stderr, "%s: no console with pid %ld to attach to\n", program.c_str(),
-                         pid);
-        }
+    reader.Print({"the console did not end after its windows were closed"});
+    if (!ConsoleEnded()) {
+        // The application's thread is stuck: nothing else would end the process.
+        reader.Finish(); // puts the terminal back
+        std::fflush(stdout);
+        std::_Exit(2);
+    }
+    m_status = 2;
+}
+
+int RunAttachedShell(long pid, const std::string& program) {
+    ConsoleSocket console;
+    if (!FindConsole(pid, program, console)) {
         return 2;
     }
     ControlClient client;
     std::string error;
-    if (!client.Connect(path, error)) {
+    if (!client.Connect(console.path, error)) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), WithoutControls(error).c_str());
         return 2;
     }
-    LineReader reader("kobalt(" + std::to_string(found) + ")> ", [](const std::string& line) {
-        CompletionData data;
-        data.extraCommands.assign(std::begin(kAttachedCommands), std::end(kAttachedCommands));
-        Completion completion = Complete(line, data);
-        return std::make_pair(completion.wordStart, std::move(completion.candidates));
-    });
-    int status = 0;
-    for (;;) {
-        std::string line;
-        const LineReader::Status read = reader.Read(milliseconds(1000), line);
-        if (read == LineReader::Status::End) {
-            break;
-        }
-        if (read == LineReader::Status::Idle) {
-            continue;
-        }
-        const std::string command = Trimmed(line);
-        if (command == "quit" || command == "exit") {
-            break;
-        }
-        if (command == "help") {
-            reader.Print(SplitLines(ShellHelp(true)));
-            continue;
-        }
-        if (command.empty() || command.starts_with('#')) {
-            continue;
-        }
-        Answer answer;
-        if (!client.Ask(line, answer, error)) {
-            reader.Print({"error: " + WithoutControls(error)});
-            return 2;
-        }
-        if (!answer.ok) {
-            status = 1;
-        }
-        reader.Print(AnswerLines(answer));
-    }
-    return status;
+    LineReader reader("kobalt(" + std::to_string(console.pid) + ")> ", CompleteAttachedLine);
+    return SendCommands(client, reader);
 }
 
 } // namespace kobalt::shell

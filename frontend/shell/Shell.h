@@ -17,6 +17,8 @@
 
 namespace kobalt::shell {
 
+class LineReader;
+
 class LocalShell {
 public:
     LocalShell() = default;
@@ -31,7 +33,12 @@ public:
     int Wait();
 
 private:
+    class ChangePrinter;
+
     void Run();
+    void ReadCommands(LineReader& reader, ChangePrinter& changes);
+    void CloseConsole(LineReader& reader);
+    bool ConsoleEnded() const { return m_consoleEnded.load(std::memory_order_acquire); }
 
     std::atomic<bool> m_consoleEnded{false};
     CommandSession m_session; // used on the shell's thread; told of the end from any

@@ -3,6 +3,7 @@
 #include "frontend/terminal/Accelerators.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kobalt::terminal {
 
@@ -339,55 +340,40 @@ const CellRect* PlaceOf(const WindowPlace& place, int index) {
     return nullptr;
 }
 
-} // namespace
-
-std::size_t ClampDebugBack(long long back, std::size_t total, int rows) {
-    const auto shown = static_cast<std::size_t>(std::max(rows, 1));
-    const std::size_t most = total > shown ? total - shown : 0;
-    if (back <= 0) {
-        return 0;
-    }
-    return std::min(static_cast<std::size_t>(back), most);
-}
-
-std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
+// The keys that work everywhere; none for any other key.
+std::vector<Action> DeviceKey(const KeyEvent& key) {
+    const bool isChar = key.key == Key::Char;
     if (key.key == Key::F1) {
         return {Make(Kind::Keys)};
     }
-    if (key.key == Key::F2 || (key.key == Key::Char && key.ch == kCtrlP)) {
+    if (key.key == Key::F2 || (isChar && key.ch == kCtrlP)) {
         return {Make(Kind::Power)};
     }
-    if (key.key == Key::F3 || (key.key == Key::Char && key.ch == kCtrlG)) {
+    if (key.key == Key::F3 || (isChar && key.ch == kCtrlG)) {
         return {Make(Kind::DebugView)};
     }
-    if (key.key == Key::F10 || (key.key == Key::Char && key.ch == kCtrlQ)) {
+    if (key.key == Key::F10 || (isChar && key.ch == kCtrlQ)) {
         return {Make(Kind::Quit)};
     }
-    if (key.key == Key::Char && key.ch == kCtrlC) {
+    if (isChar && key.ch == kCtrlC) {
         return {Make(Kind::Interrupt)};
     }
-    if (context.ui.debugView) {
-        return DebugKey(key, context);
-    }
-    if (key.key == Key::Char && Classify(key.ch) == CharClass::Control) {
-        return {};
-    }
-    const Target target = ActiveTarget(context);
-    if (target.window == nullptr) {
-        return {};
-    }
-    const WindowView& window = *target.window;
-    const int focusedIndex = FocusedIndex(window);
-    const ControlView* focused =
-        focusedIndex >= 0 ? &window.controls[static_cast<std::size_t>(focusedIndex)] : nullptr;
-    const bool usable = focused != nullptr && TakesInput(*focused);
+    return {};
+}
 
-    if (std::vector<Action> pressed = MapAccelerator(key, window); !pressed.empty()) {
-        return pressed;
+// The focused control when it takes input, else null.
+const ControlView* UsableFocus(const WindowView& window, int focusedIndex) {
+    if (focusedIndex < 0) {
+        return nullptr;
     }
-    if (key.alt) {
-        return {}; // an Alt key that stands for nothing types nothing either
-    }
+    const ControlView& focused = window.controls[static_cast<std::size_t>(focusedIndex)];
+    return TakesInput(focused) ? &focused : nullptr;
+}
+
+// The keys of the window as a whole: moving the focus, closing, the default answer. None when
+// the key is left to the focused control.
+std::optional<std::vector<Action>> WindowKey(const KeyEvent& key, const WindowView& window,
+                                             int focusedIndex) {
     switch (key.key) {
     case Key::Tab:
         return MoveFocus(window, focusedIndex, 1, true);
@@ -397,34 +383,28 @@ std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
         // The main window is closed on purpose only: its close box or F10.
         return IsMainWindow(window) ? std::vector<Action>{}
                                     : std::vector<Action>{Make(Kind::Close, window.hwnd)};
-    case Key::Enter:
-        if (usable && IsButton(*focused)) {
-            return {Make(Kind::Click, focused->hwnd)};
+    case Key::Enter: {
+        const ControlView* focused = UsableFocus(window, focusedIndex);
+        if (focused != nullptr && IsButton(*focused)) {
+            return std::vector<Action>{Make(Kind::Click, focused->hwnd)};
         }
         if (window.kind == WindowKind::MessageBox) {
-            return {Make(Kind::Answer, window.hwnd, IDOK)};
+            return std::vector<Action>{Make(Kind::Answer, window.hwnd, IDOK)};
         }
-        return {};
+        return std::vector<Action>{};
+    }
     default:
-        break;
+        return std::nullopt;
     }
-    if (!usable) {
-        return {};
-    }
-    if (focused->kind == ControlKind::Edit) {
-        return EditKey(*focused, key, context.ui);
-    }
-    if (IsList(*focused)) {
-        const CellRect* rect = PlaceOf(*target.place, focusedIndex);
-        return rect != nullptr ? ListKey(*focused, *rect, key, context.ui) : std::vector<Action>{};
-    }
-    if (!IsButton(*focused)) {
-        return {};
-    }
-    const bool radio = focused->kind == ControlKind::RadioButton;
+}
+
+// Space presses a button; arrows move within a radio group, or between controls.
+std::vector<Action> ButtonKey(const KeyEvent& key, const WindowView& window, int focusedIndex) {
+    const ControlView& button = window.controls[static_cast<std::size_t>(focusedIndex)];
+    const bool radio = button.kind == ControlKind::RadioButton;
     switch (key.key) {
     case Key::Char:
-        return key.ch == U' ' ? std::vector<Action>{Make(Kind::Click, focused->hwnd)}
+        return key.ch == U' ' ? std::vector<Action>{Make(Kind::Click, button.hwnd)}
                               : std::vector<Action>{};
     case Key::Left:
     case Key::Up:
@@ -439,126 +419,234 @@ std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
     }
 }
 
-std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& context) {
-    if (context.ui.debugView) {
-        switch (mouse.kind) {
-        case MouseEvent::Kind::WheelUp:
-            return {Make(Kind::DebugScroll, nullptr, kWheelLines)};
-        case MouseEvent::Kind::WheelDown:
-            return {Make(Kind::DebugScroll, nullptr, -kWheelLines)};
-        case MouseEvent::Kind::Press:
-        case MouseEvent::Kind::WheelLeft:
-        case MouseEvent::Kind::WheelRight:
-            return {};
+std::vector<Action> FocusedControlKey(const KeyEvent& key, const Target& target, int focusedIndex,
+                                      const UiState& ui) {
+    const ControlView* focused = UsableFocus(*target.window, focusedIndex);
+    if (focused == nullptr) {
+        return {};
+    }
+    if (focused->kind == ControlKind::Edit) {
+        return EditKey(*focused, key, ui);
+    }
+    if (IsList(*focused)) {
+        const CellRect* rect = PlaceOf(*target.place, focusedIndex);
+        return rect != nullptr ? ListKey(*focused, *rect, key, ui) : std::vector<Action>{};
+    }
+    if (!IsButton(*focused)) {
+        return {};
+    }
+    return ButtonKey(key, *target.window, focusedIndex);
+}
+
+std::vector<Action> DebugMouse(const MouseEvent& mouse) {
+    switch (mouse.kind) {
+    case MouseEvent::Kind::WheelUp:
+        return {Make(Kind::DebugScroll, nullptr, kWheelLines)};
+    case MouseEvent::Kind::WheelDown:
+        return {Make(Kind::DebugScroll, nullptr, -kWheelLines)};
+    case MouseEvent::Kind::Press:
+    case MouseEvent::Kind::WheelLeft:
+    case MouseEvent::Kind::WheelRight:
+        break;
+    }
+    return {};
+}
+
+const WindowPlace* TopmostWindowAt(const ScreenLayout& layout, int col, int row) {
+    for (const WindowPlace& place : layout.windows) {
+        if (place.box.Contains(col, row)) {
+            return &place;
         }
+    }
+    return nullptr;
+}
+
+// Controls drawn later lie on top.
+const ControlPlace* TopmostControlAt(const WindowPlace& place, int col, int row) {
+    for (auto it = place.controls.rbegin(); it != place.controls.rend(); ++it) {
+        if (it->rect.Contains(col, row)) {
+            return &*it;
+        }
+    }
+    return nullptr;
+}
+
+// Narrows a hit on a list to the line or the half of the scroll indicator under the cell; off
+// them (the column headers, the border, below the last line) it stays on the control.
+void ListPartAt(int col, int row, MouseHit& hit) {
+    const ControlView& list = *hit.control;
+    const CellRect& rect = *hit.content;
+    const int page = ListPageRows(list, rect);
+    const int firstRow = rect.Bottom() - page;
+    if (row < firstRow || row >= rect.Bottom()) {
+        return;
+    }
+    if (rect.cols >= 2 && col == rect.Right() - 1) {
+        const bool up = row - firstRow < page / 2;
+        hit.part = up ? MouseHit::Part::ScrollUp : MouseHit::Part::ScrollDown;
+        return;
+    }
+    const long long index = static_cast<long long>(list.topIndex) + (row - firstRow);
+    if (index < static_cast<long long>(list.lineCount)) {
+        hit.part = MouseHit::Part::ListRow;
+        hit.line = static_cast<int>(index);
+    }
+}
+
+// The caret an edit gets from a click in column `col`: before the character under it.
+int EditCaretAt(const ControlView& edit, const CellRect& rect, int col, const UiState& ui) {
+    const std::vector<Glyph> glyphs = ToGlyphs(edit.text);
+    const auto known = ui.editScroll.find(edit.hwnd);
+    std::size_t i =
+        known == ui.editScroll.end() ? 0 : static_cast<std::size_t>(std::max(known->second, 0));
+    int at = rect.col;
+    while (i < glyphs.size() && at + glyphs[i].width <= col) {
+        at += glyphs[i++].width;
+    }
+    return i < glyphs.size() ? static_cast<int>(glyphs[i].source)
+                             : static_cast<int>(edit.text.size());
+}
+
+// A click on a list: its line is selected; the scroll indicator pages up or down.
+std::vector<Action> ListClick(const MouseHit& hit) {
+    const ControlView& list = *hit.control;
+    if (hit.part == MouseHit::Part::ListRow) {
+        return {Make(Kind::Select, list.hwnd, hit.line)};
+    }
+    if (hit.part != MouseHit::Part::ScrollUp && hit.part != MouseHit::Part::ScrollDown) {
+        return {};
+    }
+    const int page = ListPageRows(list, *hit.content);
+    const int step = hit.part == MouseHit::Part::ScrollUp ? -page : page;
+    const int top = std::clamp(list.topIndex + step, 0, MaxTop(list.lineCount, page));
+    return top == list.topIndex ? std::vector<Action>{}
+                                : std::vector<Action>{Make(Kind::Scroll, list.hwnd, top)};
+}
+
+std::vector<Action> Press(const MouseHit& hit, int col, const UiState& ui) {
+    if (hit.part == MouseHit::Part::None) {
+        return {};
+    }
+    if (hit.part == MouseHit::Part::CloseBox) {
+        // Closing the main window ends the console: the front end may ask first.
+        return {IsMainWindow(*hit.window) ? Make(Kind::Quit) : Make(Kind::Close, hit.window->hwnd)};
+    }
+    const ControlView& control = *hit.control;
+    std::vector<Action> actions{Make(Kind::Focus, control.hwnd)};
+    std::vector<Action> more;
+    switch (control.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::RadioButton:
+        more = {Make(Kind::Click, control.hwnd)};
+        break;
+    case ControlKind::Edit:
+        more = {Make(Kind::Caret, control.hwnd, EditCaretAt(control, *hit.content, col, ui))};
+        break;
+    case ControlKind::ListBox:
+    case ControlKind::ListView:
+        more = ListClick(hit);
+        break;
+    default:
+        return {};
+    }
+    actions.insert(actions.end(), more.begin(), more.end());
+    return actions;
+}
+
+// The wheel scrolls a list under the pointer: up and down by lines, left and right by columns.
+std::vector<Action> Wheel(MouseEvent::Kind kind, const MouseHit& hit, const UiState& ui) {
+    if (hit.control == nullptr || !IsList(*hit.control)) {
+        return {};
+    }
+    const ControlView& list = *hit.control;
+    const CellRect& rect = *hit.content;
+    if (kind == MouseEvent::Kind::WheelLeft || kind == MouseEvent::Kind::WheelRight) {
+        return ShiftList(list, rect,
+                         kind == MouseEvent::Kind::WheelLeft ? -kShiftColumns : kShiftColumns, ui);
+    }
+    const int page = ListPageRows(list, rect);
+    const int delta = kind == MouseEvent::Kind::WheelUp ? -kWheelLines : kWheelLines;
+    const int top = std::clamp(list.topIndex + delta, 0, MaxTop(list.lineCount, page));
+    return top == list.topIndex ? std::vector<Action>{}
+                                : std::vector<Action>{Make(Kind::Scroll, list.hwnd, top)};
+}
+
+} // namespace
+
+std::size_t ClampDebugBack(long long back, std::size_t total, int rows) {
+    const auto shown = static_cast<std::size_t>(std::max(rows, 1));
+    const std::size_t most = total > shown ? total - shown : 0;
+    if (back <= 0) {
+        return 0;
+    }
+    return std::min(static_cast<std::size_t>(back), most);
+}
+
+std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context) {
+    if (std::vector<Action> device = DeviceKey(key); !device.empty()) {
+        return device;
+    }
+    if (context.ui.debugView) {
+        return DebugKey(key, context);
+    }
+    if (key.key == Key::Char && Classify(key.ch) == CharClass::Control) {
+        return {};
     }
     const Target target = ActiveTarget(context);
     if (target.window == nullptr) {
         return {};
     }
+    if (std::vector<Action> pressed = MapAccelerator(key, *target.window); !pressed.empty()) {
+        return pressed;
+    }
+    if (key.alt) {
+        return {}; // an Alt key that stands for nothing types nothing either
+    }
+    const int focusedIndex = FocusedIndex(*target.window);
+    if (std::optional<std::vector<Action>> actions = WindowKey(key, *target.window, focusedIndex)) {
+        return *actions;
+    }
+    return FocusedControlKey(key, target, focusedIndex, context.ui);
+}
+
+MouseHit HitTest(int col, int row, const InputContext& context) {
+    const Target target = ActiveTarget(context);
     // Only the topmost window under the pointer is hit, and only when it is the active one.
-    for (std::size_t i = 0; i < context.layout.windows.size(); ++i) {
-        if (context.layout.windows[i].box.Contains(mouse.col, mouse.row)) {
-            if (&context.layout.windows[i] != target.place) {
-                return {};
-            }
-            break;
-        }
+    if (target.window == nullptr || TopmostWindowAt(context.layout, col, row) != target.place) {
+        return {};
     }
-    const WindowView& window = *target.window;
     const WindowPlace& place = *target.place;
-    if (!place.box.Contains(mouse.col, mouse.row)) {
+    if (place.closeBox.Contains(col, row)) {
+        return MouseHit{MouseHit::Part::CloseBox, target.window};
+    }
+    if (!place.client.Contains(col, row)) {
         return {};
     }
-    if (mouse.kind == MouseEvent::Kind::Press && place.closeBox.Contains(mouse.col, mouse.row)) {
-        // Closing the main window ends the console: the front end may ask first.
-        return {IsMainWindow(window) ? Make(Kind::Quit) : Make(Kind::Close, window.hwnd)};
-    }
-    if (!place.client.Contains(mouse.col, mouse.row)) {
-        return {};
-    }
-    // Controls drawn later lie on top.
-    const ControlPlace* hit = nullptr;
-    for (auto it = place.controls.rbegin(); it != place.controls.rend(); ++it) {
-        if (it->rect.Contains(mouse.col, mouse.row)) {
-            hit = &*it;
-            break;
-        }
-    }
+    const ControlPlace* hit = TopmostControlAt(place, col, row);
     if (hit == nullptr) {
         return {};
     }
-    const ControlView& control = window.controls[hit->index];
-    const CellRect& rect = hit->content; // a click on a border counts as one inside it
+    const ControlView& control = target.window->controls[hit->index];
     if (!TakesInput(control)) {
         return {};
     }
-    if (mouse.kind != MouseEvent::Kind::Press) {
-        if (!IsList(control)) {
-            return {};
-        }
-        if (mouse.kind == MouseEvent::Kind::WheelLeft ||
-            mouse.kind == MouseEvent::Kind::WheelRight) {
-            return ShiftList(control, rect,
-                             mouse.kind == MouseEvent::Kind::WheelLeft ? -kShiftColumns
-                                                                       : kShiftColumns,
-                             context.ui);
-        }
-        const int page = ListPageRows(control, rect);
-        const int delta = mouse.kind == MouseEvent::Kind::WheelUp ? -kWheelLines : kWheelLines;
-        const int top = std::clamp(control.topIndex + delta, 0, MaxTop(control.lineCount, page));
-        return top == control.topIndex ? std::vector<Action>{}
-                                       : std::vector<Action>{Make(Kind::Scroll, control.hwnd, top)};
+    // A click on a border counts as one inside it.
+    MouseHit result{MouseHit::Part::Control, target.window, &control, &hit->content};
+    if (IsList(control)) {
+        ListPartAt(col, row, result);
     }
+    return result;
+}
 
-    std::vector<Action> actions{Make(Kind::Focus, control.hwnd)};
-    switch (control.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::RadioButton:
-        actions.push_back(Make(Kind::Click, control.hwnd));
-        break;
-    case ControlKind::Edit: {
-        const std::vector<Glyph> glyphs = ToGlyphs(control.text);
-        const auto known = context.ui.editScroll.find(control.hwnd);
-        std::size_t i = known == context.ui.editScroll.end()
-                            ? 0
-                            : static_cast<std::size_t>(std::max(known->second, 0));
-        int col = rect.col;
-        while (i < glyphs.size() && col + glyphs[i].width <= mouse.col) {
-            col += glyphs[i++].width;
-        }
-        const int caret = i < glyphs.size() ? static_cast<int>(glyphs[i].source)
-                                            : static_cast<int>(control.text.size());
-        actions.push_back(Make(Kind::Caret, control.hwnd, caret));
-        break;
+std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& context) {
+    if (context.ui.debugView) {
+        return DebugMouse(mouse);
     }
-    case ControlKind::ListBox:
-    case ControlKind::ListView: {
-        const int page = ListPageRows(control, rect);
-        const int firstRow = rect.Bottom() - page;
-        if (mouse.row < firstRow || mouse.row >= rect.Bottom()) {
-            break; // the column headers, the border
-        }
-        if (rect.cols >= 2 && mouse.col == rect.Right() - 1) {
-            // The scroll indicator: a page up from its upper half, down from its lower half.
-            const bool up = mouse.row - firstRow < page / 2;
-            const int top = std::clamp(control.topIndex + (up ? -page : page), 0,
-                                       MaxTop(control.lineCount, page));
-            if (top != control.topIndex) {
-                actions.push_back(Make(Kind::Scroll, control.hwnd, top));
-            }
-            break;
-        }
-        const long long index = static_cast<long long>(control.topIndex) + (mouse.row - firstRow);
-        if (index < static_cast<long long>(control.lineCount)) {
-            actions.push_back(Make(Kind::Select, control.hwnd, static_cast<int>(index)));
-        }
-        break;
+    const MouseHit hit = HitTest(mouse.col, mouse.row, context);
+    if (mouse.kind == MouseEvent::Kind::Press) {
+        return Press(hit, mouse.col, context.ui);
     }
-    default:
-        return {};
-    }
-    return actions;
+    return Wheel(mouse.kind, hit, context.ui);
 }
 
 } // namespace kobalt::terminal

@@ -92,6 +92,26 @@ struct InputContext {
 std::vector<Action> MapKey(const KeyEvent& key, const InputContext& context);
 std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& context);
 
+// What a cell is on, as the mouse sees it: the part of the active window there that takes
+// input. Only the topmost window under the cell counts, and only when it is the active one.
+struct MouseHit {
+    enum class Part {
+        None,       // nothing that takes input
+        CloseBox,   // the window's close box
+        Control,    // a control that takes input, on none of the parts below
+        ListRow,    // a list's line `line`
+        ScrollUp,   // the upper half of a list's scroll indicator
+        ScrollDown, // its lower half
+    };
+    Part part = Part::None;
+    const desktop::WindowView* window = nullptr;   // all but None
+    const desktop::ControlView* control = nullptr; // Control and the list's parts
+    const CellRect* content = nullptr;             // the control's cells inside its border
+    int line = 0;                                  // ListRow: an index into the list's lines
+};
+
+MouseHit HitTest(int col, int row, const InputContext& context);
+
 // Lines back from the newest the debug view may be scrolled: it never scrolls past the oldest.
 std::size_t ClampDebugBack(long long back, std::size_t total, int rows);
 

@@ -78,6 +78,60 @@ void AppendCapability(std::string& out, const char* name) {
     }
 }
 
+// The terminal's type when standard input and output are a terminal of a known type; null with
+// the reason in `error` when not.
+const char* TerminalType(std::string& error) {
+    if (::isatty(STDIN_FILENO) == 0 || ::isatty(STDOUT_FILENO) == 0) {
+        error = "standard input and output are not a terminal";
+        return nullptr;
+    }
+    const char* type = std::getenv("TERM");
+    if (type == nullptr || *type == '\0') {
+        error = "TERM is not set";
+        return nullptr;
+    }
+    return type;
+}
+
+// Our handlers go in first: ncurses leaves signals alone that already have one. A stop from
+// outside would leave the screen to a shell while our thread draws on, so it is ignored.
+void InstallSignalHandlers() {
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        struct sigaction action {};
+        action.sa_handler = OnFatalSignal;
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(kFatalSignals[i], &action, &g_previousActions[i]);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGTSTP, &ignore, &g_previousStop);
+}
+
+void RestoreSignalHandlers() {
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
+    }
+    ::sigaction(SIGTSTP, &g_previousStop, nullptr);
+}
+
+// Sets what Terminal::Restore writes, for a signal or the process's exit while the screen is
+// ours: mouse reporting off, plain attributes, the cursor, the keypad and the screen back.
+void ArmRestore() {
+    std::string restore = kMouseOff;
+    AppendCapability(restore, "sgr0");
+    AppendCapability(restore, "cnorm");
+    AppendCapability(restore, "rmkx");
+    AppendCapability(restore, "rmcup");
+    g_restoreLength = std::min(restore.size(), sizeof g_restoreBytes);
+    std::memcpy(g_restoreBytes, restore.data(), g_restoreLength);
+    if (!g_atExitRegistered) {
+        g_atExitRegistered = std::atexit([] { Terminal::Restore(); }) == 0;
+    }
+    g_active.store(true);
+}
+
 bool IsLineDrawing(char32_t ch) {
     switch (ch) {
     case U'\u2500':
@@ -209,6 +263,40 @@ KeyEvent KeyOfChar(wint_t ch) {
     }
 }
 
+// Adds a key read as a character. Alt-letter comes as Escape and the letter at once.
+void AddCharacter(std::vector<InputEvent>& events, KeyEvent key) {
+    auto* previous = events.empty() ? nullptr : std::get_if<KeyEvent>(&events.back());
+    if (key.key == Key::Char && key.ch >= 0x20 && key.ch != 0x7F && previous != nullptr &&
+        previous->key == Key::Escape) {
+        key.alt = true;
+        *previous = key;
+    } else {
+        events.push_back(key);
+    }
+}
+
+// The mouse events curses has queued: a press of the first button and the wheel (with Shift:
+// sideways); the others are dropped.
+void AddMouseEvents(std::vector<InputEvent>& events) {
+    MEVENT event;
+    while (getmouse(&event) == OK) {
+        MouseEvent mouse;
+        mouse.col = event.x;
+        mouse.row = event.y;
+        const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
+        if ((event.bstate & BUTTON1_PRESSED) != 0) {
+            mouse.kind = MouseEvent::Kind::Press;
+        } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
+            mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
+        } else if ((event.bstate & BUTTON5_PRESSED) != 0) {
+            mouse.kind = shift ? MouseEvent::Kind::WheelRight : MouseEvent::Kind::WheelDown;
+        } else {
+            continue;
+        }
+        events.push_back(mouse);
+    }
+}
+
 } // namespace
 
 Terminal::~Terminal() {
@@ -234,13 +322,8 @@ bool Terminal::Open(std::string& error) {
     if (m_open) {
         return true;
     }
-    if (::isatty(STDIN_FILENO) == 0 || ::isatty(STDOUT_FILENO) == 0) {
-        error = "standard input and output are not a terminal";
-        return false;
-    }
-    const char* type = std::getenv("TERM");
-    if (type == nullptr || *type == '\0') {
-        error = "TERM is not set";
+    const char* type = TerminalType(error);
+    if (type == nullptr) {
         return false;
     }
     m_utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
@@ -253,35 +336,28 @@ bool Terminal::Open(std::string& error) {
     sigaddset(&resize, SIGWINCH);
     m_resizeFd = ::signalfd(-1, &resize, SFD_NONBLOCK | SFD_CLOEXEC);
 
-    // Our handlers go in first: ncurses leaves signals alone that already have one. A stop from
-    // outside would leave the screen to a shell while our thread draws on, so it is ignored.
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-        struct sigaction action {};
-        action.sa_handler = OnFatalSignal;
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(kFatalSignals[i], &action, &g_previousActions[i]);
-    }
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGTSTP, &ignore, &g_previousStop);
-
+    InstallSignalHandlers();
     SCREEN* screen = newterm(nullptr, stdout, stdin);
     if (screen == nullptr) {
         error = std::string("cannot use the terminal type '") + type + "'";
-        for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-            ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
-        }
-        ::sigaction(SIGTSTP, &g_previousStop, nullptr);
-        if (m_resizeFd >= 0) {
-            ::close(m_resizeFd);
-            m_resizeFd = -1;
-        }
+        RestoreSignalHandlers();
+        CloseResizeFd();
         return false;
     }
     m_screen = screen;
     set_term(screen);
+    StartCurses();
+    ArmRestore();
+
+    m_size = ScreenSize{COLS, LINES};
+    ReadSize();
+    m_open = true;
+    return true;
+}
+
+// Input as it comes, no echo, keys and the mouse decoded, the cursor hidden, colours when the
+// terminal has them and NO_COLOR does not say otherwise.
+void Terminal::StartCurses() {
     set_escdelay(25);
     raw();
     noecho();
@@ -302,23 +378,13 @@ bool Terminal::Open(std::string& error) {
         m_colourMode = ColourMode::Colour;
     }
     m_pairs.clear();
+}
 
-    std::string restore = kMouseOff;
-    AppendCapability(restore, "sgr0");
-    AppendCapability(restore, "cnorm");
-    AppendCapability(restore, "rmkx");
-    AppendCapability(restore, "rmcup");
-    g_restoreLength = std::min(restore.size(), sizeof g_restoreBytes);
-    std::memcpy(g_restoreBytes, restore.data(), g_restoreLength);
-    if (!g_atExitRegistered) {
-        g_atExitRegistered = std::atexit([] { Terminal::Restore(); }) == 0;
+void Terminal::CloseResizeFd() {
+    if (m_resizeFd >= 0) {
+        ::close(m_resizeFd);
+        m_resizeFd = -1;
     }
-    g_active.store(true);
-
-    m_size = ScreenSize{COLS, LINES};
-    ReadSize();
-    m_open = true;
-    return true;
 }
 
 void Terminal::Close() {
@@ -338,14 +404,8 @@ void Terminal::Close() {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedModes);
     delscreen(static_cast<SCREEN*>(m_screen));
     m_screen = nullptr;
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-        ::sigaction(kFatalSignals[i], &g_previousActions[i], nullptr);
-    }
-    ::sigaction(SIGTSTP, &g_previousStop, nullptr);
-    if (m_resizeFd >= 0) {
-        ::close(m_resizeFd);
-        m_resizeFd = -1;
-    }
+    RestoreSignalHandlers();
+    CloseResizeFd();
 }
 
 void Terminal::ReadSize() {
@@ -378,27 +438,22 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
         input.gone = true;
         return input;
     }
-    if ((fds[0].revents & POLLIN) == 0) {
-        return input;
+    if ((fds[0].revents & POLLIN) != 0) {
+        ReadKeys(input);
     }
+    return input;
+}
+
+// Everything curses has read: characters, keys, mouse events and its own resize notice.
+void Terminal::ReadKeys(Input& input) {
     for (;;) {
         wint_t ch = 0;
         const int kind = wget_wch(stdscr, &ch);
         if (kind == ERR) {
-            break;
+            return;
         }
         if (kind == OK) {
-            KeyEvent key = KeyOfChar(ch);
-            // Alt-letter comes as Escape and the letter at once.
-            auto* previous =
-                input.events.empty() ? nullptr : std::get_if<KeyEvent>(&input.events.back());
-            if (key.key == Key::Char && key.ch >= 0x20 && key.ch != 0x7F && previous != nullptr &&
-                previous->key == Key::Escape) {
-                key.alt = true;
-                *previous = key;
-            } else {
-                input.events.push_back(key);
-            }
+            AddCharacter(input.events, KeyOfChar(ch));
             continue;
         }
         const int code = static_cast<int>(ch);
@@ -406,32 +461,11 @@ Terminal::Input Terminal::Read(std::chrono::milliseconds timeout) {
             ReadSize();
             input.resized = true;
         } else if (code == KEY_MOUSE) {
-            MEVENT event;
-            while (getmouse(&event) == OK) {
-                MouseEvent mouse;
-                mouse.col = event.x;
-                mouse.row = event.y;
-                if ((event.bstate & BUTTON1_PRESSED) != 0) {
-                    mouse.kind = MouseEvent::Kind::Press;
-                } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
-                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
-                    mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
-                } else if ((event.bstate & BUTTON5_PRESSED) != 0) {
-                    const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
-                    mouse.kind = shift ? MouseEvent::Kind::WheelRight : MouseEvent::Kind::WheelDown;
-                } else {
-                    continue;
-                }
-                input.events.push_back(mouse);
-            }
-        } else {
-            const KeyEvent key = KeyOfCode(code);
-            if (key.key != Key::Other) {
-                input.events.push_back(key);
-            }
+            AddMouseEvents(input.events);
+        } else if (const KeyEvent key = KeyOfCode(code); key.key != Key::Other) {
+            input.events.push_back(key);
         }
     }
-    return input;
 }
 
 short Terminal::PairFor(Colour fg, Colour bg) {

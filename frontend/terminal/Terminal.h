@@ -57,7 +57,10 @@ public:
     static void Restore();
 
 private:
+    void StartCurses();
+    void CloseResizeFd();
     void ReadSize();
+    void ReadKeys(Input& input);
     short PairFor(Colour fg, Colour bg);
     void DrawCell(int col, int row, const Cell& cell);
 

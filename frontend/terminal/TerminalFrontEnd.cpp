@@ -37,6 +37,18 @@ const desktop::WindowView* ActiveWindow(const desktop::Snapshot& snapshot) {
     return nullptr;
 }
 
+// An edit's text as the snapshot has it; empty when the snapshot has no such edit.
+std::u16string EditText(const desktop::Snapshot& snapshot, HWND edit) {
+    for (const desktop::WindowView& window : snapshot.windows) {
+        for (const desktop::ControlView& control : window.controls) {
+            if (control.hwnd == edit) {
+                return control.text;
+            }
+        }
+    }
+    return std::u16string();
+}
+
 } // namespace
 
 TerminalFrontEnd::TerminalFrontEnd(Options options) : m_options(options) {}
@@ -209,68 +221,12 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
                                const desktop::Snapshot& snapshot) {
     bool delivered = false;
     std::optional<EditEcho> echo;
-    auto editText = [&snapshot](HWND edit) {
-        for (const desktop::WindowView& window : snapshot.windows) {
-            for (const desktop::ControlView& control : window.controls) {
-                if (control.hwnd == edit) {
-                    return control.text;
-                }
-            }
-        }
-        return std::u16string();
-    };
     for (const Action& action : actions) {
         if (const std::optional<desktop::InputResult> result = Deliver(action)) {
             delivered = delivered || *result == desktop::InputResult::Ok;
-            if (action.kind == Action::Kind::Type) {
-                echo = EditEcho{action.target, action.text, static_cast<int>(action.text.size())};
-            } else if (action.kind == Action::Kind::Caret) {
-                if (!echo || echo->edit != action.target) {
-                    echo = EditEcho{action.target, editText(action.target), 0};
-                }
-                echo->caret = action.value;
-            }
-            continue;
-        }
-        switch (action.kind) {
-        case Action::Kind::Power:
-            device::PowerTransition(device::CurrentPowerState() == device::PowerState::On
-                                        ? POWER_STATE_SUSPEND
-                                        : POWER_STATE_ON);
-            break;
-        case Action::Kind::DebugView:
-            m_ui.debugView = !m_ui.debugView;
-            m_ui.debugBack = 0;
-            m_logView.Reset();
-            break;
-        case Action::Kind::DebugScroll: {
-            long long back = static_cast<long long>(m_ui.debugBack) + action.value;
-            if (action.value == kDebugOldest) {
-                back = static_cast<long long>(m_log.Count());
-            } else if (action.value == kDebugNewest) {
-                back = 0;
-            }
-            m_ui.debugBack =
-                ClampDebugBack(back, m_log.Count(), DebugViewRows(m_terminal.Size().rows));
-            break;
-        }
-        case Action::Kind::Quit:
-            Quit(snapshot);
-            break;
-        case Action::Kind::Keys:
-            m_overlay = Overlay::Keys;
-            break;
-        case Action::Kind::SelectAll:
-            m_ui.selectedEdit = action.target;
-            break;
-        case Action::Kind::ShiftList:
-            m_ui.listShift[action.target] = action.value;
-            break;
-        case Action::Kind::Interrupt:
-            Interrupt();
-            break;
-        default:
-            break;
+            FollowEdit(echo, action, snapshot);
+        } else {
+            ApplyOwn(action, snapshot);
         }
     }
     if (!delivered) {
@@ -282,6 +238,65 @@ void TerminalFrontEnd::Execute(const std::vector<Action>& actions,
     } else if (echo) {
         m_echo = echo;
     }
+}
+
+// What a delivered action made of an edit's text and caret, as its owner will show them.
+void TerminalFrontEnd::FollowEdit(std::optional<EditEcho>& echo, const Action& action,
+                                  const desktop::Snapshot& snapshot) {
+    if (action.kind == Action::Kind::Type) {
+        echo = EditEcho{action.target, action.text, static_cast<int>(action.text.size())};
+    } else if (action.kind == Action::Kind::Caret) {
+        if (!echo || echo->edit != action.target) {
+            echo = EditEcho{action.target, EditText(snapshot, action.target), 0};
+        }
+        echo->caret = action.value;
+    }
+}
+
+// The actions that are the front end's own, not the desktop's.
+void TerminalFrontEnd::ApplyOwn(const Action& action, const desktop::Snapshot& snapshot) {
+    switch (action.kind) {
+    case Action::Kind::Power:
+        device::PowerTransition(device::CurrentPowerState() == device::PowerState::On
+                                    ? POWER_STATE_SUSPEND
+                                    : POWER_STATE_ON);
+        break;
+    case Action::Kind::DebugView:
+        m_ui.debugView = !m_ui.debugView;
+        m_ui.debugBack = 0;
+        m_logView.Reset();
+        break;
+    case Action::Kind::DebugScroll:
+        ScrollDebug(action.value);
+        break;
+    case Action::Kind::Quit:
+        Quit(snapshot);
+        break;
+    case Action::Kind::Keys:
+        m_overlay = Overlay::Keys;
+        break;
+    case Action::Kind::SelectAll:
+        m_ui.selectedEdit = action.target;
+        break;
+    case Action::Kind::ShiftList:
+        m_ui.listShift[action.target] = action.value;
+        break;
+    case Action::Kind::Interrupt:
+        Interrupt();
+        break;
+    default:
+        break;
+    }
+}
+
+void TerminalFrontEnd::ScrollDebug(int lines) {
+    long long back = static_cast<long long>(m_ui.debugBack) + lines;
+    if (lines == kDebugOldest) {
+        back = static_cast<long long>(m_log.Count());
+    } else if (lines == kDebugNewest) {
+        back = 0;
+    }
+    m_ui.debugBack = ClampDebugBack(back, m_log.Count(), DebugViewRows(m_terminal.Size().rows));
 }
 
 void TerminalFrontEnd::Quit(const desktop::Snapshot& snapshot) {

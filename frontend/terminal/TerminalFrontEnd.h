@@ -74,6 +74,10 @@ private:
     void Loop();
     void Handle(const InputEvent& event);
     void Execute(const std::vector<Action>& actions, const desktop::Snapshot& snapshot);
+    static void FollowEdit(std::optional<EditEcho>& echo, const Action& action,
+                           const desktop::Snapshot& snapshot);
+    void ApplyOwn(const Action& action, const desktop::Snapshot& snapshot);
+    void ScrollDebug(int lines);
     void Redraw(const StatusInfo& status);
     void BeginClosing();
     // One step of closing the console; true when it is done.

@@ -107,6 +107,17 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{{"--shell", "--attach", "1", "--attach", "2"}, Action::Error, "twice"},
                     Case{{"--shell", "--attach", "x"}, Action::Error, "unexpected argument 'x'"}));
 
+// Options that take nothing take no "=VALUE" either, and a name is matched whole.
+INSTANTIATE_TEST_SUITE_P(
+    WholeNames, ReadsCommandLine,
+    testing::Values(Case{{"--help=1"}, Action::Error, "unknown option '--help=1'"},
+                    Case{{"--shell=yes"}, Action::Error, "unknown option '--shell=yes'"},
+                    Case{{"--scripts", "a"}, Action::Error, "unknown option '--scripts'"},
+                    Case{{"--attachment", "--shell"}, Action::Error, "unknown option"},
+                    Case{{"-"}, Action::Error, "unexpected argument '-'"},
+                    Case{{"--script", "--monkey"}, Action::Script, "--monkey"},
+                    Case{{"--attach=5", "--shell", "--attach"}, Action::Error, "twice"}));
+
 struct SdkCase {
     std::vector<std::string> args;
     Action action;

@@ -233,6 +233,46 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"select 11 0", "has no entry 0 (it has 0)"},
                     Refusal{"ok", "the active window is not a message box"}));
 
+// A disabled control is refused as such, whatever else the action would find wrong with it.
+INSTANTIATE_TEST_SUITE_P(
+    DisabledFirst, RefusesAction,
+    testing::Values(Refusal{"type 12 \"x\"", "control 12 button \"Off\" is disabled"},
+                    Refusal{"select \"Off\" 0", "control 12 button \"Off\" is disabled"}));
+
+struct Unmet {
+    const char* script;
+    const char* expected;
+    const char* seen;
+};
+
+class ReportsUnmetExpectation : public testing::TestWithParam<Unmet> {};
+
+// Each expectation on the desktop says in its own words what it wanted and what was there.
+TEST_P(ReportsUnmetExpectation, WithWhatWasExpectedAndWhatWasSeen) {
+    const Outcome o = Play(GetParam().script, {}, 200ms);
+    EXPECT_EQ(o.status, RunStatus::ExpectationFailed) << o.err;
+    EXPECT_TRUE(Has(o.err, std::string("  expected: ") + GetParam().expected +
+                               "\n  seen:     " + GetParam().seen + "\n"))
+        << o.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, ReportsUnmetExpectation,
+    testing::Values(
+        Unmet{"expect window \"Nope\"", "the active window with caption \"Nope\"",
+              "window \"Test\" dialog 9001"},
+        Unmet{"expect box \"Sure?\" \"Hint\"", "a message box \"Sure?\" with caption \"Hint\"",
+              "window \"Test\" dialog 9001"},
+        Unmet{"expect caption \"Nope\"", "the main window with caption \"Nope\"",
+              "window \"Test\" dialog 9001"},
+        Unmet{"expect text 13 \"x\"", "control 13 with text \"x\"", "13 edit \"\""},
+        Unmet{"expect selected 11 0", "control 11 with entry 0 selected",
+              "11 listbox \"\" with no entry selected"},
+        Unmet{"expect enabled \"Off\"", "control \"Off\" enabled", "12 button \"Off\" disabled"},
+        Unmet{"expect checked 14", "control 14 checked", "14 radio \"Radio\" enabled unchecked"},
+        Unmet{"expect text 99 \"x\"", "control 99 with text \"x\"",
+              "no control 99 in window \"Test\" dialog 9001"}));
+
 TEST(ScriptRunner, ClosingAnswersTheConsolesOwnBoxBeforeClosingItsWindow) {
     const Outcome o = Play("press \"Box\"\nexpect box \"Sure?\" \"Hint\"\n");
     EXPECT_EQ(o.status, RunStatus::Passed) << o.err;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kobalt::terminal {
@@ -392,6 +393,109 @@ TEST(Mouse, OnlyTheTopmostWindowUnderThePointerTakesIt) {
     const ScreenLayout layout = LayOut(fixture.snapshot, fixture.size);
     const CellRect covered = layout.windows[0].client;
     EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, covered.col, covered.row), "");
+}
+
+// The hit test alone: what each cell is on, as "part id [line]".
+class HitTests {
+public:
+    explicit HitTests(Fixture& fixture)
+        : m_layout(LayOut(fixture.snapshot, fixture.size)), m_context{fixture.snapshot, m_layout,
+                                                                      fixture.ui} {}
+
+    const ScreenLayout& Layout() const { return m_layout; }
+
+    std::string At(int col, int row) const {
+        const MouseHit hit = HitTest(col, row, m_context);
+        const auto id = [](const auto* view) {
+            return std::to_string(reinterpret_cast<std::uintptr_t>(view->hwnd));
+        };
+        switch (hit.part) {
+        case MouseHit::Part::None:
+            return "none";
+        case MouseHit::Part::CloseBox:
+            return "close box " + id(hit.window);
+        case MouseHit::Part::Control:
+            return "control " + id(hit.control);
+        case MouseHit::Part::ListRow:
+            return "line " + id(hit.control) + " " + std::to_string(hit.line);
+        case MouseHit::Part::ScrollUp:
+            return "scroll up " + id(hit.control);
+        case MouseHit::Part::ScrollDown:
+            return "scroll down " + id(hit.control);
+        }
+        return "?";
+    }
+
+private:
+    ScreenLayout m_layout;
+    InputContext m_context;
+};
+
+TEST(HitTest, WindowPartsAndControlsThatTakeInput) {
+    Fixture fixture(-1);
+    const HitTests hits(fixture);
+    const WindowPlace& window = hits.Layout().windows[0];
+    EXPECT_EQ(hits.At(window.closeBox.col, window.closeBox.row), "close box 1");
+    EXPECT_EQ(hits.At(window.closeBox.col - 1, window.closeBox.row), "none") << "the caption";
+    EXPECT_EQ(hits.At(window.box.col, window.client.row), "none") << "the frame";
+    const CellRect a = fixture.Where(11);
+    EXPECT_EQ(hits.At(a.Right() - 1, a.row), "control 11");
+    EXPECT_EQ(hits.At(a.Right(), a.row), "none") << "beside the button";
+    EXPECT_EQ(hits.At(fixture.Where(13).col, fixture.Where(13).row), "none") << "disabled";
+    EXPECT_EQ(hits.At(fixture.Where(10).col, fixture.Where(10).row), "control 10")
+        << "a label takes the hit; pressing it does nothing";
+}
+
+TEST(HitTest, ListLinesAndScrollIndicatorHalves) {
+    Fixture fixture(-1);
+    fixture.At(14).topIndex = 3;
+    {
+        const HitTests hits(fixture);
+        const CellRect list = fixture.Where(14); // four rows, no border
+        EXPECT_EQ(hits.At(list.col, list.row), "line 14 3");
+        EXPECT_EQ(hits.At(list.Right() - 2, list.row + 3), "line 14 6");
+        EXPECT_EQ(hits.At(list.Right() - 1, list.row + 1), "scroll up 14");
+        EXPECT_EQ(hits.At(list.Right() - 1, list.row + 2), "scroll down 14");
+    }
+    fixture.At(14).topIndex = 8; // lines 8 and 9, then nothing
+    {
+        const HitTests hits(fixture);
+        const CellRect list = fixture.Where(14);
+        EXPECT_EQ(hits.At(list.col, list.row + 1), "line 14 9");
+        EXPECT_EQ(hits.At(list.col, list.row + 2), "control 14") << "below the last line";
+    }
+}
+
+TEST(HitTest, ListViewHeaderIsNoLine) {
+    Fixture fixture(-1);
+    ControlView& list = fixture.At(14);
+    list.kind = ControlKind::ListView;
+    list.columns = {desktop::ListViewColumn{u"Name", 40}};
+    const HitTests hits(fixture);
+    const CellRect where = fixture.Where(14);
+    EXPECT_EQ(hits.At(where.col, where.row), "control 14");
+    EXPECT_EQ(hits.At(where.col, where.row + 1), "line 14 0");
+    EXPECT_EQ(hits.At(where.Right() - 1, where.row), "control 14") << "the indicator starts below";
+    EXPECT_EQ(hits.At(where.Right() - 1, where.row + 1), "scroll up 14");
+    EXPECT_EQ(hits.At(where.Right() - 1, where.row + 2), "scroll down 14") << "three rows: 1 up";
+}
+
+TEST(HitTest, AWindowOnTopThatIsNotActiveHidesWhatIsUnderIt) {
+    Fixture fixture(-1);
+    WindowView box;
+    box.hwnd = Handle(2);
+    box.kind = WindowKind::MessageBox;
+    box.rect = Cells(0, 0, 8, 2);
+    fixture.snapshot.windows.insert(fixture.snapshot.windows.begin(), box);
+    const HitTests hits(fixture);
+    const CellRect covered = hits.Layout().windows[0].client;
+    EXPECT_EQ(hits.At(covered.col, covered.row), "none");
+    // Button "C", on the dialog's last row, below the box.
+    const WindowPlace& dialog = hits.Layout().windows[1];
+    const auto c = std::find_if(dialog.controls.begin(), dialog.controls.end(),
+                                [](const ControlPlace& place) { return place.index == 8; });
+    ASSERT_NE(c, dialog.controls.end());
+    EXPECT_EQ(hits.At(c->rect.col, c->rect.row), "control 18");
 }
 
 TEST(DebugBack, NeverScrollsPastTheOldestLine) {
