@@ -4,7 +4,7 @@
 // deliver input, which the desktop routes to the window's owner thread as a message.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WindowsTypes.h"
 
 #include <chrono>
 #include <cstdint>

@@ -6,7 +6,6 @@
 #include "frontend/common/StdStreams.h"
 #include "platform/Desktop.h"
 #include "platform/DeviceServices.h"
-#include "platform/Windows.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -319,7 +318,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& comman
     case CommandKind::Close:
         return Act(command);
     case CommandKind::Sleep:
-        ::Sleep(static_cast<DWORD>(command.number));
+        device::SleepDeviceTime(std::chrono::milliseconds(command.number));
         return std::nullopt;
     case CommandKind::Power: {
         // A console's power monitor starts listening shortly after its window opens; the
