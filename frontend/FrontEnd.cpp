@@ -1,5 +1,6 @@
 #include "frontend/FrontEnd.h"
 
+#include "common/Utf8.h"
 #include "frontend/common/CommandLine.h"
 #include "frontend/common/ScriptText.h"
 #include "frontend/common/StdStreams.h"
@@ -13,7 +14,6 @@
 #include "platform/Desktop.h"
 #include "platform/DeviceServices.h"
 #include "platform/InitOrder.h"
-#include "platform/Windows.h"
 #include "sdk/SdkLibraryChoice.h"
 
 #include <cstdio>
@@ -109,12 +109,7 @@ void ChooseSdkLibrary(const std::string& choice) {
         path = choice;
     }
     if (!path.empty()) {
-        const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-        if (units > 0) {
-            chosen.path.assign(static_cast<std::size_t>(units), u'\0');
-            MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, chosen.path.data(), units);
-            chosen.path.pop_back(); // the terminator
-        }
+        chosen.path = common::Utf8ToUtf16(path);
     }
 }
 

@@ -1,6 +1,6 @@
-#include "framework/CWinApp.h"
+#include "app/ConsoleMain.h"
 #include "frontend/FrontEnd.h"
 
 int main() {
-    return kobalt::frontend::Main(&AfxWinMain);
+    return kobalt::frontend::Main(&kobalt::app::RunConsole);
 }

@@ -1,5 +1,6 @@
 // The audio driver's private hook: messages 1069 and 1070 switch call audio on and off.
 #include "platform/DeviceServices.h"
+#include "platform/Windows.h"
 
 #include <atomic>
 

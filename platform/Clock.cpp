@@ -5,6 +5,7 @@
 #include "platform/DeviceServices.h"
 #include "platform/InitOrder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -100,6 +101,12 @@ RealClock::time_point DeadlineAfter(DWORD ms) {
 
 double kobalt::device::TimeScale() {
     return kobalt::platform::TimeScale();
+}
+
+void kobalt::device::SleepDeviceTime(std::chrono::milliseconds duration) {
+    constexpr std::chrono::milliseconds::rep kLongest = INFINITE - 1; // INFINITE never returns
+    Sleep(static_cast<DWORD>(
+        std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, kLongest)));
 }
 
 DWORD GetTickCount() {

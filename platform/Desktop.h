@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/DesktopViews.h"
-#include "platform/Windows.h"
+#include "platform/WindowsTypes.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // them in; Desktop.h takes and delivers them.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WindowsTypes.h"
 
 #include <cstddef>
 #include <cstdint>

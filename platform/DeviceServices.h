@@ -1,7 +1,7 @@
 // The device's own controls and indicators, for front ends and tests.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WindowsTypes.h"
 
 #include <chrono>
 #include <cstdint>
@@ -31,5 +31,8 @@ std::size_t DebugLineCount();
 
 // The clock's time scale (KOBALT_TIME_SCALE): 0.01 makes 2000 ms pass in 20 ms.
 double TimeScale();
+// Waits `duration` of device time (0 to 0xFFFFFFFE ms) on the calling thread, as the console's
+// own Sleep does: 2000 ms take 20 ms of real time at a scale of 0.01.
+void SleepDeviceTime(std::chrono::milliseconds duration);
 
 } // namespace kobalt::device

@@ -1,7 +1,7 @@
 // Dialog templates as data: what a resource script would compile for the device.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WindowsTypes.h"
 
 #include <span>
 #include <vector>
@@ -32,3 +32,7 @@ void RegisterDialogTemplate(const DialogTemplate* tmpl);
 const DialogTemplate* FindDialogTemplate(int id);
 // Every registered template, by id.
 std::vector<const DialogTemplate*> DialogTemplates();
+
+// Pixels of a rectangle in dialog units, as a dialog made from a template is laid out
+// (MapDialogRect), for front ends that size their screen by the templates.
+RECT DialogUnitsToPixels(RECT dialogUnits);

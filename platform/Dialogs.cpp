@@ -227,3 +227,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     INT_PTR result = RunModalDialog(box);
     return result == IDCANCEL ? IDCANCEL : IDOK;
 }
+
+RECT DialogUnitsToPixels(RECT dialogUnits) {
+    MapDialogRect(nullptr, &dialogUnits);
+    return dialogUnits;
+}

@@ -1,10 +1,12 @@
 // Code-page conversion (UTF-8 and Windows-1252) and wsprintfW.
+#include "common/Utf8.h"
 #include "platform/Format.h"
 #include "platform/Windows.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace kobalt::platform {
@@ -98,52 +100,14 @@ bool PutCodePoint(Sink<char16_t>& sink, char32_t codePoint) {
     return sink.Put(pair, 2);
 }
 
-// Decodes UTF-8. Each ill-formed piece (a byte that cannot start a sequence, or the longest
-// start of a sequence that cannot be completed, overlong forms and surrogates included) becomes
-// one U+FFFD, following Unicode's "maximal subpart" practice.
+// Decodes UTF-8; each ill-formed piece becomes one U+FFFD (common::NextUtf8CodePoint).
 void DecodeUtf8(const unsigned char* src, int length, Sink<char16_t>& sink) {
-    int i = 0;
-    while (i < length) {
-        const unsigned char lead = src[i];
-        if (lead < 0x80) {
-            if (!PutCodePoint(sink, lead)) {
-                return;
-            }
-            ++i;
-            continue;
-        }
-        int trail = 0;
-        unsigned char low = 0x80; // allowed range of the first trail byte
-        unsigned char high = 0xBF;
-        char32_t codePoint = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trail = 1;
-            codePoint = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trail = 2;
-            codePoint = lead & 0x0F;
-            low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlongs
-            high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trail = 3;
-            codePoint = lead & 0x07;
-            low = lead == 0xF0 ? 0x90 : 0x80;  // no overlongs
-            high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-        }
-        int next = i + 1;
-        bool complete = trail > 0;
-        for (int k = 0; k < trail; ++k, ++next) {
-            const unsigned char byte = next < length ? src[next] : 0;
-            if (next >= length || byte < (k == 0 ? low : 0x80) || byte > (k == 0 ? high : 0xBF)) {
-                complete = false;
-                break;
-            }
-            codePoint = (codePoint << 6) | (byte & 0x3F);
-        }
-        if (!PutCodePoint(sink, complete ? codePoint : kReplacement)) {
+    const std::string_view text(reinterpret_cast<const char*>(src),
+                                static_cast<std::size_t>(length));
+    for (std::size_t i = 0; i < text.size();) {
+        if (!PutCodePoint(sink, common::NextUtf8CodePoint(text, i))) {
             return;
         }
-        i = next;
     }
 }
 

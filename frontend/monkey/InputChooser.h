@@ -4,17 +4,18 @@
 
 #include "frontend/monkey/Random.h"
 #include "platform/Desktop.h"
+#include "res/resource.h"
 
 #include <string>
 
 namespace kobalt::monkey {
 
-// The console's windows the monkey must treat specially.
-constexpr int kMainDialog = 102;
-constexpr int kMainDialogWide = 103;
-constexpr int kStressTestDialog = 136;
-constexpr int kMainQuitButton = 1030;
-constexpr int kStressTestOnOff = 1042;
+// The console's windows the monkey must treat specially, by the ids snapshots show.
+constexpr int kMainDialog = IDD_KOBALTDEMO_DIALOG;
+constexpr int kMainDialogWide = IDD_KOBALTDEMO_DIALOG_WIDE;
+constexpr int kStressTestDialog = IDD_AUTOTEST;
+constexpr int kMainQuitButton = IDC_MAIN_QUIT;
+constexpr int kStressTestOnOff = IDC_AUTOTEST_ONOFF;
 
 struct Input {
     enum class Kind { None, Click, Select, Type, Close, AnswerBox };

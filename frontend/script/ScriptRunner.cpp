@@ -6,7 +6,6 @@
 #include "frontend/common/StdStreams.h"
 #include "platform/Desktop.h"
 #include "platform/DeviceServices.h"
-#include "platform/Windows.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -503,7 +502,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Command& comman
 }
 
 std::optional<ScriptRunner::Failure> ScriptRunner::Pause(const Command& command) {
-    ::Sleep(static_cast<DWORD>(command.number));
+    device::SleepDeviceTime(std::chrono::milliseconds(command.number));
     return std::nullopt;
 }
 

@@ -70,9 +70,7 @@ ScreenSize NeededFor(const RECT& clientPixels) {
 ScreenSize MinimumScreen() {
     ScreenSize minimum;
     for (const DialogTemplate* tmpl : DialogTemplates()) {
-        RECT rect{0, 0, tmpl->cx, tmpl->cy};
-        MapDialogRect(nullptr, &rect);
-        const ScreenSize needed = NeededFor(rect);
+        const ScreenSize needed = NeededFor(DialogUnitsToPixels(RECT{0, 0, tmpl->cx, tmpl->cy}));
         minimum.cols = std::max(minimum.cols, needed.cols);
         minimum.rows = std::max(minimum.rows, needed.rows);
     }

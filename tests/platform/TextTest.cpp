@@ -1,4 +1,5 @@
 // Code-page conversions: UTF-8 and Windows-1252 in both directions.
+#include "common/Utf8.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,9 @@ struct DecodeCase {
     std::u16string expected;
 };
 
-TEST(CodePageTest, Utf8DecodesValidAndReplacesMalformedInput) {
+std::vector<DecodeCase> Utf8DecodeCases() {
     const std::u16string bad(1, u'\xFFFD');
-    const std::vector<DecodeCase> cases = {
+    return {
         {"ascii", "Hi", u"Hi"},
         {"two bytes", "\xC3\xA9", u"\u00E9"},
         {"three bytes", "\xE2\x82\xAC", u"\u20AC"},
@@ -55,8 +56,18 @@ TEST(CodePageTest, Utf8DecodesValidAndReplacesMalformedInput) {
          bad + u"A"},
         {"embedded nul kept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
     };
-    for (const auto& c : cases) {
+}
+
+TEST(CodePageTest, Utf8DecodesValidAndReplacesMalformedInput) {
+    for (const auto& c : Utf8DecodeCases()) {
         EXPECT_EQ(ToWide(CP_UTF8, c.bytes), c.expected) << c.what;
+    }
+}
+
+// Front ends, which cannot call MultiByteToWideChar, convert with the same rules.
+TEST(CodePageTest, CommonUtf8ToUtf16ReadsAsTheCodePageDoes) {
+    for (const auto& c : Utf8DecodeCases()) {
+        EXPECT_EQ(kobalt::common::Utf8ToUtf16(c.bytes), c.expected) << c.what;
     }
 }
 

@@ -232,6 +232,22 @@ TEST_F(ScaledTimeTest, SleepsAndTimeOutsFollowTheScale) {
     CloseHandle(event);
 }
 
+// The front ends' sleep (a script's `sleep`) is device time too; what lies outside the device's
+// range is clamped, so a negative duration returns at once.
+TEST_F(ScaledTimeTest, DeviceSleepFollowsTheScale) {
+    const DWORD ticksBefore = GetTickCount();
+    auto realBefore = RealClock::now();
+    kobalt::device::SleepDeviceTime(milliseconds(2000));
+    auto real = RealClock::now() - realBefore;
+    EXPECT_GE(GetTickCount() - ticksBefore, 1999u);
+    EXPECT_GE(real, milliseconds(20));
+    EXPECT_LT(real, milliseconds(1500));
+
+    realBefore = RealClock::now();
+    kobalt::device::SleepDeviceTime(milliseconds(-5000));
+    EXPECT_LT(RealClock::now() - realBefore, milliseconds(500));
+}
+
 TEST(ClockTest, ScaledDurationsAndContinuousTicks) {
     using kobalt::platform::ScaledRealDuration;
     using kobalt::platform::SetTimeScale;

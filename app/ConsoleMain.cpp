@@ -1,0 +1,7 @@
+#include "app/ConsoleMain.h"
+
+#include "framework/CWinApp.h"
+
+int kobalt::app::RunConsole() {
+    return AfxWinMain();
+}
