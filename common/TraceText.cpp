@@ -42,9 +42,9 @@ void AppendTraceText(std::string& out, std::string_view text) {
         if (c < 0x80) {
             AppendAscii(out, c);
             ++i;
-        } else if (const std::size_t length = Utf8SequenceLength(text.substr(i)); length != 0) {
-            out.append(text.substr(i, length));
-            i += length;
+        } else if (const std::optional<Utf8Char> decoded = DecodeUtf8(text.substr(i))) {
+            out.append(text.substr(i, decoded->length));
+            i += decoded->length;
         } else {
             AppendHexByte(out, c);
             ++i;

@@ -1,4 +1,9 @@
-// UTF-8 encoding and validation, shared by the console, the simulated SDK and the front ends.
+// UTF-8 decoding, encoding and validation over utf8proc, the one implementation for the
+// console's front ends, the simulated SDK and the bluez library.
+//
+// Well-formed means RFC 3629: no overlong forms, no encoded surrogates, nothing above U+10FFFF,
+// no sequence cut short. Every reader of outside text applies the same rule, so a name the
+// simulated SDK accepts is one the front ends can show and a script can match.
 #pragma once
 
 #include <cstddef>
@@ -8,76 +13,22 @@
 
 namespace kobalt::common {
 
-// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF, not a surrogate).
-inline void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+struct Utf8Char {
+    char32_t cp;        // the code point
+    std::size_t length; // its bytes in the text, 1 to 4
+};
+
+// The code point that starts `text`, when `text` starts with a well-formed sequence.
+[[nodiscard]] std::optional<Utf8Char> DecodeUtf8(std::string_view text);
+
+// Appends the UTF-8 form of the code point `cp`; nothing when it is above U+10FFFF. A surrogate
+// is written as its three-byte form, for callers that pass lone UTF-16 halves through.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// The UTF-16 form of well-formed UTF-8; none when `text` is not well formed.
+[[nodiscard]] std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
 // The UTF-8 form of UTF-16 text; none when it holds an unpaired surrogate.
-inline std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return std::nullopt;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
-
-// Length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms, no surrogates, at most
-// U+10FFFF) that starts `text`, or 0 when its first byte does not start one.
-inline std::size_t Utf8SequenceLength(std::string_view text) {
-    if (text.empty()) {
-        return 0;
-    }
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80; // bounds of the second byte
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
+[[nodiscard]] std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
 
 } // namespace kobalt::common

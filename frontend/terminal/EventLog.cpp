@@ -1,6 +1,6 @@
 #include "frontend/terminal/EventLog.h"
 
-#include "common/Utf8.h"
+#include "frontend/common/Utf8.h"
 #include "frontend/terminal/TextCells.h"
 
 #include <algorithm>
@@ -150,24 +150,14 @@ std::u16string EscapeEventText(std::string_view utf8) {
     out.reserve(std::min(utf8.size(), kEventLineLimit + 1));
     std::size_t at = 0;
     while (at < utf8.size() && out.size() <= kEventLineLimit) {
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[at + i]); };
-        const std::size_t length = byte(0) < 0x80 ? 1 : common::Utf8SequenceLength(utf8.substr(at));
-        if (length == 0) {
-            AppendHex(out, u"\\x", byte(0), 2);
+        const std::optional<frontend::Utf8Char> decoded = frontend::DecodeUtf8(utf8.substr(at));
+        if (!decoded) {
+            AppendHex(out, u"\\x", static_cast<unsigned char>(utf8[at]), 2);
             ++at;
             continue;
         }
-        char32_t cp = 0;
-        if (length == 1) {
-            cp = byte(0);
-        } else {
-            cp = byte(0) & (0xFF >> (length + 1));
-            for (std::size_t i = 1; i < length; ++i) {
-                cp = (cp << 6) | (byte(i) & 0x3F);
-            }
-        }
-        AppendCodePoint(out, cp);
-        at += length;
+        AppendCodePoint(out, decoded->cp);
+        at += decoded->length;
     }
     CutToLimit(out);
     return out;
@@ -364,7 +354,7 @@ EventLog::Saved EventLog::Save(const std::string& path) const {
             if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < line.size()) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(line[++i]) - 0xDC00);
             }
-            common::AppendUtf8(text, cp);
+            frontend::AppendUtf8(text, cp);
         }
         text += '\n';
         ++saved.lines;

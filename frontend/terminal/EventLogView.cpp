@@ -1,6 +1,6 @@
 #include "frontend/terminal/EventLogView.h"
 
-#include "common/Utf8.h"
+#include "frontend/common/Utf8.h"
 #include "frontend/terminal/TextCells.h"
 
 #include <algorithm>
@@ -28,7 +28,7 @@ std::string Utf8(std::u16string_view text) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00);
         }
-        common::AppendUtf8(out, cp);
+        frontend::AppendUtf8(out, cp);
     }
     return out;
 }
