@@ -46,17 +46,13 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
 
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+    while (!text.empty()) {
+        const Utf16Char decoded = DecodeUtf16(text);
+        if (IsSurrogate(decoded.cp)) {
             return std::nullopt;
         }
-        AppendUtf8(out, cp);
+        AppendUtf8(out, decoded.cp);
+        text.remove_prefix(decoded.length);
     }
     return out;
 }

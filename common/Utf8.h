@@ -25,6 +25,26 @@ struct Utf8Char {
 // is written as its three-byte form, for callers that pass lone UTF-16 halves through.
 void AppendUtf8(std::string& out, char32_t cp);
 
+[[nodiscard]] constexpr bool IsSurrogate(char32_t cp) {
+    return cp >= 0xD800 && cp <= 0xDFFF;
+}
+
+struct Utf16Char {
+    char32_t cp;        // the code point, or a lone surrogate
+    std::size_t length; // its units in the text, 1 or 2
+};
+
+// The code point that starts UTF-16 `text` (not empty): a surrogate pair joined, anything else
+// as its one unit, a lone surrogate too, for the caller to refuse, replace or escape.
+[[nodiscard]] constexpr Utf16Char DecodeUtf16(std::u16string_view text) {
+    const char32_t first = text[0];
+    if (first >= 0xD800 && first <= 0xDBFF && text.size() > 1 && text[1] >= 0xDC00 &&
+        text[1] <= 0xDFFF) {
+        return {0x10000 + ((first - 0xD800) << 10) + (char32_t{text[1]} - 0xDC00), 2};
+    }
+    return {first, 1};
+}
+
 // The UTF-16 form of well-formed UTF-8; none when `text` is not well formed.
 [[nodiscard]] std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 

@@ -24,13 +24,11 @@ std::string Escape(std::u16string_view text, Quoting quoting) {
     if (quoting == Quoting::Script) {
         out += '"';
     }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    while (!text.empty()) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        text.remove_prefix(decoded.length);
+        const char32_t cp = decoded.cp;
+        if (frontend::IsSurrogate(cp)) {
             AppendEscape(out, "\\u%04X", static_cast<unsigned>(cp));
             continue;
         }

@@ -7,7 +7,10 @@
 namespace kobalt::frontend {
 
 using common::AppendUtf8;
+using common::DecodeUtf16;
 using common::DecodeUtf8;
+using common::IsSurrogate;
+using common::Utf16Char;
 using common::Utf16ToUtf8;
 using common::Utf8Char;
 using common::Utf8ToUtf16;

@@ -145,6 +145,16 @@ bool WriteAll(int fd, const std::string& data) {
 
 } // namespace
 
+std::string LineUtf8(std::u16string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        frontend::AppendUtf8(out, decoded.cp);
+        text.remove_prefix(decoded.length);
+    }
+    return out;
+}
+
 std::u16string EscapeEventText(std::string_view utf8) {
     std::u16string out;
     out.reserve(std::min(utf8.size(), kEventLineLimit + 1));
@@ -166,18 +176,14 @@ std::u16string EscapeEventText(std::string_view utf8) {
 std::u16string EscapeEventText(std::u16string_view text) {
     std::u16string out;
     out.reserve(std::min(text.size(), kEventLineLimit + 1));
-    for (std::size_t i = 0; i < text.size() && out.size() <= kEventLineLimit; ++i) {
-        const char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            AppendCodePoint(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
-                                     (char32_t(text[i + 1]) - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendHex(out, u"\\u", unit, 4); // a lone surrogate
+    while (!text.empty() && out.size() <= kEventLineLimit) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        if (frontend::IsSurrogate(decoded.cp)) {
+            AppendHex(out, u"\\u", decoded.cp, 4); // a lone surrogate
         } else {
-            AppendCodePoint(out, unit);
+            AppendCodePoint(out, decoded.cp);
         }
+        text.remove_prefix(decoded.length);
     }
     CutToLimit(out);
     return out;
@@ -349,13 +355,7 @@ EventLog::Saved EventLog::Save(const std::string& path) const {
     struct stat info {};
     std::string text;
     for (const std::u16string& line : Lines()) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            char32_t cp = line[i];
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < line.size()) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(line[++i]) - 0xDC00);
-            }
-            frontend::AppendUtf8(text, cp);
-        }
+        text += LineUtf8(line);
         text += '\n';
         ++saved.lines;
     }

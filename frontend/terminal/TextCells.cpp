@@ -23,13 +23,6 @@ bool IsVariationSelector(char32_t cp) {
                        [cp](const Range& range) { return cp >= range.first && cp <= range.last; });
 }
 
-bool IsHighSurrogate(char32_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char32_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 } // namespace
 
 CharClass Classify(char32_t cp) {
@@ -70,10 +63,9 @@ std::vector<Glyph> ToGlyphs(std::u16string_view text) {
     glyphs.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t source = i;
-        char32_t cp = text[i++];
-        if (IsHighSurrogate(cp) && i < text.size() && IsLowSurrogate(text[i])) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i++] - 0xDC00);
-        }
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text.substr(i));
+        const char32_t cp = decoded.cp; // a lone surrogate is a control
+        i += decoded.length;
         if (cp == U'\t') {
             glyphs.push_back(Glyph{U' ', {}, 1, source});
             continue;

@@ -12,6 +12,7 @@
 namespace {
 
 using kobalt::common::AppendUtf8;
+using kobalt::common::DecodeUtf16;
 using kobalt::common::DecodeUtf8;
 using kobalt::common::Utf16ToUtf8;
 using kobalt::common::Utf8ToUtf16;
@@ -76,6 +77,29 @@ TEST(Utf8Rule, EveryScalarValueRoundTrips) {
     EXPECT_EQ(bytes, "") << "no form past U+10FFFF";
     AppendUtf8(bytes, 0xDC00);
     EXPECT_EQ(bytes, "\xED\xB0\x80") << "a lone half is passed through as its three bytes";
+}
+
+TEST(Utf8Rule, Utf16DecodingJoinsOnlyAHighHalfFollowedByALowOne) {
+    struct Row {
+        std::u16string units;
+        char32_t cp;
+        std::size_t length;
+    };
+    const Row rows[] = {
+        {u"ax", U'a', 1},
+        {u"\U0001F600x", 0x1F600, 2},
+        {u"\U00010000", 0x10000, 2},
+        {u"\U0010FFFF", 0x10FFFF, 2},
+        {{char16_t(0xD83D), u'x'}, 0xD83D, 1},             // high, then no low
+        {{char16_t(0xD83D)}, 0xD83D, 1},                   // high at the end
+        {{char16_t(0xDE00), char16_t(0xD83D)}, 0xDE00, 1}, // low first
+        {{char16_t(0xD83D), char16_t(0xD83D)}, 0xD83D, 1}, // two highs
+    };
+    for (const Row& row : rows) {
+        const auto decoded = DecodeUtf16(row.units);
+        EXPECT_EQ(decoded.cp, row.cp) << std::hex << static_cast<unsigned>(row.cp);
+        EXPECT_EQ(decoded.length, row.length) << std::hex << static_cast<unsigned>(row.cp);
+    }
 }
 
 TEST(Utf8Rule, Utf16ConversionsPairSurrogatesAndRefuseLoneOnes) {

@@ -159,6 +159,12 @@ TEST(EventLog, EveryMalformedUtf8SequenceShowsAsItsBytes) {
     }
 }
 
+TEST(EventLog, LinesAndTypedPathsAreWrittenAsUtf8) {
+    EXPECT_EQ(LineUtf8(u"\u5B8B \U0001F600"), "\xE5\xAE\x8B \xF0\x9F\x98\x80");
+    // A typed lone half keeps its place and takes nothing after it along.
+    EXPECT_EQ(LineUtf8(std::u16string{char16_t(0xD83D), u'x'}), "\xED\xA0\xBDx");
+}
+
 TEST(EventLog, HostileTextIsEscapedAndLinesAreCut) {
     EXPECT_EQ(EscapeEventText(std::string_view("a\x1b[2Jb\x07\x7f\t")),
               u"a\\x1B[2Jb\\x07\\x7F\\x09");
