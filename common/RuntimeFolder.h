@@ -22,7 +22,8 @@ namespace kobalt::common {
 // Leaves 64 bytes of a socket address (108) for "/" and the longest file name in the folder.
 inline constexpr std::size_t kLongestRuntimeFolder = 44;
 
-// The candidate folders for the present environment, most preferred first.
+// The candidate folders for the present environment, most preferred first; never empty, since
+// the last resort always fits.
 [[nodiscard]] std::vector<std::string> RuntimeFolderCandidates();
 
 enum class FolderAction { Create, LookOnly };

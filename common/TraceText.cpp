@@ -42,9 +42,9 @@ void AppendTraceText(std::string& out, std::string_view text) {
         if (c < 0x80) {
             AppendAscii(out, c);
             ++i;
-        } else if (const std::size_t length = Utf8SequenceLength(text.substr(i)); length != 0) {
-            out.append(text.substr(i, length));
-            i += length;
+        } else if (const std::optional<Utf8Char> decoded = DecodeUtf8(text.substr(i))) {
+            out.append(text.substr(i, decoded->length));
+            i += decoded->length;
         } else {
             AppendHexByte(out, c);
             ++i;
@@ -53,19 +53,10 @@ void AppendTraceText(std::string& out, std::string_view text) {
 }
 
 void AppendTraceText(std::string& out, std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            AppendCodePoint(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
-                                     (char32_t(text[i + 1]) - 0xDC00));
-            ++i;
-        } else if (high || low) {
-            AppendCodePoint(out, 0xFFFD);
-        } else {
-            AppendCodePoint(out, unit);
-        }
+    while (!text.empty()) {
+        const Utf16Char decoded = DecodeUtf16(text);
+        AppendCodePoint(out, IsSurrogate(decoded.cp) ? 0xFFFD : decoded.cp);
+        text.remove_prefix(decoded.length);
     }
 }
 

@@ -1,4 +1,9 @@
-// UTF-8 encoding and validation, shared by the console, the simulated SDK and the front ends.
+// UTF-8 decoding, encoding and validation over utf8proc, the one implementation for the
+// console's front ends, the simulated SDK and the bluez library.
+//
+// Well-formed means RFC 3629: no overlong forms, no encoded surrogates, nothing above U+10FFFF,
+// no sequence cut short. Every reader of outside text applies the same rule, so a name the
+// simulated SDK accepts is one the front ends can show and a script can match.
 #pragma once
 
 #include <cstddef>
@@ -8,47 +13,49 @@
 
 namespace kobalt::common {
 
-// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF, not a surrogate).
-inline void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+struct Utf8Char {
+    char32_t cp;        // the code point
+    std::size_t length; // its bytes in the text, 1 to 4
+};
+
+// The code point that starts `text`, when `text` starts with a well-formed sequence.
+[[nodiscard]] std::optional<Utf8Char> DecodeUtf8(std::string_view text);
+
+// Appends the UTF-8 form of the code point `cp`; nothing when it is above U+10FFFF. A surrogate
+// is written as its three-byte form, for callers that pass lone UTF-16 halves through.
+void AppendUtf8(std::string& out, char32_t cp);
+
+[[nodiscard]] constexpr bool IsSurrogate(char32_t cp) {
+    return cp >= 0xD800 && cp <= 0xDFFF;
 }
+
+struct Utf16Char {
+    char32_t cp;        // the code point, or a lone surrogate
+    std::size_t length; // its units in the text, 1 or 2
+};
+
+// The code point that starts UTF-16 `text` (not empty): a surrogate pair joined, anything else
+// as its one unit, a lone surrogate too, for the caller to refuse, replace or escape.
+[[nodiscard]] constexpr Utf16Char DecodeUtf16(std::u16string_view text) {
+    const char32_t first = text[0];
+    if (first >= 0xD800 && first <= 0xDBFF && text.size() > 1 && text[1] >= 0xDC00 &&
+        text[1] <= 0xDFFF) {
+        return {0x10000 + ((first - 0xD800) << 10) + (char32_t{text[1]} - 0xDC00), 2};
+    }
+    return {first, 1};
+}
+
+// The UTF-16 form of well-formed UTF-8; none when `text` is not well formed.
+[[nodiscard]] std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
 // The UTF-8 form of UTF-16 text; none when it holds an unpaired surrogate.
-inline std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return std::nullopt;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
+[[nodiscard]] std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
 
-// Reads the code point of UTF-8 text that starts at `i` and moves `i` past what it read. An
-// ill-formed piece (a byte that cannot start a sequence, or the longest start of a sequence that
-// cannot be completed, overlong forms and surrogates included) reads as one U+FFFD, following
-// Unicode's "maximal subpart" practice. `i` must be below text.size().
+// The device code page's reading (MultiByteToWideChar), shared with the front ends that must
+// convert as the console does. Reads the code point of UTF-8 text that starts at `i` and moves `i`
+// past what it read. An ill-formed piece (a byte that cannot start a sequence, or the longest start
+// of a sequence that cannot be completed, overlong forms and surrogates included) reads as one
+// U+FFFD, following Unicode's "maximal subpart" practice. `i` must be below text.size().
 inline char32_t NextUtf8CodePoint(std::string_view text, std::size_t& i) {
     constexpr char32_t kReplacement = 0xFFFD;
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -87,7 +94,7 @@ inline char32_t NextUtf8CodePoint(std::string_view text, std::size_t& i) {
 }
 
 // The UTF-16 form of UTF-8 text, each ill-formed piece read as U+FFFD (NextUtf8CodePoint).
-inline std::u16string Utf8ToUtf16(std::string_view text) {
+inline std::u16string Utf8ToUtf16Replacing(std::string_view text) {
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
         const char32_t cp = NextUtf8CodePoint(text, i);
@@ -99,41 +106,6 @@ inline std::u16string Utf8ToUtf16(std::string_view text) {
         }
     }
     return out;
-}
-
-// Length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms, no surrogates, at most
-// U+10FFFF) that starts `text`, or 0 when its first byte does not start one.
-inline std::size_t Utf8SequenceLength(std::string_view text) {
-    if (text.empty()) {
-        return 0;
-    }
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80; // bounds of the second byte
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
 }
 
 } // namespace kobalt::common

@@ -109,7 +109,7 @@ void ChooseSdkLibrary(const std::string& choice) {
         path = choice;
     }
     if (!path.empty()) {
-        chosen.path = common::Utf8ToUtf16(path);
+        chosen.path = common::Utf8ToUtf16Replacing(path);
     }
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format
-    libncurses-dev libreadline-dev tmux libclang-rt-14-dev groff-base
+    libncurses-dev libreadline-dev libutf8proc-dev tmux libclang-rt-14-dev groff-base
     # The SDK library over the Linux Bluetooth stack, and its tests' stand-ins and daemons.
     libsdbus-c++-dev dbus python3-dbusmock bluez ofono bluez-obexd mobile-broadband-provider-info)
 missing=()

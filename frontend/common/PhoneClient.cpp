@@ -64,8 +64,7 @@ std::string PhoneSocketPath(long pid) {
     if (!folders.empty()) {
         return folders.front() + name;
     }
-    const std::vector<std::string> candidates = common::RuntimeFolderCandidates();
-    return (candidates.empty() ? std::string("/tmp/kobalt-?") : candidates.front()) + name;
+    return common::RuntimeFolderCandidates().front() + name;
 }
 
 PhoneAnswer AskPhone(const std::string& command, std::chrono::milliseconds timeout) {

@@ -2,7 +2,6 @@
 
 #include "frontend/common/Utf8.h"
 
-#include <cstdint>
 #include <cstdio>
 
 namespace kobalt::script {
@@ -10,10 +9,6 @@ namespace kobalt::script {
 namespace {
 
 using kobalt::frontend::AppendUtf8;
-
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
 
 void AppendEscape(std::string& out, const char* format, unsigned value) {
     char buffer[8];
@@ -29,13 +24,11 @@ std::string Escape(std::u16string_view text, Quoting quoting) {
     if (quoting == Quoting::Script) {
         out += '"';
     }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    while (!text.empty()) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        text.remove_prefix(decoded.length);
+        const char32_t cp = decoded.cp;
+        if (frontend::IsSurrogate(cp)) {
             AppendEscape(out, "\\u%04X", static_cast<unsigned>(cp));
             continue;
         }
@@ -71,58 +64,6 @@ std::string Escape(std::u16string_view text, Quoting quoting) {
 }
 
 } // namespace
-
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        char32_t cp = 0;
-        std::size_t length = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            cp = lead;
-            length = 1;
-        } else if ((lead & 0xE0) == 0xC0) {
-            cp = lead & 0x1F;
-            length = 2;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            cp = lead & 0x0F;
-            length = 3;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            cp = lead & 0x07;
-            length = 4;
-            minimum = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (i + length > text.size()) {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if (!IsContinuation(c)) {
-                return std::nullopt;
-            }
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return std::nullopt;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += length;
-    }
-    return out;
-}
 
 std::string Printable(std::u16string_view text) {
     return Escape(text, Quoting::None);

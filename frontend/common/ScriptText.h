@@ -3,7 +3,8 @@
 // or the SDK writes can drive the terminal.
 #pragma once
 
-#include <optional>
+#include "frontend/common/Utf8.h"
+
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,7 @@ namespace kobalt::script {
 
 // Strict UTF-8 to UTF-16: nullopt for truncated or overlong sequences, encoded surrogates and
 // code points above U+10FFFF.
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
+using frontend::Utf8ToUtf16;
 
 // UTF-16 to UTF-8 for printing. Control characters (U+0000-U+001F, U+007F-U+009F) become \t, \r,
 // \n or \xNN, and an unpaired surrogate becomes \uXXXX; everything else is kept.

@@ -1,6 +1,6 @@
 #include "frontend/terminal/EventLog.h"
 
-#include "common/Utf8.h"
+#include "frontend/common/Utf8.h"
 #include "frontend/terminal/TextCells.h"
 
 #include <algorithm>
@@ -145,29 +145,29 @@ bool WriteAll(int fd, const std::string& data) {
 
 } // namespace
 
+std::string LineUtf8(std::u16string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        frontend::AppendUtf8(out, decoded.cp);
+        text.remove_prefix(decoded.length);
+    }
+    return out;
+}
+
 std::u16string EscapeEventText(std::string_view utf8) {
     std::u16string out;
     out.reserve(std::min(utf8.size(), kEventLineLimit + 1));
     std::size_t at = 0;
     while (at < utf8.size() && out.size() <= kEventLineLimit) {
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[at + i]); };
-        const std::size_t length = byte(0) < 0x80 ? 1 : common::Utf8SequenceLength(utf8.substr(at));
-        if (length == 0) {
-            AppendHex(out, u"\\x", byte(0), 2);
+        const std::optional<frontend::Utf8Char> decoded = frontend::DecodeUtf8(utf8.substr(at));
+        if (!decoded) {
+            AppendHex(out, u"\\x", static_cast<unsigned char>(utf8[at]), 2);
             ++at;
             continue;
         }
-        char32_t cp = 0;
-        if (length == 1) {
-            cp = byte(0);
-        } else {
-            cp = byte(0) & (0xFF >> (length + 1));
-            for (std::size_t i = 1; i < length; ++i) {
-                cp = (cp << 6) | (byte(i) & 0x3F);
-            }
-        }
-        AppendCodePoint(out, cp);
-        at += length;
+        AppendCodePoint(out, decoded->cp);
+        at += decoded->length;
     }
     CutToLimit(out);
     return out;
@@ -176,18 +176,14 @@ std::u16string EscapeEventText(std::string_view utf8) {
 std::u16string EscapeEventText(std::u16string_view text) {
     std::u16string out;
     out.reserve(std::min(text.size(), kEventLineLimit + 1));
-    for (std::size_t i = 0; i < text.size() && out.size() <= kEventLineLimit; ++i) {
-        const char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            AppendCodePoint(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
-                                     (char32_t(text[i + 1]) - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendHex(out, u"\\u", unit, 4); // a lone surrogate
+    while (!text.empty() && out.size() <= kEventLineLimit) {
+        const frontend::Utf16Char decoded = frontend::DecodeUtf16(text);
+        if (frontend::IsSurrogate(decoded.cp)) {
+            AppendHex(out, u"\\u", decoded.cp, 4); // a lone surrogate
         } else {
-            AppendCodePoint(out, unit);
+            AppendCodePoint(out, decoded.cp);
         }
+        text.remove_prefix(decoded.length);
     }
     CutToLimit(out);
     return out;
@@ -359,13 +355,7 @@ EventLog::Saved EventLog::Save(const std::string& path) const {
     struct stat info {};
     std::string text;
     for (const std::u16string& line : Lines()) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            char32_t cp = line[i];
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < line.size()) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(line[++i]) - 0xDC00);
-            }
-            common::AppendUtf8(text, cp);
-        }
+        text += LineUtf8(line);
         text += '\n';
         ++saved.lines;
     }

@@ -86,6 +86,10 @@ private:
 std::u16string EscapeEventText(std::string_view utf8);
 std::u16string EscapeEventText(std::u16string_view text);
 
+// The UTF-8 form of a line, or of a path typed at a prompt: a lone surrogate (a typed one) is
+// written as its three bytes.
+std::string LineUtf8(std::u16string_view text);
+
 // Whether a trace line "KOBALT_X(args) = result" reports a failure: results are 0 for success
 // and anything else for failure, except for entry points that answer a value: a boolean
 // (KOBALT_IsConnected: never a failure), an audio status (0 or 1) or a count, level or port

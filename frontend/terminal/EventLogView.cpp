@@ -1,6 +1,6 @@
 #include "frontend/terminal/EventLogView.h"
 
-#include "common/Utf8.h"
+#include "frontend/common/Utf8.h"
 #include "frontend/terminal/TextCells.h"
 
 #include <algorithm>
@@ -19,18 +19,6 @@ std::u16string Wide(std::string_view ascii) {
 
 std::u16string Wide(std::size_t number) {
     return Wide(std::to_string(number));
-}
-
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00);
-        }
-        common::AppendUtf8(out, cp);
-    }
-    return out;
 }
 
 void Append(std::u16string& text, char32_t ch) {
@@ -117,7 +105,7 @@ EventLogView::Outcome EventLogView::Key(const KeyEvent& key, const EventLog& log
                 }
                 Search(log, top, true, outcome);
             } else {
-                const std::string path = Utf8(input);
+                const std::string path = LineUtf8(input);
                 const EventLog::Saved saved = log.Save(path);
                 m_message = saved.ok ? u"Saved " + Wide(saved.lines) + u" lines to " + input
                                      : u"Cannot save to " + input + u": " + Wide(saved.error);

@@ -4,8 +4,9 @@
 // so text is neutralised before it reaches the grid: control characters (C0, DEL, C1, line and
 // paragraph separators) become U+FFFD, a tab becomes a blank, format characters (bidi overrides,
 // zero-width joiners, variation selectors) are dropped, and unpaired surrogates become U+FFFD.
-// What is left cannot move the cursor or change the terminal's state. Widths come from our own
-// table, not from the C library, so the layout does not depend on the process's locale.
+// What is left cannot move the cursor or change the terminal's state. Classes and widths come
+// from utf8proc's Unicode data, not from the C library, so the layout does not depend on the
+// process's locale.
 #pragma once
 
 #include "frontend/common/Utf8.h"
@@ -22,11 +23,11 @@ inline constexpr char32_t kReplacement = U'\uFFFD';
 
 // What one code point does in a terminal line.
 enum class CharClass {
-    Control,   // would drive the terminal: shown as U+FFFD
-    Format,    // invisible formatting: dropped
-    Combining, // a mark drawn on the character before it
+    Control,   // would drive the terminal (Cc, Zl, Zp, lone surrogates): shown as U+FFFD
+    Format,    // invisible formatting (Cf, variation selectors): dropped
+    Combining, // a mark of no width (Mn, Me, Mc) drawn on the character before it
     Narrow,    // one column
-    Wide,      // two columns (East Asian wide and fullwidth, most emoji)
+    Wide,      // two columns (East Asian wide and fullwidth, emoji presentation)
 };
 
 CharClass Classify(char32_t cp);

@@ -97,16 +97,13 @@ std::vector<ContactRecord> GenerateContacts(std::size_t first, std::size_t count
 }
 
 std::string FieldText(const KOBALT_WCHAR* field, std::size_t capacity) {
+    std::u16string_view text(field, capacity);
+    text = text.substr(0, text.find(u'\0'));
     std::string out;
-    for (std::size_t i = 0; i < capacity && field[i] != 0; ++i) {
-        char32_t cp = field[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < capacity && field[i + 1] >= 0xDC00 &&
-            field[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (field[++i] - 0xDC00);
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD; // an unpaired surrogate
-        }
-        AppendUtf8(out, cp);
+    while (!text.empty()) {
+        const common::Utf16Char decoded = common::DecodeUtf16(text);
+        AppendUtf8(out, common::IsSurrogate(decoded.cp) ? 0xFFFD : decoded.cp);
+        text.remove_prefix(decoded.length);
     }
     return out;
 }

@@ -115,13 +115,7 @@ std::optional<std::string> DecodeQuotedPrintable(std::string_view value) {
 std::string Latin1ToUtf8(std::string_view text) {
     std::string out;
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
+        AppendUtf8(out, static_cast<unsigned char>(c)); // Latin-1 bytes are U+0000-U+00FF
     }
     return out;
 }

@@ -11,10 +11,8 @@
 
 namespace kobalt::sim {
 
-// The UTF-16 form of well-formed UTF-8; none when `text` is not well formed.
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
-
 using common::AppendUtf8;
+using common::Utf8ToUtf16; // none when the text is not well-formed UTF-8
 
 // Writes `text` and a terminating NUL into `out`, which holds `capacity` units (at least 1):
 // at most capacity - 1 units of text, never the first half of a surrogate pair alone. Writes

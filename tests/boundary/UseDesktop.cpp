@@ -9,6 +9,7 @@
 int main() {
     const kobalt::desktop::Snapshot snapshot = kobalt::desktop::TakeSnapshot();
     std::printf("%zu windows, time scale %g, %zu UTF-16 units\n", snapshot.windows.size(),
-                kobalt::device::TimeScale(), kobalt::common::Utf8ToUtf16("\xC3\xA9").size());
+                kobalt::device::TimeScale(),
+                kobalt::common::Utf8ToUtf16Replacing("\xC3\xA9").size());
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "common/TraceSink.h"
 #include "frontend/terminal/EventLogView.h"
 #include "frontend/terminal/TraceSource.h"
+#include "tests/MalformedUtf8.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,20 @@ TEST(EventLog, FailedCallsFollowTheResultConventions) {
     EventLog log;
     log.AddTrace(Clock::now(), "KOBALT_Disconnect(11:22:33:44:55:66, 1) = -10");
     EXPECT_EQ(Untimed(log.Lines().at(0)).substr(0, 5), u"FAIL ");
+}
+
+TEST(EventLog, EveryMalformedUtf8SequenceShowsAsItsBytes) {
+    for (const auto& bad : kobalt::testing_utf8::kMalformed) {
+        const std::string escaped = kobalt::testing_utf8::EscapedHighBytes(bad.bytes, "\\x", true);
+        EXPECT_EQ(EscapeEventText(bad.bytes), std::u16string(escaped.begin(), escaped.end()))
+            << bad.kind;
+    }
+}
+
+TEST(EventLog, LinesAndTypedPathsAreWrittenAsUtf8) {
+    EXPECT_EQ(LineUtf8(u"\u5B8B \U0001F600"), "\xE5\xAE\x8B \xF0\x9F\x98\x80");
+    // A typed lone half keeps its place and takes nothing after it along.
+    EXPECT_EQ(LineUtf8(std::u16string{char16_t(0xD83D), u'x'}), "\xED\xA0\xBDx");
 }
 
 TEST(EventLog, HostileTextIsEscapedAndLinesAreCut) {

@@ -40,6 +40,34 @@ TEST(ToGlyphs, WidthsAndSources) {
     EXPECT_EQ(Columns(u"\u0301x"), 1) << "a mark with nothing before it is dropped";
 }
 
+TEST(Classify, UnicodeDataDecidesMarksFormattingAndWidths) {
+    EXPECT_EQ(Classify(U'\u00E9'), CharClass::Narrow);
+    EXPECT_EQ(Classify(U'\uE000'), CharClass::Narrow) << "private use";
+    EXPECT_EQ(Classify(U'\u0915'), CharClass::Narrow);     // DEVANAGARI LETTER KA
+    EXPECT_EQ(Classify(U'\u093F'), CharClass::Combining);  // its vowel sign I, a spacing mark
+    EXPECT_EQ(Classify(U'\u20DD'), CharClass::Combining);  // an enclosing circle
+    EXPECT_EQ(Classify(U'\u0890'), CharClass::Format);     // ARABIC POUND MARK ABOVE
+    EXPECT_EQ(Classify(U'\U00013430'), CharClass::Format); // a hieroglyph format control
+    EXPECT_EQ(Classify(U'\uAC00'), CharClass::Wide);       // a Hangul syllable
+    EXPECT_EQ(Classify(U'\U00020000'), CharClass::Wide);   // CJK extension B
+    EXPECT_EQ(Classify(U'\U0001F4F1'), CharClass::Wide);   // an emoji
+}
+
+TEST(Classify, ControlsAndVariationSelectorsAreTheFrontEndsOwnRules) {
+    for (const char32_t cp : {0x00u, 0x1Bu, 0x7Fu, 0x85u, 0x9Bu, 0x2028u, 0x2029u, 0xD800u, 0xDFFFu,
+                              0xFFFEu, 0xFFFFu, 0x1FFFEu, 0x10FFFFu, 0x110000u}) {
+        EXPECT_EQ(Classify(cp), CharClass::Control) << std::hex << static_cast<unsigned>(cp);
+    }
+    for (const char32_t cp : {0x180Bu, 0x180Fu, 0xFE00u, 0xFE0Fu, 0xE0100u, 0xE01EFu}) {
+        EXPECT_EQ(Classify(cp), CharClass::Format) << std::hex << static_cast<unsigned>(cp);
+    }
+    // A selector would make a terminal pick an emoji form of a width we did not count.
+    const std::vector<Glyph> glyphs = ToGlyphs(u"\u2764\uFE0F\u5B8B\uFE0E");
+    ASSERT_EQ(glyphs.size(), 2u);
+    EXPECT_EQ(glyphs[0].marks, (std::array<char32_t, 2>{}));
+    EXPECT_EQ(Columns(glyphs), 3);
+}
+
 TEST(Grid, OverwritingHalfAWideCharacterBlanksTheOtherHalf) {
     Grid grid(6, 1);
     const Glyph wide{U'宋', {}, 2, 0};

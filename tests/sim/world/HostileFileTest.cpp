@@ -4,6 +4,7 @@
 #include "sim/abi/DebugLog.h"
 #include "sim/world/BoundedFile.h"
 #include "sim/world/WorldFile.h"
+#include "tests/MalformedUtf8.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -168,6 +169,16 @@ TEST(DebugText, ControlAndFormatCharactersAreEscapedVisibly) {
     for (const Case& c : cases) {
         EXPECT_EQ(EscapeForTerminal(c.in), c.out) << c.out;
     }
+}
+
+TEST(DebugText, EveryMalformedUtf8SequenceIsEscapedByteByByte) {
+    for (const auto& bad : kobalt::testing_utf8::kMalformed) {
+        EXPECT_EQ(EscapeForTerminal(bad.bytes),
+                  kobalt::testing_utf8::EscapedHighBytes(bad.bytes, "\\x", false))
+            << bad.kind;
+    }
+    // Format characters are Unicode's whole category Cf, newer ones included.
+    EXPECT_EQ(EscapeForTerminal("\xf0\x93\x90\xb0"), "\\u13430");
 }
 
 TEST(DebugText, TheLogKeepsWhatItWroteEscaped) {
