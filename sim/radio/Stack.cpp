@@ -19,8 +19,8 @@ KOBALT_DeviceRecord MakeRecord(const Device& device) {
     return record;
 }
 
-std::string NoDevice(const Address& address) {
-    return "no device " + FormatAddress(address);
+Status NoDevice(const Address& address) {
+    return Status::Error("no device " + FormatAddress(address));
 }
 
 } // namespace
@@ -396,20 +396,22 @@ ResultCode Stack::StopVoiceRecog() {
 
 // The remote side
 
-std::string Stack::AddDevice(const Device& device) {
+Status Stack::AddDevice(const Device& device) {
     std::lock_guard lock(m_mutex);
     switch (m_world.Add(device)) {
     case AddOutcome::Added:
         return {};
     case AddOutcome::AddressTaken:
-        return "device " + FormatAddress(device.address) + " exists; remove it first";
+        return Status::Error("device " + FormatAddress(device.address) +
+                             " exists; remove it first");
     case AddOutcome::Full:
         break;
     }
-    return "the world holds at most " + std::to_string(kMaxWorldDevices) + " devices";
+    return Status::Error("the world holds at most " + std::to_string(kMaxWorldDevices) +
+                         " devices");
 }
 
-std::string Stack::RemoveDevice(const Address& address) {
+Status Stack::RemoveDevice(const Address& address) {
     std::lock_guard lock(m_mutex);
     if (m_world.Find(address) == nullptr) {
         return NoDevice(address);
@@ -430,7 +432,7 @@ FarEndAnswer Stack::FarEndAnswerMode() const {
     return m_world.calls.answer;
 }
 
-std::string Stack::RemoveAllDevices() {
+Status Stack::RemoveAllDevices() {
     std::lock_guard lock(m_mutex);
     for (const Device& device : m_world.Devices()) {
         DropLinksLocked(device.address);
@@ -439,7 +441,7 @@ std::string Stack::RemoveAllDevices() {
     return {};
 }
 
-std::string Stack::SetRange(const Address& address, Range range) {
+Status Stack::SetRange(const Address& address, Range range) {
     std::lock_guard lock(m_mutex);
     Device* device = m_world.Find(address);
     if (device == nullptr) {
@@ -452,23 +454,23 @@ std::string Stack::SetRange(const Address& address, Range range) {
     return {};
 }
 
-std::string Stack::CheckRemoteDeviceLocked(const Address& address) const {
+Status Stack::CheckRemoteDeviceLocked(const Address& address) const {
     const Device* device = m_world.Find(address);
     if (device == nullptr) {
         return NoDevice(address);
     }
     if (device->range != Range::InRange) {
-        return FormatAddress(address) + " is out of range";
+        return Status::Error(FormatAddress(address) + " is out of range");
     }
     return {};
 }
 
-std::string Stack::RemotePair(const Address& address, PairOutcome outcome) {
+Status Stack::RemotePair(const Address& address, PairOutcome outcome) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
-    if (std::string problem = CheckRemoteDeviceLocked(address); !problem.empty()) {
+    if (Status problem = CheckRemoteDeviceLocked(address); !problem.Ok()) {
         return problem;
     }
     if (outcome == PairOutcome::Success) {
@@ -478,16 +480,16 @@ std::string Stack::RemotePair(const Address& address, PairOutcome outcome) {
     return {};
 }
 
-std::string Stack::RemoteConnect(const std::optional<Address>& address, int16_t service) {
+Status Stack::RemoteConnect(const std::optional<Address>& address, int16_t service) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
     if (!address) {
         PostConnectLocked(1, nullptr, service);
         return {};
     }
-    if (std::string problem = CheckRemoteDeviceLocked(*address); !problem.empty()) {
+    if (Status problem = CheckRemoteDeviceLocked(*address); !problem.Ok()) {
         return problem;
     }
     if (!IsLinkCode(service)) {
@@ -496,25 +498,26 @@ std::string Stack::RemoteConnect(const std::optional<Address>& address, int16_t 
     }
     const std::optional<Service> needed = ServiceForCode(service);
     if (needed && !m_world.Find(*address)->services.Has(*needed)) {
-        return FormatAddress(*address) + " does not offer " + std::string(ServiceName(*needed));
+        return Status::Error(FormatAddress(*address) + " does not offer " +
+                             std::string(ServiceName(*needed)));
     }
     const std::string link = FormatAddress(*address) + " " + ServiceCodeName(service);
     switch (ApplyLocked({*address, service}, LinkInput::RemoteConnect).result) {
     case kOk:
         return {};
     case kErrAlreadyConnected:
-        return link + " is already connected";
+        return Status::Error(link + " is already connected");
     case kErrBusy:
-        return link + " is being disconnected";
+        return Status::Error(link + " is being disconnected");
     default:
-        return link + " cannot be connected";
+        return Status::Error(link + " cannot be connected");
     }
 }
 
-std::string Stack::RemoteDisconnect(const std::optional<Address>& address, int16_t service) {
+Status Stack::RemoteDisconnect(const std::optional<Address>& address, int16_t service) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
     if (!address) {
         PostConnectLocked(0, nullptr, service);
@@ -528,7 +531,8 @@ std::string Stack::RemoteDisconnect(const std::optional<Address>& address, int16
         return {};
     }
     if (ApplyLocked({*address, service}, LinkInput::RemoteDisconnect).result != kOk) {
-        return FormatAddress(*address) + " " + ServiceCodeName(service) + " is not connected";
+        return Status::Error(FormatAddress(*address) + " " + ServiceCodeName(service) +
+                             " is not connected");
     }
     return {};
 }

@@ -219,13 +219,13 @@ int main(int argc, char** argv) {
     if (!path) {
         return kTrouble;
     }
-    std::string answer;
-    if (const std::string problem =
-            kobalt::sim::ExchangeCommand(*path, command, answer, kAnswerTimeoutMs);
-        !problem.empty()) {
-        std::cerr << "kobalt-phone: " << problem << "\n";
+    const kobalt::sim::Result<std::string> exchange =
+        kobalt::sim::ExchangeCommand(*path, command, kAnswerTimeoutMs);
+    if (!exchange.Ok()) {
+        std::cerr << "kobalt-phone: " << exchange.Error().Message() << "\n";
         return kTrouble;
     }
+    const std::string& answer = exchange.Value();
     // The answer comes from another process: nothing in it reaches the terminal raw.
     const std::size_t end = answer.find('\n');
     const std::string first = kobalt::sim::EscapeForTerminal(answer.substr(0, end));
