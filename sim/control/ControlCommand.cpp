@@ -119,12 +119,11 @@ Status ParseHoldEvents(const Words& args, ControlCommand& command) {
 }
 
 Status ParseAddDevice(const Words& args, ControlCommand& command) {
-    std::string problem;
-    const std::optional<Device> device = ParseDeviceFields(args, problem);
-    if (!device) {
-        return Status::Error(problem);
+    Result<Device> device = ParseDeviceFields(args);
+    if (!device.Ok()) {
+        return device.Error();
     }
-    command.device = *device;
+    command.device = std::move(device).Value();
     return {};
 }
 
@@ -195,16 +194,19 @@ Status ParseFail(const Words& args, ControlCommand& command) {
         return Status::Error("no entry point named '" + args[0] + "'");
     }
     command.api = *api;
-    const std::string how = args.size() == 2 ? args[1] : "";
+    if (args.size() == 1) {
+        return {}; // the next call
+    }
+    const std::string& how = args[1];
     if (how == "always" || how == "off") {
         command.failMode = how == "always" ? FailMode::Always : FailMode::Off;
-    } else if (args.size() == 2) {
-        const std::optional<uint32_t> count = Decimal<uint32_t>(how);
-        if (!count) {
-            return Status::Error("expected a count, always or off, found '" + how + "'");
-        }
-        command.count = *count;
+        return {};
     }
+    const std::optional<uint32_t> count = Decimal<uint32_t>(how);
+    if (!count) {
+        return Status::Error("expected a count, always or off, found '" + how + "'");
+    }
+    command.count = *count;
     return {};
 }
 
@@ -276,6 +278,41 @@ struct CommandTable {
         {"clear-calllogs", K::Pim, "", 0, kAnyCount, ParsePim<P::ClearCalllogs>, kHint, &C::RunPim},
     };
 };
+
+namespace {
+
+// A name found twice would hide its later row.
+constexpr bool NamesAreDistinct() {
+    for (const ControlRow& row : CommandTable::kRows) {
+        std::size_t found = 0;
+        for (const ControlRow& other : CommandTable::kRows) {
+            found += other.name == row.name ? 1 : 0;
+        }
+        if (found != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A kind without a row would parse nowhere and run as "unhandled command".
+constexpr bool EveryKindHasARow() {
+    for (int kind = 0; kind <= static_cast<int>(CommandKind::Pim); ++kind) {
+        bool found = false;
+        for (const ControlRow& row : CommandTable::kRows) {
+            found = found || row.kind == static_cast<CommandKind>(kind);
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
+static_assert(NamesAreDistinct());
+static_assert(EveryKindHasARow(), "CommandKind::Pim is the last kind; each needs a row");
+
+} // namespace
 
 const ControlRow* FindControlRow(std::string_view name) {
     for (const ControlRow& row : CommandTable::kRows) {

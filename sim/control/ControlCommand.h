@@ -44,7 +44,7 @@ enum class CommandKind {
     Roam,         // roam on|off
     Text,         // text "OPERATOR TEXT"
     HoldEvents,   // hold-events on|off|uninit
-    Pim,          // the phonebook and call-log commands of PimCommand.h
+    Pim,          // the phonebook and call-log commands of PimCommand.h; the last kind
 };
 
 enum class FailMode { Next, Always, Off };

@@ -52,13 +52,13 @@ void Pim::PostLocked(uint64_t session, int32_t code) {
     m_stack.PostPimEvent(session, code);
 }
 
-ResultCode Pim::CheckStartLocked(uint64_t session, bool badArgument) {
+ResultCode Pim::CheckStartLocked(uint64_t session, Request request) {
     if (m_injected) {
         PostLocked(session, *m_injected);
         m_injected.reset();
         return kErrInjected;
     }
-    if (badArgument) {
+    if (request == Request::Invalid) {
         PostLocked(session, KOBALT_PARAM_INVALID);
         return kErrBadArgument;
     }
@@ -75,7 +75,9 @@ ResultCode Pim::StartUpdateContacts(int what) {
     if (session == 0) {
         return kErrNotInitialised;
     }
-    if (const ResultCode check = CheckStartLocked(session, what != 0); check != kOk) {
+    if (const ResultCode check =
+            CheckStartLocked(session, what == 0 ? Request::Valid : Request::Invalid);
+        check != kOk) {
         return check;
     }
     return ApplyLocked(session, PimInput::StartContacts, CalllogType::Incoming);
@@ -88,7 +90,8 @@ ResultCode Pim::StartUpdateCalllog(int type) {
         return kErrNotInitialised;
     }
     const bool bad = type < 0 || type >= static_cast<int>(kCalllogTypes);
-    if (const ResultCode check = CheckStartLocked(session, bad); check != kOk) {
+    if (const ResultCode check = CheckStartLocked(session, bad ? Request::Invalid : Request::Valid);
+        check != kOk) {
         return check;
     }
     return ApplyLocked(session, PimInput::StartCalllog,
@@ -226,10 +229,9 @@ Pim::Contacts& Pim::EditPhonebookLocked() {
 }
 
 Status Pim::AddContact(const ContactFields& fields, std::vector<std::string>& notes) {
-    std::string problem;
-    const std::optional<ContactRecord> record = MakeContactRecord(fields, notes, problem);
-    if (!record) {
-        return Status::Error(problem);
+    const Result<ContactRecord> record = MakeContactRecord(fields, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     std::lock_guard lock(m_mutex);
     if (m_phonebook->size() >= kMaxPhonebook) {
@@ -271,11 +273,9 @@ Status Pim::GenerateContacts(std::size_t count) {
 
 Status Pim::PushContact(const std::string& name, const std::vector<std::string>& numbers,
                         std::vector<std::string>& notes) {
-    std::string problem;
-    const std::optional<OppContactRecord> record =
-        MakeOppContactRecord(name, numbers, notes, problem);
-    if (!record) {
-        return Status::Error(problem);
+    const Result<OppContactRecord> record = MakeOppContactRecord(name, numbers, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     std::string line = "pushed " + QuoteText(name);
     for (const std::string& number : numbers) {

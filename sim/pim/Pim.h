@@ -99,8 +99,10 @@ private:
 
     // The download state; a download of an earlier run of the stack has ended.
     PimDownload DownloadLocked(uint64_t session);
+    // Whether a download request names something the phone has.
+    enum class Request { Valid, Invalid };
     // Validation shared by both downloads: kOk when the request may reach the state machine.
-    ResultCode CheckStartLocked(uint64_t session, bool badArgument);
+    ResultCode CheckStartLocked(uint64_t session, Request request);
     // Runs one step of the state machine and carries out its effect.
     ResultCode ApplyLocked(uint64_t session, PimInput input, CalllogType type);
     void PostLocked(uint64_t session, int32_t code);

@@ -66,46 +66,47 @@ std::string PhonebookFull() {
     return "the phonebook holds at most " + std::to_string(kMaxPhonebook) + " contacts";
 }
 
-bool AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::string>& notes,
-                std::string& problem) {
+Status AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::string>& notes) {
     if (world.contacts.size() >= kMaxPhonebook) {
-        problem = PhonebookFull();
-        return false;
+        return Status::Error(PhonebookFull());
     }
-    std::optional<ContactRecord> record = MakeContactRecord(fields, notes, problem);
-    if (!record) {
-        return false;
+    const Result<ContactRecord> record = MakeContactRecord(fields, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     world.contacts.push_back(*record);
-    return true;
+    return {};
 }
 
-bool ReadVCardFile(const std::string& path, const FileSource& files, PimWorld& world,
-                   std::vector<std::string>& notes, std::string& problem) {
+Status ReadVCardFile(const std::string& path, const FileSource& files, PimWorld& world,
+                     std::vector<std::string>& notes) {
     const FileRead file = files.Read(path, kMaxWorldFileBytes);
     if (!file.Ok()) {
-        problem = path + ": " + file.problem;
-        return false;
+        return Status::Error(path + ": " + file.problem);
     }
     if (world.contacts.size() >= kMaxPhonebook) {
-        problem = path + ": " + PhonebookFull();
-        return false;
+        return Status::Error(path + ": " + PhonebookFull());
     }
     const VCardParse parse = ParseVCards(file.bytes, kMaxPhonebook - world.contacts.size());
     if (parse.line != 0) {
-        problem = path + ":" + std::to_string(parse.line) + ": " + parse.problem;
-        return false;
+        return Status::Error(path + ":" + std::to_string(parse.line) + ": " + parse.problem);
     }
     for (const ContactFields& fields : parse.contacts) {
         std::vector<std::string> cuts;
-        if (!AddContact(world, fields, cuts, problem)) {
-            return false;
+        if (Status added = AddContact(world, fields, cuts); !added.Ok()) {
+            return added;
         }
         for (const std::string& cut : cuts) {
             notes.push_back(path + ": " + cut);
         }
     }
-    return true;
+    return {};
+}
+
+// Read, or Malformed with the reason in `problem`.
+PimRecordRead Outcome(const Status& status, std::string& problem) {
+    problem = status.Message();
+    return status.Ok() ? PimRecordRead::Read : PimRecordRead::Malformed;
 }
 
 } // namespace
@@ -118,18 +119,15 @@ PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::str
             problem = "expected \"NAME\" \"HOME\" \"WORK\" \"CELL\"";
             return PimRecordRead::Malformed;
         }
-        return AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes, problem)
-                   ? PimRecordRead::Read
-                   : PimRecordRead::Malformed;
+        return Outcome(AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes),
+                       problem);
     }
     if (keyword == "vcard") {
         if (fields.size() != 1) {
             problem = "expected FILE";
             return PimRecordRead::Malformed;
         }
-        return ReadVCardFile(Joined(directory, fields[0]), files, world, notes, problem)
-                   ? PimRecordRead::Read
-                   : PimRecordRead::Malformed;
+        return Outcome(ReadVCardFile(Joined(directory, fields[0]), files, world, notes), problem);
     }
     if (keyword == "calllog") {
         const std::optional<CalllogType> type =

@@ -19,32 +19,57 @@ device 00:19:5D:24:8E:01 "OBD-II Adapter" spp unpaired in-range
 device 8C:85:90:11:22:33 "Moto G" hf,pbap paired out-of-range
 )";
 
-using RecordReader = bool (*)(World&, const std::vector<std::string>& fields, std::string& problem);
+using RecordReader = Status (*)(World&, const std::vector<std::string>& fields);
 
-bool ReadDevice(World& world, const std::vector<std::string>& fields, std::string& problem) {
-    std::optional<Device> device = ParseDeviceFields(fields, problem);
-    if (!device) {
-        return false;
+// The words after a device's services: paired|unpaired and in-range|out-of-range, each at most
+// once.
+Status ReadDeviceFlags(const std::vector<std::string>& fields, Device& device) {
+    bool pairingSaid = false;
+    bool rangeSaid = false;
+    for (std::size_t i = 3; i < fields.size(); ++i) {
+        const std::string& flag = fields[i];
+        if (flag == "paired" || flag == "unpaired") {
+            if (pairingSaid) {
+                return Status::Error("paired or unpaired said twice");
+            }
+            pairingSaid = true;
+            device.pairing = flag == "paired" ? Pairing::Paired : Pairing::Unpaired;
+        } else if (flag == "in-range" || flag == "out-of-range") {
+            if (rangeSaid) {
+                return Status::Error("in-range or out-of-range said twice");
+            }
+            rangeSaid = true;
+            device.range = flag == "in-range" ? Range::InRange : Range::OutOfRange;
+        } else {
+            return Status::Error("unexpected '" + flag +
+                                 "' (expected paired, unpaired, in-range or out-of-range)");
+        }
+    }
+    return {};
+}
+
+Status ReadDevice(World& world, const std::vector<std::string>& fields) {
+    const Result<Device> device = ParseDeviceFields(fields);
+    if (!device.Ok()) {
+        return device.Error();
     }
     switch (world.Add(*device)) {
     case AddOutcome::Added:
-        return true;
+        return {};
     case AddOutcome::AddressTaken:
-        problem = "device " + FormatAddress(device->address) + " is listed twice";
-        return false;
+        return Status::Error("device " + FormatAddress(device->address) + " is listed twice");
     case AddOutcome::Full:
         break;
     }
-    problem = "more than " + std::to_string(kMaxWorldDevices) + " devices";
-    return false;
+    return Status::Error("more than " + std::to_string(kMaxWorldDevices) + " devices");
 }
 
 // `phone answer auto|manual` or `phone ring-time SECONDS`: how the far ends of calls behave.
-bool ReadPhone(World& world, const std::vector<std::string>& fields, std::string& problem) {
+Status ReadPhone(World& world, const std::vector<std::string>& fields) {
     if (fields.size() == 2 && fields[0] == "answer" &&
         (fields[1] == "auto" || fields[1] == "manual")) {
         world.calls.answer = fields[1] == "auto" ? FarEndAnswer::Auto : FarEndAnswer::Manual;
-        return true;
+        return {};
     }
     if (fields.size() == 2 && fields[0] == "ring-time") {
         const std::string& text = fields[1];
@@ -52,15 +77,13 @@ bool ReadPhone(World& world, const std::vector<std::string>& fields, std::string
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
         if (error != std::errc{} || end != text.data() + text.size() || seconds < 1 ||
             seconds > kMaxRingTime.count()) {
-            problem =
-                "ring-time must be whole seconds from 1 to " + std::to_string(kMaxRingTime.count());
-            return false;
+            return Status::Error("ring-time must be whole seconds from 1 to " +
+                                 std::to_string(kMaxRingTime.count()));
         }
         world.calls.ringTime = std::chrono::seconds(seconds);
-        return true;
+        return {};
     }
-    problem = "expected answer auto|manual or ring-time SECONDS";
-    return false;
+    return Status::Error("expected answer auto|manual or ring-time SECONDS");
 }
 
 struct RecordKind {
@@ -125,9 +148,8 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory,
             return fail("unknown record '" + keyword +
                         "' (known: device, phone, contact, vcard, calllog)");
         }
-        std::string problem;
-        if (!kind->read(result.world, split.words, problem)) {
-            return fail(keyword + ": " + problem);
+        if (const Status read = kind->read(result.world, split.words); !read.Ok()) {
+            return fail(keyword + ": " + read.Message());
         }
     }
     return result;
@@ -149,56 +171,31 @@ WorldFileLoad LoadWorldFile(const std::string& path, const FileSource& files) {
     return load;
 }
 
-std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,
-                                        std::string& problem) {
+Result<Device> ParseDeviceFields(const std::vector<std::string>& fields) {
     if (fields.size() < 3) {
-        problem = "expected ADDR \"NAME\" SERVICES [paired|unpaired] [in-range|out-of-range]";
-        return std::nullopt;
+        return Status::Error(
+            "expected ADDR \"NAME\" SERVICES [paired|unpaired] [in-range|out-of-range]");
     }
     Device device;
     const std::optional<Address> address = ParseAddress(fields[0]);
     if (!address) {
-        problem = "'" + fields[0] + "' is not an address like 66:55:44:33:22:11";
-        return std::nullopt;
+        return Status::Error("'" + fields[0] + "' is not an address like 66:55:44:33:22:11");
     }
     device.address = *address;
     device.name = fields[1];
     if (device.name.size() > kMaxNameBytes) {
-        problem = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
-        return std::nullopt;
+        return Status::Error("name longer than " + std::to_string(kMaxNameBytes) + " bytes");
     }
     if (!Utf8ToUtf16(device.name)) {
-        problem = "name is not valid UTF-8";
-        return std::nullopt;
+        return Status::Error("name is not valid UTF-8");
     }
-    const std::optional<ServiceSet> services = ParseServices(fields[2], problem);
-    if (!services) {
-        return std::nullopt;
+    const Result<ServiceSet> services = ParseServices(fields[2]);
+    if (!services.Ok()) {
+        return services.Error();
     }
     device.services = *services;
-    bool pairingSaid = false;
-    bool rangeSaid = false;
-    for (std::size_t i = 3; i < fields.size(); ++i) {
-        const std::string& flag = fields[i];
-        if (flag == "paired" || flag == "unpaired") {
-            if (pairingSaid) {
-                problem = "paired or unpaired said twice";
-                return std::nullopt;
-            }
-            pairingSaid = true;
-            device.pairing = flag == "paired" ? Pairing::Paired : Pairing::Unpaired;
-        } else if (flag == "in-range" || flag == "out-of-range") {
-            if (rangeSaid) {
-                problem = "in-range or out-of-range said twice";
-                return std::nullopt;
-            }
-            rangeSaid = true;
-            device.range = flag == "in-range" ? Range::InRange : Range::OutOfRange;
-        } else {
-            problem = "unexpected '" + flag + "' (expected paired, unpaired, in-range or " +
-                      "out-of-range)";
-            return std::nullopt;
-        }
+    if (Status flags = ReadDeviceFlags(fields, device); !flags.Ok()) {
+        return flags;
     }
     return device;
 }
