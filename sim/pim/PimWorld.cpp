@@ -103,38 +103,36 @@ Status ReadVCardFile(const std::string& path, const FileSource& files, PimWorld&
     return {};
 }
 
-// Read, or Malformed with the reason in `problem`.
-PimRecordRead Outcome(const Status& status, std::string& problem) {
-    problem = status.Message();
-    return status.Ok() ? PimRecordRead::Read : PimRecordRead::Malformed;
+Result<PimRecordRead> Outcome(const Status& status) {
+    if (!status.Ok()) {
+        return status;
+    }
+    return PimRecordRead::Read;
 }
 
 } // namespace
 
-PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::string>& fields,
-                            const std::string& directory, const FileSource& files, PimWorld& world,
-                            std::vector<std::string>& notes, std::string& problem) {
+Result<PimRecordRead> ReadPimRecord(std::string_view keyword,
+                                    const std::vector<std::string>& fields,
+                                    const std::string& directory, const FileSource& files,
+                                    PimWorld& world, std::vector<std::string>& notes) {
     if (keyword == "contact") {
         if (fields.size() != 4) {
-            problem = "expected \"NAME\" \"HOME\" \"WORK\" \"CELL\"";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected \"NAME\" \"HOME\" \"WORK\" \"CELL\"");
         }
-        return Outcome(AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes),
-                       problem);
+        return Outcome(AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes));
     }
     if (keyword == "vcard") {
         if (fields.size() != 1) {
-            problem = "expected FILE";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected FILE");
         }
-        return Outcome(ReadVCardFile(Joined(directory, fields[0]), files, world, notes), problem);
+        return Outcome(ReadVCardFile(Joined(directory, fields[0]), files, world, notes));
     }
     if (keyword == "calllog") {
         const std::optional<CalllogType> type =
             fields.empty() ? std::nullopt : ParseCalllogType(fields[0]);
         if (fields.size() != 3 || !type) {
-            problem = "expected incoming|outgoing|missed \"NAME\" NUMBER";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected incoming|outgoing|missed \"NAME\" NUMBER");
         }
         std::vector<CalllogEntry>& log = world.calllogs[static_cast<std::size_t>(*type)];
         // The file lists each log newest first; all of it is older than the library's calls.

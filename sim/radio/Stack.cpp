@@ -23,6 +23,34 @@ Status NoDevice(const Address& address) {
     return Status::Error("no device " + FormatAddress(address));
 }
 
+// `world default`, `world file "PATH"` or `world malformed "PATH"`.
+std::string WorldSourceLine(const WorldSource& source) {
+    switch (source.kind) {
+    case WorldSource::Kind::File:
+        return "world file " + QuoteText(source.path);
+    case WorldSource::Kind::Malformed:
+        return "world malformed " + QuoteText(source.path);
+    case WorldSource::Kind::Default:
+        break;
+    }
+    return "world default";
+}
+
+// How the state report names a link that is not idle.
+std::string_view LinkStateWord(LinkState state) {
+    switch (state) {
+    case LinkState::PhoneAccepting:
+        return "connecting";
+    case LinkState::Connected:
+        return "connected";
+    case LinkState::PhoneReleasing:
+        return "disconnecting";
+    case LinkState::Idle:
+        break;
+    }
+    return "idle";
+}
+
 } // namespace
 
 Stack::Stack(EventSink& events, StepTimer& timer) : m_events(events), m_timer(timer) {}
@@ -553,17 +581,7 @@ std::vector<std::string> Stack::StateLines() const {
     std::vector<std::string> lines;
     lines.push_back(std::string("initialised ") + (m_state == StackState::Ready ? "yes" : "no"));
     lines.push_back("integration-mode " + std::to_string(m_integrationMode));
-    switch (m_worldSource.kind) {
-    case WorldSource::Kind::Default:
-        lines.push_back("world default");
-        break;
-    case WorldSource::Kind::File:
-        lines.push_back("world file " + QuoteText(m_worldSource.path));
-        break;
-    case WorldSource::Kind::Malformed:
-        lines.push_back("world malformed " + QuoteText(m_worldSource.path));
-        break;
-    }
+    lines.push_back(WorldSourceLine(m_worldSource));
     lines.push_back(std::string("discovery ") +
                     (m_discovery == DiscoveryState::Reporting ? "running" : "idle"));
     lines.push_back(std::string("voice-recognition ") +
@@ -578,23 +596,20 @@ std::vector<std::string> Stack::StateLines() const {
     for (const Device& device : m_world.Devices()) {
         lines.push_back(FormatDevice(device));
     }
+    for (std::string& line : LinkLinesLocked()) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<std::string> Stack::LinkLinesLocked() const {
     std::vector<std::pair<LinkKey, std::string>> links;
     for (const auto& [key, link] : m_links) {
-        std::string line;
-        switch (link.state) {
-        case LinkState::PhoneAccepting:
-            line = "connecting ";
-            break;
-        case LinkState::Connected:
-            line = "connected ";
-            break;
-        case LinkState::PhoneReleasing:
-            line = "disconnecting ";
-            break;
-        case LinkState::Idle:
+        if (link.state == LinkState::Idle) {
             continue;
         }
-        line += FormatAddress(key.address) + " " + ServiceCodeName(key.service);
+        std::string line = std::string(LinkStateWord(link.state)) + " " +
+                           FormatAddress(key.address) + " " + ServiceCodeName(key.service);
         if (key.service == KOBALT_SERVICE_SPP && IsUp(link.state)) {
             line += " port " + std::to_string(link.port);
         }
@@ -606,6 +621,7 @@ std::vector<std::string> Stack::StateLines() const {
         const std::string right = FormatAddress(b.first.address);
         return left != right ? left < right : a.first.service < b.first.service;
     });
+    std::vector<std::string> lines;
     for (auto& [key, line] : links) {
         lines.push_back(std::move(line));
     }

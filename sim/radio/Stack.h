@@ -214,6 +214,8 @@ private:
     ResultCode CheckLinkCallLocked(const KOBALT_BdAddr* addr, int16_t service) const;
     Status CheckRemoteDeviceLocked(const Address& address) const;
     int FreeSppPortLocked() const;
+    // `connecting|connected|disconnecting ADDR SERVICE [port N]` per link, for StateLines.
+    std::vector<std::string> LinkLinesLocked() const;
     bool HfUpLocked() const;
     void SyncHfLocked(); // tells the observer the session as it is now
 

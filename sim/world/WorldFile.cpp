@@ -93,6 +93,54 @@ struct RecordKind {
 
 constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}, {"phone", ReadPhone}};
 
+const RecordKind* FindRecordKind(std::string_view keyword) {
+    for (const RecordKind& kind : kRecordKinds) {
+        if (kind.keyword == keyword) {
+            return &kind;
+        }
+    }
+    return nullptr;
+}
+
+// Takes the first line off `text`, without its line end.
+std::string_view NextLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+// Reads the record of line `number`, its keyword and fields, into `result`.
+Status ReadRecord(std::vector<std::string> words, int number, const std::string& directory,
+                  const FileSource& files, WorldParse& result) {
+    const std::string keyword = words.front();
+    words.erase(words.begin());
+    const std::size_t notesBefore = result.notes.size();
+    const Result<PimRecordRead> pim =
+        ReadPimRecord(keyword, words, directory, files, result.pim, result.notes);
+    for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
+        result.notes[i] = std::to_string(number) + ": " + result.notes[i];
+    }
+    if (!pim.Ok()) {
+        return Status::Error(keyword + ": " + pim.Error().Message());
+    }
+    if (*pim == PimRecordRead::Read) {
+        return {};
+    }
+    const RecordKind* kind = FindRecordKind(keyword);
+    if (kind == nullptr) {
+        return Status::Error("unknown record '" + keyword +
+                             "' (known: device, phone, contact, vcard, calllog)");
+    }
+    if (const Status read = kind->read(result.world, words); !read.Ok()) {
+        return Status::Error(keyword + ": " + read.Message());
+    }
+    return {};
+}
+
 } // namespace
 
 WorldParse ParseWorld(std::string_view text, const std::string& directory) {
@@ -105,51 +153,18 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory,
     int number = 0;
     while (!text.empty()) {
         ++number;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
+        SplitResult split = SplitWords(NextLine(text));
+        Status read = split.problem.empty() ? Status() : Status::Error(split.problem);
+        if (read.Ok() && !split.words.empty()) {
+            read = ReadRecord(std::move(split.words), number, directory, files, result);
         }
-        const auto fail = [&](std::string problem) {
+        if (!read.Ok()) {
+            // Nothing of a malformed world is used; the notes so far still say what was cut.
             result.world.Clear();
             result.pim = {};
             result.line = number;
-            result.problem = std::move(problem);
+            result.problem = read.Message();
             return result;
-        };
-        SplitResult split = SplitWords(line);
-        if (!split.problem.empty()) {
-            return fail(split.problem);
-        }
-        if (split.words.empty()) {
-            continue;
-        }
-        const std::string keyword = split.words.front();
-        split.words.erase(split.words.begin());
-        std::string pimProblem;
-        const std::size_t notesBefore = result.notes.size();
-        const PimRecordRead pim = ReadPimRecord(keyword, split.words, directory, files, result.pim,
-                                                result.notes, pimProblem);
-        for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
-            result.notes[i] = std::to_string(number) + ": " + result.notes[i];
-        }
-        if (pim == PimRecordRead::Malformed) {
-            return fail(keyword + ": " + pimProblem);
-        }
-        if (pim == PimRecordRead::Read) {
-            continue;
-        }
-        const RecordKind* kind = nullptr;
-        for (const RecordKind& k : kRecordKinds) {
-            kind = k.keyword == keyword ? &k : kind;
-        }
-        if (kind == nullptr) {
-            return fail("unknown record '" + keyword +
-                        "' (known: device, phone, contact, vcard, calllog)");
-        }
-        if (const Status read = kind->read(result.world, split.words); !read.Ok()) {
-            return fail(keyword + ": " + read.Message());
         }
     }
     return result;
