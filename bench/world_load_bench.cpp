@@ -51,8 +51,7 @@ void BM_ParseOnlyBaseline(benchmark::State& state) {
             kobalt::sim::SplitResult split = kobalt::sim::SplitWords(rest.substr(0, end));
             rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
             split.words.erase(split.words.begin());
-            std::string problem;
-            devices += kobalt::sim::ParseDeviceFields(split.words, problem).has_value() ? 1 : 0;
+            devices += kobalt::sim::ParseDeviceFields(split.words).Ok() ? 1 : 0;
         }
         if (devices != static_cast<std::size_t>(state.range(0))) {
             state.SkipWithError("not parsed");

@@ -9,18 +9,19 @@
 #include "sim/world/WorldFile.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace kobalt::sim {
 namespace {
 
-ControlReply Done(std::string error) {
-    return ControlReply{std::move(error), {}};
+ControlReply Refused(std::string reason) {
+    return ControlReply{std::move(reason), {}};
 }
 
 // A command that changes something answers with one line saying what it did.
-ControlReply Did(std::string error, std::string done) {
-    if (!error.empty()) {
-        return Done(std::move(error));
+ControlReply Did(const Status& status, std::string done) {
+    if (!status.Ok()) {
+        return Refused(status.Message());
     }
     return ControlReply{{}, {std::move(done)}};
 }
@@ -29,14 +30,17 @@ std::string OnOffWord(bool on) {
     return on ? "on" : "off";
 }
 
+enum class LinkChange { Connected, Dropped };
+
 // `66:55:44:33:22:11 connected hf`, or for an event without an address
 // `connect event without an address, service 9`.
-std::string LinkDone(const std::optional<Address>& address, int16_t service, bool connect) {
+std::string LinkDone(const std::optional<Address>& address, int16_t service, LinkChange change) {
+    const bool connected = change == LinkChange::Connected;
     if (!address) {
-        return std::string(connect ? "connect" : "disconnect") +
+        return std::string(connected ? "connect" : "disconnect") +
                " event without an address, service " + ServiceCodeName(service);
     }
-    return FormatAddress(*address) + (connect ? " connected " : " dropped ") +
+    return FormatAddress(*address) + (connected ? " connected " : " dropped ") +
            ServiceCodeName(service);
 }
 
@@ -63,6 +67,26 @@ std::vector<std::string> SplitLines(std::string_view text) {
         const std::size_t end = text.find('\n');
         lines.emplace_back(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
+void Append(std::vector<std::string>& lines, std::vector<std::string> more) {
+    lines.insert(lines.end(), std::make_move_iterator(more.begin()),
+                 std::make_move_iterator(more.end()));
+}
+
+std::string TimeScaleLine(double timeScale) {
+    char line[64];
+    std::snprintf(line, sizeof line, "time-scale %g", timeScale);
+    return line;
+}
+
+std::vector<std::string> FaultLines(const Faults& faults) {
+    std::vector<std::string> lines;
+    for (const Faults::Pending& fault : faults.InForce()) {
+        lines.push_back("fail " + std::string(ApiName(fault.api)) +
+                        (fault.always ? " always" : " next " + std::to_string(fault.next)));
     }
     return lines;
 }
@@ -100,138 +124,183 @@ void Control::AttachProfiles(MediaPlayers& media, DialUp& dialUp, Adapter& adapt
 ControlReply Control::Execute(std::string_view line) {
     const ControlParse parse = ParseControlCommand(line);
     if (!parse.command) {
-        return Done(parse.problem);
+        return Refused(parse.problem);
     }
     return Run(*parse.command);
 }
 
 ControlReply Control::Run(const ControlCommand& command) {
-    switch (command.kind) {
-    case CommandKind::Help:
-        return ControlReply{{}, SplitLines(ControlUsage())};
-    case CommandKind::Devices:
-        return ControlReply{{}, m_stack.DeviceLines()};
-    case CommandKind::AddDevice:
-        return Did(m_stack.AddDevice(command.device), "added " + FormatDevice(command.device));
-    case CommandKind::RemoveDevice:
-        if (!command.address) {
-            return Did(m_stack.RemoveAllDevices(), "removed every device");
-        }
-        return Did(m_stack.RemoveDevice(*command.address),
-                   "removed device " + FormatAddress(*command.address));
-    case CommandKind::Range:
-        return Did(m_stack.SetRange(*command.address, command.range),
-                   FormatAddress(*command.address) +
-                       (command.range == Range::InRange ? " in range" : " out of range"));
-    case CommandKind::Pair:
-        return Did(m_stack.RemotePair(*command.address, command.pairing),
-                   FormatAddress(*command.address) +
-                       (command.pairing == PairOutcome::Success ? " paired" : " refused to pair"));
-    case CommandKind::Connect:
-        return Did(m_stack.RemoteConnect(command.address, command.service),
-                   LinkDone(command.address, command.service, true));
-    case CommandKind::Disconnect:
-        return Did(m_stack.RemoteDisconnect(command.address, command.service),
-                   LinkDone(command.address, command.service, false));
-    case CommandKind::Answer:
-        m_stack.SetFarEndAnswer(command.on ? FarEndAnswer::Auto : FarEndAnswer::Manual);
-        return Did({}, command.on ? "answer auto: the called party answers by itself"
-                                  : "answer manual: the called party answers on accept");
-    case CommandKind::Fail:
-        switch (command.failMode) {
-        case FailMode::Next:
-            m_faults.FailNext(command.api, command.count);
-            break;
-        case FailMode::Always:
-            m_faults.FailAlways(command.api);
-            break;
-        case FailMode::Off:
-            m_faults.Clear(command.api);
-            break;
-        }
-        return Did({}, FailDone(command));
-    case CommandKind::State: {
-        ControlReply reply{{}, m_stack.StateLines()};
-        char scale[64];
-        std::snprintf(scale, sizeof scale, "time-scale %g", m_timeScale);
-        // After the stack's lifecycle lines (initialised, integration-mode).
-        reply.lines.insert(reply.lines.begin() + 2, scale);
-        for (std::string& line : m_phone.StateLines()) {
-            reply.lines.push_back(std::move(line));
-        }
-        reply.lines.push_back(m_stack.FarEndAnswerMode() == FarEndAnswer::Auto ? "answer auto"
-                                                                               : "answer manual");
-        for (std::string& line : m_pim.StateLines()) {
-            reply.lines.push_back(std::move(line));
-        }
-        if (m_media != nullptr) {
-            for (std::vector<std::string> part :
-                 {m_media->StateLines(), m_dialUp->StateLines(), m_adapter->StateLines()}) {
-                reply.lines.insert(reply.lines.end(), part.begin(), part.end());
-            }
-        }
-        for (const Faults::Pending& fault : m_faults.InForce()) {
-            reply.lines.push_back(
-                "fail " + std::string(ApiName(fault.api)) +
-                (fault.always ? " always" : " next " + std::to_string(fault.next)));
-        }
-        return reply;
+    const ControlRow* row = ControlRowOf(command.kind);
+    if (row == nullptr) {
+        return Refused("unhandled command");
     }
-    case CommandKind::Log:
-        return ControlReply{{}, m_log.Lines()};
-    case CommandKind::Player:
-        return Did(m_media == nullptr ? "no media players"
-                                      : m_media->PhoneButton(*command.address, command.player),
-                   "pressed " + std::string(PlayerCommandName(command.player)) + " on " +
-                       FormatAddress(*command.address));
-    case CommandKind::Ring:
-    case CommandKind::Waiting:
-    case CommandKind::Accept:
-    case CommandKind::HangUp: {
-        std::string done;
-        std::string error;
-        if (command.kind == CommandKind::Ring) {
-            error = m_phone.Ring(command.text, &done);
-        } else if (command.kind == CommandKind::Waiting) {
-            error = m_phone.Waiting(command.text, &done);
-        } else if (command.kind == CommandKind::Accept) {
-            error = m_phone.Accept(&done);
-        } else {
-            error = m_phone.FarEndHangsUp(command.index, &done);
-        }
-        return Did(std::move(error), std::move(done));
+    return (this->*row->run)(command);
+}
+
+// The world and the phone's radio
+
+ControlReply Control::RunHelp(const ControlCommand&) {
+    return ControlReply{{}, SplitLines(ControlUsage())};
+}
+
+ControlReply Control::RunDevices(const ControlCommand&) {
+    return ControlReply{{}, m_stack.DeviceLines()};
+}
+
+ControlReply Control::RunAddDevice(const ControlCommand& command) {
+    return Did(m_stack.AddDevice(command.device), "added " + FormatDevice(command.device));
+}
+
+ControlReply Control::RunRemoveDevice(const ControlCommand& command) {
+    if (!command.address) {
+        return Did(m_stack.RemoveAllDevices(), "removed every device");
     }
-    case CommandKind::Service:
-        return Did(m_phone.Indicator(command.on ? HfCode::ServiceOn : HfCode::ServiceOff),
-                   "network service " + OnOffWord(command.on));
-    case CommandKind::Roam:
-        return Did(m_phone.Indicator(command.on ? HfCode::Roaming : HfCode::Home),
-                   "roaming " + OnOffWord(command.on));
-    case CommandKind::Signal:
-        return Did(m_phone.Indicator(HfCode::Signal, command.level),
-                   "signal level " + std::to_string(command.level));
-    case CommandKind::Battery:
-        return Did(m_phone.Indicator(HfCode::Battery, command.level),
-                   "battery level " + std::to_string(command.level));
-    case CommandKind::SignalStorm:
-        return Did(m_phone.SignalStorm(command.count),
-                   "sent " + std::to_string(command.count) + " signal events");
-    case CommandKind::Pim:
-        return RunPimCommand(m_pim, command.pim);
-    case CommandKind::HoldEvents:
-        if (m_dispatcher == nullptr) {
-            return Done("no event thread");
-        }
-        m_dispatcher->SetHold(command.untilUnInit ? Dispatcher::Hold::UntilUnInit
-                              : command.on        ? Dispatcher::Hold::On
-                                                  : Dispatcher::Hold::Off);
-        return Did({}, command.untilUnInit ? "holding events until the next KOBALT_UnInit"
-                       : command.on        ? "holding events"
-                                           : "events released");
-    case CommandKind::Text:
-        return Did(m_phone.OperatorText(command.text), "operator text " + QuoteText(command.text));
+    return Did(m_stack.RemoveDevice(*command.address),
+               "removed device " + FormatAddress(*command.address));
+}
+
+ControlReply Control::RunRange(const ControlCommand& command) {
+    return Did(m_stack.SetRange(*command.address, command.range),
+               FormatAddress(*command.address) +
+                   (command.range == Range::InRange ? " in range" : " out of range"));
+}
+
+ControlReply Control::RunPair(const ControlCommand& command) {
+    return Did(m_stack.RemotePair(*command.address, command.pairing),
+               FormatAddress(*command.address) +
+                   (command.pairing == PairOutcome::Success ? " paired" : " refused to pair"));
+}
+
+ControlReply Control::RunConnect(const ControlCommand& command) {
+    return Did(m_stack.RemoteConnect(command.address, command.service),
+               LinkDone(command.address, command.service, LinkChange::Connected));
+}
+
+ControlReply Control::RunDisconnect(const ControlCommand& command) {
+    return Did(m_stack.RemoteDisconnect(command.address, command.service),
+               LinkDone(command.address, command.service, LinkChange::Dropped));
+}
+
+ControlReply Control::RunPlayer(const ControlCommand& command) {
+    return Did(m_media == nullptr ? Status::Error("no media players")
+                                  : m_media->PhoneButton(*command.address, command.player),
+               "pressed " + std::string(PlayerCommandName(command.player)) + " on " +
+                   FormatAddress(*command.address));
+}
+
+// The library itself
+
+ControlReply Control::RunFail(const ControlCommand& command) {
+    switch (command.failMode) {
+    case FailMode::Next:
+        m_faults.FailNext(command.api, command.count);
+        break;
+    case FailMode::Always:
+        m_faults.FailAlways(command.api);
+        break;
+    case FailMode::Off:
+        m_faults.Clear(command.api);
+        break;
     }
-    return Done("unhandled command");
+    return Did({}, FailDone(command));
+}
+
+ControlReply Control::RunState(const ControlCommand&) {
+    std::vector<std::string> lines = m_stack.StateLines();
+    // After the stack's lifecycle lines (initialised, integration-mode).
+    lines.insert(lines.begin() + 2, TimeScaleLine(m_timeScale));
+    Append(lines, m_phone.StateLines());
+    lines.push_back(m_stack.FarEndAnswerMode() == FarEndAnswer::Auto ? "answer auto"
+                                                                     : "answer manual");
+    Append(lines, m_pim.StateLines());
+    if (m_media != nullptr) {
+        Append(lines, m_media->StateLines());
+        Append(lines, m_dialUp->StateLines());
+        Append(lines, m_adapter->StateLines());
+    }
+    Append(lines, FaultLines(m_faults));
+    return ControlReply{{}, std::move(lines)};
+}
+
+ControlReply Control::RunLog(const ControlCommand&) {
+    return ControlReply{{}, m_log.Lines()};
+}
+
+ControlReply Control::RunHoldEvents(const ControlCommand& command) {
+    if (m_dispatcher == nullptr) {
+        return Refused("no event thread");
+    }
+    m_dispatcher->SetHold(command.untilUnInit ? Dispatcher::Hold::UntilUnInit
+                          : command.on        ? Dispatcher::Hold::On
+                                              : Dispatcher::Hold::Off);
+    return Did({}, command.untilUnInit ? "holding events until the next KOBALT_UnInit"
+                   : command.on        ? "holding events"
+                                       : "events released");
+}
+
+// The far ends and the network
+
+ControlReply Control::RunRing(const ControlCommand& command) {
+    std::string done;
+    const Status status = m_phone.Ring(command.text, &done);
+    return Did(status, std::move(done));
+}
+
+ControlReply Control::RunWaiting(const ControlCommand& command) {
+    std::string done;
+    const Status status = m_phone.Waiting(command.text, &done);
+    return Did(status, std::move(done));
+}
+
+ControlReply Control::RunAccept(const ControlCommand&) {
+    std::string done;
+    const Status status = m_phone.Accept(&done);
+    return Did(status, std::move(done));
+}
+
+ControlReply Control::RunHangUp(const ControlCommand& command) {
+    std::string done;
+    const Status status = m_phone.FarEndHangsUp(command.index, &done);
+    return Did(status, std::move(done));
+}
+
+ControlReply Control::RunAnswer(const ControlCommand& command) {
+    m_stack.SetFarEndAnswer(command.on ? FarEndAnswer::Auto : FarEndAnswer::Manual);
+    return Did({}, command.on ? "answer auto: the called party answers by itself"
+                              : "answer manual: the called party answers on accept");
+}
+
+ControlReply Control::RunService(const ControlCommand& command) {
+    return Did(m_phone.Indicator(command.on ? HfCode::ServiceOn : HfCode::ServiceOff),
+               "network service " + OnOffWord(command.on));
+}
+
+ControlReply Control::RunRoam(const ControlCommand& command) {
+    return Did(m_phone.Indicator(command.on ? HfCode::Roaming : HfCode::Home),
+               "roaming " + OnOffWord(command.on));
+}
+
+ControlReply Control::RunSignal(const ControlCommand& command) {
+    return Did(m_phone.Indicator(HfCode::Signal, command.level),
+               "signal level " + std::to_string(command.level));
+}
+
+ControlReply Control::RunBattery(const ControlCommand& command) {
+    return Did(m_phone.Indicator(HfCode::Battery, command.level),
+               "battery level " + std::to_string(command.level));
+}
+
+ControlReply Control::RunSignalStorm(const ControlCommand& command) {
+    return Did(m_phone.SignalStorm(command.count),
+               "sent " + std::to_string(command.count) + " signal events");
+}
+
+ControlReply Control::RunText(const ControlCommand& command) {
+    return Did(m_phone.OperatorText(command.text), "operator text " + QuoteText(command.text));
+}
+
+ControlReply Control::RunPim(const ControlCommand& command) {
+    return RunPimCommand(m_pim, command.pim);
 }
 
 } // namespace kobalt::sim

@@ -43,7 +43,37 @@ public:
     ControlReply Execute(std::string_view line);
 
 private:
+    friend struct CommandTable; // names the run functions below
+
+    // Carries out a parsed command through its row of the command table.
     ControlReply Run(const ControlCommand& command);
+
+    // One per command (the PIM commands share one), as the table names them.
+    ControlReply RunHelp(const ControlCommand& command);
+    ControlReply RunDevices(const ControlCommand& command);
+    ControlReply RunAddDevice(const ControlCommand& command);
+    ControlReply RunRemoveDevice(const ControlCommand& command);
+    ControlReply RunRange(const ControlCommand& command);
+    ControlReply RunPair(const ControlCommand& command);
+    ControlReply RunConnect(const ControlCommand& command);
+    ControlReply RunDisconnect(const ControlCommand& command);
+    ControlReply RunFail(const ControlCommand& command);
+    ControlReply RunRing(const ControlCommand& command);
+    ControlReply RunWaiting(const ControlCommand& command);
+    ControlReply RunAccept(const ControlCommand& command);
+    ControlReply RunAnswer(const ControlCommand& command);
+    ControlReply RunHangUp(const ControlCommand& command);
+    ControlReply RunService(const ControlCommand& command);
+    ControlReply RunSignal(const ControlCommand& command);
+    ControlReply RunSignalStorm(const ControlCommand& command);
+    ControlReply RunBattery(const ControlCommand& command);
+    ControlReply RunRoam(const ControlCommand& command);
+    ControlReply RunText(const ControlCommand& command);
+    ControlReply RunState(const ControlCommand& command);
+    ControlReply RunLog(const ControlCommand& command);
+    ControlReply RunHoldEvents(const ControlCommand& command);
+    ControlReply RunPlayer(const ControlCommand& command);
+    ControlReply RunPim(const ControlCommand& command);
 
     Stack& m_stack;
     Phone& m_phone;

@@ -1,6 +1,7 @@
 // The commands of the control socket, parsed from one line (docs/phone.md).
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/abi/EntryPoints.h"
 #include "sim/phone/Calls.h"
 #include "sim/pim/PimCommand.h"
@@ -9,6 +10,7 @@
 #include "sim/radio/Stack.h"
 #include "sim/world/World.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,7 +44,7 @@ enum class CommandKind {
     Roam,         // roam on|off
     Text,         // text "OPERATOR TEXT"
     HoldEvents,   // hold-events on|off|uninit
-    Pim,          // the phonebook and call-log commands of PimCommand.h
+    Pim,          // the phonebook and call-log commands of PimCommand.h; the last kind
 };
 
 enum class FailMode { Next, Always, Off };
@@ -82,5 +84,30 @@ std::string_view ControlUsage();
 
 // The name of every command the parser accepts, in the order of `help`.
 std::vector<std::string_view> ControlCommandNames();
+
+class Control;
+struct ControlReply;
+
+// Whether a problem the arguments have is followed by the command's usage.
+enum class UsageHint { Omitted, Appended };
+
+// One control command: how it is written, read and carried out. The table of these
+// (ControlCommand.cpp) is the one list of commands for the parser, `help` and Control::Run.
+struct ControlRow {
+    std::string_view name;
+    CommandKind kind;
+    std::string_view usage; // the arguments, for `help` and usage errors
+    std::size_t leastArgs;  // a line with fewer or more arguments gets "usage: ..."
+    std::size_t mostArgs;
+    // Reads the arguments, already counted, into the command; why they are wrong, if they are.
+    Status (*parse)(const std::vector<std::string>& args, ControlCommand& command);
+    UsageHint hint; // for a problem `parse` finds
+    ControlReply (Control::*run)(const ControlCommand& command);
+};
+
+// The row of the command named `name`; null for no command.
+const ControlRow* FindControlRow(std::string_view name);
+// The row that carries out commands of `kind`; null for none.
+const ControlRow* ControlRowOf(CommandKind kind);
 
 } // namespace kobalt::sim

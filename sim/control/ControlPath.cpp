@@ -23,8 +23,8 @@ namespace {
 constexpr std::string_view kPrefix = "phone-";
 constexpr std::string_view kSuffix = ".sock";
 
-std::string Errno(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+Status Errno(const std::string& what) {
+    return Status::Error(what + ": " + std::strerror(errno));
 }
 
 // Waits until `fd` is ready for `events`; false on time-out or error.
@@ -35,6 +35,47 @@ bool WaitFor(int fd, short events, int timeoutMs) {
         ready = ::poll(&p, 1, timeoutMs);
     } while (ready < 0 && errno == EINTR);
     return ready > 0;
+}
+
+// Writes all of `text` to the socket at `path`.
+Status SendAll(int fd, const std::string& text, const std::string& path, int timeoutMs) {
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+        if (!WaitFor(fd, POLLOUT, timeoutMs)) {
+            return Status::Error("no answer from " + path);
+        }
+        const ssize_t n = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return Errno("cannot send to " + path);
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+// Reads from the socket at `path` until its end.
+Result<std::string> ReceiveAll(int fd, const std::string& path, int timeoutMs) {
+    std::string answer;
+    char chunk[4096];
+    while (true) {
+        if (!WaitFor(fd, POLLIN, timeoutMs)) {
+            return Status::Error("no answer from " + path);
+        }
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return Errno("cannot read from " + path);
+        }
+        if (n == 0) {
+            return answer;
+        }
+        answer.append(chunk, static_cast<std::size_t>(n));
+    }
 }
 
 } // namespace
@@ -141,12 +182,12 @@ void RemoveStaleControlSockets(const std::string& directory) {
     }
 }
 
-std::string ExchangeCommand(const std::string& path, std::string_view command, std::string& answer,
-                            int timeoutMs) {
+Result<std::string> ExchangeCommand(const std::string& path, std::string_view command,
+                                    int timeoutMs) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {
-        return "socket path too long: " + path;
+        return Status::Error("socket path too long: " + path);
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const common::FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -156,40 +197,11 @@ std::string ExchangeCommand(const std::string& path, std::string_view command, s
     if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         return Errno("cannot connect to " + path);
     }
-    const std::string line = std::string(command) + "\n";
-    std::size_t sent = 0;
-    while (sent < line.size()) {
-        if (!WaitFor(fd.Get(), POLLOUT, timeoutMs)) {
-            return "no answer from " + path;
-        }
-        const ssize_t n = ::send(fd.Get(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return Errno("cannot send to " + path);
-        }
-        sent += static_cast<std::size_t>(n);
+    if (Status sent = SendAll(fd.Get(), std::string(command) + "\n", path, timeoutMs); !sent.Ok()) {
+        return sent;
     }
     ::shutdown(fd.Get(), SHUT_WR);
-    answer.clear();
-    char chunk[4096];
-    while (true) {
-        if (!WaitFor(fd.Get(), POLLIN, timeoutMs)) {
-            return "no answer from " + path;
-        }
-        const ssize_t n = ::recv(fd.Get(), chunk, sizeof chunk, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return Errno("cannot read from " + path);
-        }
-        if (n == 0) {
-            return {};
-        }
-        answer.append(chunk, static_cast<std::size_t>(n));
-    }
+    return ReceiveAll(fd.Get(), path, timeoutMs);
 }
 
 } // namespace kobalt::sim

@@ -8,6 +8,8 @@
 // removing it, whatever process has its pid now) and is removed by whoever finds it.
 #pragma once
 
+#include "sim/Status.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,10 +55,9 @@ std::vector<ControlSocket> LiveControlSockets(const std::vector<std::string>& di
 // never among them.
 void RemoveStaleControlSockets(const std::string& directory);
 
-// Sends `command` as one line, half-closes, and reads the whole answer into `answer`, waiting
-// at most `timeoutMs` for each read or write. Returns why the exchange failed, or an empty
-// string.
-std::string ExchangeCommand(const std::string& path, std::string_view command, std::string& answer,
-                            int timeoutMs);
+// Sends `command` as one line, half-closes, and reads the whole answer, waiting at most
+// `timeoutMs` for each read or write; or why the exchange failed.
+Result<std::string> ExchangeCommand(const std::string& path, std::string_view command,
+                                    int timeoutMs);
 
 } // namespace kobalt::sim

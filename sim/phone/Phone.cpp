@@ -13,18 +13,20 @@ namespace {
 // Level events point here: static storage outlives every event.
 constexpr std::array<uint8_t, kMaxIndicatorLevel + 1> kLevels{0, 1, 2, 3, 4, 5};
 
-std::string Problem(ResultCode code, const char* inapplicable) {
+// What the user reads for a refused far-end or network act; `inapplicable` for one that does not
+// apply to the calls there are.
+Status Problem(ResultCode code, const char* inapplicable) {
     switch (code) {
     case kOk:
         return {};
     case kErrNotInitialised:
-        return "stack not initialised";
+        return Status::Error("stack not initialised");
     case kErrNotConnected:
-        return "no hands-free connection";
+        return Status::Error("no hands-free connection");
     case kErrCallState:
-        return inapplicable;
+        return Status::Error(inapplicable);
     default:
-        return "invalid argument";
+        return Status::Error("invalid argument");
     }
 }
 
@@ -127,7 +129,7 @@ template <class Command> ResultCode Phone::Console(Command command) {
     return ApplyLocked(command(m_model));
 }
 
-template <class Command> std::string Phone::Remote(Command command, const char* inapplicable) {
+template <class Command> Status Phone::Remote(Command command, const char* inapplicable) {
     return Problem(Console(command), inapplicable);
 }
 
@@ -210,8 +212,8 @@ int Phone::AudioStatus() const {
 // The far ends and the network
 
 template <class Command, class Describe>
-std::string Phone::Described(Command command, const char* inapplicable, std::string* done,
-                             Describe describe) {
+Status Phone::Described(Command command, const char* inapplicable, std::string* done,
+                        Describe describe) {
     std::lock_guard lock(m_mutex);
     if (const ResultCode gate = GateLocked(); gate != kOk) {
         return Problem(gate, inapplicable);
@@ -224,7 +226,7 @@ std::string Phone::Described(Command command, const char* inapplicable, std::str
     return Problem(result, inapplicable);
 }
 
-std::string Phone::Ring(const std::string& number, std::string* done) {
+Status Phone::Ring(const std::string& number, std::string* done) {
     return Described([&](CallModel& m) { return m.Ring(number); },
                      "a call is in progress; use waiting while one is active", done,
                      [&](const std::vector<Call>& before, const std::vector<Call>& after) {
@@ -233,7 +235,7 @@ std::string Phone::Ring(const std::string& number, std::string* done) {
                      });
 }
 
-std::string Phone::Waiting(const std::string& number, std::string* done) {
+Status Phone::Waiting(const std::string& number, std::string* done) {
     return Described([&](CallModel& m) { return m.Waiting(number); },
                      "waiting needs one active call and no other", done,
                      [&](const std::vector<Call>& before, const std::vector<Call>& after) {
@@ -242,7 +244,7 @@ std::string Phone::Waiting(const std::string& number, std::string* done) {
                      });
 }
 
-std::string Phone::Accept(std::string* done) {
+Status Phone::Accept(std::string* done) {
     return Described([](CallModel& m) { return m.FarEndAccepts(); }, "no outgoing call to answer",
                      done,
                      [](const std::vector<Call>& before, const std::vector<Call>& after) {
@@ -257,7 +259,7 @@ std::string Phone::Accept(std::string* done) {
                      });
 }
 
-std::string Phone::FarEndHangsUp(std::optional<int> index, std::string* done) {
+Status Phone::FarEndHangsUp(std::optional<int> index, std::string* done) {
     return Described([&](CallModel& m) { return m.FarEndHangsUp(index); },
                      index ? "no such call" : "no call to hang up", done,
                      [](const std::vector<Call>& before, const std::vector<Call>& after) {
@@ -281,15 +283,15 @@ std::string Phone::FarEndHangsUp(std::optional<int> index, std::string* done) {
                      });
 }
 
-std::string Phone::Indicator(HfCode code) {
+Status Phone::Indicator(HfCode code) {
     return Remote([&](CallModel& m) { return m.Indicator(code); }, "");
 }
 
-std::string Phone::Indicator(HfCode code, int level) {
+Status Phone::Indicator(HfCode code, int level) {
     return Remote([&](CallModel& m) { return m.Indicator(code, level); }, "");
 }
 
-std::string Phone::SignalStorm(uint32_t count) {
+Status Phone::SignalStorm(uint32_t count) {
     return Remote(
         [&](CallModel& m) {
             CallStep storm;
@@ -304,9 +306,10 @@ std::string Phone::SignalStorm(uint32_t count) {
         "");
 }
 
-std::string Phone::OperatorText(const std::string& text) {
-    const std::string problem = Remote([&](CallModel& m) { return m.OperatorText(text); }, "");
-    return problem == "invalid argument" ? "text is not UTF-8" : problem;
+Status Phone::OperatorText(const std::string& text) {
+    const ResultCode result = Console([&](CallModel& m) { return m.OperatorText(text); });
+    // The call model refuses only text that is not UTF-8.
+    return result == kErrBadArgument ? Status::Error("text is not UTF-8") : Problem(result, "");
 }
 
 // Reports

@@ -2,8 +2,8 @@
 // events, scheduled far-end steps and call-log records.
 //
 // Console entry points need a running stack (kErrNotInitialised) and an HF link
-// (kErrNotConnected), then answer as CallModel does. Control commands answer an empty string
-// when done, else why nothing changed. Events go to the hands-free callback registered when they
+// (kErrNotConnected), then answer as CallModel does. Control commands answer a Status: done, or
+// why nothing changed. Events go to the hands-free callback registered when they
 // are made; without one the calls still change. Losing the HF link, or the stack stopping, ends
 // every call without events; each goes into the call log.
 //
@@ -11,6 +11,7 @@
 // stack, so the lock order is always stack, then phone. No callback runs under the lock.
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/phone/CallHistory.h"
 #include "sim/phone/Calls.h"
 #include "sim/phone/HfSession.h"
@@ -52,15 +53,15 @@ public:
 
     // The far ends and the network. When `done` is given, a done command writes there what it
     // did to which call ("ringing 0123456789 as call 1"), read under the same lock as the change.
-    std::string Ring(const std::string& number, std::string* done = nullptr);
-    std::string Waiting(const std::string& number, std::string* done = nullptr);
-    std::string Accept(std::string* done = nullptr);
-    std::string FarEndHangsUp(std::optional<int> index, std::string* done = nullptr);
-    std::string Indicator(HfCode code);
-    std::string Indicator(HfCode code, int level);
+    Status Ring(const std::string& number, std::string* done = nullptr);
+    Status Waiting(const std::string& number, std::string* done = nullptr);
+    Status Accept(std::string* done = nullptr);
+    Status FarEndHangsUp(std::optional<int> index, std::string* done = nullptr);
+    Status Indicator(HfCode code);
+    Status Indicator(HfCode code, int level);
     // `count` signal-level events at once, levels 0, 1, ..., 5, 0, ...: a load for the event path.
-    std::string SignalStorm(uint32_t count);
-    std::string OperatorText(const std::string& text);
+    Status SignalStorm(uint32_t count);
+    Status OperatorText(const std::string& text);
 
     // `call ...`, `audio ...`, `mic ...`, `dialled ...`, `dtmf ...` lines (docs/phone.md).
     std::vector<std::string> StateLines() const;
@@ -71,11 +72,11 @@ private:
     ResultCode GateLocked() const;
     ResultCode ApplyLocked(CallStep step);
     template <class Command> ResultCode Console(Command command);
-    template <class Command> std::string Remote(Command command, const char* inapplicable);
+    template <class Command> Status Remote(Command command, const char* inapplicable);
     // Remote, then `describe(before, after)` into `done` when the command was carried out.
     template <class Command, class Describe>
-    std::string Described(Command command, const char* inapplicable, std::string* done,
-                          Describe describe);
+    Status Described(Command command, const char* inapplicable, std::string* done,
+                     Describe describe);
     void Fire(const CallTimer& timer);
 
     EventSink& m_events;

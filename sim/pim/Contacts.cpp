@@ -18,51 +18,57 @@ static_assert(sizeof(OppContactRecord::slots[0]) == KOBALT_OPP_SLOT_SIZE);
 namespace {
 
 // Writes `text` into a zeroed field of `capacity` units; notes a cut.
-bool Fill(std::string_view what, std::string_view text, KOBALT_WCHAR* field, std::size_t capacity,
-          std::vector<std::string>& notes, std::string& problem) {
+Status Fill(std::string_view what, std::string_view text, KOBALT_WCHAR* field, std::size_t capacity,
+            std::vector<std::string>& notes) {
     const std::optional<std::u16string> wide = Utf8ToUtf16(text);
     if (!wide) {
-        problem = std::string(what) + " is not valid UTF-8";
-        return false;
+        return Status::Error(std::string(what) + " is not valid UTF-8");
     }
     if (CopyTerminated(*wide, field, capacity) < wide->size()) {
         notes.push_back(std::string(what) + " cut to " + std::to_string(capacity - 1) +
                         " characters: " + FieldText(field, capacity));
     }
-    return true;
+    return {};
 }
 
 } // namespace
 
-std::optional<ContactRecord> MakeContactRecord(const ContactFields& fields,
-                                               std::vector<std::string>& notes,
-                                               std::string& problem) {
+Result<ContactRecord> MakeContactRecord(const ContactFields& fields,
+                                        std::vector<std::string>& notes) {
     ContactRecord record{};
-    if (!Fill("name", fields.name, record.name, std::size(record.name), notes, problem) ||
-        !Fill("home number", fields.home, record.home, std::size(record.home), notes, problem) ||
-        !Fill("work number", fields.work, record.work, std::size(record.work), notes, problem) ||
-        !Fill("cell number", fields.cell, record.cell, std::size(record.cell), notes, problem)) {
-        return std::nullopt;
+    // In order, up to the first text that is not UTF-8.
+    Status filled = Fill("name", fields.name, record.name, std::size(record.name), notes);
+    if (filled.Ok()) {
+        filled = Fill("home number", fields.home, record.home, std::size(record.home), notes);
+    }
+    if (filled.Ok()) {
+        filled = Fill("work number", fields.work, record.work, std::size(record.work), notes);
+    }
+    if (filled.Ok()) {
+        filled = Fill("cell number", fields.cell, record.cell, std::size(record.cell), notes);
+    }
+    if (!filled.Ok()) {
+        return filled;
     }
     return record;
 }
 
-std::optional<OppContactRecord> MakeOppContactRecord(std::string_view name,
-                                                     const std::vector<std::string>& numbers,
-                                                     std::vector<std::string>& notes,
-                                                     std::string& problem) {
+Result<OppContactRecord> MakeOppContactRecord(std::string_view name,
+                                              const std::vector<std::string>& numbers,
+                                              std::vector<std::string>& notes) {
     if (numbers.size() > kMaxPushedNumbers) {
-        problem = "at most " + std::to_string(kMaxPushedNumbers) + " numbers";
-        return std::nullopt;
+        return Status::Error("at most " + std::to_string(kMaxPushedNumbers) + " numbers");
     }
     OppContactRecord record{};
-    if (!Fill("name", name, record.slots[0], kPushedSlotUnits + 1, notes, problem)) {
-        return std::nullopt;
+    if (Status filled = Fill("name", name, record.slots[0], kPushedSlotUnits + 1, notes);
+        !filled.Ok()) {
+        return filled;
     }
     for (std::size_t i = 0; i < numbers.size(); ++i) {
-        if (!Fill("number", numbers[i], record.slots[kPushedNumberSlots[i]], kPushedSlotUnits + 1,
-                  notes, problem)) {
-            return std::nullopt;
+        if (Status filled = Fill("number", numbers[i], record.slots[kPushedNumberSlots[i]],
+                                 kPushedSlotUnits + 1, notes);
+            !filled.Ok()) {
+            return filled;
         }
     }
     return record;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sdk/KobaltAbi.h"
+#include "sim/Status.h"
 
 #include <cstddef>
 #include <optional>
@@ -48,17 +49,15 @@ struct OppContactRecord {
 };
 
 // The record for `fields`. Texts too long for their field are cut to what fits (a surrogate
-// pair is never split) and each cut adds a line to `notes`. None, with `problem`, when a text
-// is not valid UTF-8.
-std::optional<ContactRecord> MakeContactRecord(const ContactFields& fields,
-                                               std::vector<std::string>& notes,
-                                               std::string& problem);
+// pair is never split) and each cut adds a line to `notes`. None when a text is not valid
+// UTF-8.
+Result<ContactRecord> MakeContactRecord(const ContactFields& fields,
+                                        std::vector<std::string>& notes);
 
 // The pushed contact with `name` and up to kMaxPushedNumbers numbers; as MakeContactRecord.
-std::optional<OppContactRecord> MakeOppContactRecord(std::string_view name,
-                                                     const std::vector<std::string>& numbers,
-                                                     std::vector<std::string>& notes,
-                                                     std::string& problem);
+Result<OppContactRecord> MakeOppContactRecord(std::string_view name,
+                                              const std::vector<std::string>& numbers,
+                                              std::vector<std::string>& notes);
 
 // The `count` synthetic contacts numbered from `first` on, for load tests: every one has a
 // name and a cell number, every third a home number, every fifth a work number.

@@ -52,13 +52,13 @@ void Pim::PostLocked(uint64_t session, int32_t code) {
     m_stack.PostPimEvent(session, code);
 }
 
-ResultCode Pim::CheckStartLocked(uint64_t session, bool badArgument) {
+ResultCode Pim::CheckStartLocked(uint64_t session, Request request) {
     if (m_injected) {
         PostLocked(session, *m_injected);
         m_injected.reset();
         return kErrInjected;
     }
-    if (badArgument) {
+    if (request == Request::Invalid) {
         PostLocked(session, KOBALT_PARAM_INVALID);
         return kErrBadArgument;
     }
@@ -75,7 +75,9 @@ ResultCode Pim::StartUpdateContacts(int what) {
     if (session == 0) {
         return kErrNotInitialised;
     }
-    if (const ResultCode check = CheckStartLocked(session, what != 0); check != kOk) {
+    if (const ResultCode check =
+            CheckStartLocked(session, what == 0 ? Request::Valid : Request::Invalid);
+        check != kOk) {
         return check;
     }
     return ApplyLocked(session, PimInput::StartContacts, CalllogType::Incoming);
@@ -88,7 +90,8 @@ ResultCode Pim::StartUpdateCalllog(int type) {
         return kErrNotInitialised;
     }
     const bool bad = type < 0 || type >= static_cast<int>(kCalllogTypes);
-    if (const ResultCode check = CheckStartLocked(session, bad); check != kOk) {
+    if (const ResultCode check = CheckStartLocked(session, bad ? Request::Invalid : Request::Valid);
+        check != kOk) {
         return check;
     }
     return ApplyLocked(session, PimInput::StartCalllog,
@@ -225,40 +228,41 @@ Pim::Contacts& Pim::EditPhonebookLocked() {
     return *m_phonebook;
 }
 
-std::string Pim::AddContact(const ContactFields& fields, std::vector<std::string>& notes) {
-    std::string problem;
-    const std::optional<ContactRecord> record = MakeContactRecord(fields, notes, problem);
-    if (!record) {
-        return problem;
+Status Pim::AddContact(const ContactFields& fields, std::vector<std::string>& notes) {
+    const Result<ContactRecord> record = MakeContactRecord(fields, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     std::lock_guard lock(m_mutex);
     if (m_phonebook->size() >= kMaxPhonebook) {
-        return "the phonebook is full (" + std::to_string(kMaxPhonebook) + " contacts)";
+        return Status::Error("the phonebook is full (" + std::to_string(kMaxPhonebook) +
+                             " contacts)");
     }
     EditPhonebookLocked().push_back(*record);
     return {};
 }
 
-std::string Pim::RemoveAllContacts() {
+Status Pim::RemoveAllContacts() {
     std::lock_guard lock(m_mutex);
     m_phonebook = std::make_shared<Contacts>();
     return {};
 }
 
-std::string Pim::RemovePushedContacts() {
+Status Pim::RemovePushedContacts() {
     std::lock_guard lock(m_mutex);
     m_pushed.clear();
     m_pushedLines.clear();
     return {};
 }
 
-std::string Pim::GenerateContacts(std::size_t count) {
+Status Pim::GenerateContacts(std::size_t count) {
     if (count == 0 || count > kMaxGenerated) {
-        return "count must be 1 to " + std::to_string(kMaxGenerated);
+        return Status::Error("count must be 1 to " + std::to_string(kMaxGenerated));
     }
     std::lock_guard lock(m_mutex);
     if (m_phonebook->size() + count > kMaxPhonebook) {
-        return "the phonebook would exceed " + std::to_string(kMaxPhonebook) + " contacts";
+        return Status::Error("the phonebook would exceed " + std::to_string(kMaxPhonebook) +
+                             " contacts");
     }
     Contacts& phonebook = EditPhonebookLocked();
     const std::vector<ContactRecord> generated =
@@ -267,13 +271,11 @@ std::string Pim::GenerateContacts(std::size_t count) {
     return {};
 }
 
-std::string Pim::PushContact(const std::string& name, const std::vector<std::string>& numbers,
-                             std::vector<std::string>& notes) {
-    std::string problem;
-    const std::optional<OppContactRecord> record =
-        MakeOppContactRecord(name, numbers, notes, problem);
-    if (!record) {
-        return problem;
+Status Pim::PushContact(const std::string& name, const std::vector<std::string>& numbers,
+                        std::vector<std::string>& notes) {
+    const Result<OppContactRecord> record = MakeOppContactRecord(name, numbers, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     std::string line = "pushed " + QuoteText(name);
     for (const std::string& number : numbers) {
@@ -281,7 +283,8 @@ std::string Pim::PushContact(const std::string& name, const std::vector<std::str
     }
     std::lock_guard lock(m_mutex);
     if (m_pushed.size() >= kMaxPushed) {
-        return "the phone holds " + std::to_string(kMaxPushed) + " pushed contacts already";
+        return Status::Error("the phone holds " + std::to_string(kMaxPushed) +
+                             " pushed contacts already");
     }
     m_pushed.push_back(*record);
     m_pushedLines.push_back(std::move(line));
@@ -289,19 +292,19 @@ std::string Pim::PushContact(const std::string& name, const std::vector<std::str
     return {};
 }
 
-std::string Pim::FailNext(int code) {
+Status Pim::FailNext(int code) {
     if (code != KOBALT_PIM_FAIL && code != KOBALT_PARAM_INVALID && code != KOBALT_NO_CONN &&
         code != KOBALT_CALL_ALREADYEXIST) {
-        return "the code must be 2, 10, 11 or 12";
+        return Status::Error("the code must be 2, 10, 11 or 12");
     }
     std::lock_guard lock(m_mutex);
     m_injected = code;
     return {};
 }
 
-std::string Pim::AddCalllog(CalllogType type, const std::string& name, const std::string& number) {
+Status Pim::AddCalllog(CalllogType type, const std::string& name, const std::string& number) {
     if (!Utf8ToUtf16(name) || !Utf8ToUtf16(number)) {
-        return "the name and the number must be valid UTF-8";
+        return Status::Error("the name and the number must be valid UTF-8");
     }
     std::lock_guard lock(m_mutex);
     std::vector<CalllogEntry>& log = m_calllogs[static_cast<std::size_t>(type)];
@@ -310,7 +313,7 @@ std::string Pim::AddCalllog(CalllogType type, const std::string& name, const std
     return {};
 }
 
-std::string Pim::ClearCalllogs() {
+Status Pim::ClearCalllogs() {
     std::lock_guard lock(m_mutex);
     m_calllogs = {};
     return {};

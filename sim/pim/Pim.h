@@ -14,6 +14,7 @@
 // Thread-safe. Lock order: Pim, then Stack; the stack never calls in here.
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/abi/ResultCode.h"
 #include "sim/phone/CallHistory.h"
 #include "sim/pim/Calllogs.h"
@@ -71,22 +72,22 @@ public:
     ResultCode GetOppContacts(void* records, uint32_t* count) const;
     ResultCode GetCalllogs(void* records, uint32_t* count) const;
 
-    // The phone's side, for the control interface. Each returns an empty string when done,
-    // else why nothing changed; `notes` gets the texts that were cut.
+    // The phone's side, for the control interface. Each says why nothing changed, if nothing
+    // did; `notes` gets the texts that were cut.
 
-    std::string AddContact(const ContactFields& fields, std::vector<std::string>& notes);
-    std::string RemoveAllContacts();
-    std::string RemovePushedContacts();
-    std::string GenerateContacts(std::size_t count);
+    Status AddContact(const ContactFields& fields, std::vector<std::string>& notes);
+    Status RemoveAllContacts();
+    Status RemovePushedContacts();
+    Status GenerateContacts(std::size_t count);
     // Holds a pushed contact and reports event 6 (while the stack runs).
-    std::string PushContact(const std::string& name, const std::vector<std::string>& numbers,
-                            std::vector<std::string>& notes);
+    Status PushContact(const std::string& name, const std::vector<std::string>& numbers,
+                       std::vector<std::string>& notes);
     // The next download request reports `code` (2, 10, 11 or 12) at once instead of starting.
-    std::string FailNext(int code);
+    Status FailNext(int code);
     // Adds the newest entry of a log.
-    std::string AddCalllog(CalllogType type, const std::string& name, const std::string& number);
+    Status AddCalllog(CalllogType type, const std::string& name, const std::string& number);
     // Empties the three logs of the world (calls finished in the phone stay).
-    std::string ClearCalllogs();
+    Status ClearCalllogs();
 
     // The state report lines (docs/phone.md).
     std::vector<std::string> StateLines() const;
@@ -98,8 +99,10 @@ private:
 
     // The download state; a download of an earlier run of the stack has ended.
     PimDownload DownloadLocked(uint64_t session);
+    // Whether a download request names something the phone has.
+    enum class Request { Valid, Invalid };
     // Validation shared by both downloads: kOk when the request may reach the state machine.
-    ResultCode CheckStartLocked(uint64_t session, bool badArgument);
+    ResultCode CheckStartLocked(uint64_t session, Request request);
     // Runs one step of the state machine and carries out its effect.
     ResultCode ApplyLocked(uint64_t session, PimInput input, CalllogType type);
     void PostLocked(uint64_t session, int32_t code);

@@ -9,6 +9,7 @@
 //   clear-calllogs
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/pim/Calllogs.h"
 #include "sim/pim/Contacts.h"
 
@@ -32,37 +33,25 @@ enum class PimCommandKind {
     ClearCalllogs,
 };
 
+// Which contacts `remove-contact` removes.
+enum class ContactSet { All, Pushed };
+
 // The arguments of one PIM command; only those of its kind are meaningful.
 struct PimCommand {
     PimCommandKind kind = PimCommandKind::AddContact;
-    ContactFields contact;            // add-contact
-    std::string name;                 // push-contact, add-calllog
-    std::vector<std::string> numbers; // push-contact; add-calllog's one number
-    std::size_t count = 0;            // generate-contacts
-    bool pushed = false;              // remove-contact pushed
-    int code = 0;                     // pim-fail
+    ContactFields contact;                // add-contact
+    std::string name;                     // push-contact, add-calllog
+    std::vector<std::string> numbers;     // push-contact; add-calllog's one number
+    std::size_t count = 0;                // generate-contacts
+    ContactSet removes = ContactSet::All; // remove-contact
+    int code = 0;                         // pim-fail
     CalllogType type = CalllogType::Incoming;
 };
 
-struct PimCommandSyntax {
-    std::string_view name;
-    PimCommandKind kind;
-    std::string_view usage; // the arguments
-};
-
-inline constexpr PimCommandSyntax kPimCommands[] = {
-    {"add-contact", PimCommandKind::AddContact, "\"NAME\" \"HOME\" \"WORK\" \"CELL\""},
-    {"remove-contact", PimCommandKind::RemoveContacts, "all|pushed"},
-    {"generate-contacts", PimCommandKind::GenerateContacts, "N"},
-    {"push-contact", PimCommandKind::PushContact, "\"NAME\" [NUMBER...]"},
-    {"pim-fail", PimCommandKind::Fail, "2|10|11|12"},
-    {"add-calllog", PimCommandKind::AddCalllog, "incoming|outgoing|missed \"NAME\" NUMBER"},
-    {"clear-calllogs", PimCommandKind::ClearCalllogs, ""},
-};
-
-// Reads the arguments of a command of `kind` into `command`; why they are wrong, or empty.
-std::string ParsePimArguments(PimCommandKind kind, const std::vector<std::string>& args,
-                              PimCommand& command);
+// Reads the arguments of a command of `kind` into `command`; why they are wrong, if they are.
+// The names of the commands and their usage are in the control command table.
+Status ParsePimArguments(PimCommandKind kind, const std::vector<std::string>& args,
+                         PimCommand& command);
 
 // Carries out a parsed command. Cut texts are reported as `note: ...` lines of an ok reply.
 ControlReply RunPimCommand(Pim& pim, const PimCommand& command);

@@ -66,77 +66,73 @@ std::string PhonebookFull() {
     return "the phonebook holds at most " + std::to_string(kMaxPhonebook) + " contacts";
 }
 
-bool AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::string>& notes,
-                std::string& problem) {
+Status AddContact(PimWorld& world, const ContactFields& fields, std::vector<std::string>& notes) {
     if (world.contacts.size() >= kMaxPhonebook) {
-        problem = PhonebookFull();
-        return false;
+        return Status::Error(PhonebookFull());
     }
-    std::optional<ContactRecord> record = MakeContactRecord(fields, notes, problem);
-    if (!record) {
-        return false;
+    const Result<ContactRecord> record = MakeContactRecord(fields, notes);
+    if (!record.Ok()) {
+        return record.Error();
     }
     world.contacts.push_back(*record);
-    return true;
+    return {};
 }
 
-bool ReadVCardFile(const std::string& path, const FileSource& files, PimWorld& world,
-                   std::vector<std::string>& notes, std::string& problem) {
+Status ReadVCardFile(const std::string& path, const FileSource& files, PimWorld& world,
+                     std::vector<std::string>& notes) {
     const FileRead file = files.Read(path, kMaxWorldFileBytes);
     if (!file.Ok()) {
-        problem = path + ": " + file.problem;
-        return false;
+        return Status::Error(path + ": " + file.problem);
     }
     if (world.contacts.size() >= kMaxPhonebook) {
-        problem = path + ": " + PhonebookFull();
-        return false;
+        return Status::Error(path + ": " + PhonebookFull());
     }
     const VCardParse parse = ParseVCards(file.bytes, kMaxPhonebook - world.contacts.size());
     if (parse.line != 0) {
-        problem = path + ":" + std::to_string(parse.line) + ": " + parse.problem;
-        return false;
+        return Status::Error(path + ":" + std::to_string(parse.line) + ": " + parse.problem);
     }
     for (const ContactFields& fields : parse.contacts) {
         std::vector<std::string> cuts;
-        if (!AddContact(world, fields, cuts, problem)) {
-            return false;
+        if (Status added = AddContact(world, fields, cuts); !added.Ok()) {
+            return added;
         }
         for (const std::string& cut : cuts) {
             notes.push_back(path + ": " + cut);
         }
     }
-    return true;
+    return {};
+}
+
+Result<PimRecordRead> Outcome(const Status& status) {
+    if (!status.Ok()) {
+        return status;
+    }
+    return PimRecordRead::Read;
 }
 
 } // namespace
 
-PimRecordRead ReadPimRecord(std::string_view keyword, const std::vector<std::string>& fields,
-                            const std::string& directory, const FileSource& files, PimWorld& world,
-                            std::vector<std::string>& notes, std::string& problem) {
+Result<PimRecordRead> ReadPimRecord(std::string_view keyword,
+                                    const std::vector<std::string>& fields,
+                                    const std::string& directory, const FileSource& files,
+                                    PimWorld& world, std::vector<std::string>& notes) {
     if (keyword == "contact") {
         if (fields.size() != 4) {
-            problem = "expected \"NAME\" \"HOME\" \"WORK\" \"CELL\"";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected \"NAME\" \"HOME\" \"WORK\" \"CELL\"");
         }
-        return AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes, problem)
-                   ? PimRecordRead::Read
-                   : PimRecordRead::Malformed;
+        return Outcome(AddContact(world, {fields[0], fields[1], fields[2], fields[3]}, notes));
     }
     if (keyword == "vcard") {
         if (fields.size() != 1) {
-            problem = "expected FILE";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected FILE");
         }
-        return ReadVCardFile(Joined(directory, fields[0]), files, world, notes, problem)
-                   ? PimRecordRead::Read
-                   : PimRecordRead::Malformed;
+        return Outcome(ReadVCardFile(Joined(directory, fields[0]), files, world, notes));
     }
     if (keyword == "calllog") {
         const std::optional<CalllogType> type =
             fields.empty() ? std::nullopt : ParseCalllogType(fields[0]);
         if (fields.size() != 3 || !type) {
-            problem = "expected incoming|outgoing|missed \"NAME\" NUMBER";
-            return PimRecordRead::Malformed;
+            return Status::Error("expected incoming|outgoing|missed \"NAME\" NUMBER");
         }
         std::vector<CalllogEntry>& log = world.calllogs[static_cast<std::size_t>(*type)];
         // The file lists each log newest first; all of it is older than the library's calls.

@@ -1,5 +1,6 @@
 #include "sim/pim/VCard.h"
 
+#include "sim/Status.h"
 #include "sim/world/Utf16.h"
 
 #include <algorithm>
@@ -165,13 +166,12 @@ struct Property {
     std::string value;              // as written
 };
 
-// Problems are returned in `error` rather than thrown: most inputs a fuzzer or a broken phone
-// export produces are malformed, and an exception per input costs more than the parse.
-Property Split(const LogicalLine& line, std::optional<Malformed>& error) {
+// Problems are returned rather than thrown: most inputs a fuzzer or a broken phone export
+// produces are malformed, and an exception per input costs more than the parse.
+Result<Property> Split(const LogicalLine& line) {
     const std::size_t colon = ValueColon(line.text);
     if (colon == std::string::npos) {
-        error = Malformed{line.number, "no ':' between the property and its value"};
-        return {};
+        return Status::Error("no ':' between the property and its value");
     }
     Property property;
     property.value = line.text.substr(colon + 1);
@@ -212,30 +212,27 @@ Property Split(const LogicalLine& line, std::optional<Malformed>& error) {
     return property;
 }
 
-// The property's value as UTF-8 text; none when it is in an encoding or charset not read, or
-// when it is malformed (then `error` says why).
-std::optional<std::string> DecodedValue(const Property& property, int line,
-                                        std::optional<Malformed>& error) {
+// The property's value as UTF-8 text; none when it is in an encoding or charset not read. An
+// error when it is malformed.
+Result<std::optional<std::string>> DecodedValue(const Property& property) {
     std::string value = property.value;
     if (property.encoding == "QUOTED-PRINTABLE") {
         std::optional<std::string> decoded = DecodeQuotedPrintable(value);
         if (!decoded) {
-            error = Malformed{line, "bad quoted-printable escape"};
-            return std::nullopt;
+            return Status::Error("bad quoted-printable escape");
         }
         value = std::move(*decoded);
     } else if (!property.encoding.empty() && property.encoding != "8BIT") {
-        return std::nullopt;
+        return std::optional<std::string>();
     }
     if (property.charset == "ISO-8859-1" || property.charset == "LATIN1") {
         value = Latin1ToUtf8(value);
     } else if (!property.charset.empty() && property.charset != "UTF-8") {
-        return std::nullopt;
+        return std::optional<std::string>();
     }
     const std::optional<std::u16string> wide = Utf8ToUtf16(value);
     if (!wide) {
-        error = Malformed{line, property.name + " is not valid UTF-8"};
-        return std::nullopt;
+        return Status::Error(property.name + " is not valid UTF-8");
     }
     // Refused as a raw control character in a world-file text is: it would act on whatever
     // terminal or window later shows the name.
@@ -243,11 +240,10 @@ std::optional<std::string> DecodedValue(const Property& property, int line,
         if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) {
             char code[8];
             std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unit));
-            error = Malformed{line, property.name + " holds the control character U+" + code};
-            return std::nullopt;
+            return Status::Error(property.name + " holds the control character U+" + code);
         }
     }
-    return value;
+    return std::optional<std::string>(std::move(value));
 }
 
 bool Has(const std::vector<std::string>& types, std::string_view type) {
@@ -300,71 +296,114 @@ std::string StructuredName(std::string_view value) {
     return name;
 }
 
+// An FN, N or TEL property into the card.
+Status ReadText(const Property& property, Card& card) {
+    const Result<std::optional<std::string>> decoded = DecodedValue(property);
+    if (!decoded.Ok() || !decoded.Value()) {
+        return decoded.Ok() ? Status() : decoded.Error();
+    }
+    const std::string& text = **decoded;
+    if (property.name == "FN") {
+        card.formatted = Trimmed(Unescaped(text));
+    } else if (property.name == "N") {
+        card.structured = StructuredName(text);
+    } else {
+        card.AddNumber(property.types, Unescaped(text));
+    }
+    return {};
+}
+
+// Reads vCards property by property; a malformed one ends the reading.
+class VCardReader {
+public:
+    explicit VCardReader(std::size_t maxContacts) : m_maxContacts(maxContacts) {}
+
+    // What the property on `line` does to the card being read, or why it is malformed.
+    std::optional<Malformed> Read(const LogicalLine& line) {
+        const Result<Property> property = Split(line);
+        if (!property.Ok()) {
+            return Malformed{line.number, property.Error().Message()};
+        }
+        const std::string value = Upper(Trimmed(property->value));
+        if (property->name == "BEGIN") {
+            return Begin(*property, value, line.number);
+        }
+        if (!m_card) {
+            return Malformed{line.number, property->name + " outside BEGIN:VCARD ... END:VCARD"};
+        }
+        if (property->name == "END") {
+            return End(*property, value, line.number);
+        }
+        Status read;
+        if (property->name == "VERSION" && value != "2.1" && value != "3.0" && value != "4.0") {
+            read = Status::Error("unsupported vCard version " + property->value);
+        } else if (property->name == "FN" || property->name == "N" || property->name == "TEL") {
+            read = ReadText(*property, *m_card);
+        }
+        return read.Ok() ? std::nullopt : std::optional(Malformed{line.number, read.Message()});
+    }
+
+    // After the last line: the contacts, or why the text is malformed.
+    std::optional<Malformed> Finish() const {
+        if (m_card) {
+            return Malformed{m_card->begin, "BEGIN:VCARD without END:VCARD"};
+        }
+        return std::nullopt;
+    }
+
+    std::vector<ContactFields>& Contacts() { return m_contacts; }
+
+private:
+    std::optional<Malformed> Begin(const Property& property, const std::string& value, int line) {
+        if (value != "VCARD") {
+            return Malformed{line, "BEGIN:" + property.value + " is not a vCard"};
+        }
+        if (m_card) {
+            return Malformed{line, "BEGIN:VCARD inside a vCard"};
+        }
+        m_card = Card{line, {}, {}, {}};
+        return std::nullopt;
+    }
+
+    std::optional<Malformed> End(const Property& property, const std::string& value, int line) {
+        if (value != "VCARD") {
+            return Malformed{line, "END:" + property.value + " inside a vCard"};
+        }
+        if (m_contacts.size() >= m_maxContacts) {
+            return Malformed{m_card->begin,
+                             "more than " + std::to_string(m_maxContacts) + " contacts"};
+        }
+        m_card->fields.name = !m_card->formatted.empty() ? m_card->formatted : m_card->structured;
+        m_contacts.push_back(std::move(m_card->fields));
+        m_card.reset();
+        return std::nullopt;
+    }
+
+    std::size_t m_maxContacts;
+    std::optional<Card> m_card; // the one being read
+    std::vector<ContactFields> m_contacts;
+};
+
 } // namespace
 
 VCardParse ParseVCards(std::string_view text, std::size_t maxContacts) {
-    VCardParse result;
-    const auto fail = [&](Malformed malformed) {
-        result.contacts.clear();
-        result.line = malformed.line;
-        result.problem = std::move(malformed.problem);
-        return result;
-    };
-    std::optional<Card> card;
-    std::optional<Malformed> error;
+    VCardReader reader(maxContacts);
+    std::optional<Malformed> malformed;
     for (const LogicalLine& line : Unfold(text)) {
-        const Property property = Split(line, error);
-        if (error) {
-            return fail(std::move(*error));
-        }
-        const std::string value = Upper(Trimmed(property.value));
-        if (property.name == "BEGIN") {
-            if (value != "VCARD") {
-                return fail({line.number, "BEGIN:" + property.value + " is not a vCard"});
-            }
-            if (card) {
-                return fail({line.number, "BEGIN:VCARD inside a vCard"});
-            }
-            card = Card{line.number, {}, {}, {}};
-            continue;
-        }
-        if (!card) {
-            return fail({line.number, property.name + " outside BEGIN:VCARD ... END:VCARD"});
-        }
-        if (property.name == "END") {
-            if (value != "VCARD") {
-                return fail({line.number, "END:" + property.value + " inside a vCard"});
-            }
-            if (result.contacts.size() >= maxContacts) {
-                return fail(
-                    {card->begin, "more than " + std::to_string(maxContacts) + " contacts"});
-            }
-            card->fields.name = !card->formatted.empty() ? card->formatted : card->structured;
-            result.contacts.push_back(std::move(card->fields));
-            card.reset();
-        } else if (property.name == "VERSION") {
-            if (value != "2.1" && value != "3.0" && value != "4.0") {
-                return fail({line.number, "unsupported vCard version " + property.value});
-            }
-        } else if (property.name == "FN" || property.name == "N" || property.name == "TEL") {
-            const std::optional<std::string> decoded = DecodedValue(property, line.number, error);
-            if (error) {
-                return fail(std::move(*error));
-            }
-            if (!decoded) {
-                continue;
-            }
-            if (property.name == "FN") {
-                card->formatted = Trimmed(Unescaped(*decoded));
-            } else if (property.name == "N") {
-                card->structured = StructuredName(*decoded);
-            } else {
-                card->AddNumber(property.types, Unescaped(*decoded));
-            }
+        malformed = reader.Read(line);
+        if (malformed) {
+            break;
         }
     }
-    if (card) {
-        return fail({card->begin, "BEGIN:VCARD without END:VCARD"});
+    if (!malformed) {
+        malformed = reader.Finish();
+    }
+    VCardParse result;
+    if (malformed) {
+        result.line = malformed->line;
+        result.problem = std::move(malformed->problem);
+    } else {
+        result.contacts = std::move(reader.Contacts());
     }
     return result;
 }

@@ -36,13 +36,13 @@ ResultCode MediaPlayers::Avrcp(PlayerCommand command) {
     return kOk;
 }
 
-std::string MediaPlayers::PhoneButton(const Address& address, PlayerCommand command) {
+Status MediaPlayers::PhoneButton(const Address& address, PlayerCommand command) {
     const std::optional<Device> device = m_stack.FindDevice(address);
     if (!device) {
-        return "no device " + FormatAddress(address);
+        return Status::Error("no device " + FormatAddress(address));
     }
     if (!device->services.Has(Service::Avrcp)) {
-        return FormatAddress(address) + " has no media player (no avrcp)";
+        return Status::Error(FormatAddress(address) + " has no media player (no avrcp)");
     }
     std::lock_guard lock(m_mutex);
     PlayerLocked(address).Apply(command);

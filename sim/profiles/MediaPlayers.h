@@ -9,6 +9,7 @@
 // Lock order: the stack's lock is never taken under m_mutex; the stack never calls in here.
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/abi/ResultCode.h"
 #include "sim/profiles/MediaPlayer.h"
 #include "sim/radio/Address.h"
@@ -35,8 +36,8 @@ public:
     ResultCode Avrcp(PlayerCommand command);
 
     // The phone's own buttons, for the control interface: no AVRCP link needed and nothing
-    // recorded. Empty when done, else why nothing changed.
-    std::string PhoneButton(const Address& address, PlayerCommand command);
+    // recorded. Why nothing changed, if nothing did.
+    Status PhoneButton(const Address& address, PlayerCommand command);
 
     // `player ADDR STATE TRACK VOLUME "TITLE"` for each device offering avrcp, in world order
     // (TRACK 1-based), then `avrcp COMMAND` for each command received, oldest first.

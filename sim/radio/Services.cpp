@@ -56,7 +56,7 @@ std::string_view ServiceName(Service service) {
     return "?";
 }
 
-std::optional<ServiceSet> ParseServices(std::string_view text, std::string& problem) {
+Result<ServiceSet> ParseServices(std::string_view text) {
     ServiceSet set;
     if (text == "none") {
         return set;
@@ -71,14 +71,13 @@ std::optional<ServiceSet> ParseServices(std::string_view text, std::string& prob
             }
         }
         if (!found) {
-            problem = name.empty() ? "empty service name in '" + std::string(text) + "'"
-                                   : "unknown service '" + std::string(name) +
-                                         "' (known: hf, a2dp, avrcp, spp, dun, pbap, or none)";
-            return std::nullopt;
+            return Status::Error(name.empty()
+                                     ? "empty service name in '" + std::string(text) + "'"
+                                     : "unknown service '" + std::string(name) +
+                                           "' (known: hf, a2dp, avrcp, spp, dun, pbap, or none)");
         }
         if (set.Has(*found)) {
-            problem = "service '" + std::string(name) + "' listed twice";
-            return std::nullopt;
+            return Status::Error("service '" + std::string(name) + "' listed twice");
         }
         set.Add(*found);
         if (comma == std::string_view::npos) {

@@ -14,6 +14,8 @@
 // pbap has no code: the phonebook travels over the PIM entry points.
 #pragma once
 
+#include "sim/Status.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,8 +43,8 @@ private:
     uint8_t m_bits = 0;
 };
 
-// "hf,a2dp,avrcp" or "none"; each name at most once. On failure, `problem` says why.
-std::optional<ServiceSet> ParseServices(std::string_view text, std::string& problem);
+// "hf,a2dp,avrcp" or "none"; each name at most once.
+Result<ServiceSet> ParseServices(std::string_view text);
 
 // Names in the fixed order hf, a2dp, avrcp, spp, dun, pbap; "none" for the empty set.
 std::string FormatServices(ServiceSet services);

@@ -19,8 +19,36 @@ KOBALT_DeviceRecord MakeRecord(const Device& device) {
     return record;
 }
 
-std::string NoDevice(const Address& address) {
-    return "no device " + FormatAddress(address);
+Status NoDevice(const Address& address) {
+    return Status::Error("no device " + FormatAddress(address));
+}
+
+// `world default`, `world file "PATH"` or `world malformed "PATH"`.
+std::string WorldSourceLine(const WorldSource& source) {
+    switch (source.kind) {
+    case WorldSource::Kind::File:
+        return "world file " + QuoteText(source.path);
+    case WorldSource::Kind::Malformed:
+        return "world malformed " + QuoteText(source.path);
+    case WorldSource::Kind::Default:
+        break;
+    }
+    return "world default";
+}
+
+// How the state report names a link that is not idle.
+std::string_view LinkStateWord(LinkState state) {
+    switch (state) {
+    case LinkState::PhoneAccepting:
+        return "connecting";
+    case LinkState::Connected:
+        return "connected";
+    case LinkState::PhoneReleasing:
+        return "disconnecting";
+    case LinkState::Idle:
+        break;
+    }
+    return "idle";
 }
 
 } // namespace
@@ -396,20 +424,22 @@ ResultCode Stack::StopVoiceRecog() {
 
 // The remote side
 
-std::string Stack::AddDevice(const Device& device) {
+Status Stack::AddDevice(const Device& device) {
     std::lock_guard lock(m_mutex);
     switch (m_world.Add(device)) {
     case AddOutcome::Added:
         return {};
     case AddOutcome::AddressTaken:
-        return "device " + FormatAddress(device.address) + " exists; remove it first";
+        return Status::Error("device " + FormatAddress(device.address) +
+                             " exists; remove it first");
     case AddOutcome::Full:
         break;
     }
-    return "the world holds at most " + std::to_string(kMaxWorldDevices) + " devices";
+    return Status::Error("the world holds at most " + std::to_string(kMaxWorldDevices) +
+                         " devices");
 }
 
-std::string Stack::RemoveDevice(const Address& address) {
+Status Stack::RemoveDevice(const Address& address) {
     std::lock_guard lock(m_mutex);
     if (m_world.Find(address) == nullptr) {
         return NoDevice(address);
@@ -430,7 +460,7 @@ FarEndAnswer Stack::FarEndAnswerMode() const {
     return m_world.calls.answer;
 }
 
-std::string Stack::RemoveAllDevices() {
+Status Stack::RemoveAllDevices() {
     std::lock_guard lock(m_mutex);
     for (const Device& device : m_world.Devices()) {
         DropLinksLocked(device.address);
@@ -439,7 +469,7 @@ std::string Stack::RemoveAllDevices() {
     return {};
 }
 
-std::string Stack::SetRange(const Address& address, Range range) {
+Status Stack::SetRange(const Address& address, Range range) {
     std::lock_guard lock(m_mutex);
     Device* device = m_world.Find(address);
     if (device == nullptr) {
@@ -452,23 +482,23 @@ std::string Stack::SetRange(const Address& address, Range range) {
     return {};
 }
 
-std::string Stack::CheckRemoteDeviceLocked(const Address& address) const {
+Status Stack::CheckRemoteDeviceLocked(const Address& address) const {
     const Device* device = m_world.Find(address);
     if (device == nullptr) {
         return NoDevice(address);
     }
     if (device->range != Range::InRange) {
-        return FormatAddress(address) + " is out of range";
+        return Status::Error(FormatAddress(address) + " is out of range");
     }
     return {};
 }
 
-std::string Stack::RemotePair(const Address& address, PairOutcome outcome) {
+Status Stack::RemotePair(const Address& address, PairOutcome outcome) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
-    if (std::string problem = CheckRemoteDeviceLocked(address); !problem.empty()) {
+    if (Status problem = CheckRemoteDeviceLocked(address); !problem.Ok()) {
         return problem;
     }
     if (outcome == PairOutcome::Success) {
@@ -478,16 +508,16 @@ std::string Stack::RemotePair(const Address& address, PairOutcome outcome) {
     return {};
 }
 
-std::string Stack::RemoteConnect(const std::optional<Address>& address, int16_t service) {
+Status Stack::RemoteConnect(const std::optional<Address>& address, int16_t service) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
     if (!address) {
         PostConnectLocked(1, nullptr, service);
         return {};
     }
-    if (std::string problem = CheckRemoteDeviceLocked(*address); !problem.empty()) {
+    if (Status problem = CheckRemoteDeviceLocked(*address); !problem.Ok()) {
         return problem;
     }
     if (!IsLinkCode(service)) {
@@ -496,25 +526,26 @@ std::string Stack::RemoteConnect(const std::optional<Address>& address, int16_t 
     }
     const std::optional<Service> needed = ServiceForCode(service);
     if (needed && !m_world.Find(*address)->services.Has(*needed)) {
-        return FormatAddress(*address) + " does not offer " + std::string(ServiceName(*needed));
+        return Status::Error(FormatAddress(*address) + " does not offer " +
+                             std::string(ServiceName(*needed)));
     }
     const std::string link = FormatAddress(*address) + " " + ServiceCodeName(service);
     switch (ApplyLocked({*address, service}, LinkInput::RemoteConnect).result) {
     case kOk:
         return {};
     case kErrAlreadyConnected:
-        return link + " is already connected";
+        return Status::Error(link + " is already connected");
     case kErrBusy:
-        return link + " is being disconnected";
+        return Status::Error(link + " is being disconnected");
     default:
-        return link + " cannot be connected";
+        return Status::Error(link + " cannot be connected");
     }
 }
 
-std::string Stack::RemoteDisconnect(const std::optional<Address>& address, int16_t service) {
+Status Stack::RemoteDisconnect(const std::optional<Address>& address, int16_t service) {
     std::lock_guard lock(m_mutex);
     if (m_state != StackState::Ready) {
-        return std::string(kNotInitialised);
+        return Status::Error(std::string(kNotInitialised));
     }
     if (!address) {
         PostConnectLocked(0, nullptr, service);
@@ -528,7 +559,8 @@ std::string Stack::RemoteDisconnect(const std::optional<Address>& address, int16
         return {};
     }
     if (ApplyLocked({*address, service}, LinkInput::RemoteDisconnect).result != kOk) {
-        return FormatAddress(*address) + " " + ServiceCodeName(service) + " is not connected";
+        return Status::Error(FormatAddress(*address) + " " + ServiceCodeName(service) +
+                             " is not connected");
     }
     return {};
 }
@@ -549,17 +581,7 @@ std::vector<std::string> Stack::StateLines() const {
     std::vector<std::string> lines;
     lines.push_back(std::string("initialised ") + (m_state == StackState::Ready ? "yes" : "no"));
     lines.push_back("integration-mode " + std::to_string(m_integrationMode));
-    switch (m_worldSource.kind) {
-    case WorldSource::Kind::Default:
-        lines.push_back("world default");
-        break;
-    case WorldSource::Kind::File:
-        lines.push_back("world file " + QuoteText(m_worldSource.path));
-        break;
-    case WorldSource::Kind::Malformed:
-        lines.push_back("world malformed " + QuoteText(m_worldSource.path));
-        break;
-    }
+    lines.push_back(WorldSourceLine(m_worldSource));
     lines.push_back(std::string("discovery ") +
                     (m_discovery == DiscoveryState::Reporting ? "running" : "idle"));
     lines.push_back(std::string("voice-recognition ") +
@@ -574,23 +596,20 @@ std::vector<std::string> Stack::StateLines() const {
     for (const Device& device : m_world.Devices()) {
         lines.push_back(FormatDevice(device));
     }
+    for (std::string& line : LinkLinesLocked()) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<std::string> Stack::LinkLinesLocked() const {
     std::vector<std::pair<LinkKey, std::string>> links;
     for (const auto& [key, link] : m_links) {
-        std::string line;
-        switch (link.state) {
-        case LinkState::PhoneAccepting:
-            line = "connecting ";
-            break;
-        case LinkState::Connected:
-            line = "connected ";
-            break;
-        case LinkState::PhoneReleasing:
-            line = "disconnecting ";
-            break;
-        case LinkState::Idle:
+        if (link.state == LinkState::Idle) {
             continue;
         }
-        line += FormatAddress(key.address) + " " + ServiceCodeName(key.service);
+        std::string line = std::string(LinkStateWord(link.state)) + " " +
+                           FormatAddress(key.address) + " " + ServiceCodeName(key.service);
         if (key.service == KOBALT_SERVICE_SPP && IsUp(link.state)) {
             line += " port " + std::to_string(link.port);
         }
@@ -602,6 +621,7 @@ std::vector<std::string> Stack::StateLines() const {
         const std::string right = FormatAddress(b.first.address);
         return left != right ? left < right : a.first.service < b.first.service;
     });
+    std::vector<std::string> lines;
     for (auto& [key, line] : links) {
         lines.push_back(std::move(line));
     }

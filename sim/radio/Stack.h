@@ -23,6 +23,7 @@
 #pragma once
 
 #include "sdk/KobaltAbi.h"
+#include "sim/Status.h"
 #include "sim/abi/ResultCode.h"
 #include "sim/phone/HfSession.h"
 #include "sim/radio/Address.h"
@@ -132,22 +133,22 @@ public:
     ResultCode StartVoiceRecog();
     ResultCode StopVoiceRecog();
 
-    // The remote side, for the control interface. Each returns an empty string when done,
-    // else why nothing changed. World edits work in any state; acts that produce events
+    // The remote side, for the control interface. Each says why nothing changed, if nothing
+    // did. World edits work in any state; acts that produce events
     // (pair, connect, disconnect) need a running stack.
 
-    std::string AddDevice(const Device& device);
+    Status AddDevice(const Device& device);
     // Ends the device's connections with disconnect events (link loss), then forgets it.
-    std::string RemoveDevice(const Address& address);
-    std::string RemoveAllDevices();
+    Status RemoveDevice(const Address& address);
+    Status RemoveAllDevices();
     // Out of range ends the device's connections with disconnect events (link loss).
-    std::string SetRange(const Address& address, Range range);
+    Status SetRange(const Address& address, Range range);
     // The device pairs (success marks it paired) and a pair event follows. Needs it in range.
-    std::string RemotePair(const Address& address, PairOutcome outcome);
+    Status RemotePair(const Address& address, PairOutcome outcome);
     // The phone connects or drops a service: a connect event (1 or 0) follows. With no
     // address, or a code the stack does not track, only the event is sent.
-    std::string RemoteConnect(const std::optional<Address>& address, int16_t service);
-    std::string RemoteDisconnect(const std::optional<Address>& address, int16_t service);
+    Status RemoteConnect(const std::optional<Address>& address, int16_t service);
+    Status RemoteDisconnect(const std::optional<Address>& address, int16_t service);
 
     // How the called party answers outgoing calls from now on (`answer auto|manual`); works in
     // any state, as the world file's `phone answer` line.
@@ -211,8 +212,10 @@ private:
     void PostPairLocked(PairOutcome outcome, const Address& address);
     // The checks common to Connect and Disconnect.
     ResultCode CheckLinkCallLocked(const KOBALT_BdAddr* addr, int16_t service) const;
-    std::string CheckRemoteDeviceLocked(const Address& address) const;
+    Status CheckRemoteDeviceLocked(const Address& address) const;
     int FreeSppPortLocked() const;
+    // `connecting|connected|disconnecting ADDR SERVICE [port N]` per link, for StateLines.
+    std::vector<std::string> LinkLinesLocked() const;
     bool HfUpLocked() const;
     void SyncHfLocked(); // tells the observer the session as it is now
 

@@ -171,13 +171,11 @@ std::string EscapedLines(std::string_view text) {
     return out;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    std::optional<pid_t> pid;
-    std::size_t next = 0;
-    const std::vector<std::string> directories = kobalt::sim::ControlDirectories();
+// Reads the options before the command into `pid`; `next` ends at the command's first word.
+// An exit code when there is nothing more to do (help, list, or a usage error).
+std::optional<int> ReadOptions(const std::vector<std::string_view>& args,
+                               const std::vector<std::string>& directories,
+                               std::optional<pid_t>& pid, std::size_t& next) {
     while (next < args.size() && args[next].starts_with("-")) {
         const std::string_view option = args[next++];
         if (option == "--") {
@@ -207,25 +205,11 @@ int main(int argc, char** argv) {
             return UsageError("'" + std::string(value) + "' is not a process id");
         }
     }
-    if (next >= args.size()) {
-        return UsageError("no command given");
-    }
+    return std::nullopt;
+}
 
-    std::string command;
-    for (std::size_t i = next; i < args.size(); ++i) {
-        command += (i == next ? "" : " ") + kobalt::sim::QuoteIfNeeded(args[i]);
-    }
-    const std::optional<std::string> path = ChooseSocket(pid, directories);
-    if (!path) {
-        return kTrouble;
-    }
-    std::string answer;
-    if (const std::string problem =
-            kobalt::sim::ExchangeCommand(*path, command, answer, kAnswerTimeoutMs);
-        !problem.empty()) {
-        std::cerr << "kobalt-phone: " << problem << "\n";
-        return kTrouble;
-    }
+// Shows the library's answer from `path`: the output of an ok on stdout, an error on stderr.
+int ShowAnswer(const std::string& path, const std::string& answer) {
     // The answer comes from another process: nothing in it reaches the terminal raw.
     const std::size_t end = answer.find('\n');
     const std::string first = kobalt::sim::EscapeForTerminal(answer.substr(0, end));
@@ -238,6 +222,37 @@ int main(int argc, char** argv) {
         std::cerr << first << "\n" << rest;
         return kErrorAnswer;
     }
-    std::cerr << "kobalt-phone: unexpected answer from " << *path << ": '" << first << "'\n";
+    std::cerr << "kobalt-phone: unexpected answer from " << path << ": '" << first << "'\n";
     return kTrouble;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const std::vector<std::string> directories = kobalt::sim::ControlDirectories();
+    std::optional<pid_t> pid;
+    std::size_t next = 0;
+    if (const std::optional<int> done = ReadOptions(args, directories, pid, next)) {
+        return *done;
+    }
+    if (next >= args.size()) {
+        return UsageError("no command given");
+    }
+
+    std::string command;
+    for (std::size_t i = next; i < args.size(); ++i) {
+        command += (i == next ? "" : " ") + kobalt::sim::QuoteIfNeeded(args[i]);
+    }
+    const std::optional<std::string> path = ChooseSocket(pid, directories);
+    if (!path) {
+        return kTrouble;
+    }
+    const kobalt::sim::Result<std::string> exchange =
+        kobalt::sim::ExchangeCommand(*path, command, kAnswerTimeoutMs);
+    if (!exchange.Ok()) {
+        std::cerr << "kobalt-phone: " << exchange.Error().Message() << "\n";
+        return kTrouble;
+    }
+    return ShowAnswer(*path, exchange.Value());
 }

@@ -19,32 +19,57 @@ device 00:19:5D:24:8E:01 "OBD-II Adapter" spp unpaired in-range
 device 8C:85:90:11:22:33 "Moto G" hf,pbap paired out-of-range
 )";
 
-using RecordReader = bool (*)(World&, const std::vector<std::string>& fields, std::string& problem);
+using RecordReader = Status (*)(World&, const std::vector<std::string>& fields);
 
-bool ReadDevice(World& world, const std::vector<std::string>& fields, std::string& problem) {
-    std::optional<Device> device = ParseDeviceFields(fields, problem);
-    if (!device) {
-        return false;
+// The words after a device's services: paired|unpaired and in-range|out-of-range, each at most
+// once.
+Status ReadDeviceFlags(const std::vector<std::string>& fields, Device& device) {
+    bool pairingSaid = false;
+    bool rangeSaid = false;
+    for (std::size_t i = 3; i < fields.size(); ++i) {
+        const std::string& flag = fields[i];
+        if (flag == "paired" || flag == "unpaired") {
+            if (pairingSaid) {
+                return Status::Error("paired or unpaired said twice");
+            }
+            pairingSaid = true;
+            device.pairing = flag == "paired" ? Pairing::Paired : Pairing::Unpaired;
+        } else if (flag == "in-range" || flag == "out-of-range") {
+            if (rangeSaid) {
+                return Status::Error("in-range or out-of-range said twice");
+            }
+            rangeSaid = true;
+            device.range = flag == "in-range" ? Range::InRange : Range::OutOfRange;
+        } else {
+            return Status::Error("unexpected '" + flag +
+                                 "' (expected paired, unpaired, in-range or out-of-range)");
+        }
+    }
+    return {};
+}
+
+Status ReadDevice(World& world, const std::vector<std::string>& fields) {
+    const Result<Device> device = ParseDeviceFields(fields);
+    if (!device.Ok()) {
+        return device.Error();
     }
     switch (world.Add(*device)) {
     case AddOutcome::Added:
-        return true;
+        return {};
     case AddOutcome::AddressTaken:
-        problem = "device " + FormatAddress(device->address) + " is listed twice";
-        return false;
+        return Status::Error("device " + FormatAddress(device->address) + " is listed twice");
     case AddOutcome::Full:
         break;
     }
-    problem = "more than " + std::to_string(kMaxWorldDevices) + " devices";
-    return false;
+    return Status::Error("more than " + std::to_string(kMaxWorldDevices) + " devices");
 }
 
 // `phone answer auto|manual` or `phone ring-time SECONDS`: how the far ends of calls behave.
-bool ReadPhone(World& world, const std::vector<std::string>& fields, std::string& problem) {
+Status ReadPhone(World& world, const std::vector<std::string>& fields) {
     if (fields.size() == 2 && fields[0] == "answer" &&
         (fields[1] == "auto" || fields[1] == "manual")) {
         world.calls.answer = fields[1] == "auto" ? FarEndAnswer::Auto : FarEndAnswer::Manual;
-        return true;
+        return {};
     }
     if (fields.size() == 2 && fields[0] == "ring-time") {
         const std::string& text = fields[1];
@@ -52,15 +77,13 @@ bool ReadPhone(World& world, const std::vector<std::string>& fields, std::string
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
         if (error != std::errc{} || end != text.data() + text.size() || seconds < 1 ||
             seconds > kMaxRingTime.count()) {
-            problem =
-                "ring-time must be whole seconds from 1 to " + std::to_string(kMaxRingTime.count());
-            return false;
+            return Status::Error("ring-time must be whole seconds from 1 to " +
+                                 std::to_string(kMaxRingTime.count()));
         }
         world.calls.ringTime = std::chrono::seconds(seconds);
-        return true;
+        return {};
     }
-    problem = "expected answer auto|manual or ring-time SECONDS";
-    return false;
+    return Status::Error("expected answer auto|manual or ring-time SECONDS");
 }
 
 struct RecordKind {
@@ -69,6 +92,54 @@ struct RecordKind {
 };
 
 constexpr RecordKind kRecordKinds[] = {{"device", ReadDevice}, {"phone", ReadPhone}};
+
+const RecordKind* FindRecordKind(std::string_view keyword) {
+    for (const RecordKind& kind : kRecordKinds) {
+        if (kind.keyword == keyword) {
+            return &kind;
+        }
+    }
+    return nullptr;
+}
+
+// Takes the first line off `text`, without its line end.
+std::string_view NextLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+// Reads the record of line `number`, its keyword and fields, into `result`.
+Status ReadRecord(std::vector<std::string> words, int number, const std::string& directory,
+                  const FileSource& files, WorldParse& result) {
+    const std::string keyword = words.front();
+    words.erase(words.begin());
+    const std::size_t notesBefore = result.notes.size();
+    const Result<PimRecordRead> pim =
+        ReadPimRecord(keyword, words, directory, files, result.pim, result.notes);
+    for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
+        result.notes[i] = std::to_string(number) + ": " + result.notes[i];
+    }
+    if (!pim.Ok()) {
+        return Status::Error(keyword + ": " + pim.Error().Message());
+    }
+    if (*pim == PimRecordRead::Read) {
+        return {};
+    }
+    const RecordKind* kind = FindRecordKind(keyword);
+    if (kind == nullptr) {
+        return Status::Error("unknown record '" + keyword +
+                             "' (known: device, phone, contact, vcard, calllog)");
+    }
+    if (const Status read = kind->read(result.world, words); !read.Ok()) {
+        return Status::Error(keyword + ": " + read.Message());
+    }
+    return {};
+}
 
 } // namespace
 
@@ -82,52 +153,18 @@ WorldParse ParseWorld(std::string_view text, const std::string& directory,
     int number = 0;
     while (!text.empty()) {
         ++number;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
+        SplitResult split = SplitWords(NextLine(text));
+        Status read = split.problem.empty() ? Status() : Status::Error(split.problem);
+        if (read.Ok() && !split.words.empty()) {
+            read = ReadRecord(std::move(split.words), number, directory, files, result);
         }
-        const auto fail = [&](std::string problem) {
+        if (!read.Ok()) {
+            // Nothing of a malformed world is used; the notes so far still say what was cut.
             result.world.Clear();
             result.pim = {};
             result.line = number;
-            result.problem = std::move(problem);
+            result.problem = read.Message();
             return result;
-        };
-        SplitResult split = SplitWords(line);
-        if (!split.problem.empty()) {
-            return fail(split.problem);
-        }
-        if (split.words.empty()) {
-            continue;
-        }
-        const std::string keyword = split.words.front();
-        split.words.erase(split.words.begin());
-        std::string pimProblem;
-        const std::size_t notesBefore = result.notes.size();
-        const PimRecordRead pim = ReadPimRecord(keyword, split.words, directory, files, result.pim,
-                                                result.notes, pimProblem);
-        for (std::size_t i = notesBefore; i < result.notes.size(); ++i) {
-            result.notes[i] = std::to_string(number) + ": " + result.notes[i];
-        }
-        if (pim == PimRecordRead::Malformed) {
-            return fail(keyword + ": " + pimProblem);
-        }
-        if (pim == PimRecordRead::Read) {
-            continue;
-        }
-        const RecordKind* kind = nullptr;
-        for (const RecordKind& k : kRecordKinds) {
-            kind = k.keyword == keyword ? &k : kind;
-        }
-        if (kind == nullptr) {
-            return fail("unknown record '" + keyword +
-                        "' (known: device, phone, contact, vcard, calllog)");
-        }
-        std::string problem;
-        if (!kind->read(result.world, split.words, problem)) {
-            return fail(keyword + ": " + problem);
         }
     }
     return result;
@@ -149,56 +186,31 @@ WorldFileLoad LoadWorldFile(const std::string& path, const FileSource& files) {
     return load;
 }
 
-std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,
-                                        std::string& problem) {
+Result<Device> ParseDeviceFields(const std::vector<std::string>& fields) {
     if (fields.size() < 3) {
-        problem = "expected ADDR \"NAME\" SERVICES [paired|unpaired] [in-range|out-of-range]";
-        return std::nullopt;
+        return Status::Error(
+            "expected ADDR \"NAME\" SERVICES [paired|unpaired] [in-range|out-of-range]");
     }
     Device device;
     const std::optional<Address> address = ParseAddress(fields[0]);
     if (!address) {
-        problem = "'" + fields[0] + "' is not an address like 66:55:44:33:22:11";
-        return std::nullopt;
+        return Status::Error("'" + fields[0] + "' is not an address like 66:55:44:33:22:11");
     }
     device.address = *address;
     device.name = fields[1];
     if (device.name.size() > kMaxNameBytes) {
-        problem = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
-        return std::nullopt;
+        return Status::Error("name longer than " + std::to_string(kMaxNameBytes) + " bytes");
     }
     if (!Utf8ToUtf16(device.name)) {
-        problem = "name is not valid UTF-8";
-        return std::nullopt;
+        return Status::Error("name is not valid UTF-8");
     }
-    const std::optional<ServiceSet> services = ParseServices(fields[2], problem);
-    if (!services) {
-        return std::nullopt;
+    const Result<ServiceSet> services = ParseServices(fields[2]);
+    if (!services.Ok()) {
+        return services.Error();
     }
     device.services = *services;
-    bool pairingSaid = false;
-    bool rangeSaid = false;
-    for (std::size_t i = 3; i < fields.size(); ++i) {
-        const std::string& flag = fields[i];
-        if (flag == "paired" || flag == "unpaired") {
-            if (pairingSaid) {
-                problem = "paired or unpaired said twice";
-                return std::nullopt;
-            }
-            pairingSaid = true;
-            device.pairing = flag == "paired" ? Pairing::Paired : Pairing::Unpaired;
-        } else if (flag == "in-range" || flag == "out-of-range") {
-            if (rangeSaid) {
-                problem = "in-range or out-of-range said twice";
-                return std::nullopt;
-            }
-            rangeSaid = true;
-            device.range = flag == "in-range" ? Range::InRange : Range::OutOfRange;
-        } else {
-            problem = "unexpected '" + flag + "' (expected paired, unpaired, in-range or " +
-                      "out-of-range)";
-            return std::nullopt;
-        }
+    if (Status flags = ReadDeviceFlags(fields, device); !flags.Ok()) {
+        return flags;
     }
     return device;
 }

@@ -8,6 +8,7 @@
 // adapter's settings will join `device` as further keywords.
 #pragma once
 
+#include "sim/Status.h"
 #include "sim/pim/PimWorld.h"
 #include "sim/world/World.h"
 
@@ -47,8 +48,7 @@ WorldFileLoad LoadWorldFile(const std::string& path, const FileSource& files);
 // The fields of a device record after its keyword: ADDR NAME SERVICES [paired|unpaired]
 // [in-range|out-of-range]; unpaired and in range unless said. Also the arguments of the control
 // command add-device.
-std::optional<Device> ParseDeviceFields(const std::vector<std::string>& fields,
-                                        std::string& problem);
+Result<Device> ParseDeviceFields(const std::vector<std::string>& fields);
 
 // `device ADDR "NAME" SERVICES paired|unpaired in-range|out-of-range`, as ParseWorld reads it.
 std::string FormatDevice(const Device& device);

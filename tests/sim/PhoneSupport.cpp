@@ -178,11 +178,10 @@ int Events::OnDiscovery(int finished, KOBALT_DeviceRecord record) {
 
 std::string Phone(const std::string& command) {
     SimLibrary::Get();
-    std::string answer;
-    const std::string problem =
-        ExchangeCommand(ControlSocketPath(ControlDirectory(), ::getpid()), command, answer, 10000);
-    EXPECT_EQ(problem, "") << command;
-    return answer;
+    const Result<std::string> answer =
+        ExchangeCommand(ControlSocketPath(ControlDirectory(), ::getpid()), command, 10000);
+    EXPECT_EQ(answer.Error().Message(), "") << command;
+    return answer.Ok() ? answer.Value() : std::string();
 }
 
 std::string PhoneOk(const std::string& command) {

@@ -76,13 +76,13 @@ struct PhoneFixture : testing::Test {
 
 TEST_F(PhoneFixture, EverythingNeedsARunningStackAndAnHfLink) {
     EXPECT_EQ(phone.Dial("100", 3), kErrNotInitialised);
-    EXPECT_EQ(phone.Ring("200"), "stack not initialised");
+    EXPECT_EQ(phone.Ring("200").Message(), "stack not initialised");
     phone.SessionChanged(HfSession{true, false, OnHf, {}});
     EXPECT_EQ(phone.Dial("100", 3), kErrNotConnected);
     EXPECT_EQ(phone.Dial(nullptr, 3), kErrNotConnected);
     EXPECT_EQ(phone.AudioStatus(), kErrNotConnected);
     EXPECT_EQ(phone.SetMic(Mic::Muted), kErrNotConnected);
-    EXPECT_EQ(phone.Indicator(HfCode::Signal, 3), "no hands-free connection");
+    EXPECT_EQ(phone.Indicator(HfCode::Signal, 3).Message(), "no hands-free connection");
     EXPECT_EQ(phone.CurrentCalls(), kErrNotConnected);
     EXPECT_THAT(phone.StateLines(), ElementsAre("audio phone", "mic unmuted"));
 }
@@ -102,14 +102,14 @@ TEST_F(PhoneFixture, DialTakesTheShorterOfTerminatorAndLength) {
 
 TEST_F(PhoneFixture, LinkLossEndsCallsSilentlyIntoTheLog) {
     Connect();
-    ASSERT_EQ(phone.Ring("200"), "");
+    ASSERT_EQ(phone.Ring("200").Message(), "");
     ASSERT_EQ(phone.Answer(), kOk);
-    ASSERT_EQ(phone.Waiting("300"), "");
+    ASSERT_EQ(phone.Waiting("300").Message(), "");
     ASSERT_TRUE(WaitForLines(5)); // 8, 11, 6, 3, 23
     phone.SessionChanged(HfSession{true, false, OnHf, {}});
     timer.RunAll(); // the ended calls' timers find nothing
     phone.SessionChanged(HfSession{true, true, OnHf, {}});
-    ASSERT_EQ(phone.Indicator(HfCode::ServiceOn), ""); // a sentinel behind anything stray
+    ASSERT_EQ(phone.Indicator(HfCode::ServiceOn).Message(), ""); // a sentinel behind anything stray
     ASSERT_TRUE(WaitForLines(6));
     EXPECT_THAT(Lines(), ElementsAre("8", "11:200", "6", "3", "23:300", "15"));
     std::vector<std::string> log;
@@ -122,7 +122,7 @@ TEST_F(PhoneFixture, LinkLossEndsCallsSilentlyIntoTheLog) {
 
 TEST_F(PhoneFixture, UnansweredRingBecomesAMissedCall) {
     Connect();
-    ASSERT_EQ(phone.Ring("200"), "");
+    ASSERT_EQ(phone.Ring("200").Message(), "");
     // Ring again, then time out (the manual timer runs them in the order given), then the
     // repeat scheduled by the first repeat finds no call.
     timer.RunAll();
@@ -137,10 +137,10 @@ TEST_F(PhoneFixture, EveryFinishedCallIsLoggedWithItsKind) {
     Connect();
     ASSERT_EQ(phone.Dial("100", 3), kOk);
     ASSERT_EQ(phone.HangUp(), kOk); // unanswered outgoing: still an outgoing call
-    ASSERT_EQ(phone.Ring("200"), "");
+    ASSERT_EQ(phone.Ring("200").Message(), "");
     ASSERT_EQ(phone.Answer(), kOk);
-    ASSERT_EQ(phone.FarEndHangsUp(std::nullopt), "");
-    ASSERT_EQ(phone.Ring("300"), "");
+    ASSERT_EQ(phone.FarEndHangsUp(std::nullopt).Message(), "");
+    ASSERT_EQ(phone.Ring("300").Message(), "");
     ASSERT_EQ(phone.HangUp(), kOk); // rejected
     std::vector<CallKind> kinds;
     for (const CallRecord& record : history.Records()) {
@@ -158,19 +158,19 @@ TEST_F(PhoneFixture, StormOfIndicatorsArrivesInOrderWithBoundedTexts) {
     for (std::size_t i = 0; i < kEvents; ++i) {
         switch (i % 4) {
         case 0:
-            ASSERT_EQ(phone.Indicator(HfCode::Signal, int(i % 6)), "");
+            ASSERT_EQ(phone.Indicator(HfCode::Signal, int(i % 6)).Message(), "");
             expected.push_back("17:&" + std::to_string(i % 6));
             break;
         case 1:
-            ASSERT_EQ(phone.Indicator(HfCode::Battery, int(i % 5)), "");
+            ASSERT_EQ(phone.Indicator(HfCode::Battery, int(i % 5)).Message(), "");
             expected.push_back("18:&" + std::to_string(i % 5));
             break;
         case 2:
-            ASSERT_EQ(phone.OperatorText(operators[i % 3]), "");
+            ASSERT_EQ(phone.OperatorText(operators[i % 3]).Message(), "");
             expected.push_back("21:" + operators[i % 3]);
             break;
         default:
-            ASSERT_EQ(phone.Indicator(i % 8 == 3 ? HfCode::Roaming : HfCode::Home), "");
+            ASSERT_EQ(phone.Indicator(i % 8 == 3 ? HfCode::Roaming : HfCode::Home).Message(), "");
             expected.push_back(i % 8 == 3 ? "19" : "20");
             break;
         }
@@ -185,9 +185,9 @@ TEST_F(PhoneFixture, StormOfIndicatorsArrivesInOrderWithBoundedTexts) {
 }
 
 TEST_F(PhoneFixture, SignalStormCyclesTheLevelsInOrder) {
-    EXPECT_EQ(phone.SignalStorm(3), "stack not initialised");
+    EXPECT_EQ(phone.SignalStorm(3).Message(), "stack not initialised");
     Connect();
-    ASSERT_EQ(phone.SignalStorm(13), "");
+    ASSERT_EQ(phone.SignalStorm(13).Message(), "");
     ASSERT_TRUE(WaitForLines(13));
     EXPECT_THAT(Lines(), ElementsAre("17:&0", "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0",
                                      "17:&1", "17:&2", "17:&3", "17:&4", "17:&5", "17:&0"));
@@ -199,9 +199,9 @@ TEST_F(PhoneFixture, SignalStormCyclesTheLevelsInOrder) {
 TEST_F(PhoneFixture, LongSignalStormArrivesWholeAndInOrderBetweenSingleEvents) {
     Connect();
     constexpr std::size_t kStorm = 600; // two full batches and part of a third
-    ASSERT_EQ(phone.Indicator(HfCode::Battery, 2), "");
-    ASSERT_EQ(phone.SignalStorm(kStorm), "");
-    ASSERT_EQ(phone.Indicator(HfCode::Battery, 4), "");
+    ASSERT_EQ(phone.Indicator(HfCode::Battery, 2).Message(), "");
+    ASSERT_EQ(phone.SignalStorm(kStorm).Message(), "");
+    ASSERT_EQ(phone.Indicator(HfCode::Battery, 4).Message(), "");
     ASSERT_TRUE(WaitForLines(kStorm + 2));
     // Nothing more comes after the last one.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -140,8 +140,7 @@ TEST(PimWorld, DefaultWorldHasARealisticPhonebookAndLogs) {
 ContactRecord Contact(const std::string& name, const std::string& cell,
                       const std::string& home = "") {
     std::vector<std::string> notes;
-    std::string problem;
-    return *MakeContactRecord({name, home, "", cell}, notes, problem);
+    return MakeContactRecord({name, home, "", cell}, notes).Value();
 }
 
 std::vector<std::string> LogRows(const std::vector<CalllogRecord>& records) {

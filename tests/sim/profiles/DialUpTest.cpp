@@ -244,13 +244,15 @@ TEST_F(DialFixture, TheDialledProviderEndsWithItsLink) {
     ASSERT_EQ(stack.Disconnect(&addr, KOBALT_SERVICE_INTERNET), kOk);
     timer.RunAll();
     // The phone opens an internet link of its own: no dial opened it.
-    ASSERT_EQ(stack.RemoteConnect(ParseAddress("66:55:44:33:22:11"), KOBALT_SERVICE_INTERNET), "");
+    ASSERT_EQ(
+        stack.RemoteConnect(ParseAddress("66:55:44:33:22:11"), KOBALT_SERVICE_INTERNET).Message(),
+        "");
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun connected 66:55:44:33:22:11 none"));
     EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kErrBusy) << "not taken for the earlier dial";
 
     // Lost by the radio, then dialled afresh: the new dial counts.
-    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::OutOfRange), "");
-    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::InRange), "");
+    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::OutOfRange).Message(), "");
+    ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::InRange).Message(), "");
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
     ASSERT_EQ(Dial("66:55:44:33:22:11", 262002), kOk);
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 262002"));

@@ -148,10 +148,10 @@ TEST_F(MediaPlayersFixture, ReachesThePhoneWhoseLinkCameUpLast) {
 }
 
 TEST_F(MediaPlayersFixture, PhoneButtonsNeedNoLinkAndAreNotAvrcp) {
-    EXPECT_EQ(media.PhoneButton(*ParseAddress("66:55:44:33:22:11"), C::Play), "");
-    EXPECT_THAT(media.PhoneButton(*ParseAddress("00:19:5D:24:8E:01"), C::Play),
+    EXPECT_EQ(media.PhoneButton(*ParseAddress("66:55:44:33:22:11"), C::Play).Message(), "");
+    EXPECT_THAT(media.PhoneButton(*ParseAddress("00:19:5D:24:8E:01"), C::Play).Message(),
                 HasSubstr("no media player"));
-    EXPECT_THAT(media.PhoneButton(*ParseAddress("01:02:03:04:05:06"), C::Play),
+    EXPECT_THAT(media.PhoneButton(*ParseAddress("01:02:03:04:05:06"), C::Play).Message(),
                 HasSubstr("no device"));
     EXPECT_THAT(media.StateLines(),
                 ElementsAre("player 66:55:44:33:22:11 playing 1 64 \"Blinding Lights\"",

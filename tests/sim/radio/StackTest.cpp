@@ -190,9 +190,9 @@ TEST_F(StackFixture, DiscoveryLooksAtTheWorldAsEachStepRuns) {
     ASSERT_EQ(stack.DeviceDiscovery(OnFoundStub), kOk);
     EXPECT_THAT(events.lines, IsEmpty()) << "nothing is reported from inside the call";
     ASSERT_TRUE(timer.RunNext());
-    stack.SetRange(Address::From(kB), Range::InRange);
+    ASSERT_TRUE(stack.SetRange(Address::From(kB), Range::InRange).Ok());
     ASSERT_TRUE(timer.RunNext());
-    stack.RemoveDevice(*ParseAddress("01:01:01:01:01:01"));
+    ASSERT_TRUE(stack.RemoveDevice(*ParseAddress("01:01:01:01:01:01")).Ok());
     timer.RunAll();
     EXPECT_THAT(events.lines,
                 ElementsAre("found 66:55:44:33:22:11", "found 06:05:04:03:02:01", "finished"));
@@ -203,7 +203,7 @@ TEST_F(StackFixture, DiscoveryLooksAtTheWorldAsEachStepRuns) {
 TEST_F(StackFixture, AnAnswerToAnEarlierRequestNeverCompletesALaterOne) {
     Start("device 66:55:44:33:22:11 A hf\n");
     ASSERT_EQ(stack.Connect(&kA, KOBALT_SERVICE_HF), kOk);
-    ASSERT_EQ(stack.RemoteDisconnect(Address::From(kA), KOBALT_SERVICE_HF), "");
+    ASSERT_EQ(stack.RemoteDisconnect(Address::From(kA), KOBALT_SERVICE_HF).Message(), "");
     ASSERT_EQ(stack.Connect(&kA, KOBALT_SERVICE_HF), kOk);
     ASSERT_TRUE(timer.RunNext()); // the first request's answer
     EXPECT_FALSE(stack.IsConnected(&kA, KOBALT_SERVICE_HF));
@@ -216,7 +216,7 @@ TEST_F(StackFixture, AnAnswerToAnEarlierRequestNeverCompletesALaterOne) {
 
 TEST_F(StackFixture, UnInitEndsLinksAndSearchSilently) {
     Start("device 66:55:44:33:22:11 A hf,spp\n");
-    ASSERT_EQ(stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_SPP), "");
+    ASSERT_EQ(stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_SPP).Message(), "");
     ASSERT_EQ(stack.Connect(&kA, KOBALT_SERVICE_HF), kOk);
     ASSERT_EQ(stack.DeviceDiscovery(OnFoundStub), kOk);
     events.lines.clear();
@@ -236,20 +236,20 @@ TEST_F(StackFixture, EachSppConnectionTakesTheLowestFreePortAndTheLatestIsReport
           "device 01:01:01:01:01:01 C spp\n");
     const Address c = *ParseAddress("01:01:01:01:01:01");
     EXPECT_EQ(stack.GetClientPort(), 0);
-    stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_SPP);
+    ASSERT_TRUE(stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_SPP).Ok());
     EXPECT_EQ(stack.GetClientPort(), kFirstSppPort);
-    stack.RemoteConnect(Address::From(kB), KOBALT_SERVICE_SPP);
+    ASSERT_TRUE(stack.RemoteConnect(Address::From(kB), KOBALT_SERVICE_SPP).Ok());
     EXPECT_EQ(stack.GetClientPort(), kFirstSppPort + 1);
-    stack.RemoteDisconnect(Address::From(kA), KOBALT_SERVICE_SPP);
+    ASSERT_TRUE(stack.RemoteDisconnect(Address::From(kA), KOBALT_SERVICE_SPP).Ok());
     EXPECT_EQ(stack.GetClientPort(), kFirstSppPort + 1);
-    stack.RemoteConnect(c, KOBALT_SERVICE_SPP);
+    ASSERT_TRUE(stack.RemoteConnect(c, KOBALT_SERVICE_SPP).Ok());
     EXPECT_EQ(stack.GetClientPort(), kFirstSppPort) << "the freed port is taken again";
     EXPECT_THAT(stack.StateLines(), testing::Contains("connected 06:05:04:03:02:01 spp port 4"));
 }
 
 TEST_F(StackFixture, DisconnectKeepsTheLinkUpUntilThePhoneReleasesIt) {
     Start("device 66:55:44:33:22:11 A hf\n");
-    stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_HF);
+    ASSERT_TRUE(stack.RemoteConnect(Address::From(kA), KOBALT_SERVICE_HF).Ok());
     ASSERT_EQ(stack.StartVoiceRecog(), kOk);
     ASSERT_EQ(stack.Disconnect(&kA, KOBALT_SERVICE_HF), kOk);
     EXPECT_TRUE(stack.IsConnected(&kA, KOBALT_SERVICE_HF));
