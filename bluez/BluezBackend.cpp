@@ -640,6 +640,7 @@ private:
         std::string session;  // obexd's Session1 path
         std::string transfer; // obexd's Transfer1 path
         std::string file;     // where obexd writes the vCards
+        std::string folder;   // the private folder; a file elsewhere is obexd's to remove
         bool reading = false; // complete: the worker reads the file
     };
 
@@ -743,15 +744,15 @@ private:
     }
     // The private folder for obexd's files, made on first use; none when it cannot be had.
     std::optional<std::string> ObexFolderLocked();
-    bool ObexFileOfOurs(const std::string& path) const {
-        return !m_obexFolder.empty() && path.starts_with(m_obexFolder + "/");
+    static bool FileOfOurs(const Pull& pull) {
+        return !pull.folder.empty() && pull.file.starts_with(pull.folder + "/");
     }
 
     // Pushed contacts and obexd's comings and goings, on the loop thread.
     ResultCode ExportObexAgent(Session& session);
     void RegisterObexAgent(const std::shared_ptr<Session>& session);
     std::string OnAuthorizePush(const sdbus::ObjectPath& transfer);
-    void ReadPushed(std::string file);
+    void ReadPushed(const std::shared_ptr<Session>& session, const std::string& file);
     void OnObexSignal(sdbus::Message& message);
     void OnObexOwnerChanged(sdbus::Message& message);
     void DropObexWorkLocked(const std::string& why);
@@ -1100,7 +1101,7 @@ ResultCode BluezBackend::UnInit() {
                 Log(method + " (obexd): " + Brief(error));
             }
         }
-        if (pull && ObexFileOfOurs(pull->file)) {
+        if (pull && FileOfOurs(*pull)) {
             unlink(pull->file.c_str());
         }
     }
@@ -1575,6 +1576,10 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         m_sppSockets.erase(address);
     }
     if (service == KOBALT_SERVICE_HF) {
+        // A download needs the phone as much as hands-free does (as in the simulated SDK).
+        if (m_pull && !m_pull->reading && m_links.count({address, service}) != 0) {
+            FailPullLocked("the hands-free link went down");
+        }
         // The calls go with the link, as far as the console can tell.
         for (const auto& entry : m_calls) {
             PostHfLocked(CallRemovedSignals(entry.second.state, false));
@@ -2070,6 +2075,7 @@ ResultCode BluezBackend::StartPull(bool badArgument, PullKind kind, sim::Calllog
         pull.id = ++m_pulls;
         pull.kind = kind;
         pull.type = type;
+        pull.folder = *folder;
         pull.file =
             *folder + "/pull-" + std::to_string(getpid()) + "-" + std::to_string(pull.id) + ".vcf";
         m_pull = pull;
@@ -2096,7 +2102,9 @@ void BluezBackend::OnPbapSession(const std::shared_ptr<Session>& session, uint64
         std::lock_guard lock(m_mutex);
         if (!PullIsLocked(session, id)) {
             if (error == nullptr && m_session == session) { // stopped meanwhile
-                EndPull(session, Pull{id, PullKind::Contacts, {}, path, {}, {}, false});
+                Pull stopped;
+                stopped.session = path;
+                EndPull(session, stopped);
             }
             return;
         }
@@ -2195,7 +2203,8 @@ void BluezBackend::TransferStatusLocked(const std::string& transfer, const std::
         unlink(file.c_str());
         return;
     }
-    m_files.Post([this, file = std::move(file)]() mutable { ReadPushed(std::move(file)); });
+    m_files.Post(
+        [this, session = m_session, file = std::move(file)] { ReadPushed(session, file); });
 }
 
 // The transfer is complete: the worker reads the file, then the records replace the held ones.
@@ -2260,7 +2269,7 @@ void BluezBackend::EndPull(const std::shared_ptr<Session>& session, const Pull& 
         Send(session, kObex, kObexManagerPath, "org.bluez.obex.Client1", "RemoveSession",
              kCallTimeout, quiet, sdbus::ObjectPath(pull.session));
     }
-    if (ObexFileOfOurs(pull.file)) {
+    if (FileOfOurs(pull)) {
         unlink(pull.file.c_str());
     }
 }
@@ -2406,7 +2415,7 @@ std::string BluezBackend::OnAuthorizePush(const sdbus::ObjectPath& transfer) {
     return file;
 }
 
-void BluezBackend::ReadPushed(std::string file) {
+void BluezBackend::ReadPushed(const std::shared_ptr<Session>& session, const std::string& file) {
     std::string problem;
     const std::optional<CardsRead> read = ReadCardFile(file, problem);
     unlink(file.c_str());
@@ -2420,8 +2429,8 @@ void BluezBackend::ReadPushed(std::string file) {
     }
     const std::vector<sim::OppContactRecord> records = PushedRecords(read->contacts);
     std::lock_guard lock(m_mutex);
-    if (!m_session || records.empty()) {
-        return;
+    if (m_session != session || records.empty()) {
+        return; // the stack went down meanwhile
     }
     const std::size_t room = kMaxPushed - std::min(kMaxPushed, m_pushed.size());
     m_pushed.insert(m_pushed.end(), records.begin(),

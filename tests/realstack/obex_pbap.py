@@ -5,7 +5,8 @@ answering an object path as obexd does, plus obexd's AgentManager1 for the objec
 Parameters (-p JSON): "cards", a folder holding a file per phonebook object ("pb.vcf",
 "ich.vcf", ...), and "transfer", what each PullAll's transfer does: "complete" (the object's
 file is written and the status goes complete), "error" (the status goes error) or "never" (it
-stays queued, as a transfer of a phone that stopped answering).
+stays queued, as a transfer of a phone that stopped answering); "delay_ms", how long the
+transfer takes (default 50).
 '''
 import importlib
 import os
@@ -22,7 +23,7 @@ MAIN_OBJ = '/'
 SYSTEM_BUS = False
 IS_OBJECT_MANAGER = True
 
-SETTINGS = {'cards': '', 'transfer': 'complete'}
+SETTINGS = {'cards': '', 'transfer': 'complete', 'delay_ms': 50}
 
 
 def load(mock, parameters):
@@ -57,13 +58,14 @@ def select(self, _location, phonebook):
 
 def pull_all(self, target_file, filters):
     transfer_path, props = stock.PullAll(self, target_file, filters)
-    GLib.timeout_add(50, finish, transfer_path, self.phonebook)
+    GLib.timeout_add(int(SETTINGS['delay_ms']), finish, transfer_path,
+                     mockobject.objects[transfer_path], self.phonebook)
     return (dbus.ObjectPath(transfer_path), props)
 
 
-def finish(transfer_path, phonebook):
-    transfer = mockobject.objects.get(transfer_path)
-    if transfer is None:  # the session was removed meanwhile
+def finish(transfer_path, transfer, phonebook):
+    # The template reuses the paths of removed sessions; obexd never does.
+    if mockobject.objects.get(transfer_path) is not transfer:  # the session was removed
         return False
     mode = SETTINGS['transfer']
     if mode == 'complete':

@@ -23,6 +23,7 @@ Options:
   --obex MODE         a session bus and obexd: each phonebook transfer goes `complete`, goes to
                       `error` or `never` ends; `stopped`: obexd is stopped (SIGSTOP) and answers
                       nothing; `absent`: the session bus has no obexd
+  --obex-delay MS     how long each phonebook transfer takes (default 50)
   --cards DIR         the phonebook objects obexd serves (pb.vcf, ich.vcf, ...; default cards/)
   --obex-log TEXT     a line of obexd's call log contains TEXT (repeatable)
   --no-obex-log METHOD  obexd's call log has no call of METHOD (repeatable)
@@ -256,6 +257,7 @@ def main():
     parser.add_argument('--obex', choices=['complete', 'error', 'never', 'stopped', 'absent'])
     parser.add_argument('--cards', default=os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                         'cards'))
+    parser.add_argument('--obex-delay', type=int, default=50)
     parser.add_argument('--obex-log', action='append', default=[])
     parser.add_argument('--no-obex-log', action='append', default=[])
     parser.add_argument('--bluez-log', action='append', default=[])
@@ -336,7 +338,7 @@ def main():
                                   os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                'obex_pbap.py'),
                                   '-p', json.dumps({
-                                      'cards': args.cards,
+                                      'cards': args.cards, 'delay_ms': args.obex_delay,
                                       'transfer': 'never' if args.obex == 'stopped'
                                                   else args.obex}),
                                   '-l', os.path.join(folder, 'obex.log')], obex_env,
