@@ -1,6 +1,7 @@
 '''obexd stand-in for the phone-data tests: python-dbusmock's bluez5-obex template, whose
 transfers the stand-in completes itself with the vCards of the phonebook selected, PullAll
-answering an object path as obexd does, plus obexd's AgentManager1 for the object push agent.
+answering an object path and writing the file asked for as obexd does, plus obexd's
+AgentManager1 for the object push agent.
 
 Parameters (-p JSON): "cards", a folder holding a file per phonebook object ("pb.vcf",
 "ich.vcf", ...), and "transfer", what each PullAll's transfer does: "complete" (the object's
@@ -58,6 +59,15 @@ def select(self, _location, phonebook):
 
 def pull_all(self, target_file, filters):
     transfer_path, props = stock.PullAll(self, target_file, filters)
+    if target_file:
+        # obexd writes where it was asked to (the template uses a file of its own): the file
+        # exists from the start of the transfer on.
+        transfer = mockobject.objects[transfer_path]
+        os.remove(str(props['Filename']))
+        props['Filename'] = dbus.String(target_file, variant_level=1)
+        transfer.props[stock.TRANSFER_IFACE]['Filename'] = props['Filename']
+        with open(target_file, 'wb'):
+            pass
     GLib.timeout_add(int(SETTINGS['delay_ms']), finish, transfer_path,
                      mockobject.objects[transfer_path], self.phonebook)
     return (dbus.ObjectPath(transfer_path), props)
