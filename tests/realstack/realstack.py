@@ -38,8 +38,8 @@ Options:
                       second call waits), indicators (the modem reports signal 100 %,
                       battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
                       types and signatures), answer (the far end
-                      takes every call: it goes active), kill-ofono or kill-bluez
-                      (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
+                      takes every call: it goes active), kill-ofono, kill-bluez or
+                      kill-obex (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
                       --cards from the phone: the library's object push agent is asked where
                       to put it and the transfer completes). Repeatable; each fires once.
 """
@@ -232,8 +232,8 @@ def act(action, bus, daemons, devices, context):
             call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
             call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
                             ['State', dbus.String('active', variant_level=1)])
-    elif action in ('kill-ofono', 'kill-bluez'):
-        wanted = 'ofono stand-in' if action == 'kill-ofono' else 'bluez stand-in'
+    elif action in ('kill-ofono', 'kill-bluez', 'kill-obex'):
+        wanted = action[len('kill-'):] + ' stand-in'
         for name, process in daemons.processes:
             if name == wanted:
                 process.kill()
