@@ -1,6 +1,7 @@
 // The SDK over the Linux Bluetooth stack: BlueZ (bluetoothd) for the adapter, discovery, pairing
 // and profile connections, oFono (ofonod) for hands-free calls, both over the system bus
-// (DBUS_SYSTEM_BUS_ADDRESS honoured).
+// (DBUS_SYSTEM_BUS_ADDRESS honoured); obexd for the phonebook, the call logs (PBAP) and pushed
+// contacts (OPP), over the session bus (DBUS_SESSION_BUS_ADDRESS honoured).
 //
 // Threads. KOBALT_Init opens a connection and runs its D-Bus loop on a thread of its own; signal
 // handlers, method replies and the agent's and profile's methods run there and only update the
@@ -9,11 +10,13 @@
 // its thread touches the connection (sd-bus is not made for several threads): entry points
 // check the state, hand their call (with a timeout) to the loop and return without waiting; the
 // reply, or the signals it causes, produce the events. KOBALT_UnInit stops the loop, joins it
-// and drops the queued events: no callback starts after it returns.
+// and drops the queued events: no callback starts after it returns. The loop serves both buses.
+// Files obexd has written are read and parsed on the worker thread, off the loop.
 //
-// Entry points without a mapping yet (phonebook, dial-up, audio transfer, ...) return
-// kErrNotImplemented and touch none of their arguments.
+// Entry points without a mapping yet (dial-up, audio transfer, ...) return kErrNotImplemented
+// and touch none of their arguments.
 #include "bluez/Mapping.h"
+#include "bluez/Phonebook.h"
 #include "bluez/PinStore.h"
 #include "common/TraceSink.h"
 #include "sim/abi/Backend.h"
@@ -31,6 +34,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -45,6 +49,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <tuple>
+#include <type_traits>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -59,6 +64,7 @@ using Interfaces = std::map<std::string, Properties>;
 
 constexpr const char* kBluez = "org.bluez";
 constexpr const char* kOfono = "org.ofono";
+constexpr const char* kObex = "org.bluez.obex"; // on the session bus
 constexpr const char* kAdapterIface = "org.bluez.Adapter1";
 constexpr const char* kDeviceIface = "org.bluez.Device1";
 constexpr const char* kPlayerIface = "org.bluez.MediaPlayer1";
@@ -67,6 +73,9 @@ constexpr const char* kPropertiesIface = "org.freedesktop.DBus.Properties";
 constexpr const char* kObjectManagerIface = "org.freedesktop.DBus.ObjectManager";
 constexpr const char* kAgentPath = "/org/kobalt/agent";
 constexpr const char* kSppPath = "/org/kobalt/spp";
+constexpr const char* kObexAgentPath = "/org/kobalt/obex_agent";
+constexpr const char* kObexManagerPath = "/org/bluez/obex";
+constexpr const char* kTransferIface = "org.bluez.obex.Transfer1";
 constexpr std::string_view kVersion = "KOBALT SDK 3.2.1 (bluez)";
 constexpr std::size_t kVersionUnits = 40;
 constexpr std::size_t kNameUnits = 64;
@@ -80,6 +89,13 @@ constexpr auto kPairTimeout = 60s;
 constexpr auto kConnectTimeout = 30s;
 constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
 constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
+// A phonebook transfer that obexd reports no progress of for this long has failed.
+constexpr auto kTransferIdle = 60s;
+
+// Pushed contacts held at once, as the simulated phone holds them; pushes accepted and not yet
+// complete (each is a file obexd writes).
+constexpr std::size_t kMaxPushed = 1000;
+constexpr std::size_t kMaxPendingPushes = 8;
 
 // Levels handed to HF callbacks live here: the console reads one byte behind the pointer.
 constexpr uint8_t kLevels[256] = {0, 1, 2, 3, 4, 5};
@@ -175,8 +191,56 @@ private:
     std::thread m_thread;
 };
 
-// One run of the stack, KOBALT_Init to KOBALT_UnInit: the connection, its loop, the objects
-// the library exports on it and the proxies it calls through.
+// Runs jobs one at a time, in order, on a thread of its own: reading and parsing a phonebook
+// obexd has written may take a while and must not hold up the D-Bus loop.
+class Worker {
+public:
+    Worker() : m_thread([this] { Run(); }) {}
+    ~Worker() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    void Post(std::function<void()> job) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+        }
+        m_cv.notify_all();
+    }
+
+private:
+    void Run() {
+        pthread_setname_np(pthread_self(), "kobalt-files");
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            m_cv.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_stopping) {
+                return;
+            }
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<std::function<void()>> m_jobs;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+// One run of the stack, KOBALT_Init to KOBALT_UnInit: the connections, their loop, the objects
+// the library exports on them and the proxies it calls through.
 struct Session {
     Session() : wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~Session() {
@@ -187,9 +251,11 @@ struct Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    std::unique_ptr<sdbus::IConnection> connection;
+    std::unique_ptr<sdbus::IConnection> connection; // the system bus: BlueZ and oFono
+    std::unique_ptr<sdbus::IConnection> obex;       // the session bus: obexd; null without one
     std::unique_ptr<sdbus::IObject> agent;
     std::unique_ptr<sdbus::IObject> profile;
+    std::unique_ptr<sdbus::IObject> obexAgent;
     std::map<std::pair<std::string, std::string>, std::unique_ptr<sdbus::IProxy>> proxies;
     int wake; // eventfd: a job was posted or the loop must stop
     std::mutex jobMutex;
@@ -199,10 +265,15 @@ struct Session {
 
     // The proxy of `path` at `service`, made once; proxies live as long as the session, so a
     // pending call's reply always finds its proxy. On the loop thread (or with no loop).
+    // obexd's objects are reached over the session bus, the others over the system bus.
     sdbus::IProxy& Proxy(const std::string& service, const std::string& path) {
         auto& proxy = proxies[{service, path}];
         if (!proxy) {
-            proxy = sdbus::createProxy(*connection, service, path);
+            sdbus::IConnection* bus = service == kObex ? obex.get() : connection.get();
+            if (bus == nullptr) {
+                throw sdbus::Error("org.kobalt.Error.NoSessionBus", "there is no session bus");
+            }
+            proxy = sdbus::createProxy(*bus, service, path);
         }
         return *proxy;
     }
@@ -238,18 +309,38 @@ private:
         [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
     }
 
+    // A connection the loop serves; once it has failed it is not polled again.
+    struct Bus {
+        sdbus::IConnection* connection;
+        const char* name;
+        bool gone = false;
+
+        void Drain() {
+            if (gone) {
+                return;
+            }
+            try {
+                while (connection->processPendingRequest()) {
+                }
+            } catch (const sdbus::Error& error) {
+                Gone(Brief(error));
+            }
+        }
+        void Gone(const std::string& why) {
+            Log(std::string(name) + " has gone: " + why);
+            gone = true;
+        }
+    };
+
     void Run() {
         pthread_setname_np(pthread_self(), "kobalt-dbus");
-        bool busGone = false;
+        std::vector<Bus> buses{{connection.get(), "the system bus"}};
+        if (obex) {
+            buses.push_back({obex.get(), "the session bus"});
+        }
         while (true) {
-            if (!busGone) {
-                try {
-                    while (connection->processPendingRequest()) {
-                    }
-                } catch (const sdbus::Error& error) {
-                    Log("the system bus has gone: " + Brief(error));
-                    busGone = true;
-                }
+            for (Bus& bus : buses) {
+                bus.Drain();
             }
             std::vector<std::function<void()>> ready;
             {
@@ -265,31 +356,41 @@ private:
             if (!ready.empty()) {
                 continue; // the jobs' messages wait to be written
             }
-            pollfd fds[2] = {{wake, POLLIN, 0}, {-1, 0, 0}};
+            pollfd fds[3] = {{wake, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
+            Bus* polled[3] = {nullptr, nullptr, nullptr};
+            nfds_t count = 1;
             int timeout = -1;
-            if (!busGone) {
-                try {
-                    const sdbus::IConnection::PollData poll = connection->getEventLoopPollData();
-                    fds[1] = {poll.fd, poll.events, 0};
-                    timeout = poll.getPollTimeout();
-                } catch (const sdbus::Error& error) {
-                    Log("the system bus has gone: " + Brief(error));
-                    busGone = true;
+            for (Bus& bus : buses) {
+                if (bus.gone) {
+                    continue;
                 }
-            }
-            if (poll(fds, busGone ? 1 : 2, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
-                uint64_t count = 0;
-                [[maybe_unused]] const ssize_t got = read(wake, &count, sizeof count);
-            }
-            if (!busGone && (fds[1].revents & (POLLHUP | POLLERR)) != 0) {
-                // One more round reads what is left; after that the bus is not polled again.
                 try {
-                    while (connection->processPendingRequest()) {
+                    const sdbus::IConnection::PollData poll =
+                        bus.connection->getEventLoopPollData();
+                    polled[count] = &bus;
+                    fds[count++] = {poll.fd, poll.events, 0};
+                    const int due = poll.getPollTimeout();
+                    if (due >= 0 && (timeout < 0 || due < timeout)) {
+                        timeout = due;
                     }
-                } catch (const sdbus::Error&) {
+                } catch (const sdbus::Error& error) {
+                    bus.Gone(Brief(error));
                 }
-                Log("the system bus has gone: the connection was closed");
-                busGone = true;
+            }
+            if (poll(fds, count, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
+                uint64_t value = 0;
+                [[maybe_unused]] const ssize_t got = read(wake, &value, sizeof value);
+            }
+            for (nfds_t i = 1; i < count; ++i) {
+                if ((fds[i].revents & (POLLHUP | POLLERR)) != 0) {
+                    // One more round reads what is left; after that the bus is not polled again.
+                    try {
+                        while (polled[i]->connection->processPendingRequest()) {
+                        }
+                    } catch (const sdbus::Error&) {
+                    }
+                    polled[i]->Gone("the connection was closed");
+                }
             }
         }
     }
@@ -486,19 +587,27 @@ public:
         return ModemProperty("org.ofono.Handsfree", "VoiceRecognition", false);
     }
 
-    // Phonebook and call log: not mapped yet (obexd's PBAP client).
+    // Phonebook and call logs through obexd's PBAP client, pushed contacts through its OPP
+    // server. As in the simulated SDK: one download at a time (a call-log download replaces a
+    // running one), the records of the last download stay across KOBALT_UnInit.
 
-    ResultCode StartUpdateContacts(int) override { return sim::kErrNotImplemented; }
+    ResultCode StartUpdateContacts(int what) override {
+        return StartPull(what != 0, PullKind::Contacts, sim::CalllogType::Incoming);
+    }
     ResultCode RegisterPimCallback(KOBALT_PimCallback callback) override {
         std::lock_guard lock(m_mutex);
         m_pimCallback = callback;
         return sim::kOk;
     }
-    ResultCode GetContacts(void*, uint32_t*) override { return sim::kErrNotImplemented; }
-    ResultCode StartUpdateCalllog(int) override { return sim::kErrNotImplemented; }
-    ResultCode StopUpdate() override { return sim::kErrNotImplemented; }
-    ResultCode GetCalllogs(void*, uint32_t*) override { return sim::kErrNotImplemented; }
-    ResultCode GetOppContacts(void*, uint32_t*) override { return sim::kErrNotImplemented; }
+    ResultCode GetContacts(void* records, uint32_t* count) override;
+    ResultCode StartUpdateCalllog(int type) override {
+        const bool bad = type < 0 || type >= static_cast<int>(sim::kCalllogTypes);
+        return StartPull(bad, PullKind::Calllog,
+                         bad ? sim::CalllogType::Incoming : static_cast<sim::CalllogType>(type));
+    }
+    ResultCode StopUpdate() override;
+    ResultCode GetCalllogs(void* records, uint32_t* count) override;
+    ResultCode GetOppContacts(void* records, uint32_t* count) override;
 
     ResultCode AvrcpCommand(Avrcp command) override;
 
@@ -521,6 +630,19 @@ public:
 
 private:
     using Link = std::pair<Address, int16_t>;
+
+    // A PBAP download: obexd's session and transfer once known, and the file it writes.
+    enum class PullKind { Contacts, Calllog };
+    struct Pull {
+        uint64_t id = 0; // tags the replies: those of a stopped or replaced download find another
+        PullKind kind = PullKind::Contacts;
+        sim::CalllogType type = sim::CalllogType::Incoming;
+        std::string session;  // obexd's Session1 path
+        std::string transfer; // obexd's Transfer1 path
+        std::string file;     // where obexd writes the vCards
+        std::string folder;   // the private folder; a file elsewhere is obexd's to remove
+        bool reading = false; // complete: the worker reads the file
+    };
 
     static double ReadTimeScale() {
         std::string problem;
@@ -589,6 +711,60 @@ private:
     void DropHandsFreeLocked();
     void RingAgainLater();
 
+    // PBAP downloads: each step runs on the loop with the reply of the one before.
+    ResultCode StartPull(bool badArgument, PullKind kind, sim::CalllogType type);
+    void OnPbapSession(const std::shared_ptr<Session>& session, uint64_t id,
+                       const sdbus::Error* error, const sdbus::ObjectPath& path);
+    void OnPbapSelected(const std::shared_ptr<Session>& session, uint64_t id,
+                        const sdbus::Error* error);
+    void OnPullStarted(const std::shared_ptr<Session>& session, uint64_t id,
+                       const sdbus::Error* error, const sdbus::ObjectPath& transfer,
+                       const Properties& properties);
+    void TransferStatusLocked(const std::string& transfer, const std::string& status);
+    void ReadPulledLocked();
+    void FailPullLocked(const std::string& why);
+    void EndPull(const std::shared_ptr<Session>& session, const Pull& pull);
+    void WatchPull(uint64_t id);
+    bool PullIsLocked(const std::shared_ptr<Session>& session, uint64_t id) const {
+        return m_session == session && m_pull && m_pull->id == id;
+    }
+    void PostPimLocked(int32_t code) {
+        if (m_pimCallback != nullptr) {
+            m_events.Post(sim::PimEvent{m_pimCallback, code});
+        }
+    }
+    // The address of the phone the hands-free link is up with.
+    std::optional<Address> HfPhoneLocked() const {
+        for (const Link& link : m_links) {
+            if (link.second == KOBALT_SERVICE_HF) {
+                return link.first;
+            }
+        }
+        return std::nullopt;
+    }
+    // The private folder for obexd's files, made on first use; none when it cannot be had.
+    std::optional<std::string> ObexFolderLocked();
+    static bool FileOfOurs(const Pull& pull) {
+        return !pull.folder.empty() && pull.file.starts_with(pull.folder + "/");
+    }
+
+    // Pushed contacts and obexd's comings and goings, on the loop thread.
+    ResultCode ExportObexAgent(Session& session);
+    void RegisterObexAgent(const std::shared_ptr<Session>& session);
+    std::string OnAuthorizePush(const sdbus::ObjectPath& transfer);
+    void ReadPushed(const std::shared_ptr<Session>& session, const std::string& file);
+    void OnObexSignal(sdbus::Message& message);
+    void OnObexOwnerChanged(sdbus::Message& message);
+    void DropObexWorkLocked(const std::string& why);
+
+    // Has the loop send `method` and hand `done` its error (null on success) and its results,
+    // default values on error. Returns at once.
+    template <class... Results, class... Args>
+    void Request(const std::shared_ptr<Session>& session, const std::string& service,
+                 const std::string& path, const std::string& iface, const std::string& method,
+                 std::chrono::microseconds timeout, std::tuple<Args...> arguments,
+                 std::type_identity_t<std::function<void(const sdbus::Error*, Results...)>> done);
+
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
     ResultCode ManagerCommand(CallState needed, const std::string& method);
@@ -598,8 +774,10 @@ private:
     sim::Faults m_faults;
     sim::Dispatcher m_events;
     double m_timeScale;
-    Deadline m_deadline; // the end of a search
-    Deadline m_ringer;   // the next report of a ringing call
+    Deadline m_deadline;  // the end of a search
+    Deadline m_ringer;    // the next report of a ringing call
+    Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
+    Worker m_files;       // reads the files obexd has written
 
     mutable std::mutex m_mutex;         // guards everything below
     std::shared_ptr<Session> m_session; // null when the stack is down
@@ -627,6 +805,14 @@ private:
     std::set<std::string> m_reported; // devices reported by the running search
     sim::AddressPool m_addresses;
     sim::TextPool m_texts;
+    std::optional<Pull> m_pull; // the running PBAP download
+    uint64_t m_pulls = 0;       // downloads started
+    std::string m_obexFolder;   // made on first use
+    std::shared_ptr<const std::vector<sim::ContactRecord>> m_heldContacts; // last downloaded
+    std::shared_ptr<const std::vector<sim::CalllogRecord>> m_heldLog;      // last downloaded
+    std::vector<sim::OppContactRecord> m_pushed;                           // pushed contacts
+    std::map<std::string, std::string> m_pushes; // obexd's push transfers accepted -> file
+    uint64_t m_pushFiles = 0;
 };
 
 // Start and stop
@@ -669,11 +855,25 @@ ResultCode BluezBackend::Init() {
     } catch (const sdbus::Error& error) {
         Log("cannot ask the bus about oFono: " + Brief(error));
     }
+    // obexd lives on the user's session bus; without one the rest of the stack still works.
+    try {
+        session->obex = sdbus::createSessionBusConnection();
+    } catch (const sdbus::Error& error) {
+        Log("no session bus: the phonebook, call logs and pushed contacts are unavailable: " +
+            Brief(error));
+    }
+    if (session->obex && ExportObexAgent(*session) != sim::kOk) {
+        session->obexAgent.reset();
+        session->obex.reset();
+    }
     {
         std::lock_guard lock(m_mutex);
         m_session = session;
     }
     session->Start();
+    if (session->obex) {
+        RegisterObexAgent(session);
+    }
     return sim::kOk;
 }
 
@@ -856,6 +1056,7 @@ void BluezBackend::Subscribe(Session& session) {
 
 ResultCode BluezBackend::UnInit() {
     std::shared_ptr<Session> session;
+    std::optional<Pull> pull;
     {
         std::lock_guard lock(m_mutex);
         session = std::move(m_session);
@@ -866,14 +1067,44 @@ ResultCode BluezBackend::UnInit() {
         m_sppSockets.clear();
         m_hfModem.clear();
         m_calls.clear();
+        pull = std::move(m_pull);
+        m_pull.reset();
+        for (const auto& [transfer, file] : m_pushes) {
+            unlink(file.c_str());
+        }
+        m_pushes.clear();
     }
     m_deadline.Cancel();
     m_ringer.Cancel();
+    m_pullWatch.Cancel();
     if (!session) {
         m_events.Discard();
         return sim::kOk;
     }
     session->Stop();
+    // A download ends with the run; obexd drops the session's transfer with it.
+    if (session->obex) {
+        std::vector<std::pair<std::string, std::string>> calls; // path, method
+        if (pull && !pull->session.empty()) {
+            calls.emplace_back(pull->session, "RemoveSession");
+        }
+        calls.emplace_back(kObexAgentPath, "UnregisterAgent");
+        for (const auto& [path, method] : calls) {
+            try {
+                session->Proxy(kObex, kObexManagerPath)
+                    .callMethod(method)
+                    .onInterface(method == "RemoveSession" ? "org.bluez.obex.Client1"
+                                                           : "org.bluez.obex.AgentManager1")
+                    .withTimeout(kStartTimeout)
+                    .withArguments(sdbus::ObjectPath(path));
+            } catch (const sdbus::Error& error) {
+                Log(method + " (obexd): " + Brief(error));
+            }
+        }
+        if (pull && FileOfOurs(*pull)) {
+            unlink(pull->file.c_str());
+        }
+    }
     // The loop has stopped: these calls wait for their replies directly.
     for (const auto& [method, iface] :
          {std::pair{"UnregisterAgent", "org.bluez.AgentManager1"},
@@ -1345,6 +1576,10 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         m_sppSockets.erase(address);
     }
     if (service == KOBALT_SERVICE_HF) {
+        // A download needs the phone as much as hands-free does (as in the simulated SDK).
+        if (m_pull && !m_pull->reading && m_links.count({address, service}) != 0) {
+            FailPullLocked("the hands-free link went down");
+        }
         // The calls go with the link, as far as the console can tell.
         for (const auto& entry : m_calls) {
             PostHfLocked(CallRemovedSignals(entry.second.state, false));
@@ -1764,6 +1999,507 @@ ResultCode BluezBackend::AvrcpCommand(Avrcp command) {
         return sim::kOk;
     }
     return sim::kErrBadArgument;
+}
+
+// Phonebook and call logs: obexd's PBAP client
+
+template <class... Results, class... Args>
+void BluezBackend::Request(
+    const std::shared_ptr<Session>& session, const std::string& service, const std::string& path,
+    const std::string& iface, const std::string& method, std::chrono::microseconds timeout,
+    std::tuple<Args...> arguments,
+    std::type_identity_t<std::function<void(const sdbus::Error*, Results...)>> done) {
+    session->Post([session = session.get(), service, path, iface, method, timeout,
+                   arguments = std::move(arguments), done]() mutable {
+        try {
+            sdbus::AsyncMethodInvoker call = session->Proxy(service, path).callMethodAsync(method);
+            call.onInterface(iface).withTimeout(timeout);
+            std::apply([&call](auto&... each) { call.withArguments(each...); }, arguments);
+            call.uponReplyInvoke([done, method](const sdbus::Error* error, Results... results) {
+                try {
+                    done(error, std::move(results)...);
+                } catch (const std::exception& failure) {
+                    Log(method + " reply: " + failure.what());
+                }
+            });
+        } catch (const sdbus::Error& error) {
+            Log(method + " on " + path + " cannot be sent: " + Brief(error));
+            done(&error, Results{}...);
+        }
+    });
+}
+
+std::optional<std::string> BluezBackend::ObexFolderLocked() {
+    if (m_obexFolder.empty()) {
+        std::string problem;
+        if (std::optional<std::string> folder = PrivateObexFolder(problem)) {
+            m_obexFolder = std::move(*folder);
+        } else {
+            Log("no private folder for obexd's files: " + problem);
+            return std::nullopt;
+        }
+    }
+    return m_obexFolder;
+}
+
+ResultCode BluezBackend::StartPull(bool badArgument, PullKind kind, sim::CalllogType type) {
+    std::shared_ptr<Session> session;
+    std::optional<Pull> replaced;
+    Pull pull;
+    std::string phone;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (badArgument) {
+            PostPimLocked(KOBALT_PARAM_INVALID);
+            return sim::kErrBadArgument;
+        }
+        const std::optional<Address> address = HfPhoneLocked();
+        if (!address) {
+            PostPimLocked(KOBALT_NO_CONN);
+            return sim::kErrNotConnected;
+        }
+        // A call-log download replaces a running one; anything else waits for the first.
+        if (m_pull && (kind == PullKind::Contacts || m_pull->kind == PullKind::Contacts)) {
+            PostPimLocked(KOBALT_CALL_ALREADYEXIST);
+            return sim::kErrBusy;
+        }
+        const std::optional<std::string> folder = ObexFolderLocked();
+        if (!folder || !m_session->obex) {
+            PostPimLocked(KOBALT_PIM_FAIL);
+            return sim::kOk;
+        }
+        replaced = std::move(m_pull);
+        pull.id = ++m_pulls;
+        pull.kind = kind;
+        pull.type = type;
+        pull.folder = *folder;
+        pull.file =
+            *folder + "/pull-" + std::to_string(getpid()) + "-" + std::to_string(pull.id) + ".vcf";
+        m_pull = pull;
+        session = m_session;
+        phone = sim::FormatAddress(*address);
+    }
+    if (replaced) {
+        EndPull(session, *replaced);
+    }
+    WatchPull(pull.id);
+    Request<sdbus::ObjectPath>(
+        session, kObex, kObexManagerPath, "org.bluez.obex.Client1", "CreateSession", kCallTimeout,
+        std::make_tuple(phone, Properties{{"Target", sdbus::Variant(std::string("PBAP"))}}),
+        [this, session, id = pull.id](const sdbus::Error* error, const sdbus::ObjectPath& path) {
+            OnPbapSession(session, id, error, path);
+        });
+    return sim::kOk;
+}
+
+void BluezBackend::OnPbapSession(const std::shared_ptr<Session>& session, uint64_t id,
+                                 const sdbus::Error* error, const sdbus::ObjectPath& path) {
+    std::string object;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!PullIsLocked(session, id)) {
+            if (error == nullptr && m_session == session) { // stopped meanwhile
+                Pull stopped;
+                stopped.session = path;
+                EndPull(session, stopped);
+            }
+            return;
+        }
+        if (error != nullptr) {
+            FailPullLocked("CreateSession fails: " + Brief(*error));
+            return;
+        }
+        m_pull->session = path;
+        object = m_pull->kind == PullKind::Contacts ? "pb" : std::string(PbapCalllog(m_pull->type));
+    }
+    Send(
+        session, kObex, path, "org.bluez.obex.PhonebookAccess1", "Select", kCallTimeout,
+        [this, session, id](const sdbus::Error* failure) { OnPbapSelected(session, id, failure); },
+        std::string("int"), object);
+}
+
+void BluezBackend::OnPbapSelected(const std::shared_ptr<Session>& session, uint64_t id,
+                                  const sdbus::Error* error) {
+    std::string path;
+    std::string file;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!PullIsLocked(session, id)) {
+            return;
+        }
+        if (error != nullptr) {
+            FailPullLocked("Select fails: " + Brief(*error));
+            return;
+        }
+        path = m_pull->session;
+        file = m_pull->file;
+    }
+    // Only what the records hold: a phone's photos would make the transfer long for nothing.
+    const Properties filters{
+        {"Format", sdbus::Variant(std::string("vcard30"))},
+        {"Fields", sdbus::Variant(std::vector<std::string>{"VERSION", "FN", "N", "TEL"})}};
+    Request<sdbus::ObjectPath, Properties>(
+        session, kObex, path, "org.bluez.obex.PhonebookAccess1", "PullAll", kCallTimeout,
+        std::make_tuple(file, filters),
+        [this, session, id](const sdbus::Error* failure, const sdbus::ObjectPath& transfer,
+                            const Properties& properties) {
+            OnPullStarted(session, id, failure, transfer, properties);
+        });
+}
+
+void BluezBackend::OnPullStarted(const std::shared_ptr<Session>& session, uint64_t id,
+                                 const sdbus::Error* error, const sdbus::ObjectPath& transfer,
+                                 const Properties& properties) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!PullIsLocked(session, id)) {
+            return;
+        }
+        if (error != nullptr) {
+            FailPullLocked("PullAll fails: " + Brief(*error));
+            return;
+        }
+        m_pull->transfer = transfer;
+        // obexd names the file it writes; a daemon may choose another than the one asked for.
+        if (std::optional<std::string> file = Get<std::string>(properties, "Filename");
+            file && !file->empty()) {
+            m_pull->file = std::move(*file);
+        }
+        if (const std::optional<std::string> status = Get<std::string>(properties, "Status")) {
+            TransferStatusLocked(transfer, *status);
+        }
+    }
+    WatchPull(id);
+}
+
+void BluezBackend::WatchPull(uint64_t id) {
+    m_pullWatch.Set(kTransferIdle, [this, id] {
+        std::lock_guard lock(m_mutex);
+        if (m_pull && m_pull->id == id && !m_pull->reading) {
+            FailPullLocked("obexd reports no progress of the transfer");
+        }
+    });
+}
+
+void BluezBackend::TransferStatusLocked(const std::string& transfer, const std::string& status) {
+    if (m_pull && m_pull->transfer == transfer && !m_pull->reading) {
+        if (status == "complete") {
+            ReadPulledLocked();
+        } else if (status == "error") {
+            FailPullLocked("obexd reports the transfer failed");
+        }
+        return;
+    }
+    const auto push = m_pushes.find(transfer);
+    if (push == m_pushes.end() || (status != "complete" && status != "error")) {
+        return;
+    }
+    std::string file = push->second;
+    m_pushes.erase(push);
+    if (status == "error") {
+        unlink(file.c_str());
+        return;
+    }
+    m_files.Post(
+        [this, session = m_session, file = std::move(file)] { ReadPushed(session, file); });
+}
+
+// The transfer is complete: the worker reads the file, then the records replace the held ones.
+void BluezBackend::ReadPulledLocked() {
+    m_pull->reading = true;
+    m_pullWatch.Cancel();
+    m_files.Post([this, session = m_session, pull = *m_pull] {
+        std::string problem;
+        const std::optional<CardsRead> read = ReadCardFile(pull.file, problem);
+        if (read && read->skipped != 0) {
+            Log(std::to_string(read->skipped) +
+                " vCard(s) of the phone skipped; the first: " + read->problem);
+        }
+        std::shared_ptr<const std::vector<sim::ContactRecord>> contacts;
+        std::shared_ptr<const std::vector<sim::CalllogRecord>> log;
+        if (read && pull.kind == PullKind::Contacts) {
+            contacts = std::make_shared<const std::vector<sim::ContactRecord>>(
+                ContactRecords(read->contacts));
+        } else if (read) {
+            log = std::make_shared<const std::vector<sim::CalllogRecord>>(
+                CalllogRecords(pull.type, read->contacts));
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            if (!PullIsLocked(session, pull.id)) {
+                return; // stopped, replaced or the stack went down meanwhile: EndPull cleaned up
+            }
+            if (!read) {
+                FailPullLocked("cannot read what obexd wrote: " + problem);
+                return;
+            }
+            if (contacts) {
+                m_heldContacts = std::move(contacts);
+                PostPimLocked(KOBALT_PIM_CONTACTS_DONE);
+            } else {
+                m_heldLog = std::move(log);
+                PostPimLocked(KOBALT_PIM_CALLLOG_DONE);
+            }
+            m_pull.reset();
+        }
+        EndPull(session, pull);
+    });
+}
+
+void BluezBackend::FailPullLocked(const std::string& why) {
+    Log("the phonebook download fails: " + why);
+    PostPimLocked(KOBALT_PIM_FAIL);
+    const Pull pull = *m_pull;
+    m_pull.reset();
+    m_pullWatch.Cancel();
+    EndPull(m_session, pull);
+}
+
+// Cancels the download's transfer, closes its obexd session and removes its file. Errors are
+// expected (the transfer may have ended already) and not reported.
+void BluezBackend::EndPull(const std::shared_ptr<Session>& session, const Pull& pull) {
+    const auto quiet = [](const sdbus::Error*) {};
+    if (!pull.transfer.empty() && !pull.reading) {
+        Send(session, kObex, pull.transfer, kTransferIface, "Cancel", kCallTimeout, quiet);
+    }
+    if (!pull.session.empty()) {
+        Send(session, kObex, kObexManagerPath, "org.bluez.obex.Client1", "RemoveSession",
+             kCallTimeout, quiet, sdbus::ObjectPath(pull.session));
+    }
+    if (FileOfOurs(pull)) {
+        unlink(pull.file.c_str());
+    }
+}
+
+ResultCode BluezBackend::StopUpdate() {
+    std::shared_ptr<Session> session;
+    std::optional<Pull> pull;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        session = m_session;
+        pull = std::move(m_pull);
+        m_pull.reset();
+    }
+    m_pullWatch.Cancel();
+    if (pull) {
+        EndPull(session, *pull);
+    }
+    return sim::kOk;
+}
+
+namespace {
+
+// The two-call protocol over records held back to back: with null `records` the count held,
+// else byte copies of at most *count records and the number copied.
+template <class Record>
+ResultCode Serve(const std::vector<Record>* held, void* records, uint32_t* count) {
+    const std::size_t size = held == nullptr ? 0 : held->size();
+    if (records == nullptr) {
+        *count = static_cast<uint32_t>(size);
+        return sim::kOk;
+    }
+    const std::size_t filled = std::min<std::size_t>(*count, size);
+    if (filled > 0) {
+        std::memcpy(records, held->data(), filled * sizeof(Record));
+    }
+    *count = static_cast<uint32_t>(filled);
+    return sim::kOk;
+}
+
+} // namespace
+
+ResultCode BluezBackend::GetContacts(void* records, uint32_t* count) {
+    std::shared_ptr<const std::vector<sim::ContactRecord>> held;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (count == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        held = m_heldContacts;
+    }
+    return Serve(held.get(), records, count);
+}
+
+ResultCode BluezBackend::GetCalllogs(void* records, uint32_t* count) {
+    std::shared_ptr<const std::vector<sim::CalllogRecord>> held;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        if (count == nullptr) {
+            return sim::kErrBadArgument;
+        }
+        held = m_heldLog;
+    }
+    return Serve(held.get(), records, count);
+}
+
+ResultCode BluezBackend::GetOppContacts(void* records, uint32_t* count) {
+    std::lock_guard lock(m_mutex); // pushed contacts are few
+    if (!m_session) {
+        return sim::kErrNotInitialised;
+    }
+    if (count == nullptr) {
+        return sim::kErrBadArgument;
+    }
+    return Serve(&m_pushed, records, count);
+}
+
+// Pushed contacts: obexd's OPP server asks the agent where to put what the phone pushes
+
+ResultCode BluezBackend::ExportObexAgent(Session& session) {
+    try {
+        session.obexAgent = sdbus::createObject(*session.obex, kObexAgentPath);
+        constexpr const char* agent = "org.bluez.obex.Agent1";
+        session.obexAgent->registerMethod("Release").onInterface(agent).implementedAs([] {});
+        session.obexAgent->registerMethod("AuthorizePush")
+            .onInterface(agent)
+            .implementedAs(
+                [this](const sdbus::ObjectPath& transfer) { return OnAuthorizePush(transfer); });
+        session.obexAgent->registerMethod("Cancel").onInterface(agent).implementedAs([] {});
+        session.obexAgent->finishRegistration();
+        sdbus::IConnection& bus = *session.obex;
+        bus.addMatch("type='signal',sender='org.bluez.obex'",
+                     Guarded([this](sdbus::Message& m) { OnObexSignal(m); }, "obexd signal"),
+                     sdbus::floating_slot);
+        bus.addMatch(
+            "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+            "arg0='org.bluez.obex'",
+            Guarded([this](sdbus::Message& m) { OnObexOwnerChanged(m); }, "NameOwnerChanged"),
+            sdbus::floating_slot);
+    } catch (const sdbus::Error& error) {
+        Log("cannot export the object push agent on the session bus: " + Brief(error));
+        return sim::kErrDaemonFailed;
+    }
+    return sim::kOk;
+}
+
+void BluezBackend::RegisterObexAgent(const std::shared_ptr<Session>& session) {
+    Send(
+        session, kObex, kObexManagerPath, "org.bluez.obex.AgentManager1", "RegisterAgent",
+        kCallTimeout,
+        [](const sdbus::Error* error) {
+            if (error != nullptr) {
+                Log("pushed contacts are refused until obexd runs: RegisterAgent fails: " +
+                    Brief(*error));
+            }
+        },
+        sdbus::ObjectPath(kObexAgentPath));
+}
+
+std::string BluezBackend::OnAuthorizePush(const sdbus::ObjectPath& transfer) {
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        throw sdbus::Error("org.bluez.obex.Error.Rejected", "the stack is not running");
+    }
+    if (m_pushed.size() >= kMaxPushed || m_pushes.size() >= kMaxPendingPushes) {
+        throw sdbus::Error("org.bluez.obex.Error.Rejected", "too many pushed contacts");
+    }
+    const std::optional<std::string> folder = ObexFolderLocked();
+    if (!folder) {
+        throw sdbus::Error("org.bluez.obex.Error.Rejected", "no private folder");
+    }
+    std::string file = *folder + "/push-" + std::to_string(getpid()) + "-" +
+                       std::to_string(++m_pushFiles) + ".vcf";
+    m_pushes[transfer] = file;
+    return file;
+}
+
+void BluezBackend::ReadPushed(const std::shared_ptr<Session>& session, const std::string& file) {
+    std::string problem;
+    const std::optional<CardsRead> read = ReadCardFile(file, problem);
+    unlink(file.c_str());
+    if (!read) {
+        Log("a pushed contact cannot be read: " + problem);
+        return;
+    }
+    if (read->skipped != 0) {
+        Log(std::to_string(read->skipped) +
+            " pushed vCard(s) skipped; the first: " + read->problem);
+    }
+    const std::vector<sim::OppContactRecord> records = PushedRecords(read->contacts);
+    std::lock_guard lock(m_mutex);
+    if (m_session != session || records.empty()) {
+        return; // the stack went down meanwhile
+    }
+    const std::size_t room = kMaxPushed - std::min(kMaxPushed, m_pushed.size());
+    m_pushed.insert(m_pushed.end(), records.begin(),
+                    records.begin() + static_cast<long>(std::min(room, records.size())));
+    PostPimLocked(KOBALT_PIM_OPP_CONTACTS);
+}
+
+void BluezBackend::OnObexSignal(sdbus::Message& message) {
+    const std::string iface = message.getInterfaceName();
+    const std::string member = message.getMemberName();
+    if (iface == kPropertiesIface && member == "PropertiesChanged") {
+        std::string changedIface;
+        Properties changed;
+        message >> changedIface >> changed;
+        if (changedIface != kTransferIface) {
+            return;
+        }
+        const std::string path = message.getPath();
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return;
+        }
+        if (m_pull && m_pull->transfer == path && changed.count("Transferred") != 0) {
+            WatchPull(m_pull->id); // progress
+        }
+        if (const std::optional<std::string> status = Get<std::string>(changed, "Status")) {
+            TransferStatusLocked(path, *status);
+        }
+    } else if (iface == kObjectManagerIface && member == "InterfacesRemoved") {
+        // A push whose transfer went without completing leaves its partial file behind.
+        sdbus::ObjectPath path;
+        message >> path;
+        std::lock_guard lock(m_mutex);
+        if (const auto push = m_pushes.find(path); push != m_pushes.end()) {
+            unlink(push->second.c_str());
+            m_pushes.erase(push);
+        }
+    }
+}
+
+void BluezBackend::OnObexOwnerChanged(sdbus::Message& message) {
+    std::string name;
+    std::string oldOwner;
+    std::string newOwner;
+    message >> name >> oldOwner >> newOwner;
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session || name != kObex) {
+            return;
+        }
+        if (newOwner.empty()) {
+            DropObexWorkLocked("obexd (org.bluez.obex) has gone");
+            return;
+        }
+        session = m_session;
+    }
+    RegisterObexAgent(session); // obexd (re)started: it knows no agent
+}
+
+void BluezBackend::DropObexWorkLocked(const std::string& why) {
+    Log(why + ": the running download and pushes are lost");
+    if (m_pull && !m_pull->reading) {
+        FailPullLocked(why);
+    }
+    for (const auto& [transfer, file] : m_pushes) {
+        unlink(file.c_str());
+    }
+    m_pushes.clear();
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The bluez KOBALT.dll as the console loads it, without any bus: the export layer's results,
-// the PIN kept in the configuration folder, Init's failure without a bus, and the entry points
-// that are not mapped touching nothing.
+// the PIN kept in the configuration folder, Init's failure without a bus, the phone's data
+// before START and the entry points that are not mapped touching nothing.
 #include "sdk/KobaltAbi.h"
 
 #include <gtest/gtest.h>
@@ -108,8 +108,6 @@ TEST_F(BluezLibrary, EntryPointsNotMappedFailAndTouchNothing) {
     unsigned char records[64];
     std::memset(records, 0xA5, sizeof records);
     uint32_t count = 7;
-    EXPECT_EQ(Entry<KOBALT_Fn_PIMGetRecords>("KOBALT_PIMGetContacts")(records, &count), -1);
-    EXPECT_EQ(Entry<KOBALT_Fn_PIMGetRecords>("KOBALT_PIMGetCalllogs")(records, &count), -1);
     EXPECT_EQ(Entry<KOBALT_Fn_DUNGetCountry>("KOBALT_DUNGetCountry")(
                   reinterpret_cast<KOBALT_DunListEntry*>(records), &count),
               -1);
@@ -119,6 +117,25 @@ TEST_F(BluezLibrary, EntryPointsNotMappedFailAndTouchNothing) {
     }
     EXPECT_EQ(Entry<KOBALT_Fn_Other>("KOBALT_FTPGetRemoteFileList")(), -1);
     EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_HFAP_Transfer")(), -1);
+}
+
+// The phone's data needs the stack: before START every PIM entry point says so and touches
+// nothing.
+TEST_F(BluezLibrary, PhoneDataBeforeStartFailsAndTouchesNothing) {
+    unsigned char records[KOBALT_OPP_RECORD_SIZE];
+    std::memset(records, 0xA5, sizeof records);
+    for (const char* name :
+         {"KOBALT_PIMGetContacts", "KOBALT_PIMGetCalllogs", "KOBALT_PIMGetOppContacts"}) {
+        uint32_t count = 1;
+        EXPECT_EQ(Entry<KOBALT_Fn_PIMGetRecords>(name)(records, &count), -3) << name;
+        EXPECT_EQ(count, 1u) << name;
+    }
+    for (const unsigned char byte : records) {
+        ASSERT_EQ(byte, 0xA5);
+    }
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMStartUpdate>("KOBALT_PIMStartUpdateContacts")(0), -3);
+    EXPECT_EQ(Entry<KOBALT_Fn_PIMStartUpdate>("KOBALT_PIMStartUpdateCalllogEx")(0), -3);
+    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_PIMStopUpdate")(), -3);
 }
 
 TEST_F(BluezLibrary, VersionNamesTheLinuxStack) {

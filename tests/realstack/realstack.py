@@ -5,9 +5,11 @@
 
 Starts, in a private folder: a dbus-daemon of the system type, python-dbusmock's bluez5
 template (one adapter, the devices given) and, unless --no-ofono, its ofono template with the
-hands-free modem of the first device. Runs `KOBALTDemo --sdk bluez --script FILE` on that bus,
-then checks its exit status, its standard error and the stand-ins' call logs. Every daemon is
-stopped by its process id, also when a step fails.
+hands-free modem of the first device; with --obex, a dbus-daemon of the session type and an
+obexd stand-in (obex_pbap.py: the bluez5-obex template serving the vCards of --cards). Runs
+`KOBALTDemo --sdk bluez --script FILE` on those buses, then checks its exit status, its standard
+error, the stand-ins' call logs and that the library left no file of the phone's data behind.
+Every daemon is stopped by its process id, also when a step fails.
 
 Options:
   --status N          the console's exit status (default 0)
@@ -18,6 +20,13 @@ Options:
   --no-bluez          no BlueZ stand-in
   --no-bus            no bus at all: DBUS_SYSTEM_BUS_ADDRESS names a socket nobody listens on
   --no-ofono          no oFono stand-in
+  --obex MODE         a session bus and obexd: each phonebook transfer goes `complete`, goes to
+                      `error` or `never` ends; `stopped`: obexd is stopped (SIGSTOP) and answers
+                      nothing; `absent`: the session bus has no obexd
+  --obex-delay MS     how long each phonebook transfer takes (default 50)
+  --cards DIR         the phonebook objects obexd serves (pb.vcf, ich.vcf, ...; default cards/)
+  --obex-log TEXT     a line of obexd's call log contains TEXT (repeatable)
+  --no-obex-log METHOD  obexd's call log has no call of METHOD (repeatable)
   --bluez-log TEXT    a line of BlueZ's call log contains TEXT (repeatable)
   --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
@@ -29,11 +38,14 @@ Options:
                       second call waits), indicators (the modem reports signal 100 %,
                       battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
                       types and signatures), answer (the far end
-                      takes every call: it goes active), kill-ofono or kill-bluez
-                      (the stand-in vanishes, SIGKILL). Repeatable; each fires once.
+                      takes every call: it goes active), kill-ofono, kill-bluez or
+                      kill-obex (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
+                      --cards from the phone: the library's object push agent is asked where
+                      to put it and the transfer completes). Repeatable; each fires once.
 """
 
 import argparse
+import json
 import os
 import select
 import shutil
@@ -49,8 +61,8 @@ BOUND = 10.0  # seconds any daemon may take to come up
 BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>system</type>
-  <listen>unix:path={folder}/system_bus_socket</listen>
+  <type>{type}</type>
+  <listen>unix:path={folder}/{type}_bus_socket</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -86,6 +98,7 @@ class Daemons:
     def stop(self):
         for _, process in reversed(self.processes):
             if process.poll() is None:
+                process.send_signal(signal.SIGCONT)  # a stand-in stopped on purpose
                 process.send_signal(signal.SIGTERM)
         for name, process in reversed(self.processes):
             try:
@@ -119,10 +132,58 @@ def wait_for_name(bus, name, process):
         time.sleep(0.02)
 
 
-def act(action, bus, daemons, devices):
+def start_bus(kind, folder, daemons, env):
+    """A dbus-daemon of `kind` (system or session) in `folder`; returns its address."""
+    config = os.path.join(folder, kind + '.conf')
+    with open(config, 'w') as f:
+        f.write(BUS_CONFIG.format(folder=folder, type=kind))
+    daemon = daemons.start(kind + ' dbus-daemon', ['dbus-daemon', f'--config-file={config}',
+                                                   '--nofork', '--print-address=1'],
+                           env, stdout=subprocess.PIPE)
+    return read_line(daemon.stdout, time.monotonic() + BOUND)
+
+
+def push(context, name):
+    """Plays obexd receiving the vCard file `name` from the phone: a transfer object, the
+    library's agent asked where to put it (it must be a private folder of the console's runtime
+    folder), the file written there and the transfer complete."""
+    import dbus
+    bus = context['session_bus']
+    daemon = dbus.Interface(bus.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus'),
+                            'org.freedesktop.DBus')
+    owners = [n for n in daemon.ListNames() if n.startswith(':') and
+              daemon.GetConnectionUnixProcessID(n) == context['console'].pid]
+    if not owners:
+        raise Failure('the console has no connection to the session bus')
+    context['pushes'] = context.get('pushes', 0) + 1
+    transfer = f'/org/bluez/obex/server/session0/transfer{context["pushes"]}'
+    dbus.Interface(bus.get_object('org.bluez.obex', '/'), 'org.freedesktop.DBus.Mock').AddObject(
+        transfer, 'org.bluez.obex.Transfer1',
+        {'Status': dbus.String('queued'), 'Name': dbus.String(name),
+         'Type': dbus.String('text/x-vcard'), 'Size': dbus.UInt64(0)},
+        [('Cancel', '', '', '')])
+    agent = dbus.Interface(bus.get_object(owners[0], '/org/kobalt/obex_agent'),
+                           'org.bluez.obex.Agent1')
+    target = str(agent.AuthorizePush(dbus.ObjectPath(transfer), timeout=BOUND))
+    private = os.path.join(context['runtime'], 'kobalt-obex')
+    if os.path.dirname(target) != private:
+        raise Failure(f'the agent put a pushed contact at {target}, not in {private}')
+    if os.stat(private).st_mode & 0o777 != 0o700:
+        raise Failure(f'{private} is not private: mode {os.stat(private).st_mode & 0o777:o}')
+    shutil.copyfile(os.path.join(context['cards'], name), target)
+    dbus.Interface(bus.get_object('org.bluez.obex', transfer),
+                   'org.freedesktop.DBus.Mock').EmitSignal(
+        'org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+        ['org.bluez.obex.Transfer1', {'Status': dbus.String('complete', variant_level=1)},
+         dbus.Array([], signature='s')])
+
+
+def act(action, bus, daemons, devices, context):
     """Does one --when ACTION."""
     import dbus
-    if action.startswith('ring=') or action.startswith('waiting='):
+    if action.startswith('push='):
+        push(context, action.partition('=')[2])
+    elif action.startswith('ring=') or action.startswith('waiting='):
         modem = '/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
         mock = dbus.Interface(bus.get_object('org.ofono', '/'), 'org.freedesktop.DBus.Mock')
         kind, _, number = action.partition('=')
@@ -171,8 +232,8 @@ def act(action, bus, daemons, devices):
             call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
             call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
                             ['State', dbus.String('active', variant_level=1)])
-    elif action in ('kill-ofono', 'kill-bluez'):
-        wanted = 'ofono stand-in' if action == 'kill-ofono' else 'bluez stand-in'
+    elif action in ('kill-ofono', 'kill-bluez', 'kill-obex'):
+        wanted = action[len('kill-'):] + ' stand-in'
         for name, process in daemons.processes:
             if name == wanted:
                 process.kill()
@@ -193,6 +254,12 @@ def main():
     parser.add_argument('--no-bus', action='store_true')
     parser.add_argument('--no-bluez', action='store_true')
     parser.add_argument('--no-ofono', action='store_true')
+    parser.add_argument('--obex', choices=['complete', 'error', 'never', 'stopped', 'absent'])
+    parser.add_argument('--cards', default=os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                        'cards'))
+    parser.add_argument('--obex-delay', type=int, default=50)
+    parser.add_argument('--obex-log', action='append', default=[])
+    parser.add_argument('--no-obex-log', action='append', default=[])
     parser.add_argument('--bluez-log', action='append', default=[])
     parser.add_argument('--no-bluez-log', action='append', default=[])
     parser.add_argument('--ofono-log', action='append', default=[])
@@ -217,13 +284,7 @@ def main():
         if args.no_bus:
             env['DBUS_SYSTEM_BUS_ADDRESS'] = f'unix:path={folder}/nobody_listens'
         else:
-            config = os.path.join(folder, 'system.conf')
-            with open(config, 'w') as f:
-                f.write(BUS_CONFIG.format(folder=folder))
-            daemon = daemons.start('dbus-daemon', ['dbus-daemon', f'--config-file={config}',
-                                                   '--nofork', '--print-address=1'],
-                                   env, stdout=subprocess.PIPE)
-            address = read_line(daemon.stdout, time.monotonic() + BOUND)
+            address = start_bus('system', folder, daemons, env)
             env['DBUS_SYSTEM_BUS_ADDRESS'] = address
             os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = address
             import dbus  # after the address is set, so the module's system bus is ours
@@ -264,6 +325,28 @@ def main():
             dbus.Interface(bus.get_object('org.ofono', '/'),
                            'org.freedesktop.DBus.Mock').AddModem(modem, {})
 
+        context = {'cards': args.cards, 'runtime': env['XDG_RUNTIME_DIR']}
+        if args.obex:
+            import dbus
+            address = start_bus('session', folder, daemons, env)
+            env['DBUS_SESSION_BUS_ADDRESS'] = address
+            context['session_bus'] = dbus.bus.BusConnection(address)
+        if args.obex and args.obex != 'absent':
+            obex_env = dict(env, TMPDIR=folder)  # the stand-in's transfer files stay private
+            obex = daemons.start('obex stand-in',
+                                 [PYTHON, '-m', 'dbusmock', '--session', '--template',
+                                  os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                               'obex_pbap.py'),
+                                  '-p', json.dumps({
+                                      'cards': args.cards, 'delay_ms': args.obex_delay,
+                                      'transfer': 'never' if args.obex == 'stopped'
+                                                  else args.obex}),
+                                  '-l', os.path.join(folder, 'obex.log')], obex_env,
+                                 stdout=subprocess.DEVNULL)
+            wait_for_name(context['session_bus'], 'org.bluez.obex', obex)
+            if args.obex == 'stopped':
+                obex.send_signal(signal.SIGSTOP)
+
         for item in args.env:
             name, _, value = item.partition('=')
             env[name] = value
@@ -278,6 +361,7 @@ def main():
             console = daemons.start('console', [args.console, '--sdk', 'bluez', '--script',
                                                 args.script],
                                     env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            context['console'] = console
             deadline = time.monotonic() + 120
             while console.poll() is None:
                 if time.monotonic() > deadline:
@@ -286,7 +370,7 @@ def main():
                     log, text, action = trigger
                     if os.path.exists(log) and text in open(log).read():
                         triggers.remove(trigger)
-                        act(action, bus, daemons, devices)
+                        act(action, bus, daemons, devices, context)
                 time.sleep(0.02)
         stderr = open(output + '.err', 'rb').read().decode(errors='replace')
         sys.stdout.write(open(output, 'rb').read().decode(errors='replace'))
@@ -312,6 +396,11 @@ def main():
 
         check_log('bluez.log', args.bluez_log, args.no_bluez_log)
         check_log('ofono.log', args.ofono_log, [])
+        check_log('obex.log', args.obex_log, args.no_obex_log)
+        # The phone's data does not outlive the console in its private folder.
+        private = os.path.join(env['XDG_RUNTIME_DIR'], 'kobalt-obex')
+        if os.path.isdir(private) and os.listdir(private):
+            raise Failure(f'files left in {private}: {os.listdir(private)}')
     except (Failure, subprocess.TimeoutExpired, OSError) as failure:
         print(f'realstack: FAILED: {failure}', file=sys.stderr)
         trace = os.path.join(folder, 'trace.log')
