@@ -113,11 +113,10 @@ std::vector<sim::ContactRecord> ContactRecords(const std::vector<sim::ContactFie
     std::vector<sim::ContactRecord> records;
     records.reserve(contacts.size());
     std::vector<std::string> notes; // cuts are expected: the record's fields are short
-    std::string problem;
     for (const sim::ContactFields& fields : contacts) {
-        if (std::optional<sim::ContactRecord> record =
-                sim::MakeContactRecord(fields, notes, problem)) {
-            records.push_back(*record);
+        if (sim::Result<sim::ContactRecord> record = sim::MakeContactRecord(fields, notes);
+            record.Ok()) {
+            records.push_back(record.Value());
         }
         notes.clear();
     }
@@ -144,7 +143,6 @@ std::vector<sim::CalllogRecord> CalllogRecords(sim::CalllogType type,
 std::vector<sim::OppContactRecord> PushedRecords(const std::vector<sim::ContactFields>& contacts) {
     std::vector<sim::OppContactRecord> records;
     std::vector<std::string> notes;
-    std::string problem;
     for (const sim::ContactFields& fields : contacts) {
         std::vector<std::string> numbers;
         for (const std::string* number : {&fields.cell, &fields.home, &fields.work}) {
@@ -152,9 +150,10 @@ std::vector<sim::OppContactRecord> PushedRecords(const std::vector<sim::ContactF
                 numbers.push_back(*number);
             }
         }
-        if (std::optional<sim::OppContactRecord> record =
-                sim::MakeOppContactRecord(fields.name, numbers, notes, problem)) {
-            records.push_back(*record);
+        if (sim::Result<sim::OppContactRecord> record =
+                sim::MakeOppContactRecord(fields.name, numbers, notes);
+            record.Ok()) {
+            records.push_back(record.Value());
         }
         notes.clear();
     }
