@@ -607,6 +607,10 @@ public:
     }
     ResultCode StopUpdate() override;
     ResultCode GetCalllogs(void* records, uint32_t* count) override;
+    // The records of the last download that `downloaded` holds, as the simulated SDK serves them.
+    template <class Record>
+    ResultCode ServeDownloaded(std::shared_ptr<const std::vector<Record>> BluezBackend::*downloaded,
+                               void* records, uint32_t* count);
     ResultCode GetOppContacts(void* records, uint32_t* count) override;
 
     ResultCode AvrcpCommand(Avrcp command) override;
@@ -2314,8 +2318,11 @@ ResultCode Serve(const std::vector<Record>* held, void* records, uint32_t* count
 
 } // namespace
 
-ResultCode BluezBackend::GetContacts(void* records, uint32_t* count) {
-    std::shared_ptr<const std::vector<sim::ContactRecord>> held;
+template <class Record>
+ResultCode
+BluezBackend::ServeDownloaded(std::shared_ptr<const std::vector<Record>> BluezBackend::*downloaded,
+                              void* records, uint32_t* count) {
+    std::shared_ptr<const std::vector<Record>> held;
     {
         std::lock_guard lock(m_mutex);
         if (!m_session) {
@@ -2324,24 +2331,17 @@ ResultCode BluezBackend::GetContacts(void* records, uint32_t* count) {
         if (count == nullptr) {
             return sim::kErrBadArgument;
         }
-        held = m_heldContacts;
+        held = this->*downloaded;
     }
     return Serve(held.get(), records, count);
 }
 
+ResultCode BluezBackend::GetContacts(void* records, uint32_t* count) {
+    return ServeDownloaded(&BluezBackend::m_heldContacts, records, count);
+}
+
 ResultCode BluezBackend::GetCalllogs(void* records, uint32_t* count) {
-    std::shared_ptr<const std::vector<sim::CalllogRecord>> held;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_session) {
-            return sim::kErrNotInitialised;
-        }
-        if (count == nullptr) {
-            return sim::kErrBadArgument;
-        }
-        held = m_heldLog;
-    }
-    return Serve(held.get(), records, count);
+    return ServeDownloaded(&BluezBackend::m_heldLog, records, count);
 }
 
 ResultCode BluezBackend::GetOppContacts(void* records, uint32_t* count) {
