@@ -3,8 +3,10 @@
 # Does nothing (and needs no network) when everything is already there.
 set -euo pipefail
 
-packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format
+packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy
     libncurses-dev libreadline-dev libutf8proc-dev tmux libclang-rt-14-dev groff-base
+    # The Debian package (cpack: dpkg-shlibdeps, file) and the coverage report.
+    dpkg-dev file gcovr python3
     # The SDK library over the Linux Bluetooth stack, and its tests' stand-ins and daemons.
     libsdbus-c++-dev dbus python3-dbusmock bluez ofono bluez-obexd mobile-broadband-provider-info)
 missing=()
