@@ -6,7 +6,6 @@
 #include "framework/CButton.h"
 #include "framework/CDataExchange.h"
 #include "framework/Relayout.h"
-#include "handsfree/EventText.h"
 #include "handsfree/HandFree.h"
 #include "pim/PhoneBook.h"
 #include "platform/InitOrder.h"
@@ -17,6 +16,7 @@
 #include "tools/Setting.h"
 #include "ui/DeviceText.h"
 #include "ui/DialogFont.h"
+#include "ui/EventText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,11 +2,11 @@
 
 #include "framework/CDataExchange.h"
 #include "handsfree/DTMF.h"
-#include "handsfree/EventText.h"
 #include "pim/Calllog.h"
 #include "platform/InitOrder.h"
 #include "sdk/SdkApi.h"
 #include "ui/DialogFont.h"
+#include "ui/EventText.h"
 
 #include <algorithm>
 #include <cstring>

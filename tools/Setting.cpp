@@ -1,9 +1,9 @@
 #include "tools/Setting.h"
 
 #include "framework/CDataExchange.h"
-#include "handsfree/EventText.h"
 #include "sdk/SdkApi.h"
 #include "ui/DeviceText.h"
+#include "ui/EventText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "handsfree/EventText.h"
+#include "ui/EventText.h"
 
 #include "sdk/EventReport.h"
 
