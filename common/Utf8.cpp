@@ -32,13 +32,7 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
         if (!decoded) {
             return std::nullopt;
         }
-        if (decoded->cp >= 0x10000) {
-            const char32_t offset = decoded->cp - 0x10000;
-            out += static_cast<char16_t>(0xD800 + (offset >> 10));
-            out += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(decoded->cp);
-        }
+        AppendUtf16(out, decoded->cp);
         text.remove_prefix(decoded->length);
     }
     return out;

@@ -25,6 +25,17 @@ struct Utf8Char {
 // is written as its three-byte form, for callers that pass lone UTF-16 halves through.
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Appends the UTF-16 form of the code point `cp`, a surrogate pair above U+FFFF; nothing when it
+// is above U+10FFFF.
+inline void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else if (cp <= 0x10FFFF) {
+        out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+}
+
 [[nodiscard]] constexpr bool IsSurrogate(char32_t cp) {
     return cp >= 0xD800 && cp <= 0xDFFF;
 }
@@ -97,13 +108,7 @@ inline char32_t NextUtf8CodePoint(std::string_view text, std::size_t& i) {
 inline std::u16string Utf8ToUtf16Replacing(std::string_view text) {
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t cp = NextUtf8CodePoint(text, i);
-        if (cp < 0x10000) {
-            out += static_cast<char16_t>(cp);
-        } else {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        }
+        AppendUtf16(out, NextUtf8CodePoint(text, i));
     }
     return out;
 }

@@ -6,6 +6,7 @@
 
 namespace kobalt::frontend {
 
+using common::AppendUtf16;
 using common::AppendUtf8;
 using common::DecodeUtf16;
 using common::DecodeUtf8;

@@ -56,12 +56,7 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
     default:
         break;
     }
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-        out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    }
+    frontend::AppendUtf16(out, cp);
 }
 
 void CutToLimit(std::u16string& text) {

@@ -21,15 +21,6 @@ std::u16string Wide(std::size_t number) {
     return Wide(std::to_string(number));
 }
 
-void Append(std::u16string& text, char32_t ch) {
-    if (ch < 0x10000) {
-        text += static_cast<char16_t>(ch);
-    } else if (ch <= 0x10FFFF) {
-        text += static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10));
-        text += static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF));
-    }
-}
-
 void TakeBack(std::u16string& text) {
     if (text.empty()) {
         return;
@@ -85,7 +76,7 @@ EventLogView::Outcome EventLogView::Key(const KeyEvent& key, const EventLog& log
         switch (key.key) {
         case Key::Char:
             if (Classify(key.ch) != CharClass::Format && m_input.size() < kMaxInput) {
-                Append(m_input, key.ch);
+                frontend::AppendUtf16(m_input, key.ch);
             }
             break;
         case Key::Backspace:

@@ -1,5 +1,6 @@
 #include "frontend/terminal/InputMapper.h"
 
+#include "frontend/common/Utf8.h"
 #include "frontend/terminal/Accelerators.h"
 
 #include <algorithm>
@@ -150,12 +151,9 @@ int UnitsAfter(const std::u16string& text, int at) {
 }
 
 std::u16string Utf16(char32_t cp) {
-    if (cp < 0x10000) {
-        return std::u16string(1, static_cast<char16_t>(cp));
-    }
-    cp -= 0x10000;
-    return {static_cast<char16_t>(0xD800 + (cp >> 10)),
-            static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
+    std::u16string text;
+    frontend::AppendUtf16(text, cp);
+    return text;
 }
 
 // The new text, and the caret unless it is at the end where typing leaves it.

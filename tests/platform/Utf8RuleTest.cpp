@@ -11,6 +11,7 @@
 
 namespace {
 
+using kobalt::common::AppendUtf16;
 using kobalt::common::AppendUtf8;
 using kobalt::common::DecodeUtf16;
 using kobalt::common::DecodeUtf8;
@@ -77,6 +78,24 @@ TEST(Utf8Rule, EveryScalarValueRoundTrips) {
     EXPECT_EQ(bytes, "") << "no form past U+10FFFF";
     AppendUtf8(bytes, 0xDC00);
     EXPECT_EQ(bytes, "\xED\xB0\x80") << "a lone half is passed through as its three bytes";
+}
+
+TEST(Utf8Rule, EveryScalarValueRoundTripsThroughUtf16) {
+    std::u16string units;
+    for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+        if (cp == 0xD800) {
+            cp = 0xE000;
+        }
+        units.clear();
+        AppendUtf16(units, cp);
+        ASSERT_EQ(units.size(), cp < 0x10000 ? 1u : 2u) << std::hex << static_cast<unsigned>(cp);
+        const auto decoded = DecodeUtf16(units);
+        ASSERT_EQ(decoded.cp, cp);
+        ASSERT_EQ(decoded.length, units.size());
+    }
+    units.clear();
+    AppendUtf16(units, 0x110000);
+    EXPECT_EQ(units, u"") << "no form past U+10FFFF";
 }
 
 TEST(Utf8Rule, Utf16DecodingJoinsOnlyAHighHalfFollowedByALowOne) {
