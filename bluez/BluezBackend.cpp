@@ -13,8 +13,11 @@
 // and drops the queued events: no callback starts after it returns. The loop serves both buses.
 // Files obexd has written are read and parsed on the worker thread, off the loop.
 //
-// Entry points without a mapping yet (dial-up, audio transfer, ...) return kErrNotImplemented
-// and touch none of their arguments.
+// Dial-up networking goes through oFono's dundee (org.ofono.dundee, system bus); its lists and
+// parameters come from the provider database the simulated SDK reads too.
+//
+// Entry points without a mapping yet (audio transfer, ...) return kErrNotImplemented and touch
+// none of their arguments.
 #include "bluez/Mapping.h"
 #include "bluez/Phonebook.h"
 #include "bluez/PinStore.h"
@@ -23,6 +26,7 @@
 #include "sim/abi/DebugLog.h"
 #include "sim/abi/TimeScale.h"
 #include "sim/phone/TextPool.h"
+#include "sim/profiles/ProviderDatabase.h"
 #include "sim/radio/Dispatcher.h"
 #include "sim/world/Utf16.h"
 
@@ -65,6 +69,9 @@ using Interfaces = std::map<std::string, Properties>;
 constexpr const char* kBluez = "org.bluez";
 constexpr const char* kOfono = "org.ofono";
 constexpr const char* kObex = "org.bluez.obex"; // on the session bus
+constexpr const char* kDundee = "org.ofono.dundee";
+constexpr const char* kDundeeManagerIface = "org.ofono.dundee.Manager";
+constexpr const char* kDundeeDeviceIface = "org.ofono.dundee.Device";
 constexpr const char* kAdapterIface = "org.bluez.Adapter1";
 constexpr const char* kDeviceIface = "org.bluez.Device1";
 constexpr const char* kPlayerIface = "org.bluez.MediaPlayer1";
@@ -615,20 +622,20 @@ public:
 
     ResultCode AvrcpCommand(Avrcp command) override;
 
-    // Dial-up networking: not mapped yet.
+    // Dial-up networking: the lists from the provider database, the link through dundee.
 
-    ResultCode DunConnect(const KOBALT_BdAddr*,
-                          const KOBALT_WCHAR* const (&)[sim::kDunParams]) override {
-        return sim::kErrNotImplemented;
+    ResultCode DunConnect(const KOBALT_BdAddr* addr,
+                          const KOBALT_WCHAR* const (&params)[sim::kDunParams]) override;
+    ResultCode DunGetCountry(KOBALT_DunListEntry* entries, uint32_t* count) override {
+        return m_dunLists.GetCountry(entries, count);
     }
-    ResultCode DunGetCountry(KOBALT_DunListEntry*, uint32_t*) override {
-        return sim::kErrNotImplemented;
+    ResultCode DunGetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
+                              uint32_t* count) override {
+        return m_dunLists.GetProvider(countryId, entries, count);
     }
-    ResultCode DunGetProvider(uint32_t, KOBALT_DunListEntry*, uint32_t*) override {
-        return sim::kErrNotImplemented;
-    }
-    ResultCode DunGetParams(uint32_t, KOBALT_WCHAR* const (&)[sim::kDunParams]) override {
-        return sim::kErrNotImplemented;
+    ResultCode DunGetParams(uint32_t providerId,
+                            KOBALT_WCHAR* const (&params)[sim::kDunParams]) override {
+        return m_dunLists.GetParams(providerId, params);
     }
     int GetClientPort() override;
 
@@ -668,6 +675,13 @@ private:
     void OnBluezPropertiesChanged(sdbus::Message& message);
     void OnOfonoSignal(sdbus::Message& message);
     void OnNameOwnerChanged(sdbus::Message& message);
+    void OnDundeeSignal(sdbus::Message& message);
+    // Dial-up through dundee, each step on the loop with the reply of the one before.
+    void OnDundeeDevices(const std::shared_ptr<Session>& session, Address address, std::string name,
+                         const sdbus::Error* error,
+                         const std::vector<sdbus::Struct<sdbus::ObjectPath, Properties>>& devices);
+    ResultCode DunDisconnect(const Address& address);
+    void DundeeLinkDownLocked(const std::string& path);
     void AddObjectLocked(const std::string& path, const Interfaces& interfaces);
     void UpdateDeviceLocked(const std::string& path, const Properties& properties);
     void CallChangedLocked(const std::string& path, const std::string& name,
@@ -817,6 +831,10 @@ private:
     std::vector<sim::OppContactRecord> m_pushed;                           // pushed contacts
     std::map<std::string, std::string> m_pushes; // obexd's push transfers accepted -> file
     uint64_t m_pushFiles = 0;
+    // Dial-up.
+    sim::ProviderLists m_dunLists{sim::ProviderDatabasePath(), Log};
+    bool m_dundee = false;                       // dundee is on the bus, as far as we know
+    std::map<std::string, Address> m_dunDevices; // dundee device -> phone, links up or on their way
 };
 
 // Start and stop
@@ -859,6 +877,21 @@ ResultCode BluezBackend::Init() {
     } catch (const sdbus::Error& error) {
         Log("cannot ask the bus about oFono: " + Brief(error));
     }
+    bool dundee = false;
+    try {
+        session->Proxy("org.freedesktop.DBus", "/org/freedesktop/DBus")
+            .callMethod("NameHasOwner")
+            .onInterface("org.freedesktop.DBus")
+            .withTimeout(kStartTimeout)
+            .withArguments(std::string(kDundee))
+            .storeResultsTo(dundee);
+        if (!dundee) {
+            Log("dundee (org.ofono.dundee) is not running: dial-up networking is unavailable "
+                "until it starts");
+        }
+    } catch (const sdbus::Error& error) {
+        Log("cannot ask the bus about dundee: " + Brief(error));
+    }
     // obexd lives on the user's session bus; without one the rest of the stack still works.
     try {
         session->obex = sdbus::createSessionBusConnection();
@@ -873,6 +906,8 @@ ResultCode BluezBackend::Init() {
     {
         std::lock_guard lock(m_mutex);
         m_session = session;
+        m_dundee = dundee;
+        m_dunDevices.clear();
     }
     session->Start();
     if (session->obex) {
@@ -1053,6 +1088,9 @@ void BluezBackend::Subscribe(Session& session) {
     bus.addMatch("type='signal',sender='org.ofono'",
                  Guarded([this](sdbus::Message& m) { OnOfonoSignal(m); }, "oFono signal"),
                  sdbus::floating_slot);
+    bus.addMatch("type='signal',sender='org.ofono.dundee'",
+                 Guarded([this](sdbus::Message& m) { OnDundeeSignal(m); }, "dundee signal"),
+                 sdbus::floating_slot);
     bus.addMatch("type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged'",
                  Guarded([this](sdbus::Message& m) { OnNameOwnerChanged(m); }, "NameOwnerChanged"),
                  sdbus::floating_slot);
@@ -1071,6 +1109,7 @@ ResultCode BluezBackend::UnInit() {
         m_sppSockets.clear();
         m_hfModem.clear();
         m_calls.clear();
+        m_dunDevices.clear(); // a dial-up link stays up in dundee; this run forgets it
         pull = std::move(m_pull);
         m_pull.reset();
         for (const auto& [transfer, file] : m_pushes) {
@@ -1281,6 +1320,21 @@ void BluezBackend::OnNameOwnerChanged(sdbus::Message& message) {
     std::string oldOwner;
     std::string newOwner;
     message >> name >> oldOwner >> newOwner;
+    if (name == kDundee) {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return;
+        }
+        m_dundee = !newOwner.empty();
+        if (!m_dundee) {
+            Log("dundee (org.ofono.dundee) has gone: the dial-up links are lost");
+            const std::map<std::string, Address> devices = m_dunDevices;
+            for (const auto& entry : devices) {
+                DundeeLinkDownLocked(entry.first);
+            }
+        }
+        return;
+    }
     if (!newOwner.empty() || (name != kBluez && name != kOfono)) {
         return;
     }
@@ -1608,6 +1662,12 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
     if (addr == nullptr) {
         return sim::kErrBadArgument;
     }
+    if (service == KOBALT_SERVICE_INTERNET) {
+        if (const ResultCode dun = DunDisconnect(Address::From(*addr)); dun != sim::kErrNoService) {
+            return dun;
+        }
+        // not dialled through dundee: BlueZ's profile, as for any other service
+    }
     if (!ServiceUuid(service)) {
         return sim::kErrNoService;
     }
@@ -1642,6 +1702,196 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
         },
         *ServiceUuid(service));
     return sim::kOk;
+}
+
+// Dial-up networking through dundee
+
+// dundee dials "*99#" itself and takes no access point or login: the parameters only have to
+// be a provider's, as in the simulated SDK. The dial reaches the dundee device made for the
+// phone, found by the phone's name (dundee's devices carry no address); the connect event
+// follows its Active property.
+ResultCode BluezBackend::DunConnect(const KOBALT_BdAddr* addr,
+                                    const KOBALT_WCHAR* const (&params)[sim::kDunParams]) {
+    if (addr == nullptr ||
+        std::any_of(std::begin(params), std::end(params), [](auto* p) { return p == nullptr; })) {
+        return sim::kErrBadArgument;
+    }
+    const Address address = Address::From(*addr);
+    std::shared_ptr<Session> session;
+    std::string name;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+    }
+    if (!m_dunLists.ProviderOf(params)) {
+        return sim::kErrUnknownEntry;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        const std::optional<std::string> path = DevicePathLocked(address);
+        if (!path) {
+            return sim::kErrUnknownDevice;
+        }
+        if (!m_dundee) {
+            Log("KOBALT_DUNConnect fails: dundee (org.ofono.dundee) is not running");
+            return sim::kErrNoService;
+        }
+        const Link link{address, KOBALT_SERVICE_INTERNET};
+        if (m_links.count(link) != 0) {
+            return sim::kOk;
+        }
+        if (!m_pending.insert(link).second) {
+            return sim::kErrBusy;
+        }
+        session = m_session;
+        name = m_devices.at(*path).name;
+    }
+    using Devices = std::vector<sdbus::Struct<sdbus::ObjectPath, Properties>>;
+    Request<Devices>(
+        session, kDundee, "/", kDundeeManagerIface, "GetDevices", kCallTimeout, std::make_tuple(),
+        [this, session, address, name](const sdbus::Error* error, const Devices& devices) {
+            OnDundeeDevices(session, address, name, error, devices);
+        });
+    return sim::kOk;
+}
+
+void BluezBackend::OnDundeeDevices(
+    const std::shared_ptr<Session>& session, Address address, std::string name,
+    const sdbus::Error* error,
+    const std::vector<sdbus::Struct<sdbus::ObjectPath, Properties>>& devices) {
+    std::lock_guard lock(m_mutex);
+    if (m_session != session || m_pending.count({address, KOBALT_SERVICE_INTERNET}) == 0) {
+        return;
+    }
+    if (error != nullptr) {
+        Log("dundee GetDevices fails: " + Brief(*error));
+        LinkFailedLocked(address, KOBALT_SERVICE_INTERNET);
+        return;
+    }
+    std::vector<DundeeDevice> known;
+    for (const auto& device : devices) {
+        const Properties& properties = device.get<1>();
+        known.push_back({device.get<0>(), Get<std::string>(properties, "Name").value_or(""),
+                         Get<bool>(properties, "Active").value_or(false)});
+    }
+    std::string problem;
+    const std::optional<DundeeDevice> chosen = FindDundeeDevice(known, name, problem);
+    if (!chosen) {
+        Log("KOBALT_DUNConnect: " + problem);
+        LinkFailedLocked(address, KOBALT_SERVICE_INTERNET);
+        return;
+    }
+    m_dunDevices[chosen->path] = address;
+    if (chosen->active) {
+        LinkUpLocked(address, KOBALT_SERVICE_INTERNET);
+        return;
+    }
+    const std::string path = chosen->path;
+    Send(
+        session, kDundee, path, kDundeeDeviceIface, "SetProperty", kConnectTimeout,
+        [this, session, path, address](const sdbus::Error* failed) {
+            std::lock_guard relock(m_mutex);
+            if (m_session != session) {
+                return;
+            }
+            if (failed != nullptr) {
+                Log("dundee cannot dial up on " + path + ": " + Brief(*failed));
+                m_dunDevices.erase(path);
+                LinkFailedLocked(address, KOBALT_SERVICE_INTERNET);
+                return;
+            }
+            if (m_dunDevices.count(path) != 0) {
+                LinkUpLocked(address, KOBALT_SERVICE_INTERNET);
+            }
+        },
+        std::string("Active"), sdbus::Variant(true));
+}
+
+// kErrNoService when the internet link of `address` was not dialled through dundee.
+ResultCode BluezBackend::DunDisconnect(const Address& address) {
+    std::shared_ptr<Session> session;
+    std::string path;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return sim::kErrNotInitialised;
+        }
+        const auto found = std::find_if(m_dunDevices.begin(), m_dunDevices.end(),
+                                        [&](const auto& entry) { return entry.second == address; });
+        if (found == m_dunDevices.end()) {
+            return sim::kErrNoService;
+        }
+        if (m_links.count({address, KOBALT_SERVICE_INTERNET}) == 0) {
+            return sim::kErrNotConnected;
+        }
+        session = m_session;
+        path = found->first;
+    }
+    Send(
+        session, kDundee, path, kDundeeDeviceIface, "SetProperty", kConnectTimeout,
+        [this, session, path](const sdbus::Error* error) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("dundee cannot hang up on " + path + ": " + Brief(*error));
+                return; // the link's state follows dundee's Active property
+            }
+            DundeeLinkDownLocked(path);
+        },
+        std::string("Active"), sdbus::Variant(false));
+    return sim::kOk;
+}
+
+void BluezBackend::DundeeLinkDownLocked(const std::string& path) {
+    const auto found = m_dunDevices.find(path);
+    if (found == m_dunDevices.end()) {
+        return;
+    }
+    const Address address = found->second;
+    m_dunDevices.erase(found);
+    LinkFailedLocked(address, KOBALT_SERVICE_INTERNET); // on its way
+    LinkDownLocked(address, KOBALT_SERVICE_INTERNET);   // or up
+}
+
+void BluezBackend::OnDundeeSignal(sdbus::Message& message) {
+    const std::string iface = message.getInterfaceName();
+    const std::string member = message.getMemberName();
+    std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return;
+    }
+    if (iface == kDundeeManagerIface && member == "DeviceRemoved") {
+        sdbus::ObjectPath path;
+        message >> path;
+        DundeeLinkDownLocked(path);
+        return;
+    }
+    if (iface != kDundeeDeviceIface || member != "PropertyChanged") {
+        return;
+    }
+    const std::string path = message.getPath();
+    const auto found = m_dunDevices.find(path);
+    if (found == m_dunDevices.end()) {
+        return;
+    }
+    std::string name;
+    sdbus::Variant value;
+    message >> name >> value;
+    if (name != "Active" || !value.containsValueOfType<bool>()) {
+        return;
+    }
+    if (value.get<bool>()) {
+        LinkUpLocked(found->second, KOBALT_SERVICE_INTERNET);
+    } else if (m_links.count({found->second, KOBALT_SERVICE_INTERNET}) != 0) {
+        DundeeLinkDownLocked(path); // the phone or the network ended it
+    }
 }
 
 // The serial port profile

@@ -157,4 +157,24 @@ bool IsDtmf(int code) {
            (code >= 'A' && code <= 'D');
 }
 
+std::optional<DundeeDevice> FindDundeeDevice(const std::vector<DundeeDevice>& devices,
+                                             std::string_view name, std::string& problem) {
+    std::optional<DundeeDevice> found;
+    for (const DundeeDevice& device : devices) {
+        if (device.name != name) {
+            continue;
+        }
+        if (found) {
+            problem = "dundee has several devices named \"" + std::string(name) + "\"";
+            return std::nullopt;
+        }
+        found = device;
+    }
+    if (!found) {
+        problem = "dundee has no device named \"" + std::string(name) +
+                  "\" (the phone offers no dial-up networking, or dundee has not seen it)";
+    }
+    return found;
+}
+
 } // namespace kobalt::bluez

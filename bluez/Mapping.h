@@ -64,4 +64,17 @@ using common::Utf16ToUtf8; // none when the text holds an unpaired surrogate
 // A DTMF character the phone can send: 0-9, *, #, A-D.
 bool IsDtmf(int code);
 
+// Dial-up through oFono's dundee. Its devices (/device0, ...) carry no address: their Name is
+// the Alias of the BlueZ device they were made for.
+struct DundeeDevice {
+    std::string path;
+    std::string name;
+    bool active = false;
+};
+
+// The one device of `devices` named `name`; none when no device or several have that name
+// (`problem` then says which).
+std::optional<DundeeDevice> FindDundeeDevice(const std::vector<DundeeDevice>& devices,
+                                             std::string_view name, std::string& problem);
+
 } // namespace kobalt::bluez

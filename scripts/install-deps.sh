@@ -8,7 +8,9 @@ packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev clang-
     # The Debian package (cpack: dpkg-shlibdeps, file) and the coverage report.
     dpkg-dev file gcovr python3
     # The SDK library over the Linux Bluetooth stack, and its tests' stand-ins and daemons.
-    libsdbus-c++-dev dbus python3-dbusmock bluez ofono bluez-obexd mobile-broadband-provider-info)
+    libsdbus-c++-dev dbus python3-dbusmock bluez ofono bluez-obexd
+    # The dial-up provider database of both SDK libraries and the XML parser that reads it.
+    mobile-broadband-provider-info libexpat1-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,8 @@
 // Dial-up networking: the country and provider lists, a provider's connection parameters, and
 // the internet connection (service 3) that a dial opens.
 //
-// The lists are the stack's own data and need no running stack; a dial does. A dial is a
+// The lists come from the provider database (ProviderDatabase.h), read on first use, and need
+// no running stack; a dial does. A dial is a
 // connect of service 3 through the stack's links (Link.h), so the connect event, KOBALT_Disconnect
 // with service 3, link loss and UnInit work as for any other service; this class only adds
 // which provider the connection was dialled with.
@@ -12,11 +13,12 @@
 
 #include "sdk/KobaltAbi.h"
 #include "sim/abi/ResultCode.h"
-#include "sim/profiles/DialUpTables.h"
+#include "sim/profiles/ProviderDatabase.h"
 #include "sim/radio/Address.h"
 #include "sim/radio/Stack.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -25,31 +27,29 @@
 
 namespace kobalt::sim {
 
-// Units in each parameter buffer of KOBALT_DUNGetParams and KOBALT_DUNConnect, terminator
-// included.
-inline constexpr std::size_t kDunParamUnits = 260;
-
 class DialUp {
 public:
-    explicit DialUp(Stack& stack);
+    // The database at `databasePath`; its problems go to `log`.
+    DialUp(Stack& stack, std::string databasePath, std::function<void(std::string_view)> log);
 
-    // The two-call protocol: with null `entries`, *count = number of entries; otherwise fills at
-    // most *count entries (table order) and sets *count to the number filled. kErrBadArgument for
-    // a null count. GetProvider with an id that names no country: *count = 0, kErrUnknownEntry,
-    // `entries` untouched.
-    ResultCode GetCountry(KOBALT_DunListEntry* entries, uint32_t* count) const;
-    ResultCode GetProvider(uint32_t countryId, KOBALT_DunListEntry* entries, uint32_t* count) const;
+    // The lists and parameters, as ProviderLists gives them.
+    ResultCode GetCountry(KOBALT_DunListEntry* entries, uint32_t* count) const {
+        return m_lists.GetCountry(entries, count);
+    }
+    ResultCode GetProvider(uint32_t countryId, KOBALT_DunListEntry* entries,
+                           uint32_t* count) const {
+        return m_lists.GetProvider(countryId, entries, count);
+    }
+    ResultCode GetParams(uint32_t providerId, KOBALT_WCHAR* const (&params)[kDunParamCount]) const {
+        return m_lists.GetParams(providerId, params);
+    }
 
-    // Fills five buffers of kDunParamUnits units. kErrBadArgument (nothing written) when one is
-    // null; an id that names no provider empties all five and gives kErrUnknownEntry.
-    ResultCode GetParams(uint32_t providerId, KOBALT_WCHAR* const (&params)[kDunParamCount]) const;
-
-    // Dials: the parameters must equal one provider's five (each read up to its terminator, at
-    // most kDunParamUnits units), and the device must be in range and offer both dun and hf.
-    // Then the stack connects service 3 and its connect event follows. kErrNotInitialised,
-    // kErrBadArgument (a null pointer), kErrUnknownEntry (no provider has these parameters),
-    // kErrUnknownDevice, kErrOutOfRange, kErrNoService, kErrBusy (the internet link of the
-    // device is being released, or is up or on its way with another provider's parameters).
+    // Dials: the parameters must equal a provider's five (the first one with them counts) (each
+    // read up to its terminator, at most kDunParamUnits units), and the device must be in range and
+    // offer both dun and hf. Then the stack connects service 3 and its connect event follows.
+    // kErrNotInitialised, kErrBadArgument (a null pointer), kErrUnknownEntry (no provider has these
+    // parameters), kErrUnknownDevice, kErrOutOfRange, kErrNoService, kErrBusy (the internet link of
+    // the device is being released, or is up or on its way with another provider's parameters).
     // Dialling the provider whose connection is up or on its way: 0 and no second event.
     ResultCode Connect(const KOBALT_BdAddr* addr,
                        const KOBALT_WCHAR* const (&params)[kDunParamCount]);
@@ -71,6 +71,7 @@ private:
     std::optional<uint32_t> DialledLocked(const Stack::LinkInfo& link) const;
 
     Stack& m_stack;
+    ProviderLists m_lists;
     mutable std::mutex m_mutex;           // guards the field below
     std::map<Address, Dialled> m_dialled; // the last dial that each device took
 };

@@ -1,6 +1,7 @@
 // The bluez KOBALT.dll as the console loads it, without any bus: the export layer's results,
 // the PIN kept in the configuration folder, Init's failure without a bus, the phone's data
-// before START and the entry points that are not mapped touching nothing.
+// before START, the dial-up lists (which need no START) and the entry points that are not mapped
+// touching nothing.
 #include "sdk/KobaltAbi.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@ protected:
         s_folder = pattern;
         setenv("XDG_CONFIG_HOME", s_folder.c_str(), 1);
         setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + s_folder + "/no-bus").c_str(), 1);
+        setenv("KOBALT_PROVIDER_DB", KOBALT_PROVIDER_FIXTURE, 1);
         // The live trace, as the terminal front end hands it to the library it loads.
         int pair[2];
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
@@ -104,19 +106,34 @@ TEST_F(BluezLibrary, PinIsKeptInTheConfigurationFolderAndRefusedWhenMalformed) {
     EXPECT_STREQ(buffer, "4321");
 }
 
-TEST_F(BluezLibrary, EntryPointsNotMappedFailAndTouchNothing) {
-    unsigned char records[64];
-    std::memset(records, 0xA5, sizeof records);
-    uint32_t count = 7;
-    EXPECT_EQ(Entry<KOBALT_Fn_DUNGetCountry>("KOBALT_DUNGetCountry")(
-                  reinterpret_cast<KOBALT_DunListEntry*>(records), &count),
-              -1);
-    EXPECT_EQ(count, 7u);
-    for (const unsigned char byte : records) {
-        ASSERT_EQ(byte, 0xA5);
-    }
+TEST_F(BluezLibrary, EntryPointsNotMappedFail) {
     EXPECT_EQ(Entry<KOBALT_Fn_Other>("KOBALT_FTPGetRemoteFileList")(), -1);
     EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_HFAP_Transfer")(), -1);
+}
+
+// The dial-up lists come from the provider database (the fixture) as in the simulated SDK, without
+// START; a dial needs START.
+TEST_F(BluezLibrary, DialUpListsWithoutStart) {
+    const auto countries = Entry<KOBALT_Fn_DUNGetCountry>("KOBALT_DUNGetCountry");
+    uint32_t count = 0;
+    ASSERT_EQ(countries(nullptr, &count), 0);
+    ASSERT_EQ(count, 13u);
+    std::vector<KOBALT_DunListEntry> entries(count + 1);
+    entries[11].id = 0xC0FFEE;
+    count = 11; // less room than countries
+    ASSERT_EQ(countries(entries.data(), &count), 0);
+    EXPECT_EQ(count, 11u);
+    EXPECT_EQ(std::u16string(entries[10].name), u"Germany");
+    EXPECT_EQ(entries[11].id, 0xC0FFEEu);
+
+    KOBALT_WCHAR p[5][260] = {};
+    ASSERT_EQ(Entry<KOBALT_Fn_DUNGetParams>("KOBALT_DUNGetParams")(entries[10].id * 1000 + 1, p[0],
+                                                                   p[1], p[2], p[3], p[4]),
+              0);
+    EXPECT_EQ(std::u16string(p[1]), u"internet.telekom");
+    KOBALT_BdAddr addr{{1, 2, 3, 4, 5, 6}};
+    EXPECT_EQ(Entry<KOBALT_Fn_DUNConnect>("KOBALT_DUNConnect")(&addr, p[0], p[1], p[2], p[3], p[4]),
+              -3);
 }
 
 // The phone's data needs the stack: before START every PIM entry point says so and touches

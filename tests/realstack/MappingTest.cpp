@@ -106,5 +106,24 @@ TEST(BluezText, Utf16NamesBecomeUtf8AndLoneSurrogatesAreRefused) {
     EXPECT_FALSE(IsDtmf(0));
 }
 
+// dundee names its devices after the phone's alias only: a name two devices share, or none has,
+// picks no device rather than the wrong phone.
+TEST(BluezDialUp, DundeeDeviceByName) {
+    const std::vector<DundeeDevice> devices = {{"/device0", "Pixel 7", false},
+                                               {"/device1", "Test Phone", true},
+                                               {"/device2", "Twin", false},
+                                               {"/device3", "Twin", false}};
+    std::string problem;
+    const std::optional<DundeeDevice> found = FindDundeeDevice(devices, "Test Phone", problem);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->path, "/device1");
+    EXPECT_TRUE(found->active);
+    EXPECT_EQ(FindDundeeDevice(devices, "Twin", problem), std::nullopt);
+    EXPECT_EQ(problem, "dundee has several devices named \"Twin\"");
+    EXPECT_EQ(FindDundeeDevice(devices, "test phone", problem), std::nullopt);
+    EXPECT_THAT(problem, ::testing::StartsWith("dundee has no device named \"test phone\""));
+    EXPECT_EQ(FindDundeeDevice({}, "", problem), std::nullopt);
+}
+
 } // namespace
 } // namespace kobalt::bluez

@@ -30,6 +30,9 @@ Options:
   --bluez-log TEXT    a line of BlueZ's call log contains TEXT (repeatable)
   --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
+  --dundee MODE       a dundee stand-in (dundee.py) with a dial-up device named after the first
+                      device: `ok` dials and hangs up, `fail` refuses both
+  --dundee-log TEXT   a line of dundee's call log contains TEXT (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (bluez, ofono, or trace:
@@ -263,6 +266,8 @@ def main():
     parser.add_argument('--bluez-log', action='append', default=[])
     parser.add_argument('--no-bluez-log', action='append', default=[])
     parser.add_argument('--ofono-log', action='append', default=[])
+    parser.add_argument('--dundee', choices=['ok', 'fail'])
+    parser.add_argument('--dundee-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--when', action='append', default=[])
@@ -324,6 +329,17 @@ def main():
             modem = 'hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
             dbus.Interface(bus.get_object('org.ofono', '/'),
                            'org.freedesktop.DBus.Mock').AddModem(modem, {})
+
+        if bus is not None and args.dundee:
+            dundee = daemons.start('dundee stand-in',
+                                   [PYTHON, '-m', 'dbusmock', '--system', '--template',
+                                    os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                 'dundee.py'),
+                                    '-p', json.dumps({'devices': [devices[0][1]],
+                                                      'fail': args.dundee == 'fail'}),
+                                    '-l', os.path.join(folder, 'dundee.log')], env,
+                                   stdout=subprocess.DEVNULL)
+            wait_for_name(bus, 'org.ofono.dundee', dundee)
 
         context = {'cards': args.cards, 'runtime': env['XDG_RUNTIME_DIR']}
         if args.obex:
@@ -397,6 +413,7 @@ def main():
         check_log('bluez.log', args.bluez_log, args.no_bluez_log)
         check_log('ofono.log', args.ofono_log, [])
         check_log('obex.log', args.obex_log, args.no_obex_log)
+        check_log('dundee.log', args.dundee_log, [])
         # The phone's data does not outlive the console in its private folder.
         private = os.path.join(env['XDG_RUNTIME_DIR'], 'kobalt-obex')
         if os.path.isdir(private) and os.listdir(private):

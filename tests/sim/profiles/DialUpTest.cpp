@@ -1,4 +1,5 @@
-// The dial-up tables, the two-call list protocol, the parameters and what a dial needs.
+// The dial-up lists over the fixture database, the two-call list protocol, the parameters and what
+// a dial needs.
 #include "sim/profiles/DialUp.h"
 
 #include "ProfileFakes.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <set>
 
 namespace kobalt::sim {
 namespace {
@@ -17,36 +17,16 @@ namespace {
 using fakes::ManualTimer;
 using fakes::NullSink;
 
-std::u16string U16(std::string_view text) {
-    return *Utf8ToUtf16(text);
-}
+constexpr const char* kFixture = KOBALT_SOURCE_DIR "/tests/sim/profiles/serviceproviders.xml";
+// Ids in the fixture: Germany is the 11th country, Mexico the 13th.
+constexpr uint32_t kGermany = 11;
+constexpr uint32_t kTelekom = 11001;
+constexpr uint32_t kVodafoneDe = 11002;
+constexpr uint32_t kTelcel = 13001;
 
-TEST(DunTables, AreLargeConsistentAndUnsorted) {
-    const auto countries = DunCountries();
-    const auto providers = DunProviders();
-    EXPECT_GE(countries.size(), 20u);
-    std::set<uint32_t> ids;
-    std::set<std::array<std::string_view, kDunParamCount>> paramSets;
-    for (const DunCountry& country : countries) {
-        EXPECT_TRUE(ids.insert(country.id).second) << country.id;
-        const auto own =
-            std::count_if(providers.begin(), providers.end(),
-                          [&](const DunProvider& p) { return p.country == country.id; });
-        EXPECT_GE(own, 3) << country.name;
-        ASSERT_TRUE(Utf8ToUtf16(country.name));
-        EXPECT_LE(U16(country.name).size(), 63u);
-    }
-    for (const DunProvider& provider : providers) {
-        EXPECT_TRUE(ids.insert(provider.id).second) << provider.id; // disjoint from countries
-        EXPECT_NE(FindDunCountry(provider.country), nullptr) << provider.name;
-        EXPECT_LE(U16(provider.name).size(), 63u);
-        EXPECT_TRUE(paramSets.insert(provider.params).second) << provider.name;
-        for (const std::string_view param : provider.params) {
-            EXPECT_LE(U16(param).size(), kDunParamUnits - 1);
-        }
-    }
-    EXPECT_FALSE(std::is_sorted(countries.begin(), countries.end(),
-                                [](const auto& a, const auto& b) { return a.name < b.name; }));
+const ProviderDatabase& Fixture() {
+    static const ProviderDatabase db = LoadProviderDatabase(kFixture);
+    return db;
 }
 
 // The lists and parameters need no running stack.
@@ -54,7 +34,7 @@ const DialUp& Lists() {
     static NullSink sink;
     static ManualTimer timer;
     static Stack stack{sink, timer};
-    static const DialUp dialUp{stack};
+    static const DialUp dialUp{stack, kFixture, nullptr};
     return dialUp;
 }
 
@@ -79,15 +59,15 @@ TEST_P(CountryCapacity, FillsAtMostTheCapacity) {
     const DialUp& dialUp = Lists();
     uint32_t count = 0;
     ASSERT_EQ(dialUp.GetCountry(nullptr, &count), kOk);
-    ASSERT_EQ(count, DunCountries().size());
+    ASSERT_EQ(count, Fixture().countries.size());
     const uint32_t capacity = static_cast<uint32_t>(std::max<int>(0, int(count) + GetParam()));
     std::vector<KOBALT_DunListEntry> entries(capacity + 1, Canary());
     uint32_t filled = capacity;
     ASSERT_EQ(dialUp.GetCountry(entries.data(), &filled), kOk);
     EXPECT_EQ(filled, std::min(capacity, count));
     for (uint32_t i = 0; i < filled; ++i) {
-        EXPECT_EQ(entries[i].id, DunCountries()[i].id);
-        EXPECT_EQ(std::u16string(entries[i].name), U16(DunCountries()[i].name));
+        EXPECT_EQ(entries[i].id, Fixture().countries[i].id);
+        EXPECT_EQ(std::u16string(entries[i].name), Fixture().countries[i].name);
     }
     for (std::size_t i = filled; i < entries.size(); ++i) {
         EXPECT_TRUE(IsCanary(entries[i])) << i;
@@ -100,13 +80,13 @@ INSTANTIATE_TEST_SUITE_P(RelativeToCount, CountryCapacity, testing::Values(-1000
 TEST(DialUpLists, ProvidersOfOneCountry) {
     const DialUp& dialUp = Lists();
     uint32_t count = 0;
-    ASSERT_EQ(dialUp.GetProvider(262, nullptr, &count), kOk);
+    ASSERT_EQ(dialUp.GetProvider(kGermany, nullptr, &count), kOk);
     ASSERT_EQ(count, 3u);
     std::array<KOBALT_DunListEntry, 3> entries{Canary(), Canary(), Canary()};
     count = 2;
-    ASSERT_EQ(dialUp.GetProvider(262, entries.data(), &count), kOk);
+    ASSERT_EQ(dialUp.GetProvider(kGermany, entries.data(), &count), kOk);
     EXPECT_EQ(count, 2u);
-    EXPECT_EQ(entries[0].id, 262001u);
+    EXPECT_EQ(entries[0].id, kTelekom);
     EXPECT_EQ(std::u16string(entries[0].name), u"Telekom");
     EXPECT_TRUE(IsCanary(entries[2]));
 }
@@ -114,7 +94,7 @@ TEST(DialUpLists, ProvidersOfOneCountry) {
 TEST(DialUpLists, UnknownCountriesGiveNothing) {
     const DialUp& dialUp = Lists();
     // 0, the list box's "no selection" (-1), and a provider id read as a country id.
-    for (const uint32_t id : {0u, 0xFFFFFFFFu, 262001u}) {
+    for (const uint32_t id : {0u, 0xFFFFFFFFu, kTelekom}) {
         KOBALT_DunListEntry entry = Canary();
         uint32_t count = 1;
         EXPECT_EQ(dialUp.GetProvider(id, &entry, &count), kErrUnknownEntry) << id;
@@ -124,7 +104,7 @@ TEST(DialUpLists, UnknownCountriesGiveNothing) {
         EXPECT_EQ(dialUp.GetProvider(id, nullptr, &count), kErrUnknownEntry);
         EXPECT_EQ(count, 0u);
     }
-    EXPECT_EQ(dialUp.GetProvider(262, nullptr, nullptr), kErrBadArgument);
+    EXPECT_EQ(dialUp.GetProvider(kGermany, nullptr, nullptr), kErrBadArgument);
     EXPECT_EQ(dialUp.GetCountry(nullptr, nullptr), kErrBadArgument);
 }
 
@@ -141,14 +121,14 @@ TEST(DialUpParams, KnownAndUnknownProviders) {
     for (auto& p : params) {
         p.fill(u'x');
     }
-    ASSERT_EQ(GetParams(dialUp, 334020, params), kOk);
+    ASSERT_EQ(GetParams(dialUp, kTelcel, params), kOk); // its internet access point, not the first
     EXPECT_EQ(std::u16string(params[kDunNumber].data()), u"*99#");
     EXPECT_EQ(std::u16string(params[kDunAccessPoint].data()), u"internet.itelcel.com");
     EXPECT_EQ(std::u16string(params[kDunUser].data()), u"webgprs");
     EXPECT_EQ(std::u16string(params[kDunPassword].data()), u"webgprs2002");
     EXPECT_EQ(std::u16string(params[kDunDns].data()), u"");
 
-    for (const uint32_t id : {0u, 0xFFFFFFFFu, 262u}) {
+    for (const uint32_t id : {0u, 0xFFFFFFFFu, kGermany}) {
         for (auto& p : params) {
             p.fill(u'x');
         }
@@ -158,7 +138,7 @@ TEST(DialUpParams, KnownAndUnknownProviders) {
         }
     }
     KOBALT_WCHAR one[kDunParamUnits] = {u'x'};
-    EXPECT_EQ(dialUp.GetParams(334020, {one, one, nullptr, one, one}), kErrBadArgument);
+    EXPECT_EQ(dialUp.GetParams(kTelcel, {one, one, nullptr, one, one}), kErrBadArgument);
     EXPECT_EQ(one[0], u'x');
 }
 
@@ -187,7 +167,7 @@ device 8C:85:90:11:22:33 "Moto G" hf,dun out-of-range
     NullSink events;
     ManualTimer timer;
     Stack stack{events, timer};
-    DialUp dialUp{stack};
+    DialUp dialUp{stack, kFixture, nullptr};
 };
 
 TEST_F(DialFixture, NeedsAKnownProviderAndAPhoneWithDunAndHf) {
@@ -197,49 +177,48 @@ TEST_F(DialFixture, NeedsAKnownProviderAndAPhoneWithDunAndHf) {
         ResultCode result;
     };
     const Case cases[] = {
-        {"00:1A:7D:DA:71:13", 262001, kErrNoService},        // no dun
-        {"00:19:5D:24:8E:01", 262001, kErrNoService},        // no hf
-        {"8C:85:90:11:22:33", 262001, kErrOutOfRange},       //
-        {"01:02:03:04:05:06", 262001, kErrUnknownDevice},    //
+        {"00:1A:7D:DA:71:13", kTelekom, kErrNoService},      // no dun
+        {"00:19:5D:24:8E:01", kTelekom, kErrNoService},      // no hf
+        {"8C:85:90:11:22:33", kTelekom, kErrOutOfRange},     //
+        {"01:02:03:04:05:06", kTelekom, kErrUnknownDevice},  //
         {"66:55:44:33:22:11", 0xFFFFFFFF, kErrUnknownEntry}, // empty parameters
-        {"66:55:44:33:22:11", 262001, kOk},
+        {"66:55:44:33:22:11", kTelekom, kOk},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Dial(c.address, c.provider), c.result) << c.address << " " << c.provider;
     }
-    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 262001"));
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 11001"));
     timer.RunAll();
-    EXPECT_THAT(dialUp.StateLines(),
-                testing::ElementsAre("dun connected 66:55:44:33:22:11 262001"));
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun connected 66:55:44:33:22:11 11001"));
 }
 
 TEST_F(DialFixture, ParametersMustMatchOneProviderExactly) {
     Params params{};
-    GetParams(dialUp, 262001, params);
+    GetParams(dialUp, kTelekom, params);
     params[kDunPassword][0] = u'T'; // "Tm" instead of "tm"
     EXPECT_EQ(Dial("66:55:44:33:22:11", params), kErrUnknownEntry);
-    GetParams(dialUp, 262001, params);
+    GetParams(dialUp, kTelekom, params);
     params[kDunDns].fill(u'1'); // no terminator in the buffer
     EXPECT_EQ(Dial("66:55:44:33:22:11", params), kErrUnknownEntry);
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
 }
 
 TEST_F(DialFixture, ASecondDialWhileConnected) {
-    ASSERT_EQ(Dial("66:55:44:33:22:11", 262001), kOk);
+    ASSERT_EQ(Dial("66:55:44:33:22:11", kTelekom), kOk);
     timer.RunAll();
-    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kOk); // the same: nothing new
+    EXPECT_EQ(Dial("66:55:44:33:22:11", kTelekom), kOk); // the same: nothing new
     EXPECT_TRUE(timer.steps.empty());
-    EXPECT_EQ(Dial("66:55:44:33:22:11", 262002), kErrBusy);
+    EXPECT_EQ(Dial("66:55:44:33:22:11", kVodafoneDe), kErrBusy);
     const KOBALT_BdAddr addr = ParseAddress("66:55:44:33:22:11")->ToAbi();
     ASSERT_EQ(stack.Disconnect(&addr, KOBALT_SERVICE_INTERNET), kOk);
     timer.RunAll();
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
-    EXPECT_EQ(Dial("66:55:44:33:22:11", 262002), kOk);
+    EXPECT_EQ(Dial("66:55:44:33:22:11", kVodafoneDe), kOk);
 }
 
 TEST_F(DialFixture, TheDialledProviderEndsWithItsLink) {
     const KOBALT_BdAddr addr = ParseAddress("66:55:44:33:22:11")->ToAbi();
-    ASSERT_EQ(Dial("66:55:44:33:22:11", 262001), kOk);
+    ASSERT_EQ(Dial("66:55:44:33:22:11", kTelekom), kOk);
     timer.RunAll();
     ASSERT_EQ(stack.Disconnect(&addr, KOBALT_SERVICE_INTERNET), kOk);
     timer.RunAll();
@@ -248,19 +227,19 @@ TEST_F(DialFixture, TheDialledProviderEndsWithItsLink) {
         stack.RemoteConnect(ParseAddress("66:55:44:33:22:11"), KOBALT_SERVICE_INTERNET).Message(),
         "");
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun connected 66:55:44:33:22:11 none"));
-    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kErrBusy) << "not taken for the earlier dial";
+    EXPECT_EQ(Dial("66:55:44:33:22:11", kTelekom), kErrBusy) << "not taken for the earlier dial";
 
     // Lost by the radio, then dialled afresh: the new dial counts.
     ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::OutOfRange).Message(), "");
     ASSERT_EQ(stack.SetRange(*ParseAddress("66:55:44:33:22:11"), Range::InRange).Message(), "");
     EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun idle"));
-    ASSERT_EQ(Dial("66:55:44:33:22:11", 262002), kOk);
-    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 262002"));
+    ASSERT_EQ(Dial("66:55:44:33:22:11", kVodafoneDe), kOk);
+    EXPECT_THAT(dialUp.StateLines(), testing::ElementsAre("dun dialing 66:55:44:33:22:11 11002"));
 }
 
 TEST_F(DialFixture, NeedsARunningStack) {
     stack.UnInit();
-    EXPECT_EQ(Dial("66:55:44:33:22:11", 262001), kErrNotInitialised);
+    EXPECT_EQ(Dial("66:55:44:33:22:11", kTelekom), kErrNotInitialised);
 }
 
 } // namespace
