@@ -56,9 +56,9 @@ private:
     Pim m_pim;                     // the phone's phonebook and call logs
     Adapter m_adapter;             // the local adapter's settings
     MediaPlayers m_media{m_stack}; // the phones' media players, over AVRCP
-    DialUp m_dialUp{m_stack, ProviderDatabasePath(), [this](std::string_view line) {
-                        m_log.Write(line);
-                    }}; // and the dialled provider
+    // The dial-up lists (read on first use) and the dialled provider.
+    DialUp m_dialUp{m_stack, ProviderDatabasePath(),
+                    [this](std::string_view line) { m_log.Write(line); }};
     Control m_control;
     std::unique_ptr<ControlServer> m_server; // started last, once the stack has its world
 };
