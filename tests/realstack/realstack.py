@@ -31,7 +31,8 @@ Options:
   --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --dundee MODE       a dundee stand-in (dundee.py) with a dial-up device named after the first
-                      device: `ok` dials and hangs up, `fail` refuses both
+                      device: `ok` dials and hangs up, `fail` refuses both; `twins`: two
+                      devices of that name (two phones with one alias)
   --dundee-log TEXT   a line of dundee's call log contains TEXT (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
@@ -40,9 +41,10 @@ Options:
                       TEXT, do ACTION: ring=NUMBER (a call comes in), waiting=NUMBER (a
                       second call waits), indicators (the modem reports signal 100 %,
                       battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
-                      types and signatures), answer (the far end
-                      takes every call: it goes active), kill-ofono, kill-bluez or
-                      kill-obex (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
+                      types and signatures), dun-drop (dundee's device reports Active false:
+                      the phone ended the dial-up link), answer (the far end
+                      takes every call: it goes active), kill-ofono, kill-bluez, kill-obex or
+                      kill-dundee (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
                       --cards from the phone: the library's object push agent is asked where
                       to put it and the transfer completes). Repeatable; each fires once.
 """
@@ -235,7 +237,12 @@ def act(action, bus, daemons, devices, context):
             call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
             call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
                             ['State', dbus.String('active', variant_level=1)])
-    elif action in ('kill-ofono', 'kill-bluez', 'kill-obex'):
+    elif action == 'dun-drop':
+        device = dbus.Interface(bus.get_object('org.ofono.dundee', '/device0'),
+                                'org.freedesktop.DBus.Mock')
+        device.EmitSignal('org.ofono.dundee.Device', 'PropertyChanged', 'sv',
+                          ['Active', dbus.Boolean(False, variant_level=1)])
+    elif action in ('kill-ofono', 'kill-bluez', 'kill-obex', 'kill-dundee'):
         wanted = action[len('kill-'):] + ' stand-in'
         for name, process in daemons.processes:
             if name == wanted:
@@ -266,7 +273,7 @@ def main():
     parser.add_argument('--bluez-log', action='append', default=[])
     parser.add_argument('--no-bluez-log', action='append', default=[])
     parser.add_argument('--ofono-log', action='append', default=[])
-    parser.add_argument('--dundee', choices=['ok', 'fail'])
+    parser.add_argument('--dundee', choices=['ok', 'fail', 'twins'])
     parser.add_argument('--dundee-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
@@ -335,7 +342,8 @@ def main():
                                    [PYTHON, '-m', 'dbusmock', '--system', '--template',
                                     os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                  'dundee.py'),
-                                    '-p', json.dumps({'devices': [devices[0][1]],
+                                    '-p', json.dumps({'devices': [devices[0][1]] *
+                                                      (2 if args.dundee == 'twins' else 1),
                                                       'fail': args.dundee == 'fail'}),
                                     '-l', os.path.join(folder, 'dundee.log')], env,
                                    stdout=subprocess.DEVNULL)
