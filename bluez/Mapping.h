@@ -7,6 +7,7 @@
 #include "sdk/KobaltAbi.h"
 #include "sim/radio/Address.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -63,5 +64,17 @@ using common::Utf16ToUtf8; // none when the text holds an unpaired surrogate
 
 // A DTMF character the phone can send: 0-9, *, #, A-D.
 bool IsDtmf(int code);
+
+// A number or name from oFono as the console may show it: control characters (C0, DEL, C1)
+// dropped, a malformed UTF-8 byte as '?', cut at a character boundary to at most `maxBytes`.
+std::string CleanPhoneText(std::string_view text, std::size_t maxBytes);
+
+inline constexpr std::size_t kMaxPhoneTextBytes = 80; // a number or operator name, kept
+
+// The phone an oFono HandsfreeAudioCard carries the audio of: its RemoteAddress, when the card
+// is of the "gateway" kind (the phone's audio gateway; a card without Type is taken as one).
+// None for a card of another kind or without a valid address.
+std::optional<Address> AudioCardPhone(const std::optional<std::string>& type,
+                                      const std::optional<std::string>& remoteAddress);
 
 } // namespace kobalt::bluez

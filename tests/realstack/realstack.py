@@ -38,10 +38,20 @@ Options:
                       second call waits), indicators (the modem reports signal 100 %,
                       battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
                       types and signatures), answer (the far end
-                      takes every call: it goes active), kill-ofono, kill-bluez or
+                      takes every call: it goes active), ofono-setup actions (below),
+                      phone-audio (the phone opens the audio link itself), audio-hangup (the
+                      phone closes it), audio-release (oFono releases the library's audio
+                      agent), cards-removed (the phone's audio card goes), hostile-calls
+                      (malformed call signals, then a call from a number with control
+                      characters and 10,000 digits rings), kill-ofono, kill-bluez or
                       kill-obex (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
                       --cards from the phone: the library's object push agent is asked where
                       to put it and the transfer completes). Repeatable; each fires once.
+  --ofono-setup ACTION  before the console starts, on the oFono stand-in: fault=METHOD/KIND
+                      (METHOD answers org.ofono.Error.KIND; KIND slow: it answers after 2 s),
+                      audio=MODE (HandsfreeAudioCard.Connect hands over the socket: connect,
+                      fails: fail, never answers: silent), malformed-cards (GetCards lists no
+                      card of a phone). Repeatable.
 """
 
 import argparse
@@ -232,6 +242,10 @@ def act(action, bus, daemons, devices, context):
             call.UpdateProperties('org.ofono.VoiceCall', {'State': 'active'})
             call.EmitSignal('org.ofono.VoiceCall', 'PropertyChanged', 'sv',
                             ['State', dbus.String('active', variant_level=1)])
+    elif action.split('=')[0] in ('fault', 'audio', 'malformed-cards', 'phone-audio',
+                                  'audio-hangup', 'audio-release', 'cards-removed',
+                                  'hostile-calls'):
+        ofono_act(action, bus, devices)
     elif action in ('kill-ofono', 'kill-bluez', 'kill-obex'):
         wanted = action[len('kill-'):] + ' stand-in'
         for name, process in daemons.processes:
@@ -240,6 +254,24 @@ def act(action, bus, daemons, devices, context):
                 process.wait()
     else:
         raise Failure(f'unknown action {action!r}')
+
+
+def ofono_act(action, bus, devices):
+    """Does one ACTION of the oFono stand-in's hands-free audio, faults and hostile calls."""
+    import dbus
+    mock = dbus.Interface(bus.get_object('org.ofono', '/'), 'org.freedesktop.DBus.Mock')
+    kind, _, value = action.partition('=')
+    if kind == 'fault':
+        method, _, fault = value.partition('/')
+        mock.SetFault(method, fault)
+    elif kind == 'audio':
+        mock.SetAudio(value)
+    elif kind == 'hostile-calls':
+        mock.HostileCalls('/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper())
+    else:
+        {'malformed-cards': mock.MalformedCards, 'phone-audio': mock.PhoneAudio,
+         'audio-hangup': mock.HangUpAudio, 'audio-release': mock.ReleaseAudioAgent,
+         'cards-removed': mock.RemoveCards}[kind]()
 
 
 def main():
@@ -266,6 +298,7 @@ def main():
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--when', action='append', default=[])
+    parser.add_argument('--ofono-setup', action='append', default=[])
     args = parser.parse_args()
     devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
 
@@ -324,6 +357,8 @@ def main():
             modem = 'hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
             dbus.Interface(bus.get_object('org.ofono', '/'),
                            'org.freedesktop.DBus.Mock').AddModem(modem, {})
+            for action in args.ofono_setup:
+                ofono_act(action, bus, devices)
 
         context = {'cards': args.cards, 'runtime': env['XDG_RUNTIME_DIR']}
         if args.obex:
