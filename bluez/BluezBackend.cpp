@@ -839,8 +839,14 @@ private:
     void OnAudioHangup(uint64_t link);
     void DropAudioLocked(const std::string& why);
     void OfonoStarted();
-    // A reply handler for an oFono command that reports a failure on the debug output.
-    static std::function<void(const sdbus::Error*)> Reported(std::string what);
+    // Has the loop send an oFono hands-free command, bounded by OfonoTimeout(kCallTimeout); a
+    // failure goes to the debug output as "oFono's WHAT fails: ERROR-NAME: message".
+    template <class... Args>
+    void SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
+                   const std::string& iface, const std::string& method, std::string what,
+                   Args&&... args);
+    // " (no answer within N ms)" for a call that timed out after `timeout`, else nothing.
+    static std::string Unanswered(const sdbus::Error& error, std::chrono::microseconds timeout);
 
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
@@ -933,8 +939,8 @@ ResultCode BluezBackend::Init() {
             .withArguments(std::string(kOfono))
             .storeResultsTo(ofono);
         if (!ofono) {
-            Log("oFono (org.ofono) is not running: hands-free calls are unavailable until it "
-                "starts");
+            Log("oFono (org.ofono) is not running: hands-free calls and their audio are "
+                "unavailable until it starts");
         }
     } catch (const sdbus::Error& error) {
         Log("cannot ask the bus about oFono: " + Brief(error));
@@ -1912,15 +1918,17 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
             }
             return;
         }
-        const std::string state = Get<std::string>(properties, "State").value_or("");
+        const std::optional<std::string> state = Get<std::string>(properties, "State");
         CallInfo info{
-            ParseCallState(state),
+            ParseCallState(state.value_or("")),
             CleanPhoneText(Get<std::string>(properties, "LineIdentification").value_or(""),
                            kMaxPhoneTextBytes)};
         if (info.state == CallState::Unknown) {
             // Kept without an event: its first known State reports it.
-            Log("CallAdded " + call + " without a known State (\"" +
-                CleanPhoneText(state, kMaxPhoneTextBytes) + "\")");
+            Log("CallAdded " + call + " without a known State (" +
+                (state ? "\"" + CleanPhoneText(*state, kMaxPhoneTextBytes) + "\""
+                       : std::string(properties.count("State") != 0 ? "not a string" : "none")) +
+                ")");
         }
         PostHfLocked(CallAddedSignals(info.state, info.number));
         if (info.state == CallState::Incoming) {
@@ -1990,8 +1998,8 @@ ResultCode BluezBackend::Dial(const char* number, int length) {
         modem = m_hfModem;
         m_lastNumber = text;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "Dial", OfonoTimeout(kCallTimeout),
-         Reported("VoiceCallManager.Dial"), text, std::string("default"));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", "Dial", "VoiceCallManager.Dial", text,
+              std::string("default"));
     return sim::kOk;
 }
 
@@ -2012,9 +2020,8 @@ ResultCode BluezBackend::TransmitDtmf(int code) {
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones",
-         OfonoTimeout(kCallTimeout), Reported("VoiceCallManager.SendTones"),
-         std::string(1, static_cast<char>(code)));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", "SendTones",
+              "VoiceCallManager.SendTones", std::string(1, static_cast<char>(code)));
     return sim::kOk;
 }
 
@@ -2041,8 +2048,7 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
         }
         session = m_session;
     }
-    Send(session, kOfono, call, "org.ofono.VoiceCall", method, OfonoTimeout(kCallTimeout),
-         Reported("VoiceCall." + method));
+    SendOfono(session, call, "org.ofono.VoiceCall", method, "VoiceCall." + method);
     return sim::kOk;
 }
 
@@ -2060,8 +2066,7 @@ ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& met
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", method, OfonoTimeout(kCallTimeout),
-         Reported("VoiceCallManager." + method));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", method, "VoiceCallManager." + method);
     return sim::kOk;
 }
 
@@ -2077,9 +2082,9 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, iface, "SetProperty", OfonoTimeout(kCallTimeout),
-         Reported(iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name), name,
-         sdbus::Variant(value));
+    SendOfono(session, modem, iface, "SetProperty",
+              iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name, name,
+              sdbus::Variant(value));
     return sim::kOk;
 }
 
@@ -2108,12 +2113,27 @@ std::chrono::microseconds BluezBackend::OfonoTimeout(std::chrono::microseconds b
     return std::max<std::chrono::microseconds>(scaled, kMinOfonoTimeout);
 }
 
-std::function<void(const sdbus::Error*)> BluezBackend::Reported(std::string what) {
-    return [what = std::move(what)](const sdbus::Error* error) {
-        if (error != nullptr) {
-            Log("oFono's " + what + " fails: " + Brief(*error));
-        }
-    };
+std::string BluezBackend::Unanswered(const sdbus::Error& error, std::chrono::microseconds timeout) {
+    if (error.getName() != "org.freedesktop.DBus.Error.NoReply") {
+        return {};
+    }
+    const auto bound = std::chrono::duration_cast<std::chrono::milliseconds>(timeout);
+    return " (no answer within " + std::to_string(bound.count()) + " ms)";
+}
+
+template <class... Args>
+void BluezBackend::SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
+                             const std::string& iface, const std::string& method, std::string what,
+                             Args&&... args) {
+    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
+    Send(
+        session, kOfono, path, iface, method, timeout,
+        [what = std::move(what), timeout](const sdbus::Error* error) {
+            if (error != nullptr) {
+                Log("oFono's " + what + " fails: " + Brief(*error) + Unanswered(*error, timeout));
+            }
+        },
+        std::forward<Args>(args)...);
 }
 
 ResultCode BluezBackend::ExportAudioAgent(Session& session) {
@@ -2284,15 +2304,10 @@ void BluezBackend::OnAudioConnectReply(const std::shared_ptr<Session>& session, 
         }
         return;
     }
-    const auto bound =
-        std::chrono::duration_cast<std::chrono::milliseconds>(OfonoTimeout(kAudioTimeout));
     Log("audio transfer to the car fails: " +
-        (error != nullptr
-             ? "HandsfreeAudioCard.Connect: " + Brief(*error) +
-                   (error->getName() == "org.freedesktop.DBus.Error.NoReply"
-                        ? " (no answer within " + std::to_string(bound.count()) + " ms)"
-                        : "")
-             : std::string("oFono answered but handed the agent no audio socket")));
+        (error != nullptr ? "HandsfreeAudioCard.Connect: " + Brief(*error) +
+                                Unanswered(*error, OfonoTimeout(kAudioTimeout))
+                          : std::string("oFono answered but handed the agent no audio socket")));
     PostHfLocked({{kHfAudioDown, {}}});
 }
 

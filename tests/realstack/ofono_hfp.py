@@ -118,6 +118,8 @@ def AddModem(self, name, properties):
                     'objects["/"].fault("HoldAndAnswer")\n' + HOLD_AND_ANSWER)
     modem.AddMethod('org.ofono.VoiceCallManager', 'SendTones', 's', '',
                     'objects["/"].fault("SendTones")')
+    modem.AddProperties('org.ofono.CallVolume', {'Muted': dbus.Boolean(False)})
+    modem.AddProperties('org.ofono.Handsfree', {'VoiceRecognition': dbus.Boolean(False)})
     for iface in ('org.ofono.CallVolume', 'org.ofono.Handsfree'):
         modem.AddMethod(iface, 'SetProperty', 'sv', '',
                         'objects["/"].fault("SetProperty")\n'

@@ -29,6 +29,7 @@ Options:
   --no-obex-log METHOD  obexd's call log has no call of METHOD (repeatable)
   --bluez-log TEXT    a line of BlueZ's call log contains TEXT (repeatable)
   --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
+  --no-ofono-log METHOD  oFono's call log has no call of METHOD (repeatable)
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
@@ -295,6 +296,7 @@ def main():
     parser.add_argument('--bluez-log', action='append', default=[])
     parser.add_argument('--no-bluez-log', action='append', default=[])
     parser.add_argument('--ofono-log', action='append', default=[])
+    parser.add_argument('--no-ofono-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--when', action='append', default=[])
@@ -430,7 +432,7 @@ def main():
                     raise Failure(f'{name} has a call of {method}')
 
         check_log('bluez.log', args.bluez_log, args.no_bluez_log)
-        check_log('ofono.log', args.ofono_log, [])
+        check_log('ofono.log', args.ofono_log, args.no_ofono_log)
         check_log('obex.log', args.obex_log, args.no_obex_log)
         # The phone's data does not outlive the console in its private folder.
         private = os.path.join(env['XDG_RUNTIME_DIR'], 'kobalt-obex')
