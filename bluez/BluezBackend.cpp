@@ -1182,6 +1182,9 @@ ResultCode BluezBackend::UnInit() {
         return sim::kOk;
     }
     session->Stop();
+    // The loop has stopped, so this thread may close what it held: the call audio goes back to
+    // the phone even if a pending call's handler keeps the session alive a while.
+    session->held.clear();
     // A download ends with the run; obexd drops the session's transfer with it.
     if (session->obex) {
         std::vector<std::pair<std::string, std::string>> calls; // path, method

@@ -17,6 +17,7 @@ import time
 
 import dbus
 import dbusmock
+from gi.repository import GLib
 from dbusmock.templates.ofono import *  # noqa: F401,F403
 from dbusmock.templates.ofono import AddModem as stock_add_modem
 from dbusmock.templates.ofono import load as stock_load
@@ -184,7 +185,14 @@ def Connect(self, sender=None, path=None, reply=None, error=None):
 def new_connection(root, card):
     '''Hands the agent the car's end of a fresh "SCO" socket; the phone keeps the other.'''
     car, phone = socket.socketpair()
-    AUDIO['sockets'].append(phone)
+
+    def car_closed(_fd, condition):
+        if condition & (GLib.IO_HUP | GLib.IO_ERR):
+            root.log('the car closed the audio link')
+        return False
+
+    AUDIO['sockets'].append((phone, GLib.io_add_watch(phone.fileno(), GLib.PRIORITY_DEFAULT,
+                                                      GLib.IO_HUP | GLib.IO_ERR, car_closed)))
     owner, agent = AUDIO['agent']
     root.connection.call_async(owner, agent, AUDIO_AGENT, 'NewConnection', 'ohy',
                                (dbus.ObjectPath(card), dbus.types.UnixFd(car.fileno()),
@@ -217,7 +225,8 @@ def PhoneAudio(self):
 @dbus.service.method(dbusmock.MOCK_IFACE, in_signature='', out_signature='')
 def HangUpAudio(_self):
     '''The phone closes the audio link.'''
-    for phone in AUDIO['sockets']:
+    for phone, watch in AUDIO['sockets']:
+        GLib.source_remove(watch)
         phone.close()
     AUDIO['sockets'] = []
 
