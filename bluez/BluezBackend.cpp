@@ -10,11 +10,12 @@
 // its thread touches the connection (sd-bus is not made for several threads): entry points
 // check the state, hand their call (with a timeout) to the loop and return without waiting; the
 // reply, or the signals it causes, produce the events. KOBALT_UnInit stops the loop, joins it
-// and drops the queued events: no callback starts after it returns. The loop serves both buses.
+// and drops the queued events: no callback starts after it returns. The loop serves both buses
+// and holds the SCO socket of the call audio, watching it for a hang-up.
 // Files obexd has written are read and parsed on the worker thread, off the loop.
 //
-// Entry points without a mapping yet (dial-up, audio transfer, ...) return kErrNotImplemented
-// and touch none of their arguments.
+// Entry points without a mapping yet (dial-up, ...) return kErrNotImplemented and touch none of
+// their arguments.
 #include "bluez/Mapping.h"
 #include "bluez/Phonebook.h"
 #include "bluez/PinStore.h"
