@@ -10,14 +10,15 @@
 // its thread touches the connection (sd-bus is not made for several threads): entry points
 // check the state, hand their call (with a timeout) to the loop and return without waiting; the
 // reply, or the signals it causes, produce the events. KOBALT_UnInit stops the loop, joins it
-// and drops the queued events: no callback starts after it returns. The loop serves both buses.
+// and drops the queued events: no callback starts after it returns. The loop serves both buses
+// and holds the SCO socket of the call audio, watching it for a hang-up.
 // Files obexd has written are read and parsed on the worker thread, off the loop.
 //
 // Dial-up networking goes through oFono's dundee (org.ofono.dundee, system bus); its lists and
 // parameters come from the provider database the simulated SDK reads too.
 //
-// Entry points without a mapping yet (audio transfer, ...) return kErrNotImplemented and touch
-// none of their arguments.
+// Entry points without a mapping (holding an incoming call, which oFono does not offer, and
+// those the console never calls) return kErrNotImplemented and touch none of their arguments.
 #include "bluez/Mapping.h"
 #include "bluez/Phonebook.h"
 #include "bluez/PinStore.h"
@@ -98,6 +99,20 @@ constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
 constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
 // A phonebook transfer that obexd reports no progress of for this long has failed.
 constexpr auto kTransferIdle = 60s;
+// oFono's calls are bounded by these scaled with KOBALT_TIME_SCALE, never below the minimum
+// (OfonoTimeout): commands kCallTimeout, bringing the call audio over kAudioTimeout (a phone
+// without codec negotiation leaves oFono's HandsfreeAudioCard.Connect unanswered).
+constexpr auto kAudioTimeout = 5s;
+constexpr auto kMinOfonoTimeout = 1s;
+
+// Hands-free audio: the library's HandsfreeAudioAgent and what it offers oFono.
+constexpr const char* kAudioAgentPath = "/org/kobalt/hf_audio";
+constexpr const char* kAudioManagerIface = "org.ofono.HandsfreeAudioManager";
+constexpr const char* kAudioCardIface = "org.ofono.HandsfreeAudioCard";
+constexpr uint8_t kCodecCvsd = 1; // the mandatory codec; the library asks for no other
+constexpr uint8_t kCodecMsbc = 2;
+constexpr uint32_t kHfAudioUp = 3;   // the console's event: the call audio is in the car
+constexpr uint32_t kHfAudioDown = 4; // ... it is on the phone (again)
 
 // Pushed contacts held at once, as the simulated phone holds them; pushes accepted and not yet
 // complete (each is a file obexd writes).
@@ -263,12 +278,19 @@ struct Session {
     std::unique_ptr<sdbus::IObject> agent;
     std::unique_ptr<sdbus::IObject> profile;
     std::unique_ptr<sdbus::IObject> obexAgent;
+    std::unique_ptr<sdbus::IObject> audioAgent; // oFono's HandsfreeAudioAgent; null: no audio
     std::map<std::pair<std::string, std::string>, std::unique_ptr<sdbus::IProxy>> proxies;
     int wake; // eventfd: a job was posted or the loop must stop
     std::mutex jobMutex;
     std::vector<std::function<void()>> jobs; // guarded by jobMutex
     bool stopping = false;                   // guarded by jobMutex
     std::thread loop;
+    // Sockets held open for the library (the SCO link of the call audio), by key.
+    struct Held {
+        sdbus::UnixFd fd;
+        std::function<void()> onHangup;
+    };
+    std::map<uint64_t, Held> held; // on the loop thread only
 
     // The proxy of `path` at `service`, made once; proxies live as long as the session, so a
     // pending call's reply always finds its proxy. On the loop thread (or with no loop).
@@ -299,6 +321,13 @@ struct Session {
         loop = std::thread([this] { Run(); });
     }
 
+    // Keeps `fd` open under `key` and runs `onHangup` once its far end hangs up (the socket is
+    // closed first); Drop closes it. On the loop thread only, like the map: the loop polls these.
+    void Hold(uint64_t key, sdbus::UnixFd fd, std::function<void()> onHangup) {
+        held[key] = Held{std::move(fd), std::move(onHangup)};
+    }
+    void Drop(uint64_t key) { held.erase(key); }
+
     void Stop() {
         if (loop.joinable()) {
             {
@@ -311,6 +340,20 @@ struct Session {
     }
 
 private:
+    static constexpr std::size_t kMaxHeld = 4;
+
+    void HungUp(uint64_t key) {
+        const auto found = held.find(key);
+        if (found == held.end()) {
+            return;
+        }
+        std::function<void()> onHangup = std::move(found->second.onHangup);
+        held.erase(found);
+        if (onHangup) {
+            onHangup();
+        }
+    }
+
     void Wake() {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
@@ -363,7 +406,7 @@ private:
             if (!ready.empty()) {
                 continue; // the jobs' messages wait to be written
             }
-            pollfd fds[3] = {{wake, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
+            pollfd fds[3 + kMaxHeld] = {{wake, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
             Bus* polled[3] = {nullptr, nullptr, nullptr};
             nfds_t count = 1;
             int timeout = -1;
@@ -384,11 +427,27 @@ private:
                     bus.Gone(Brief(error));
                 }
             }
+            // Held sockets: only their hang-up is of interest (no events asked; POLLHUP and
+            // POLLERR come anyway), so the call audio the library does not read wakes nothing.
+            const nfds_t busCount = count;
+            uint64_t heldKeys[kMaxHeld] = {};
+            for (const auto& [key, entry] : held) {
+                if (count - busCount == kMaxHeld) {
+                    break;
+                }
+                heldKeys[count - busCount] = key;
+                fds[count++] = {entry.fd.get(), 0, 0};
+            }
             if (poll(fds, count, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
                 uint64_t value = 0;
                 [[maybe_unused]] const ssize_t got = read(wake, &value, sizeof value);
             }
-            for (nfds_t i = 1; i < count; ++i) {
+            for (nfds_t i = busCount; i < count; ++i) {
+                if ((fds[i].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                    HungUp(heldKeys[i - busCount]);
+                }
+            }
+            for (nfds_t i = 1; i < busCount; ++i) {
                 if ((fds[i].revents & (POLLHUP | POLLERR)) != 0) {
                     // One more round reads what is left; after that the bus is not polled again.
                     try {
@@ -566,13 +625,9 @@ public:
         return Dial(number.c_str(), static_cast<int>(number.size()));
     }
     ResultCode TransmitDtmf(int code) override;
-    int AudioStatus() override {
-        std::lock_guard lock(m_mutex);
-        return m_session ? 0 : sim::kErrNotInitialised; // no SCO link is made here: audio stays
-                                                        // on the phone
-    }
-    ResultCode Transfer() override { return sim::kErrNotImplemented; }
-    ResultCode TransferBack() override { return sim::kErrNotImplemented; }
+    int AudioStatus() override;
+    ResultCode Transfer() override;
+    ResultCode TransferBack() override;
     ResultCode SetMicMuted(bool muted) override {
         return ModemProperty("org.ofono.CallVolume", "Muted", muted);
     }
@@ -783,6 +838,31 @@ private:
                  std::chrono::microseconds timeout, std::tuple<Args...> arguments,
                  std::type_identity_t<std::function<void(const sdbus::Error*, Results...)>> done);
 
+    // Hands-free audio through oFono's HandsfreeAudioManager: the agent is given the SCO socket
+    // of the hands-free phone's card; the loop holds it while the call audio is in the car.
+    std::chrono::microseconds OfonoTimeout(std::chrono::microseconds base) const;
+    ResultCode ExportAudioAgent(Session& session);
+    void RegisterAudioAgent(const std::shared_ptr<Session>& session);
+    void OnAudioRegistered(const std::shared_ptr<Session>& session, const sdbus::Error* error);
+    void AddCardLocked(const std::string& path, const Properties& properties);
+    std::string HfCardLocked() const;
+    void OnAudioManagerSignal(sdbus::Message& message);
+    void OnAudioConnection(const sdbus::ObjectPath& card, sdbus::UnixFd fd, uint8_t codec);
+    void OnAudioRelease();
+    void OnAudioConnectReply(const std::shared_ptr<Session>& session, uint64_t id,
+                             const sdbus::Error* error);
+    void OnAudioHangup(uint64_t link);
+    void DropAudioLocked(const std::string& why);
+    void OfonoStarted();
+    // Has the loop send an oFono hands-free command, bounded by OfonoTimeout(kCallTimeout); a
+    // failure goes to the debug output as "oFono's WHAT fails: ERROR-NAME: message".
+    template <class... Args>
+    void SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
+                   const std::string& iface, const std::string& method, std::string what,
+                   Args&&... args);
+    // " (no answer within N ms)" for a call that timed out after `timeout`, else nothing.
+    static std::string Unanswered(const sdbus::Error& error, std::chrono::microseconds timeout);
+
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
     ResultCode ManagerCommand(CallState needed, const std::string& method);
@@ -835,6 +915,13 @@ private:
     sim::ProviderLists m_dunLists{sim::ProviderDatabasePath(), Log};
     bool m_dundee = false;                       // dundee is on the bus, as far as we know
     std::map<std::string, Address> m_dunDevices; // dundee device -> phone, links up or on their way
+    // Hands-free audio.
+    enum class AudioAgent { Off, Registering, On };
+    AudioAgent m_audioAgent = AudioAgent::Off;
+    std::map<std::string, Address> m_cards; // oFono's audio cards: path -> the phone
+    uint64_t m_audioConnect = 0;            // the HandsfreeAudioCard.Connect awaited; 0 when none
+    uint64_t m_audioLink = 0; // the SCO socket's key in Session::held; 0: audio on the phone
+    uint64_t m_audioIds = 0;  // numbers the two above
 };
 
 // Start and stop
@@ -862,8 +949,8 @@ ResultCode BluezBackend::Init() {
         return code;
     }
     Subscribe(*session);
+    bool ofono = false;
     try {
-        bool ofono = false;
         session->Proxy("org.freedesktop.DBus", "/org/freedesktop/DBus")
             .callMethod("NameHasOwner")
             .onInterface("org.freedesktop.DBus")
@@ -871,8 +958,8 @@ ResultCode BluezBackend::Init() {
             .withArguments(std::string(kOfono))
             .storeResultsTo(ofono);
         if (!ofono) {
-            Log("oFono (org.ofono) is not running: hands-free calls are unavailable until it "
-                "starts");
+            Log("oFono (org.ofono) is not running: hands-free calls and their audio are "
+                "unavailable until it starts");
         }
     } catch (const sdbus::Error& error) {
         Log("cannot ask the bus about oFono: " + Brief(error));
@@ -903,6 +990,7 @@ ResultCode BluezBackend::Init() {
         session->obexAgent.reset();
         session->obex.reset();
     }
+    ExportAudioAgent(*session);
     {
         std::lock_guard lock(m_mutex);
         m_session = session;
@@ -912,6 +1000,9 @@ ResultCode BluezBackend::Init() {
     session->Start();
     if (session->obex) {
         RegisterObexAgent(session);
+    }
+    if (ofono) { // else once oFono starts
+        RegisterAudioAgent(session);
     }
     return sim::kOk;
 }
@@ -1099,6 +1190,7 @@ void BluezBackend::Subscribe(Session& session) {
 ResultCode BluezBackend::UnInit() {
     std::shared_ptr<Session> session;
     std::optional<Pull> pull;
+    bool audioRegistered = false;
     {
         std::lock_guard lock(m_mutex);
         session = std::move(m_session);
@@ -1116,6 +1208,11 @@ ResultCode BluezBackend::UnInit() {
             unlink(file.c_str());
         }
         m_pushes.clear();
+        audioRegistered = m_audioAgent == AudioAgent::On;
+        m_audioAgent = AudioAgent::Off;
+        m_cards.clear();
+        m_audioConnect = 0;
+        m_audioLink = 0; // the socket closes with the session
     }
     m_deadline.Cancel();
     m_ringer.Cancel();
@@ -1125,6 +1222,9 @@ ResultCode BluezBackend::UnInit() {
         return sim::kOk;
     }
     session->Stop();
+    // The loop has stopped, so this thread may close what it held: the call audio goes back to
+    // the phone even if a pending call's handler keeps the session alive a while.
+    session->held.clear();
     // A download ends with the run; obexd drops the session's transfer with it.
     if (session->obex) {
         std::vector<std::pair<std::string, std::string>> calls; // path, method
@@ -1149,6 +1249,17 @@ ResultCode BluezBackend::UnInit() {
         }
     }
     // The loop has stopped: these calls wait for their replies directly.
+    if (audioRegistered) {
+        try {
+            session->Proxy(kOfono, "/")
+                .callMethod("Unregister")
+                .onInterface(kAudioManagerIface)
+                .withTimeout(OfonoTimeout(kStartTimeout))
+                .withArguments(sdbus::ObjectPath(kAudioAgentPath));
+        } catch (const sdbus::Error& error) {
+            Log("HandsfreeAudioManager.Unregister: " + Brief(error));
+        }
+    }
     for (const auto& [method, iface] :
          {std::pair{"UnregisterAgent", "org.bluez.AgentManager1"},
           std::pair{"UnregisterProfile", "org.bluez.ProfileManager1"}}) {
@@ -1335,6 +1446,10 @@ void BluezBackend::OnNameOwnerChanged(sdbus::Message& message) {
         }
         return;
     }
+    if (name == kOfono && !newOwner.empty()) {
+        OfonoStarted();
+        return;
+    }
     if (!newOwner.empty() || (name != kBluez && name != kOfono)) {
         return;
     }
@@ -1344,7 +1459,10 @@ void BluezBackend::OnNameOwnerChanged(sdbus::Message& message) {
     }
     if (name == kOfono) {
         Log("oFono (org.ofono) has gone: the calls and the hands-free link are lost");
+        DropAudioLocked("oFono has gone");
         DropHandsFreeLocked();
+        m_audioAgent = AudioAgent::Off; // its registration went with it
+        m_cards.clear();
         return;
     }
     Log("BlueZ (org.bluez) has gone: every link is lost; KOBALT_UnInit and KOBALT_Init once it "
@@ -1638,6 +1756,7 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         if (m_pull && !m_pull->reading && m_links.count({address, service}) != 0) {
             FailPullLocked("the hands-free link went down");
         }
+        DropAudioLocked("the hands-free link went down");
         // The calls go with the link, as far as the console can tell.
         for (const auto& entry : m_calls) {
             PostHfLocked(CallRemovedSignals(entry.second.state, false));
@@ -1994,6 +2113,10 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
     const std::string iface = message.getInterfaceName();
     const std::string member = message.getMemberName();
     const std::string path = message.getPath();
+    if (iface == kAudioManagerIface) {
+        OnAudioManagerSignal(message);
+        return;
+    }
     std::lock_guard lock(m_mutex);
     if (!m_session || m_hfModem.empty()) {
         return;
@@ -2038,8 +2161,29 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         sdbus::ObjectPath call;
         Properties properties;
         message >> call >> properties;
-        CallInfo info{ParseCallState(Get<std::string>(properties, "State").value_or("")),
-                      Get<std::string>(properties, "LineIdentification").value_or("")};
+        if (m_calls.count(call) != 0) {
+            // oFono adds a call once; a second CallAdded is taken as a change of the known call,
+            // so the console does not hear of a second call that is not there.
+            Log("CallAdded for the known call " + call + ": taken as a change");
+            for (const char* name : {"LineIdentification", "State"}) {
+                if (const auto value = properties.find(name); value != properties.end()) {
+                    CallChangedLocked(call, name, value->second);
+                }
+            }
+            return;
+        }
+        const std::optional<std::string> state = Get<std::string>(properties, "State");
+        CallInfo info{
+            ParseCallState(state.value_or("")),
+            CleanPhoneText(Get<std::string>(properties, "LineIdentification").value_or(""),
+                           kMaxPhoneTextBytes)};
+        if (info.state == CallState::Unknown) {
+            // Kept without an event: its first known State reports it.
+            Log("CallAdded " + call + " without a known State (" +
+                (state ? "\"" + CleanPhoneText(*state, kMaxPhoneTextBytes) + "\""
+                       : std::string(properties.count("State") != 0 ? "not a string" : "none")) +
+                ")");
+        }
         PostHfLocked(CallAddedSignals(info.state, info.number));
         if (info.state == CallState::Incoming) {
             RingAgainLater();
@@ -2055,7 +2199,7 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
             } else if (name == "Strength" && value.containsValueOfType<uint8_t>()) {
                 PostLevelLocked(17, SignalLevel(value.get<uint8_t>()));
             } else if (name == "Name" && value.containsValueOfType<std::string>()) {
-                PostHfLocked({{21, value.get<std::string>()}});
+                PostHfLocked({{21, CleanPhoneText(value.get<std::string>(), kMaxPhoneTextBytes)}});
             }
         } else if (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" &&
                    value.containsValueOfType<uint8_t>()) {
@@ -2069,10 +2213,21 @@ void BluezBackend::CallChangedLocked(const std::string& path, const std::string&
     CallInfo& call = m_calls.at(path);
     if (name == "State" && value.containsValueOfType<std::string>()) {
         const CallState after = ParseCallState(value.get<std::string>());
-        PostHfLocked(CallChangedSignals(call.state, after));
+        if (after == CallState::Unknown) {
+            // The call keeps the state the console knows, so the commands still find it.
+            Log("ignored the unknown state \"" +
+                CleanPhoneText(value.get<std::string>(), kMaxPhoneTextBytes) + "\" of " + path);
+            return;
+        }
+        // A call added without a known state is reported as new once it has one.
+        PostHfLocked(call.state == CallState::Unknown ? CallAddedSignals(after, call.number)
+                                                      : CallChangedSignals(call.state, after));
+        if (call.state == CallState::Unknown && after == CallState::Incoming) {
+            RingAgainLater();
+        }
         call.state = after;
     } else if (name == "LineIdentification" && value.containsValueOfType<std::string>()) {
-        call.number = value.get<std::string>();
+        call.number = CleanPhoneText(value.get<std::string>(), kMaxPhoneTextBytes);
     }
 }
 
@@ -2097,8 +2252,8 @@ ResultCode BluezBackend::Dial(const char* number, int length) {
         modem = m_hfModem;
         m_lastNumber = text;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "Dial", kCallTimeout, nullptr, text,
-         std::string("default"));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", "Dial", "VoiceCallManager.Dial", text,
+              std::string("default"));
     return sim::kOk;
 }
 
@@ -2119,8 +2274,8 @@ ResultCode BluezBackend::TransmitDtmf(int code) {
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones", kCallTimeout, nullptr,
-         std::string(1, static_cast<char>(code)));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", "SendTones",
+              "VoiceCallManager.SendTones", std::string(1, static_cast<char>(code)));
     return sim::kOk;
 }
 
@@ -2147,7 +2302,7 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
         }
         session = m_session;
     }
-    Send(session, kOfono, call, "org.ofono.VoiceCall", method, kCallTimeout, nullptr);
+    SendOfono(session, call, "org.ofono.VoiceCall", method, "VoiceCall." + method);
     return sim::kOk;
 }
 
@@ -2165,7 +2320,7 @@ ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& met
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", method, kCallTimeout, nullptr);
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", method, "VoiceCallManager." + method);
     return sim::kOk;
 }
 
@@ -2181,8 +2336,9 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, iface, "SetProperty", kCallTimeout, nullptr, name,
-         sdbus::Variant(value));
+    SendOfono(session, modem, iface, "SetProperty",
+              iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name, name,
+              sdbus::Variant(value));
     return sim::kOk;
 }
 
@@ -2196,6 +2352,304 @@ ResultCode BluezBackend::CurrentCalls() {
         PostHfLocked({{26, std::to_string(index++) + " " + path + " " + info.number}});
     }
     return sim::kOk;
+}
+
+// Hands-free audio through oFono's HandsfreeAudioManager. The library registers an agent; a
+// HandsfreeAudioCard.Connect on the hands-free phone's card (Transfer), or the phone itself,
+// makes oFono open the SCO link and hand its socket to the agent's NewConnection: the call
+// audio is in the car (event 3) while the loop holds that socket. Closing it (TransferBack, the
+// agent's Release, the card or the link going, KOBALT_UnInit) or the phone hanging it up puts
+// the audio back on the phone (event 4). The library carries no samples itself: an audio stack
+// reading the socket is the audio driver's business.
+
+std::chrono::microseconds BluezBackend::OfonoTimeout(std::chrono::microseconds base) const {
+    const auto scaled = std::chrono::duration_cast<std::chrono::microseconds>(base * m_timeScale);
+    return std::max<std::chrono::microseconds>(scaled, kMinOfonoTimeout);
+}
+
+std::string BluezBackend::Unanswered(const sdbus::Error& error, std::chrono::microseconds timeout) {
+    if (error.getName() != "org.freedesktop.DBus.Error.NoReply") {
+        return {};
+    }
+    const auto bound = std::chrono::duration_cast<std::chrono::milliseconds>(timeout);
+    return " (no answer within " + std::to_string(bound.count()) + " ms)";
+}
+
+template <class... Args>
+void BluezBackend::SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
+                             const std::string& iface, const std::string& method, std::string what,
+                             Args&&... args) {
+    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
+    Send(
+        session, kOfono, path, iface, method, timeout,
+        [what = std::move(what), timeout](const sdbus::Error* error) {
+            if (error != nullptr) {
+                Log("oFono's " + what + " fails: " + Brief(*error) + Unanswered(*error, timeout));
+            }
+        },
+        std::forward<Args>(args)...);
+}
+
+ResultCode BluezBackend::ExportAudioAgent(Session& session) {
+    try {
+        session.audioAgent = sdbus::createObject(*session.connection, kAudioAgentPath);
+        constexpr const char* agent = "org.ofono.HandsfreeAudioAgent";
+        session.audioAgent->registerMethod("NewConnection")
+            .onInterface(agent)
+            .implementedAs([this](const sdbus::ObjectPath& card, sdbus::UnixFd fd, uint8_t codec) {
+                OnAudioConnection(card, std::move(fd), codec);
+            });
+        session.audioAgent->registerMethod("Release").onInterface(agent).implementedAs(
+            [this] { OnAudioRelease(); });
+        session.audioAgent->finishRegistration();
+    } catch (const sdbus::Error& error) {
+        Log("hands-free audio is unavailable: cannot export its agent: " + Brief(error));
+        session.audioAgent.reset();
+        return sim::kErrDaemonFailed;
+    }
+    return sim::kOk;
+}
+
+void BluezBackend::RegisterAudioAgent(const std::shared_ptr<Session>& session) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_session != session || !session->audioAgent ||
+            m_audioAgent == AudioAgent::Registering) {
+            return;
+        }
+        m_audioAgent = AudioAgent::Registering;
+        m_cards.clear();
+    }
+    Send(
+        session, kOfono, "/", kAudioManagerIface, "Register", OfonoTimeout(kCallTimeout),
+        [this, session](const sdbus::Error* error) { OnAudioRegistered(session, error); },
+        sdbus::ObjectPath(kAudioAgentPath), std::vector<uint8_t>{kCodecCvsd});
+}
+
+void BluezBackend::OnAudioRegistered(const std::shared_ptr<Session>& session,
+                                     const sdbus::Error* error) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_session != session || m_audioAgent != AudioAgent::Registering) {
+            return;
+        }
+        if (error != nullptr) {
+            m_audioAgent = AudioAgent::Off;
+            Log("hands-free audio is unavailable (the call audio stays on the phone): "
+                "HandsfreeAudioManager.Register fails: " +
+                Brief(*error));
+            return;
+        }
+        m_audioAgent = AudioAgent::On;
+    }
+    using Cards = std::vector<sdbus::Struct<sdbus::ObjectPath, Properties>>;
+    Request<Cards>(session, kOfono, "/", kAudioManagerIface, "GetCards", OfonoTimeout(kCallTimeout),
+                   std::make_tuple(),
+                   [this, session](const sdbus::Error* failure, const Cards& cards) {
+                       std::lock_guard lock(m_mutex);
+                       if (m_session != session) {
+                           return;
+                       }
+                       if (failure != nullptr) {
+                           Log("HandsfreeAudioManager.GetCards fails: " + Brief(*failure) +
+                               "; cards are known as oFono adds them");
+                           return;
+                       }
+                       for (const auto& card : cards) {
+                           AddCardLocked(card.get<0>(), card.get<1>());
+                       }
+                   });
+}
+
+void BluezBackend::AddCardLocked(const std::string& path, const Properties& properties) {
+    const std::optional<Address> phone = AudioCardPhone(
+        Get<std::string>(properties, "Type"), Get<std::string>(properties, "RemoteAddress"));
+    if (!phone) {
+        Log("ignored the audio card " + path +
+            ": not a phone's gateway with a valid RemoteAddress");
+        return;
+    }
+    m_cards[path] = *phone;
+}
+
+std::string BluezBackend::HfCardLocked() const {
+    const std::optional<Address> phone = HfPhoneLocked();
+    for (const auto& [path, address] : m_cards) {
+        if (phone && address == *phone) {
+            return path;
+        }
+    }
+    return {};
+}
+
+void BluezBackend::OnAudioManagerSignal(sdbus::Message& message) {
+    const std::string member = message.getMemberName();
+    sdbus::ObjectPath card;
+    Properties properties;
+    message >> card;
+    if (member == "CardAdded") {
+        message >> properties;
+    }
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_audioAgent != AudioAgent::On) {
+        return;
+    }
+    if (member == "CardAdded") {
+        AddCardLocked(card, properties);
+    } else if (member == "CardRemoved") {
+        if (!card.empty() && card == HfCardLocked()) {
+            DropAudioLocked("the phone's audio card " + card + " was removed");
+        }
+        m_cards.erase(card);
+    }
+}
+
+int BluezBackend::AudioStatus() {
+    std::lock_guard lock(m_mutex);
+    if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+        return ready;
+    }
+    return m_audioLink != 0 ? 1 : 0;
+}
+
+ResultCode BluezBackend::Transfer() {
+    std::shared_ptr<Session> session;
+    std::string card;
+    uint64_t id = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+            return ready;
+        }
+        if (m_calls.empty() || m_audioLink != 0) {
+            return sim::kErrCallState; // as in the simulated SDK: a call, its audio on the phone
+        }
+        if (m_audioConnect != 0) {
+            return sim::kErrBusy;
+        }
+        card = m_audioAgent == AudioAgent::On ? HfCardLocked() : std::string();
+        if (card.empty()) {
+            Log(m_audioAgent == AudioAgent::On
+                    ? "audio transfer: oFono has no audio card of the hands-free phone"
+                    : "audio transfer: hands-free audio is unavailable (no agent registered "
+                      "with oFono)");
+            return sim::kErrNoService;
+        }
+        id = m_audioConnect = ++m_audioIds;
+        session = m_session;
+    }
+    Send(session, kOfono, card, kAudioCardIface, "Connect", OfonoTimeout(kAudioTimeout),
+         [this, session, id](const sdbus::Error* error) {
+             OnAudioConnectReply(session, id, error);
+         });
+    return sim::kOk;
+}
+
+void BluezBackend::OnAudioConnectReply(const std::shared_ptr<Session>& session, uint64_t id,
+                                       const sdbus::Error* error) {
+    std::lock_guard lock(m_mutex);
+    if (m_session != session || m_audioConnect != id) {
+        return; // given up meanwhile (the link, the card or the stack went)
+    }
+    m_audioConnect = 0;
+    if (m_audioLink != 0) {
+        if (error != nullptr) { // the socket came all the same: the audio is in the car
+            Log("HandsfreeAudioCard.Connect fails after the audio came: " + Brief(*error));
+        }
+        return;
+    }
+    Log("audio transfer to the car fails: " +
+        (error != nullptr ? "HandsfreeAudioCard.Connect: " + Brief(*error) +
+                                Unanswered(*error, OfonoTimeout(kAudioTimeout))
+                          : std::string("oFono answered but handed the agent no audio socket")));
+    PostHfLocked({{kHfAudioDown, {}}});
+}
+
+void BluezBackend::OnAudioConnection(const sdbus::ObjectPath& card, sdbus::UnixFd fd,
+                                     uint8_t codec) {
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_audioAgent != AudioAgent::On) {
+        throw sdbus::Error("org.ofono.Error.NotAvailable", "the library has no audio agent now");
+    }
+    if (card.empty() || card != HfCardLocked()) {
+        Log("refused an audio connection of " + card + ": not the hands-free phone's card");
+        throw sdbus::Error("org.ofono.Error.InvalidArguments", "not the hands-free phone's card");
+    }
+    if (codec != kCodecCvsd && codec != kCodecMsbc) {
+        Log("refused an audio connection with the unknown codec " + std::to_string(codec));
+        throw sdbus::Error("org.ofono.Error.InvalidArguments", "unknown codec");
+    }
+    Session* session = m_session.get();
+    const uint64_t previous = m_audioLink;
+    const uint64_t link = m_audioLink = ++m_audioIds;
+    session->Hold(link, std::move(fd), [this, link] { OnAudioHangup(link); });
+    if (previous != 0) {
+        session->Drop(previous); // the phone opened a new link: the newer one carries the audio
+        return;
+    }
+    PostHfLocked({{kHfAudioUp, {}}});
+}
+
+void BluezBackend::OnAudioHangup(uint64_t link) {
+    std::lock_guard lock(m_mutex);
+    if (m_audioLink != link) {
+        return;
+    }
+    m_audioLink = 0;
+    Log("the phone closed the audio link: the call audio is on the phone");
+    PostHfLocked({{kHfAudioDown, {}}});
+}
+
+void BluezBackend::OnAudioRelease() {
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_audioAgent == AudioAgent::Off) {
+        return;
+    }
+    Log("oFono released the hands-free audio agent: audio transfer is unavailable");
+    DropAudioLocked("the audio agent was released");
+    m_audioAgent = AudioAgent::Off;
+    m_cards.clear();
+}
+
+void BluezBackend::DropAudioLocked(const std::string& why) {
+    if (m_audioLink == 0 && m_audioConnect == 0) {
+        return;
+    }
+    if (!why.empty()) {
+        Log(why + ": the call audio is on the phone");
+    }
+    if (m_audioLink != 0 && m_session) {
+        Session* session = m_session.get();
+        session->Post([session, link = m_audioLink] { session->Drop(link); });
+    }
+    m_audioLink = 0;
+    m_audioConnect = 0;
+    PostHfLocked({{kHfAudioDown, {}}});
+}
+
+ResultCode BluezBackend::TransferBack() {
+    std::lock_guard lock(m_mutex);
+    if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
+        return ready;
+    }
+    if (m_audioLink == 0) {
+        return sim::kErrCallState; // the audio is on the phone already
+    }
+    DropAudioLocked("");
+    return sim::kOk;
+}
+
+void BluezBackend::OfonoStarted() {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session) {
+            return;
+        }
+        m_audioAgent = AudioAgent::Off; // an earlier oFono's registration is gone with it
+        session = m_session;
+    }
+    RegisterAudioAgent(session);
 }
 
 // AVRCP through the device's media player and transport

@@ -152,6 +152,33 @@ uint8_t SignalLevel(int percent) {
     return static_cast<uint8_t>((clamped * 5 + 50) / 100);
 }
 
+std::string CleanPhoneText(std::string_view text, std::size_t maxBytes) {
+    std::string clean;
+    while (!text.empty()) {
+        const std::optional<common::Utf8Char> decoded = common::DecodeUtf8(text);
+        const std::size_t length = decoded ? decoded->length : 1;
+        const char32_t cp = decoded ? decoded->cp : U'?';
+        const bool control = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+        if (!control) {
+            const std::size_t bytes = decoded ? length : 1;
+            if (clean.size() + bytes > maxBytes) {
+                break;
+            }
+            clean.append(decoded ? text.substr(0, length) : std::string_view("?"));
+        }
+        text.remove_prefix(length);
+    }
+    return clean;
+}
+
+std::optional<Address> AudioCardPhone(const std::optional<std::string>& type,
+                                      const std::optional<std::string>& remoteAddress) {
+    if ((type && *type != "gateway") || !remoteAddress) {
+        return std::nullopt;
+    }
+    return ParseBluezAddress(*remoteAddress);
+}
+
 bool IsDtmf(int code) {
     return (code >= '0' && code <= '9') || code == '*' || code == '#' ||
            (code >= 'A' && code <= 'D');

@@ -7,6 +7,7 @@
 #include "sdk/KobaltAbi.h"
 #include "sim/radio/Address.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -76,5 +77,16 @@ struct DundeeDevice {
 // (`problem` then says which).
 std::optional<DundeeDevice> FindDundeeDevice(const std::vector<DundeeDevice>& devices,
                                              std::string_view name, std::string& problem);
+// A number or name from oFono as the console may show it: control characters (C0, DEL, C1)
+// dropped, a malformed UTF-8 byte as '?', cut at a character boundary to at most `maxBytes`.
+std::string CleanPhoneText(std::string_view text, std::size_t maxBytes);
+
+inline constexpr std::size_t kMaxPhoneTextBytes = 80; // a number or operator name, kept
+
+// The phone an oFono HandsfreeAudioCard carries the audio of: its RemoteAddress, when the card
+// is of the "gateway" kind (the phone's audio gateway; a card without Type is taken as one).
+// None for a card of another kind or without a valid address.
+std::optional<Address> AudioCardPhone(const std::optional<std::string>& type,
+                                      const std::optional<std::string>& remoteAddress);
 
 } // namespace kobalt::bluez

@@ -108,7 +108,15 @@ TEST_F(BluezLibrary, PinIsKeptInTheConfigurationFolderAndRefusedWhenMalformed) {
 
 TEST_F(BluezLibrary, EntryPointsNotMappedFail) {
     EXPECT_EQ(Entry<KOBALT_Fn_Other>("KOBALT_FTPGetRemoteFileList")(), -1);
-    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_HFAP_Transfer")(), -1);
+    EXPECT_EQ(Entry<KOBALT_Fn_Void>("KOBALT_HoldInComingCall")(), -1);
+}
+
+// The call audio needs the stack: before START the audio status and both transfers say so.
+TEST_F(BluezLibrary, AudioBeforeStartIsNotInitialised) {
+    for (const char* name :
+         {"KOBALT_HFAP_GetAudioStatus", "KOBALT_HFAP_Transfer", "KOBALT_HFAP_TransferBack"}) {
+        EXPECT_EQ(Entry<KOBALT_Fn_Void>(name)(), -3) << name;
+    }
 }
 
 // The dial-up lists come from the provider database (the fixture) as in the simulated SDK, without

@@ -123,6 +123,30 @@ TEST(BluezDialUp, DundeeDeviceByName) {
     EXPECT_EQ(FindDundeeDevice(devices, "test phone", problem), std::nullopt);
     EXPECT_THAT(problem, ::testing::StartsWith("dundee has no device named \"test phone\""));
     EXPECT_EQ(FindDundeeDevice({}, "", problem), std::nullopt);
+TEST(BluezText, PhoneTextLosesControlsAndMalformedBytesAndStaysWithinItsBound) {
+    EXPECT_EQ(CleanPhoneText("+49 30\x1b[2J\r\n123\x7f", 80), "+49 30[2J123");
+    EXPECT_EQ(CleanPhoneText("a\xc2\x85"
+                             "b\xc3\xa9",
+                             80),
+              "ab\xc3\xa9"); // C1 NEL dropped
+    EXPECT_EQ(CleanPhoneText("1\xff"
+                             "2\xc3",
+                             80),
+              "1?2?");
+    EXPECT_EQ(CleanPhoneText(std::string(10000, '7'), 80), std::string(80, '7'));
+    // A character that would cross the bound is left out whole.
+    EXPECT_EQ(CleanPhoneText("1234567\xe2\x82\xac", 9), "1234567");
+    EXPECT_EQ(CleanPhoneText("", 80), "");
+}
+
+TEST(BluezAudio, OnlyAGatewayCardWithAValidAddressCarriesThePhonesAudio) {
+    const std::optional<std::string> gateway = "gateway";
+    EXPECT_THAT(AudioCardPhone(gateway, "AA:BB:CC:DD:EE:FF"),
+                Optional(*ParseBluezAddress("AA:BB:CC:DD:EE:FF")));
+    EXPECT_TRUE(AudioCardPhone(std::nullopt, "AA:BB:CC:DD:EE:FF").has_value());
+    EXPECT_FALSE(AudioCardPhone(std::string("handsfree"), "AA:BB:CC:DD:EE:FF").has_value());
+    EXPECT_FALSE(AudioCardPhone(gateway, std::nullopt).has_value());
+    EXPECT_FALSE(AudioCardPhone(gateway, "AA:BB:CC:DD:EE").has_value());
 }
 
 } // namespace

@@ -29,6 +29,7 @@ Options:
   --no-obex-log METHOD  obexd's call log has no call of METHOD (repeatable)
   --bluez-log TEXT    a line of BlueZ's call log contains TEXT (repeatable)
   --ofono-log TEXT    a line of oFono's call log contains TEXT (repeatable)
+  --no-ofono-log METHOD  oFono's call log has no call of METHOD (repeatable)
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --dundee MODE       a dundee stand-in (dundee.py) with a dial-up device named after the first
                       device: `ok` dials and hangs up, `fail` refuses both; `twins`: two
@@ -43,10 +44,20 @@ Options:
                       battery 3, no service, then registered with "Orange F"), hostile (BlueZ's stand-in sends signals with wrong
                       types and signatures), dun-drop (dundee's device reports Active false:
                       the phone ended the dial-up link), answer (the far end
-                      takes every call: it goes active), kill-ofono, kill-bluez, kill-obex or
-                      kill-dundee (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
+                      takes every call: it goes active), ofono-setup actions (below),
+                      phone-audio (the phone opens the audio link itself), audio-hangup (the
+                      phone closes it), audio-release (oFono releases the library's audio
+                      agent), cards-removed (the phone's audio card goes), hostile-calls
+                      (malformed call signals, then a call from a number with control
+                      characters and 10,000 digits rings), kill-ofono, kill-bluez, kill-obex
+                      or kill-dundee (the stand-in vanishes, SIGKILL), push=FILE (obexd receives FILE of
                       --cards from the phone: the library's object push agent is asked where
                       to put it and the transfer completes). Repeatable; each fires once.
+  --ofono-setup ACTION  before the console starts, on the oFono stand-in: fault=METHOD/KIND
+                      (METHOD answers org.ofono.Error.KIND; KIND slow: it answers after 2 s),
+                      audio=MODE (HandsfreeAudioCard.Connect hands over the socket: connect,
+                      fails: fail, never answers: silent), malformed-cards (GetCards lists no
+                      card of a phone). Repeatable.
 """
 
 import argparse
@@ -242,6 +253,10 @@ def act(action, bus, daemons, devices, context):
                                 'org.freedesktop.DBus.Mock')
         device.EmitSignal('org.ofono.dundee.Device', 'PropertyChanged', 'sv',
                           ['Active', dbus.Boolean(False, variant_level=1)])
+    elif action.split('=')[0] in ('fault', 'audio', 'malformed-cards', 'phone-audio',
+                                  'audio-hangup', 'audio-release', 'cards-removed',
+                                  'hostile-calls'):
+        ofono_act(action, bus, devices)
     elif action in ('kill-ofono', 'kill-bluez', 'kill-obex', 'kill-dundee'):
         wanted = action[len('kill-'):] + ' stand-in'
         for name, process in daemons.processes:
@@ -250,6 +265,24 @@ def act(action, bus, daemons, devices, context):
                 process.wait()
     else:
         raise Failure(f'unknown action {action!r}')
+
+
+def ofono_act(action, bus, devices):
+    """Does one ACTION of the oFono stand-in's hands-free audio, faults and hostile calls."""
+    import dbus
+    mock = dbus.Interface(bus.get_object('org.ofono', '/'), 'org.freedesktop.DBus.Mock')
+    kind, _, value = action.partition('=')
+    if kind == 'fault':
+        method, _, fault = value.partition('/')
+        mock.SetFault(method, fault)
+    elif kind == 'audio':
+        mock.SetAudio(value)
+    elif kind == 'hostile-calls':
+        mock.HostileCalls('/hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper())
+    else:
+        {'malformed-cards': mock.MalformedCards, 'phone-audio': mock.PhoneAudio,
+         'audio-hangup': mock.HangUpAudio, 'audio-release': mock.ReleaseAudioAgent,
+         'cards-removed': mock.RemoveCards}[kind]()
 
 
 def main():
@@ -275,9 +308,11 @@ def main():
     parser.add_argument('--ofono-log', action='append', default=[])
     parser.add_argument('--dundee', choices=['ok', 'fail', 'twins'])
     parser.add_argument('--dundee-log', action='append', default=[])
+    parser.add_argument('--no-ofono-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--when', action='append', default=[])
+    parser.add_argument('--ofono-setup', action='append', default=[])
     args = parser.parse_args()
     devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
 
@@ -336,6 +371,8 @@ def main():
             modem = 'hfp/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
             dbus.Interface(bus.get_object('org.ofono', '/'),
                            'org.freedesktop.DBus.Mock').AddModem(modem, {})
+            for action in args.ofono_setup:
+                ofono_act(action, bus, devices)
 
         if bus is not None and args.dundee:
             dundee = daemons.start('dundee stand-in',
@@ -419,7 +456,7 @@ def main():
                     raise Failure(f'{name} has a call of {method}')
 
         check_log('bluez.log', args.bluez_log, args.no_bluez_log)
-        check_log('ofono.log', args.ofono_log, [])
+        check_log('ofono.log', args.ofono_log, args.no_ofono_log)
         check_log('obex.log', args.obex_log, args.no_obex_log)
         check_log('dundee.log', args.dundee_log, [])
         # The phone's data does not outlive the console in its private folder.
