@@ -123,6 +123,8 @@ TEST(BluezDialUp, DundeeDeviceByName) {
     EXPECT_EQ(FindDundeeDevice(devices, "test phone", problem), std::nullopt);
     EXPECT_THAT(problem, ::testing::StartsWith("dundee has no device named \"test phone\""));
     EXPECT_EQ(FindDundeeDevice({}, "", problem), std::nullopt);
+}
+
 TEST(BluezText, PhoneTextLosesControlsAndMalformedBytesAndStaysWithinItsBound) {
     EXPECT_EQ(CleanPhoneText("+49 30\x1b[2J\r\n123\x7f", 80), "+49 30[2J123");
     EXPECT_EQ(CleanPhoneText("a\xc2\x85"
