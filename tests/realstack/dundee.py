@@ -2,7 +2,7 @@
 (/device0, ... named as dundee names them, after the phone's BlueZ Alias). SetProperty("Active")
 sets the property and sends PropertyChanged as dundee does once PPP is up or down; with
 "fail": true it answers org.ofono.Error.Failed instead, as dundee does when the phone refuses
-the dial.
+the dial. With "hostile": true GetDevices answers with the wrong signature.
 '''
 # pylint: disable=invalid-name
 import dbus
@@ -30,7 +30,10 @@ self.EmitSignal("org.ofono.dundee.Device", "PropertyChanged", "sv", ["Active", v
 
 
 def load(mock, parameters):
-    mock.AddMethods(MAIN_IFACE, [('GetDevices', '', 'a(oa{sv})', GET_DEVICES)])
+    if parameters.get('hostile'):
+        mock.AddMethods(MAIN_IFACE, [('GetDevices', '', 'as', 'ret = ["/device0"]')])
+    else:
+        mock.AddMethods(MAIN_IFACE, [('GetDevices', '', 'a(oa{sv})', GET_DEVICES)])
     fail = 'True' if parameters.get('fail') else 'False'
     for index, name in enumerate(parameters.get('devices', [])):
         mock.AddObject(f'/device{index}', DEVICE_IFACE, {

@@ -33,7 +33,8 @@ Options:
   --no-bluez-log METHOD  BlueZ's call log has no call of METHOD (repeatable)
   --dundee MODE       a dundee stand-in (dundee.py) with a dial-up device named after the first
                       device: `ok` dials and hangs up, `fail` refuses both; `twins`: two
-                      devices of that name (two phones with one alias)
+                      devices of that name (two phones with one alias); `hostile`: GetDevices
+                      answers with the wrong signature
   --dundee-log TEXT   a line of dundee's call log contains TEXT (repeatable)
   --stderr-has TEXT   the console's standard error contains TEXT (repeatable)
   --env NAME=VALUE    set for the console (repeatable)
@@ -306,7 +307,7 @@ def main():
     parser.add_argument('--bluez-log', action='append', default=[])
     parser.add_argument('--no-bluez-log', action='append', default=[])
     parser.add_argument('--ofono-log', action='append', default=[])
-    parser.add_argument('--dundee', choices=['ok', 'fail', 'twins'])
+    parser.add_argument('--dundee', choices=['ok', 'fail', 'twins', 'hostile'])
     parser.add_argument('--dundee-log', action='append', default=[])
     parser.add_argument('--no-ofono-log', action='append', default=[])
     parser.add_argument('--stderr-has', action='append', default=[])
@@ -381,7 +382,8 @@ def main():
                                                  'dundee.py'),
                                     '-p', json.dumps({'devices': [devices[0][1]] *
                                                       (2 if args.dundee == 'twins' else 1),
-                                                      'fail': args.dundee == 'fail'}),
+                                                      'fail': args.dundee == 'fail',
+                                                      'hostile': args.dundee == 'hostile'}),
                                     '-l', os.path.join(folder, 'dundee.log')], env,
                                    stdout=subprocess.DEVNULL)
             wait_for_name(bus, 'org.ofono.dundee', dundee)
