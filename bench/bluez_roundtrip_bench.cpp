@@ -17,7 +17,6 @@
 #include <benchmark/benchmark.h>
 #include <sdbus-c++/sdbus-c++.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -27,6 +26,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -116,15 +116,27 @@ private:
     pid_t m_pid = -1;
 };
 
-// The private bus and the BlueZ stand-in with its adapter and paired phone.
-class StandIn {
-public:
-    StandIn() {
+// A private folder, removed with what it holds.
+struct Folder {
+    Folder() {
         char pattern[] = "/tmp/kobalt-bench-bluez-XXXXXX";
         if (mkdtemp(pattern) == nullptr) {
             throw std::runtime_error("no private folder");
         }
-        m_folder = pattern;
+        path = pattern;
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    std::filesystem::path path;
+};
+
+// The private bus and the BlueZ stand-in with its adapter and paired phone. Its members go in
+// reverse order, also when the constructor fails: the connection, the stand-in, the bus, the
+// folder.
+class StandIn {
+public:
+    StandIn() : m_folder(m_private.path.string()) {
         std::string config = kBusConfig;
         config.replace(config.find("FOLDER"), 6, m_folder);
         std::ofstream(m_folder + "/system.conf") << config;
@@ -163,14 +175,7 @@ public:
             .onInterface("org.bluez.Mock")
             .withArguments(std::string("hci0"), std::string(kPhone), uint32_t{5898764});
     }
-    ~StandIn() {
-        m_connection.reset();
-        m_bluez.reset();
-        m_bus.reset();
-        if (!m_folder.empty()) {
-            std::system(("rm -rf '" + m_folder + "'").c_str());
-        }
-    }
+    ~StandIn() = default;
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
 
@@ -215,7 +220,8 @@ private:
         }
     }
 
-    std::string m_folder;
+    Folder m_private;
+    std::string m_folder; // its path
     std::optional<Child> m_bus;
     std::optional<Child> m_bluez;
     std::unique_ptr<sdbus::IConnection> m_connection; // the benchmark's own: calls, requests
