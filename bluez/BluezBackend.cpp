@@ -285,12 +285,23 @@ struct Session {
     std::vector<std::function<void()>> jobs; // guarded by jobMutex
     bool stopping = false;                   // guarded by jobMutex
     std::thread loop;
-    // Sockets held open for the library (the SCO link of the call audio), by key.
-    struct Held {
+
+    // Sockets the library keeps open (the SPP links, the SCO link of the call audio), by a
+    // number of their own; the loop reports their far end closing, once, with that number, after
+    // it has closed them. On the loop thread (or with no loop): the handlers that add and drop
+    // them run there.
+    struct Watch {
         sdbus::UnixFd fd;
-        std::function<void()> onHangup;
+        std::function<void(uint64_t)> hungUp;
     };
-    std::map<uint64_t, Held> held; // on the loop thread only
+    std::map<uint64_t, Watch> watches;
+    uint64_t watchCount = 0;
+
+    uint64_t WatchHangUp(sdbus::UnixFd fd, std::function<void(uint64_t)> hungUp) {
+        watches.emplace(++watchCount, Watch{std::move(fd), std::move(hungUp)});
+        return watchCount;
+    }
+    void Unwatch(uint64_t id) { watches.erase(id); } // closes the socket
 
     // The proxy of `path` at `service`, made once; proxies live as long as the session, so a
     // pending call's reply always finds its proxy. On the loop thread (or with no loop).
@@ -321,13 +332,6 @@ struct Session {
         loop = std::thread([this] { Run(); });
     }
 
-    // Keeps `fd` open under `key` and runs `onHangup` once its far end hangs up (the socket is
-    // closed first); Drop closes it. On the loop thread only, like the map: the loop polls these.
-    void Hold(uint64_t key, sdbus::UnixFd fd, std::function<void()> onHangup) {
-        held[key] = Held{std::move(fd), std::move(onHangup)};
-    }
-    void Drop(uint64_t key) { held.erase(key); }
-
     void Stop() {
         if (loop.joinable()) {
             {
@@ -340,20 +344,6 @@ struct Session {
     }
 
 private:
-    static constexpr std::size_t kMaxHeld = 4;
-
-    void HungUp(uint64_t key) {
-        const auto found = held.find(key);
-        if (found == held.end()) {
-            return;
-        }
-        std::function<void()> onHangup = std::move(found->second.onHangup);
-        held.erase(found);
-        if (onHangup) {
-            onHangup();
-        }
-    }
-
     void Wake() {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = write(wake, &one, sizeof one);
@@ -406,9 +396,8 @@ private:
             if (!ready.empty()) {
                 continue; // the jobs' messages wait to be written
             }
-            pollfd fds[3 + kMaxHeld] = {{wake, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
-            Bus* polled[3] = {nullptr, nullptr, nullptr};
-            nfds_t count = 1;
+            std::vector<pollfd> fds{{wake, POLLIN, 0}};
+            std::vector<Bus*> polled{nullptr};
             int timeout = -1;
             for (Bus& bus : buses) {
                 if (bus.gone) {
@@ -417,8 +406,8 @@ private:
                 try {
                     const sdbus::IConnection::PollData poll =
                         bus.connection->getEventLoopPollData();
-                    polled[count] = &bus;
-                    fds[count++] = {poll.fd, poll.events, 0};
+                    polled.push_back(&bus);
+                    fds.push_back({poll.fd, poll.events, 0});
                     const int due = poll.getPollTimeout();
                     if (due >= 0 && (timeout < 0 || due < timeout)) {
                         timeout = due;
@@ -427,27 +416,27 @@ private:
                     bus.Gone(Brief(error));
                 }
             }
-            // Held sockets: only their hang-up is of interest (no events asked; POLLHUP and
-            // POLLERR come anyway), so the call audio the library does not read wakes nothing.
-            const nfds_t busCount = count;
-            uint64_t heldKeys[kMaxHeld] = {};
-            for (const auto& [key, entry] : held) {
-                if (count - busCount == kMaxHeld) {
-                    break;
-                }
-                heldKeys[count - busCount] = key;
-                fds[count++] = {entry.fd.get(), 0, 0};
+            const std::size_t busCount = fds.size();
+            std::vector<uint64_t> watched;
+            for (const auto& [id, watch] : watches) {
+                // Only the far end's closing: what it sends is not read here.
+                watched.push_back(id);
+                fds.push_back({watch.fd.get(), POLLRDHUP, 0});
             }
-            if (poll(fds, count, timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
+            if (poll(fds.data(), fds.size(), timeout) > 0 && (fds[0].revents & POLLIN) != 0) {
                 uint64_t value = 0;
                 [[maybe_unused]] const ssize_t got = read(wake, &value, sizeof value);
             }
-            for (nfds_t i = busCount; i < count; ++i) {
-                if ((fds[i].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-                    HungUp(heldKeys[i - busCount]);
+            for (std::size_t i = 0; i < watched.size(); ++i) {
+                const auto found = watches.find(watched[i]);
+                if ((fds[busCount + i].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0 &&
+                    found != watches.end()) {
+                    const Watch closed = std::move(found->second);
+                    watches.erase(found);
+                    closed.hungUp(watched[i]);
                 }
             }
-            for (nfds_t i = 1; i < busCount; ++i) {
+            for (std::size_t i = 1; i < busCount; ++i) {
                 if ((fds[i].revents & (POLLHUP | POLLERR)) != 0) {
                     // One more round reads what is left; after that the bus is not polled again.
                     try {
@@ -697,6 +686,13 @@ public:
 private:
     using Link = std::pair<Address, int16_t>;
 
+    // An SPP link: its socket (watched by the loop), its RFCOMM channel and when it came up.
+    struct SppLink {
+        uint64_t watch = 0;
+        int port = 0;
+        uint64_t order = 0;
+    };
+
     // A PBAP download: obexd's session and transfer once known, and the file it writes.
     enum class PullKind { Contacts, Calllog };
     struct Pull {
@@ -746,6 +742,11 @@ private:
     std::string AgentPin();
     void OnSppConnection(const sdbus::ObjectPath& device, sdbus::UnixFd fd);
     void OnSppDisconnect(const sdbus::ObjectPath& device);
+    void AwaitSppSocketLocked(const Address& address);
+    void SppWaitOver();
+    // A media object (player or transport) came or went: the device's AVRCP or A2DP link with it.
+    void MediaObjectLocked(const std::map<std::string, std::string>& objects,
+                           const std::string& device, int16_t service);
 
     // Has the loop send `method` on `service` `path` `iface`; returns at once. `done` runs on the
     // loop with the error, or null on success. Failures to send are reported the same way.
@@ -875,6 +876,7 @@ private:
     Deadline m_deadline;  // the end of a search
     Deadline m_ringer;    // the next report of a ringing call
     Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
+    Deadline m_sppWatch;  // the end of the wait for the socket of an SPP connection
     Worker m_files;       // reads the files obexd has written
 
     mutable std::mutex m_mutex;         // guards everything below
@@ -889,9 +891,11 @@ private:
     std::map<std::string, uint16_t> m_transportVolume; // MediaTransport1 path -> volume
     std::set<Link> m_links;                            // connections up
     std::set<Link> m_pending;                          // connections on their way
-    std::map<Address, sdbus::UnixFd> m_sppSockets;     // SPP links from the profile
-    std::string m_hfModem;                             // oFono modem of the HF link, or empty
-    std::map<std::string, CallInfo> m_calls;           // the HF modem's calls, by path
+    std::map<Address, SppLink> m_sppLinks;             // SPP links from the profile
+    uint64_t m_sppCount = 0;                           // SPP links made
+    std::map<Address, std::chrono::steady_clock::time_point> m_sppAwaiting; // see AwaitSppSocket
+    std::string m_hfModem;                   // oFono modem of the HF link, or empty
+    std::map<std::string, CallInfo> m_calls; // the HF modem's calls, by path
     std::string m_lastNumber;
     KOBALT_ConnectCallback m_connectCallback = nullptr;
     KOBALT_PairCallback m_pairCallback = nullptr;
@@ -920,8 +924,8 @@ private:
     AudioAgent m_audioAgent = AudioAgent::Off;
     std::map<std::string, Address> m_cards; // oFono's audio cards: path -> the phone
     uint64_t m_audioConnect = 0;            // the HandsfreeAudioCard.Connect awaited; 0 when none
-    uint64_t m_audioLink = 0; // the SCO socket's key in Session::held; 0: audio on the phone
-    uint64_t m_audioIds = 0;  // numbers the two above
+    uint64_t m_audioLink = 0; // the SCO socket's number in Session::watches; 0: audio on the phone
+    uint64_t m_audioIds = 0;  // numbers the Connect calls
 };
 
 // Start and stop
@@ -1198,7 +1202,8 @@ ResultCode BluezBackend::UnInit() {
         m_search = 0;
         m_links.clear();
         m_pending.clear();
-        m_sppSockets.clear();
+        m_sppLinks.clear();
+        m_sppAwaiting.clear();
         m_hfModem.clear();
         m_calls.clear();
         m_dunDevices.clear(); // a dial-up link stays up in dundee; this run forgets it
@@ -1217,6 +1222,7 @@ ResultCode BluezBackend::UnInit() {
     m_deadline.Cancel();
     m_ringer.Cancel();
     m_pullWatch.Cancel();
+    m_sppWatch.Cancel();
     if (!session) {
         m_events.Discard();
         return sim::kOk;
@@ -1224,7 +1230,7 @@ ResultCode BluezBackend::UnInit() {
     session->Stop();
     // The loop has stopped, so this thread may close what it held: the call audio goes back to
     // the phone even if a pending call's handler keeps the session alive a while.
-    session->held.clear();
+    session->watches.clear();
     // A download ends with the run; obexd drops the session's transfer with it.
     if (session->obex) {
         std::vector<std::pair<std::string, std::string>> calls; // path, method
@@ -1331,11 +1337,32 @@ void BluezBackend::AddObjectLocked(const std::string& path, const Interfaces& in
     if (const auto player = interfaces.find(kPlayerIface); player != interfaces.end()) {
         m_players[path] = Get<sdbus::ObjectPath>(player->second, "Device")
                               .value_or(sdbus::ObjectPath(path.substr(0, path.rfind('/'))));
+        MediaObjectLocked(m_players, m_players[path], KOBALT_SERVICE_AVRCP);
     }
     if (const auto transport = interfaces.find(kTransportIface); transport != interfaces.end()) {
         m_transports[path] = Get<sdbus::ObjectPath>(transport->second, "Device")
                                  .value_or(sdbus::ObjectPath(path.substr(0, path.rfind('/'))));
         m_transportVolume[path] = Get<uint16_t>(transport->second, "Volume").value_or(64);
+        MediaObjectLocked(m_transports, m_transports[path], KOBALT_SERVICE_A2DP);
+    }
+}
+
+// BlueZ has a media player for a device while its AVRCP session is up and a media transport
+// while an A2DP stream is configured, whoever connected: a phone connects A2DP and AVRCP itself.
+// The link is up while the device has at least one such object.
+void BluezBackend::MediaObjectLocked(const std::map<std::string, std::string>& objects,
+                                     const std::string& device, int16_t service) {
+    const auto found = m_devices.find(device);
+    if (found == m_devices.end()) {
+        return;
+    }
+    const bool any = std::any_of(objects.begin(), objects.end(),
+                                 [&device](const auto& object) { return object.second == device; });
+    const Address address = found->second.address;
+    if (any && m_links.count({address, service}) == 0) {
+        LinkUpLocked(address, service);
+    } else if (!any) {
+        LinkDownLocked(address, service);
     }
 }
 
@@ -1392,14 +1419,23 @@ void BluezBackend::OnInterfacesRemoved(sdbus::Message& message) {
     std::vector<std::string> interfaces;
     message >> path >> interfaces;
     std::lock_guard lock(m_mutex);
+    if (!m_session) {
+        return;
+    }
     for (const std::string& iface : interfaces) {
         if (iface == kDeviceIface) {
             m_devices.erase(path);
-        } else if (iface == kPlayerIface) {
-            m_players.erase(path);
-        } else if (iface == kTransportIface) {
-            m_transports.erase(path);
+        } else if (const auto player = m_players.find(path);
+                   iface == kPlayerIface && player != m_players.end()) {
+            const std::string device = player->second;
+            m_players.erase(player);
+            MediaObjectLocked(m_players, device, KOBALT_SERVICE_AVRCP);
+        } else if (const auto transport = m_transports.find(path);
+                   iface == kTransportIface && transport != m_transports.end()) {
+            const std::string device = transport->second;
+            m_transports.erase(transport);
             m_transportVolume.erase(path);
+            MediaObjectLocked(m_transports, device, KOBALT_SERVICE_A2DP);
         }
     }
 }
@@ -1733,6 +1769,10 @@ void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string 
                 m_hfModem = HfModemPath(path);
                 m_calls.clear();
             }
+            if (service == KOBALT_SERVICE_SPP) {
+                AwaitSppSocketLocked(address); // the link is the socket NewConnection hands over
+                return;
+            }
             LinkUpLocked(address, service);
         },
         *ServiceUuid(service));
@@ -1749,7 +1789,13 @@ void BluezBackend::LinkUpLocked(const Address& address, int16_t service) {
 void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
     m_pending.erase({address, service});
     if (service == KOBALT_SERVICE_SPP) {
-        m_sppSockets.erase(address);
+        m_sppAwaiting.erase(address);
+        if (const auto spp = m_sppLinks.find(address); spp != m_sppLinks.end()) {
+            if (m_session) {
+                m_session->Unwatch(spp->second.watch); // on the loop, as every caller for SPP
+            }
+            m_sppLinks.erase(spp);
+        }
     }
     if (service == KOBALT_SERVICE_HF) {
         // A download needs the phone as much as hands-free does (as in the simulated SDK).
@@ -2027,8 +2073,63 @@ void BluezBackend::OnSppConnection(const sdbus::ObjectPath& device, sdbus::UnixF
         throw sdbus::Error("org.bluez.Error.Rejected", "unknown device");
     }
     const Address address = found->second.address;
-    m_sppSockets[address] = std::move(fd);
+    // An RFCOMM socket's name: family (2 bytes), the address (6), the channel (1).
+    constexpr int kAfBluetooth = 31;
+    sockaddr_storage name{};
+    socklen_t length = sizeof name;
+    int port = 0;
+    if (getsockname(fd.get(), reinterpret_cast<sockaddr*>(&name), &length) == 0 &&
+        name.ss_family == kAfBluetooth && length >= 9) {
+        port = reinterpret_cast<const uint8_t*>(&name)[8];
+    } else {
+        Log("the SPP socket for " + std::string(device) +
+            " is not an RFCOMM socket: its client port is 0");
+    }
+    if (const auto old = m_sppLinks.find(address); old != m_sppLinks.end()) {
+        m_session->Unwatch(old->second.watch); // BlueZ replaced the link
+    }
+    const uint64_t watch = m_session->WatchHangUp(std::move(fd), [this, session = m_session.get(),
+                                                                  address, order = m_sppCount + 1](
+                                                                     uint64_t) {
+        std::lock_guard held(m_mutex);
+        const auto spp = m_sppLinks.find(address);
+        if (m_session.get() == session && spp != m_sppLinks.end() && spp->second.order == order) {
+            LinkDownLocked(address, KOBALT_SERVICE_SPP); // the phone closed the port
+        }
+    });
+    m_sppLinks[address] = SppLink{watch, port, ++m_sppCount};
+    m_sppAwaiting.erase(address);
     LinkUpLocked(address, KOBALT_SERVICE_SPP);
+}
+
+// BlueZ answers ConnectProfile once it has handed the socket to NewConnection; should the reply
+// come first, the connection waits for the socket, a bounded time.
+void BluezBackend::AwaitSppSocketLocked(const Address& address) {
+    if (m_links.count({address, KOBALT_SERVICE_SPP}) != 0) {
+        return;
+    }
+    m_sppAwaiting[address] = std::chrono::steady_clock::now() + kCallTimeout;
+    m_sppWatch.Set(kCallTimeout, [this] { SppWaitOver(); });
+}
+
+void BluezBackend::SppWaitOver() {
+    std::lock_guard lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> next;
+    for (auto waiting = m_sppAwaiting.begin(); waiting != m_sppAwaiting.end();) {
+        if (waiting->second <= now) {
+            Log("BlueZ connected SPP but handed over no socket");
+            const Address address = waiting->first;
+            waiting = m_sppAwaiting.erase(waiting);
+            LinkFailedLocked(address, KOBALT_SERVICE_SPP);
+        } else {
+            next = next ? std::min(*next, waiting->second) : waiting->second;
+            ++waiting;
+        }
+    }
+    if (next) {
+        m_sppWatch.Set(*next - now, [this] { SppWaitOver(); });
+    }
 }
 
 void BluezBackend::OnSppDisconnect(const sdbus::ObjectPath& device) {
@@ -2044,17 +2145,14 @@ int BluezBackend::GetClientPort() {
     if (!m_session) {
         return sim::kErrNotInitialised;
     }
-    for (const auto& [address, fd] : m_sppSockets) {
-        // An RFCOMM socket's name: family (2 bytes), the address (6), the channel (1).
-        constexpr int kAfBluetooth = 31;
-        sockaddr_storage name{};
-        socklen_t length = sizeof name;
-        if (getsockname(fd.get(), reinterpret_cast<sockaddr*>(&name), &length) == 0 &&
-            name.ss_family == kAfBluetooth && length >= 9) {
-            return reinterpret_cast<const uint8_t*>(&name)[8];
+    // The port of the SPP link that came up last.
+    const SppLink* last = nullptr;
+    for (const auto& [address, link] : m_sppLinks) {
+        if (last == nullptr || link.order > last->order) {
+            last = &link;
         }
     }
-    return sim::kErrNotConnected;
+    return last != nullptr ? last->port : sim::kErrNotConnected;
 }
 
 // Hands-free calls through oFono
@@ -2581,10 +2679,10 @@ void BluezBackend::OnAudioConnection(const sdbus::ObjectPath& card, sdbus::UnixF
     }
     Session* session = m_session.get();
     const uint64_t previous = m_audioLink;
-    const uint64_t link = m_audioLink = ++m_audioIds;
-    session->Hold(link, std::move(fd), [this, link] { OnAudioHangup(link); });
+    m_audioLink =
+        session->WatchHangUp(std::move(fd), [this](uint64_t link) { OnAudioHangup(link); });
     if (previous != 0) {
-        session->Drop(previous); // the phone opened a new link: the newer one carries the audio
+        session->Unwatch(previous); // the phone opened a new link: the newer one carries the audio
         return;
     }
     PostHfLocked({{kHfAudioUp, {}}});
@@ -2620,7 +2718,7 @@ void BluezBackend::DropAudioLocked(const std::string& why) {
     }
     if (m_audioLink != 0 && m_session) {
         Session* session = m_session.get();
-        session->Post([session, link = m_audioLink] { session->Drop(link); });
+        session->Post([session, link = m_audioLink] { session->Unwatch(link); });
     }
     m_audioLink = 0;
     m_audioConnect = 0;
@@ -2667,8 +2765,10 @@ ResultCode BluezBackend::AvrcpCommand(Avrcp command) {
         const auto& objects = volumeCommand ? m_transports : m_players;
         for (const auto& [path, device] : objects) {
             const auto found = m_devices.find(device);
+            // The console connects the target service (0x110C) when neither is up.
             if (found != m_devices.end() &&
-                m_links.count({found->second.address, KOBALT_SERVICE_AVRCP}) != 0) {
+                (m_links.count({found->second.address, KOBALT_SERVICE_AVRCP}) != 0 ||
+                 m_links.count({found->second.address, KOBALT_SERVICE_AVRCP_TARGET}) != 0)) {
                 target = path;
                 break;
             }

@@ -67,6 +67,7 @@ import os
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -195,6 +196,98 @@ def push(context, name):
          dbus.Array([], signature='s')])
 
 
+# --- Media and serial port: the phone's A2DP stream and AVRCP player, its SPP connection ---
+#
+# --when actions: a2dp-up (the phone's A2DP transport and media player appear, as BlueZ adds
+# them when the phone connects), a2dp-down (the transport goes), player-gone (the player
+# goes), spp-connect (BlueZ hands the library's SPP profile one end of a socketpair through
+# Profile1.NewConnection), spp-close (the phone's end closes), spp-release (BlueZ calls the
+# profile's RequestDisconnection). Options: --player-error (each player method answers
+# org.bluez.Error.Failed), --trace-has TEXT (a line of the SDK trace contains TEXT).
+
+PLAYER_METHODS = ['Play', 'Pause', 'Stop', 'Next', 'Previous']
+
+
+def device_path(devices):
+    return '/org/bluez/hci0/dev_' + devices[0][0].replace(':', '_').upper()
+
+
+def library_name(bus, console):
+    """The console's unique name on the bus, found by its process id."""
+    import dbus
+    daemon = dbus.Interface(bus.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus'),
+                            'org.freedesktop.DBus')
+    for name in daemon.ListNames():
+        try:
+            if name.startswith(':') and daemon.GetConnectionUnixProcessID(name) == console.pid:
+                xml = dbus.Interface(bus.get_object(name, '/org/kobalt/spp'),
+                                     'org.freedesktop.DBus.Introspectable').Introspect()
+                if 'org.bluez.Profile1' in xml:
+                    return name
+        except dbus.exceptions.DBusException:
+            pass  # gone meanwhile, or another connection of the console's
+    raise Failure('the console has no connection on the system bus')
+
+
+def media_act(action, bus, devices, context):
+    """Does one media or serial-port --when ACTION; False when ACTION is none of them."""
+    import dbus
+    device = device_path(devices)
+    root = dbus.Interface(bus.get_object('org.bluez', '/'), 'org.freedesktop.DBus.Mock')
+    # AddObject and RemoveObject leave the ObjectManager's signals to the caller. The player
+    # comes first: the console may open the remote as soon as A2DP is up.
+    if action == 'a2dp-up':
+        code = ('raise dbus.exceptions.DBusException("the player refuses", '
+                'name="org.bluez.Error.Failed")' if context['player_error'] else '')
+        for path, iface, properties, methods in [
+                (device + '/player0', 'org.bluez.MediaPlayer1',
+                 {'Device': dbus.ObjectPath(device), 'Name': dbus.String('Music'),
+                  'Status': dbus.String('paused')},
+                 [(name, '', '', code) for name in PLAYER_METHODS]),
+                (device + '/fd0', 'org.bluez.MediaTransport1',
+                 {'Device': dbus.ObjectPath(device),
+                  'UUID': dbus.String('0000110b-0000-1000-8000-00805f9b34fb'),
+                  'State': dbus.String('idle'), 'Volume': dbus.UInt16(64)}, [])]:
+            root.AddObject(path, iface, properties, methods)
+            root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded',
+                            'oa{sa{sv}}', [dbus.ObjectPath(path),
+                                           dbus.Dictionary({iface: properties},
+                                                           signature='sa{sv}')])
+    elif action in ('a2dp-down', 'player-gone'):
+        path, iface = ((device + '/fd0', 'org.bluez.MediaTransport1') if action == 'a2dp-down'
+                       else (device + '/player0', 'org.bluez.MediaPlayer1'))
+        root.RemoveObject(path)
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesRemoved', 'oas',
+                        [dbus.ObjectPath(path), dbus.Array([iface], signature='s')])
+    elif action in ('spp-connect', 'spp-release'):
+        profile = dbus.Interface(bus.get_object(library_name(bus, context['console']),
+                                                '/org/kobalt/spp'), 'org.bluez.Profile1')
+        if action == 'spp-connect':
+            ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_STREAM)
+            context['spp'] = ours
+            profile.NewConnection(dbus.ObjectPath(device), dbus.types.UnixFd(theirs),
+                                  {'Version': dbus.UInt16(0x0102, variant_level=1)},
+                                  timeout=BOUND)
+            theirs.close()  # the library holds its own copy
+        else:
+            profile.RequestDisconnection(dbus.ObjectPath(device), timeout=BOUND)
+    elif action == 'spp-close':
+        context.pop('spp').close()
+    else:
+        return False
+    return True
+
+
+def check_trace(folder, wanted):
+    path = os.path.join(folder, 'trace.log')
+    text = open(path, errors='replace').read() if os.path.exists(path) else ''
+    for item in wanted:
+        if item not in text:
+            raise Failure(f'the SDK trace has no line with {item!r}')
+
+# --- end of media and serial port ---
+
+
 def act(action, bus, daemons, devices, context):
     """Does one --when ACTION."""
     import dbus
@@ -264,6 +357,8 @@ def act(action, bus, daemons, devices, context):
             if name == wanted:
                 process.kill()
                 process.wait()
+    elif media_act(action, bus, devices, context):
+        pass
     else:
         raise Failure(f'unknown action {action!r}')
 
@@ -314,6 +409,8 @@ def main():
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--when', action='append', default=[])
     parser.add_argument('--ofono-setup', action='append', default=[])
+    parser.add_argument('--player-error', action='store_true')
+    parser.add_argument('--trace-has', action='append', default=[])
     args = parser.parse_args()
     devices = [d.split('=', 1) for d in args.device] or [['AA:BB:CC:DD:EE:FF', 'Test Phone']]
 
@@ -388,7 +485,8 @@ def main():
                                    stdout=subprocess.DEVNULL)
             wait_for_name(bus, 'org.ofono.dundee', dundee)
 
-        context = {'cards': args.cards, 'runtime': env['XDG_RUNTIME_DIR']}
+        context = {'cards': args.cards, 'runtime': env['XDG_RUNTIME_DIR'],
+                   'player_error': args.player_error}
         if args.obex:
             import dbus
             address = start_bus('session', folder, daemons, env)
@@ -461,6 +559,7 @@ def main():
         check_log('ofono.log', args.ofono_log, args.no_ofono_log)
         check_log('obex.log', args.obex_log, args.no_obex_log)
         check_log('dundee.log', args.dundee_log, [])
+        check_trace(folder, args.trace_has)
         # The phone's data does not outlive the console in its private folder.
         private = os.path.join(env['XDG_RUNTIME_DIR'], 'kobalt-obex')
         if os.path.isdir(private) and os.listdir(private):
