@@ -242,6 +242,15 @@ class ServeAgTest(unittest.TestCase):
         self.assertIn("in use", second.process.stderr.read())
         self.assertEqual(self.connect(live).command("AT"), ["OK"])
 
+    def test_a_fifo_as_log_is_refused_without_waiting(self):
+        fifo = os.path.join(self.folder.name, "log.fifo")
+        os.mkfifo(fifo)
+        result = subprocess.run(
+            [KOBALT_PHONE, "serve-ag", "--log", fifo, os.path.join(self.folder.name, "ag.sock")],
+            capture_output=True, text=True, timeout=WAIT)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("log.fifo: ", result.stderr)
+
     def test_usage_problems_exit_2(self):
         for args in (["serve-ag"], ["serve-ag", "--device", "nonsense", "x"],
                      ["serve-ag", "--device", "00:19:5D:24:8E:01",
