@@ -89,6 +89,10 @@ constexpr auto kPairTimeout = 60s;
 constexpr auto kConnectTimeout = 30s;
 constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
 constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
+// ofonod 1.31 keeps a timer for tones it was sent less than about a second apart, which crashes
+// it when the link goes first; a hands-free disconnect waits this long after the last tones.
+constexpr auto kToneQuiet = 1200ms;
+constexpr std::size_t kMaxPendingTones = 64; // DTMF keys waiting for oFono to take them
 // A phonebook transfer that obexd reports no progress of for this long has failed.
 constexpr auto kTransferIdle = 60s;
 
@@ -559,6 +563,7 @@ public:
         return Dial(number.c_str(), static_cast<int>(number.size()));
     }
     ResultCode TransmitDtmf(int code) override;
+    void SendTonesLocked();
     int AudioStatus() override {
         std::lock_guard lock(m_mutex);
         return m_session ? 0 : sim::kErrNotInitialised; // no SCO link is made here: audio stays
@@ -569,16 +574,24 @@ public:
     ResultCode SetMicMuted(bool muted) override {
         return ModemProperty("org.ofono.CallVolume", "Muted", muted);
     }
+    // AT+CHLD=2 and =1 as oFono offers them: with a waiting call it is answered, else the held
+    // call is taken back (swapped with the active one, or after it is released).
     ResultCode HoldActiveToAnswerWaiting() override {
-        return ManagerCommand(CallState::Waiting, "HoldAndAnswer");
+        return ManagerCommand(
+            {{CallState::Waiting, "HoldAndAnswer"}, {CallState::Held, "SwapCalls"}});
     }
     ResultCode ReleaseActiveToAnswerWaiting() override {
-        return ManagerCommand(CallState::Waiting, "ReleaseAndAnswer");
+        return ManagerCommand(
+            {{CallState::Waiting, "ReleaseAndAnswer"}, {CallState::Held, "ReleaseAndSwap"}});
     }
     ResultCode RejectWaiting() override { return CallCommand({CallState::Waiting}, "Hangup"); }
+    // oFono has no response and hold (AT+BTRH): a ringing call cannot be held. A held call is
+    // taken back or ended.
     ResultCode HoldIncoming() override { return sim::kErrNotImplemented; }
-    ResultCode AcceptHeldIncoming() override { return sim::kErrNotImplemented; }
-    ResultCode RejectHeldIncoming() override { return sim::kErrNotImplemented; }
+    ResultCode AcceptHeldIncoming() override {
+        return ManagerCommand({{CallState::Held, "SwapCalls"}});
+    }
+    ResultCode RejectHeldIncoming() override { return CallCommand({CallState::Held}, "Hangup"); }
     ResultCode CurrentCalls() override;
     ResultCode StartVoiceRecog() override {
         return ModemProperty("org.ofono.Handsfree", "VoiceRecognition", true);
@@ -713,6 +726,17 @@ private:
     }
     void PostLevelLocked(uint32_t code, uint8_t level);
     void DropHandsFreeLocked();
+    // The phone's indicators: read once the HF link is up, then from oFono's signals; a value
+    // the console has already been shown is not shown again.
+    void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
+                        const std::string& iface);
+    // bluetoothd answers the connect before oFono has finished the link's set-up; the phone's
+    // indicators are read once the modem has its call manager (oFono's registration reads
+    // "unregistered" until then).
+    void WatchModemReady(const std::shared_ptr<Session>& session, const std::string& modem);
+    void ModemInterfacesLocked(const std::vector<std::string>& interfaces);
+    void IndicatorLocked(const std::string& iface, const std::string& name,
+                         const sdbus::Variant& value);
     void RingAgainLater();
 
     // PBAP downloads: each step runs on the loop with the reply of the one before.
@@ -771,7 +795,8 @@ private:
 
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
-    ResultCode ManagerCommand(CallState needed, const std::string& method);
+    // The method of the first choice whose state a call is in.
+    ResultCode ManagerCommand(std::initializer_list<std::pair<CallState, const char*>> choices);
     ResultCode ModemProperty(const std::string& iface, const std::string& name, bool value);
 
     sim::Trace m_trace;
@@ -780,6 +805,7 @@ private:
     double m_timeScale;
     Deadline m_deadline;  // the end of a search
     Deadline m_ringer;    // the next report of a ringing call
+    Deadline m_toneQuiet; // a hands-free disconnect held back after DTMF tones
     Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
     Worker m_files;       // reads the files obexd has written
 
@@ -798,6 +824,11 @@ private:
     std::map<Address, sdbus::UnixFd> m_sppSockets;     // SPP links from the profile
     std::string m_hfModem;                             // oFono modem of the HF link, or empty
     std::map<std::string, CallInfo> m_calls;           // the HF modem's calls, by path
+    std::map<std::string, std::string> m_indicators;   // "iface name" -> value shown
+    std::chrono::steady_clock::time_point m_lastTones; // the last SendTones sent or answered
+    std::string m_tones;                               // DTMF keys waiting for SendTones
+    bool m_tonesSending = false;                       // a SendTones is unanswered
+    bool m_hfReady = false; // oFono's modem has its call manager: the link is set up
     std::string m_lastNumber;
     KOBALT_ConnectCallback m_connectCallback = nullptr;
     KOBALT_PairCallback m_pairCallback = nullptr;
@@ -1080,6 +1111,7 @@ ResultCode BluezBackend::UnInit() {
     }
     m_deadline.Cancel();
     m_ringer.Cancel();
+    m_toneQuiet.Cancel();
     m_pullWatch.Cancel();
     if (!session) {
         m_events.Discard();
@@ -1560,6 +1592,11 @@ void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string 
             if (service == KOBALT_SERVICE_HF) {
                 m_hfModem = HfModemPath(path);
                 m_calls.clear();
+                m_indicators.clear();
+                m_tones.clear();
+                m_tonesSending = false;
+                m_hfReady = false;
+                WatchModemReady(session, m_hfModem);
             }
             LinkUpLocked(address, service);
         },
@@ -1590,6 +1627,10 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         }
         m_hfModem.clear();
         m_calls.clear();
+        m_indicators.clear();
+        m_tones.clear();
+        m_tonesSending = false;
+        m_hfReady = false;
     }
     if (m_links.erase({address, service}) != 0 && m_connectCallback != nullptr) {
         m_events.Post(
@@ -1614,6 +1655,7 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
     const Address address = Address::From(*addr);
     std::shared_ptr<Session> session;
     std::string path;
+    std::chrono::steady_clock::duration quiet{};
     {
         std::lock_guard lock(m_mutex);
         if (!m_session) {
@@ -1628,19 +1670,30 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
         }
         session = m_session;
         path = *found;
+        if (service == KOBALT_SERVICE_HF) {
+            quiet = m_lastTones + kToneQuiet - std::chrono::steady_clock::now();
+        }
     }
-    Send(
-        session, kBluez, path, kDeviceIface, "DisconnectProfile", kConnectTimeout,
-        [this, session, address, service](const sdbus::Error* error) {
-            if (error != nullptr) {
-                Log("DisconnectProfile fails: " + Brief(*error));
-            }
-            std::lock_guard lock(m_mutex);
-            if (m_session == session) {
-                LinkDownLocked(address, service);
-            }
-        },
-        *ServiceUuid(service));
+    auto disconnect = [this, session, path, address, service] {
+        Send(
+            session, kBluez, path, kDeviceIface, "DisconnectProfile", kConnectTimeout,
+            [this, session, address, service](const sdbus::Error* error) {
+                if (error != nullptr) {
+                    Log("DisconnectProfile fails: " + Brief(*error));
+                }
+                std::lock_guard lock(m_mutex);
+                if (m_session == session) {
+                    LinkDownLocked(address, service);
+                }
+            },
+            *ServiceUuid(service));
+    };
+    if (quiet > quiet.zero()) {
+        // oFono crashes when the link goes while a tone it was sent is still pending.
+        m_toneQuiet.Set(quiet, disconnect);
+    } else {
+        disconnect();
+    }
     return sim::kOk;
 }
 
@@ -1799,18 +1852,100 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         std::string name;
         sdbus::Variant value;
         message >> name >> value;
-        if (iface == "org.ofono.NetworkRegistration") {
-            if (name == "Status" && value.containsValueOfType<std::string>()) {
-                PostHfLocked(RegistrationSignals(value.get<std::string>()));
-            } else if (name == "Strength" && value.containsValueOfType<uint8_t>()) {
-                PostLevelLocked(17, SignalLevel(value.get<uint8_t>()));
-            } else if (name == "Name" && value.containsValueOfType<std::string>()) {
-                PostHfLocked({{21, value.get<std::string>()}});
-            }
-        } else if (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" &&
-                   value.containsValueOfType<uint8_t>()) {
-            PostLevelLocked(18, std::min<uint8_t>(value.get<uint8_t>(), 5));
+        if (iface == "org.ofono.Modem" && (name == "Powered" || name == "Online") &&
+            value.containsValueOfType<bool>() && !value.get<bool>()) {
+            // The phone's end of the link closed: oFono keeps the modem, powered off, and
+            // drops its calls without CallRemoved.
+            Log("oFono's hands-free modem " + m_hfModem + " is off: the link to the phone is lost");
+            DropHandsFreeLocked();
+        } else if (iface == "org.ofono.Modem" && name == "Interfaces" &&
+                   value.containsValueOfType<std::vector<std::string>>()) {
+            ModemInterfacesLocked(value.get<std::vector<std::string>>());
+        } else if (m_hfReady) {
+            IndicatorLocked(iface, name, value);
         }
+    }
+}
+
+void BluezBackend::WatchModemReady(const std::shared_ptr<Session>& session,
+                                   const std::string& modem) {
+    Request<Properties>(
+        session, kOfono, modem, "org.ofono.Modem", "GetProperties", kCallTimeout, std::tuple<>{},
+        [this, session, modem](const sdbus::Error* error, Properties properties) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("GetProperties of " + modem + " fails: " + Brief(*error));
+                return;
+            }
+            ModemInterfacesLocked(Get<std::vector<std::string>>(properties, "Interfaces")
+                                      .value_or(std::vector<std::string>{}));
+        });
+}
+
+void BluezBackend::ModemInterfacesLocked(const std::vector<std::string>& interfaces) {
+    if (m_hfReady || std::find(interfaces.begin(), interfaces.end(),
+                               "org.ofono.VoiceCallManager") == interfaces.end()) {
+        return;
+    }
+    m_hfReady = true;
+    ReadIndicators(m_session, m_hfModem, "org.ofono.NetworkRegistration");
+    ReadIndicators(m_session, m_hfModem, "org.ofono.Handsfree");
+}
+
+void BluezBackend::ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
+                                  const std::string& iface) {
+    Request<Properties>(
+        session, kOfono, modem, iface, "GetProperties", kCallTimeout, std::tuple<>{},
+        [this, session, modem, iface](const sdbus::Error* error, Properties properties) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("GetProperties of " + iface + " fails: " + Brief(*error));
+                return;
+            }
+            for (const auto& [name, value] : properties) {
+                IndicatorLocked(iface, name, value);
+            }
+        });
+}
+
+void BluezBackend::IndicatorLocked(const std::string& iface, const std::string& name,
+                                   const sdbus::Variant& value) {
+    std::optional<std::string> text;
+    std::optional<uint8_t> level;
+    if (value.containsValueOfType<std::string>()) {
+        text = value.get<std::string>();
+    } else if (value.containsValueOfType<uint8_t>()) {
+        level = value.get<uint8_t>();
+    }
+    const bool registration = iface == "org.ofono.NetworkRegistration";
+    const bool known = (registration && (name == "Status" || name == "Name") && text) ||
+                       (registration && name == "Strength" && level) ||
+                       (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" && level);
+    if (!known) {
+        return;
+    }
+    std::string& shown = m_indicators[iface + " " + name];
+    const std::string now = text ? *text : std::to_string(*level);
+    if (shown == now) {
+        return;
+    }
+    shown = now;
+    if (name == "Status") {
+        PostHfLocked(RegistrationSignals(*text));
+    } else if (name == "Name") {
+        if (!text->empty()) { // oFono clears the name while there is no service
+            PostHfLocked({{21, *text}});
+        }
+    } else if (name == "Strength") {
+        PostLevelLocked(17, SignalLevel(*level));
+    } else {
+        PostLevelLocked(18, std::min<uint8_t>(*level, 5));
     }
 }
 
@@ -1866,12 +2001,41 @@ ResultCode BluezBackend::TransmitDtmf(int code) {
         if (!HasCallLocked(CallState::Active)) {
             return sim::kErrCallState;
         }
-        session = m_session;
-        modem = m_hfModem;
+        if (m_tones.size() >= kMaxPendingTones) {
+            return sim::kErrBusy;
+        }
+        m_tones += static_cast<char>(code);
+        if (!m_tonesSending) {
+            SendTonesLocked();
+        }
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones", kCallTimeout, nullptr,
-         std::string(1, static_cast<char>(code)));
     return sim::kOk;
+}
+
+// oFono refuses SendTones (InProgress) while tones it was sent before are still going out: the
+// keys pressed meanwhile wait and go in one call when it answers.
+void BluezBackend::SendTonesLocked() {
+    const std::shared_ptr<Session> session = m_session;
+    const std::string modem = m_hfModem;
+    m_tonesSending = true;
+    m_lastTones = std::chrono::steady_clock::now();
+    Send(
+        session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones", kCallTimeout,
+        [this, session, modem](const sdbus::Error* error) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("SendTones fails: " + Brief(*error));
+            }
+            m_tonesSending = false;
+            m_lastTones = std::chrono::steady_clock::now();
+            if (!m_tones.empty()) {
+                SendTonesLocked();
+            }
+        },
+        std::exchange(m_tones, std::string()));
 }
 
 ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
@@ -1901,15 +2065,22 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
     return sim::kOk;
 }
 
-ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& method) {
+ResultCode
+BluezBackend::ManagerCommand(std::initializer_list<std::pair<CallState, const char*>> choices) {
     std::shared_ptr<Session> session;
     std::string modem;
+    std::string method;
     {
         std::lock_guard lock(m_mutex);
         if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
             return ready;
         }
-        if (!HasCallLocked(needed)) {
+        for (const auto& [state, name] : choices) {
+            if (method.empty() && HasCallLocked(state)) {
+                method = name;
+            }
+        }
+        if (method.empty()) {
             return sim::kErrCallState;
         }
         session = m_session;

@@ -35,6 +35,7 @@ Options:
 
 import argparse
 import os
+import re
 import shlex
 import shutil
 import signal
@@ -183,7 +184,12 @@ def main():
         triggers = []
         for item in args.when:
             log, rest = item.split(':', 1)
-            text, action = rest.rsplit(':', 1)
+            # TEXT and the action's words may hold colons (addresses): the action starts at
+            # the last ":NAME=" of a known action.
+            match = re.fullmatch(r'(.*):((?:phone|ofonod|sleep)=.*)', rest)
+            if match is None:
+                raise Failure(f'--when {item!r}: no action')
+            text, action = match.groups()
             triggers.append((os.path.join(folder, log + '.log'), text, action))
         ofonod = next(p for n, p in daemons.processes if n == 'ofonod')
         output = os.path.join(folder, 'console.out')
@@ -215,7 +221,7 @@ def main():
             if text not in trace:
                 raise Failure(f'the SDK trace lacks {text!r}')
         check_at(folder, args.at, args.no_at)
-        killed = any(w.rsplit(':', 1)[1].startswith('ofonod=') for w in args.when)
+        killed = any(':ofonod=' in w for w in args.when)
         if ofonod.poll() is not None:
             fate = f'ofonod ended with status {ofonod.returncode}'
             print(f'realofono: {fate}', file=sys.stderr)
