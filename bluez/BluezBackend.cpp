@@ -410,7 +410,28 @@ struct Device {
 struct CallInfo {
     CallState state = CallState::Unknown;
     std::string number;
+    bool incoming = false; // as oFono first reported it: ringing or waiting
 };
+
+// A call state as the simulated SDK's current-calls report writes it.
+std::string_view CallStateName(CallState state) {
+    switch (state) {
+    case CallState::Dialing:
+        return "dialing";
+    case CallState::Alerting:
+        return "alerting";
+    case CallState::Incoming:
+        return "incoming";
+    case CallState::Waiting:
+        return "waiting";
+    case CallState::Active:
+        return "active";
+    case CallState::Held:
+        return "held";
+    default:
+        return "unknown";
+    }
+}
 
 class BluezBackend final : public sim::Backend {
 public:
@@ -1805,6 +1826,8 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         sdbus::ObjectPath modem;
         message >> modem;
         if (modem == m_hfModem) {
+            Log("oFono removed its hands-free modem " + m_hfModem +
+                ": the link to the phone is lost");
             DropHandsFreeLocked();
         }
         return;
@@ -1843,6 +1866,7 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         message >> call >> properties;
         CallInfo info{ParseCallState(Get<std::string>(properties, "State").value_or("")),
                       Get<std::string>(properties, "LineIdentification").value_or("")};
+        info.incoming = info.state == CallState::Incoming || info.state == CallState::Waiting;
         PostHfLocked(CallAddedSignals(info.state, info.number));
         if (info.state == CallState::Incoming) {
             RingAgainLater();
@@ -1954,6 +1978,11 @@ void BluezBackend::CallChangedLocked(const std::string& path, const std::string&
     CallInfo& call = m_calls.at(path);
     if (name == "State" && value.containsValueOfType<std::string>()) {
         const CallState after = ParseCallState(value.get<std::string>());
+        // oFono reports "disconnected" just before CallRemoved; the call keeps the state it
+        // ended in, which decides how its end is reported (a waiting call's is not a hang-up).
+        if (after == CallState::Disconnected) {
+            return;
+        }
         PostHfLocked(CallChangedSignals(call.state, after));
         call.state = after;
     } else if (name == "LineIdentification" && value.containsValueOfType<std::string>()) {
@@ -2112,9 +2141,14 @@ ResultCode BluezBackend::CurrentCalls() {
     if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
         return ready;
     }
-    int index = 1;
+    // "INDEX DIRECTION STATE NUMBER", the index being oFono's (voicecallNN), as the simulated SDK
+    // reports its calls.
     for (const auto& [path, info] : m_calls) {
-        PostHfLocked({{26, std::to_string(index++) + " " + path + " " + info.number}});
+        const std::size_t digits = path.find_last_not_of("0123456789") + 1;
+        const std::string index = digits < path.size() ? path.substr(digits) : "0";
+        PostHfLocked({{26, std::to_string(std::stoi(index.substr(0, 4))) + " " +
+                               (info.incoming ? "incoming " : "outgoing ") +
+                               std::string(CallStateName(info.state)) + " " + info.number}});
     }
     return sim::kOk;
 }
