@@ -106,6 +106,37 @@ void CallModel::End(CallStep& step, uint64_t id) {
     }
     step.finished.push_back(CallRecord{kind, it->number, it->started});
     m_calls.erase(it);
+    SettleConference();
+}
+
+void CallModel::SettleConference() {
+    const auto members = std::count_if(m_calls.begin(), m_calls.end(),
+                                       [](const Call& call) { return call.multiparty; });
+    if (members < 2) {
+        for (Call& call : m_calls) {
+            call.multiparty = false;
+        }
+    }
+}
+
+int CallModel::Count(CallState state) const {
+    return static_cast<int>(std::count_if(m_calls.begin(), m_calls.end(),
+                                          [&](const Call& call) { return call.state == state; }));
+}
+
+void CallModel::EndAll(CallStep& step, CallState state, HfCode signal) {
+    while (const Call* call = Find(state)) {
+        End(step, call->id);
+        step.signals.push_back(Bare(signal));
+    }
+}
+
+void CallModel::Move(CallState from, CallState to) {
+    for (Call& call : m_calls) {
+        if (call.state == from) {
+            call.state = to;
+        }
+    }
 }
 
 void CallModel::BringAudio(CallStep& step) {
@@ -196,7 +227,15 @@ CallStep CallModel::Answer() {
 }
 
 CallStep CallModel::HangUp() {
-    return EndCurrent(Current());
+    Call* call = Current();
+    if (call != nullptr && call->state == CallState::Active && call->multiparty) {
+        // Hanging up a conference ends every call in it.
+        CallStep step;
+        EndAll(step, CallState::Active, HfCode::Ended);
+        SettleAudio(step);
+        return step;
+    }
+    return EndCurrent(call);
 }
 
 CallStep CallModel::HoldActiveAnswerWaiting() {
@@ -319,6 +358,113 @@ CallStep CallModel::CurrentCalls() {
                                            std::string(StateName(call.state)) + " " + call.number));
     }
     return step;
+}
+
+// AT+CHLD
+
+CallStep CallModel::Chld(HoldAction action, int index) {
+    const bool active = Find(CallState::Active) != nullptr;
+    const bool held = Find(CallState::Held) != nullptr;
+    Call* waiting = Find(CallState::Waiting);
+    CallStep step;
+    switch (action) {
+    case HoldAction::ReleaseHeldOrWaiting:
+        if (waiting != nullptr) {
+            return RejectWaiting();
+        }
+        if (!held) {
+            return Fails(kErrCallState);
+        }
+        EndAll(step, CallState::Held, HfCode::Ended);
+        SettleAudio(step);
+        return step;
+    case HoldAction::ReleaseActiveAcceptOther:
+        if (!active && !held) {
+            return Fails(kErrCallState);
+        }
+        if (waiting != nullptr) {
+            const uint64_t id = waiting->id;
+            EndAll(step, CallState::Active, HfCode::Ended); // invalidates `waiting`
+            Call* taken = FindId(id);
+            taken->state = CallState::Active;
+            taken->answered = true;
+            step.signals.push_back(Bare(HfCode::IncomingActive));
+            BringAudio(step);
+            return step;
+        }
+        EndAll(step, CallState::Active, HfCode::Ended);
+        if (held) {
+            Move(CallState::Held, CallState::Active);
+            step.signals.push_back(Bare(HfCode::IncomingActive));
+            BringAudio(step);
+        }
+        SettleAudio(step);
+        return step;
+    case HoldAction::ReleaseCall: {
+        const auto it = std::find_if(m_calls.begin(), m_calls.end(),
+                                     [&](const Call& call) { return call.index == index; });
+        if (it == m_calls.end()) {
+            return Fails(kErrCallState);
+        }
+        return FarEndHangsUp(index); // the same end, whichever side hangs up
+    }
+    case HoldAction::HoldActiveAcceptOther:
+        if (waiting != nullptr) {
+            return HoldActiveAnswerWaiting();
+        }
+        if (active && held) {
+            for (Call& call : m_calls) {
+                if (call.state == CallState::Active || call.state == CallState::Held) {
+                    call.state =
+                        call.state == CallState::Active ? CallState::Held : CallState::Active;
+                }
+            }
+            step.signals.push_back(Bare(HfCode::IncomingActive));
+        } else if (active) {
+            Move(CallState::Active, CallState::Held);
+        } else if (held) {
+            Move(CallState::Held, CallState::Active);
+            step.signals.push_back(Bare(HfCode::IncomingActive));
+            BringAudio(step);
+        } else {
+            return Fails(kErrCallState);
+        }
+        return step;
+    case HoldAction::PrivateConsultation: {
+        const auto it = std::find_if(m_calls.begin(), m_calls.end(), [&](const Call& call) {
+            return call.index == index && call.state == CallState::Active && call.multiparty;
+        });
+        if (it == m_calls.end()) {
+            return Fails(kErrCallState);
+        }
+        it->multiparty = false;
+        for (Call& call : m_calls) {
+            if (call.state == CallState::Active && call.id != it->id) {
+                call.state = CallState::Held;
+            }
+        }
+        SettleConference();
+        return step;
+    }
+    case HoldAction::Conference:
+        if (!active || !held || waiting != nullptr) {
+            return Fails(kErrCallState);
+        }
+        Move(CallState::Held, CallState::Active);
+        for (Call& call : m_calls) {
+            call.multiparty = call.multiparty || call.state == CallState::Active;
+        }
+        return step;
+    case HoldAction::ExplicitTransfer:
+        if (!active || !held || waiting != nullptr) {
+            return Fails(kErrCallState);
+        }
+        EndAll(step, CallState::Active, HfCode::Ended);
+        EndAll(step, CallState::Held, HfCode::Ended);
+        SettleAudio(step);
+        return step;
+    }
+    return Fails(kErrCallState);
 }
 
 // The far ends and the network

@@ -10,7 +10,8 @@
 //   Mic         Unmuted <--Mute/Unmute--> Muted
 //
 // The calls that can exist together: none; one outgoing (Dialing, Alerting) or Incoming or
-// Active or Held call; Active with a Waiting call; Held with an Active call. A command that
+// Active or Held call; Active with a Waiting call; Held with an Active call; and, through the
+// audio gateway's AT+CHLD, two Active (or two Held) calls of a conference. A command that
 // does not apply to the current calls fails with kErrCallState and changes nothing.
 #pragma once
 
@@ -76,8 +77,9 @@ struct Call {
     CallDirection direction = CallDirection::Outgoing;
     CallState state = CallState::Dialing;
     std::string number;
-    bool answered = false; // took part in a conversation (or was accepted on hold)
-    uint64_t id = 0;       // unique; ties timers to this call, since indexes are reused
+    bool answered = false;   // took part in a conversation (or was accepted on hold)
+    bool multiparty = false; // one of the calls of a conference (AT+CHLD=3)
+    uint64_t id = 0;         // unique; ties timers to this call, since indexes are reused
     std::chrono::system_clock::time_point started{};
 };
 
@@ -89,6 +91,18 @@ struct HfSignal {
     uint8_t level = 0; // HfData::Level
 
     bool operator==(const HfSignal&) const = default;
+};
+
+// The hands-free profile's AT+CHLD actions, which the phone's audio gateway carries out
+// (AgEngine.h); the console's three-way entry points are the narrower commands above them.
+enum class HoldAction {
+    ReleaseHeldOrWaiting,     // 0: reject the waiting call, else end the held calls
+    ReleaseActiveAcceptOther, // 1: end the active calls; the waiting or held call becomes active
+    ReleaseCall,              // 1x: end call x
+    HoldActiveAcceptOther,    // 2: active calls on hold; the waiting or held call becomes active
+    PrivateConsultation,      // 2x: call x of the conference alone active, the others held
+    Conference,               // 3: the held call joins the active one
+    ExplicitTransfer,         // 4: the active and held calls are joined; the phone leaves them
 };
 
 // Delays of the calls' far ends, before time scaling.
@@ -150,6 +164,8 @@ public:
     CallStep Dtmf(int code);               // needs an Active call
     CallStep SetMic(Mic mic);
     CallStep CurrentCalls(); // one CallListLine per call, by index
+    // AT+CHLD from the phone's audio gateway; `index` for ReleaseCall and PrivateConsultation.
+    CallStep Chld(HoldAction action, int index = 0);
 
     // The far ends and the network (control commands).
 
@@ -188,6 +204,13 @@ private:
     // The call that HangUp ends: the active, outgoing or ringing one, else the held one.
     Call* Current();
     CallStep EndCurrent(Call* call);
+    // A conference needs two calls: a lone one left is an ordinary call again.
+    void SettleConference();
+    int Count(CallState state) const;
+    // Ends every call in `state`, with `signal` for each.
+    void EndAll(CallStep& step, CallState state, HfCode signal);
+    // Every call in `from` goes to `to`.
+    void Move(CallState from, CallState to);
 
     Clock m_clock;
     CallSettings m_settings;

@@ -107,6 +107,9 @@ ResultCode Phone::ApplyLocked(CallStep step) {
         }
     }
     m_events.PostAll(batch);
+    if (m_observer) {
+        m_observer(step.signals, m_model.Calls());
+    }
     for (const CallTimer& timer : step.timers) {
         m_timer.After(timer.delay, [this, timer] { Fire(timer); });
     }
@@ -199,6 +202,15 @@ ResultCode Phone::TransmitDtmf(int code) {
 
 ResultCode Phone::CurrentCalls() {
     return Console([](CallModel& m) { return m.CurrentCalls(); });
+}
+
+ResultCode Phone::Chld(HoldAction action, int index) {
+    return Console([=](CallModel& m) { return m.Chld(action, index); });
+}
+
+std::vector<Call> Phone::Calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_model.Calls();
 }
 
 int Phone::AudioStatus() const {

@@ -18,6 +18,7 @@
 #include "sim/phone/TextPool.h"
 #include "sim/radio/Event.h"
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,7 +28,16 @@ namespace kobalt::sim {
 
 class Phone : public HfSessionObserver {
 public:
+    // Told of every change the call model makes: its signals and the calls after it. Called
+    // under the phone's lock, from whichever thread made the change: it must not call the phone.
+    using CallObserver =
+        std::function<void(const std::vector<HfSignal>& signals, const std::vector<Call>& calls)>;
+
     Phone(EventSink& events, StepTimer& timer, CallHistory& history);
+
+    // The phone's audio gateway watches the calls this way (sim/phone/AgEngine.h); set before
+    // the phone is used.
+    void SetCallObserver(CallObserver observer) { m_observer = std::move(observer); }
 
     void SessionChanged(const HfSession& session) override;
 
@@ -48,6 +58,10 @@ public:
     ResultCode SetMic(Mic mic);
     ResultCode TransmitDtmf(int code);
     ResultCode CurrentCalls();
+    // AT+CHLD, from the audio gateway.
+    ResultCode Chld(HoldAction action, int index = 0);
+    // A copy of the calls, by index.
+    std::vector<Call> Calls() const;
     // 0 audio on the phone (also with no call), 1 on the device; else a negative ResultCode.
     int AudioStatus() const;
 
@@ -87,6 +101,7 @@ private:
     HfSession m_session;
     CallModel m_model;
     TextPool m_texts;
+    CallObserver m_observer; // set before use, then only read
 };
 
 } // namespace kobalt::sim

@@ -361,4 +361,24 @@ std::vector<std::string> Pim::StateLines() const {
     return lines;
 }
 
+std::optional<std::string> Pim::MemoryNumber(std::size_t location) const {
+    std::lock_guard lock(m_mutex);
+    if (location == 0 || m_phonebook == nullptr || location > m_phonebook->size()) {
+        return std::nullopt;
+    }
+    const ContactRecord& contact = (*m_phonebook)[location - 1];
+    // Each field is read up to its terminator, never past its array.
+    const auto text = [](const auto& field) {
+        const auto* end = std::find(std::begin(field), std::end(field), u'\0');
+        return std::u16string_view(std::begin(field), static_cast<std::size_t>(end - field));
+    };
+    for (const std::u16string_view units :
+         {text(contact.cell), text(contact.home), text(contact.work)}) {
+        if (!units.empty()) {
+            return common::Utf16ToUtf8(units);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace kobalt::sim

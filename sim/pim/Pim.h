@@ -92,6 +92,11 @@ public:
     // The state report lines (docs/phone.md).
     std::vector<std::string> StateLines() const;
 
+    // The first number (cell, home, work) of the phonebook's contact at `location`, counted
+    // from 1 in phonebook order, as UTF-8: what the audio gateway dials for ATD>n. None for a
+    // location past the end or a contact without numbers.
+    std::optional<std::string> MemoryNumber(std::size_t location) const;
+
 private:
     using Contacts = std::vector<ContactRecord>;
 

@@ -3,6 +3,7 @@
 // problems.
 #include "sim/abi/DebugLog.h"
 #include "sim/control/ControlPath.h"
+#include "sim/tool/ServeAg.h"
 #include "sim/world/Words.h"
 
 #include <charconv>
@@ -24,6 +25,7 @@ constexpr int kAnswerTimeoutMs = 10000;
 
 constexpr std::string_view kUsage = R"(Usage: kobalt-phone [--pid PID] COMMAND [ARGUMENT...]
        kobalt-phone --list
+       kobalt-phone serve-ag [--world FILE] [--device ADDR] [--log FILE] SOCKET
        kobalt-phone --help
 
 Acts as the phone and the radio world of a running console: sends COMMAND to the simulated
@@ -71,6 +73,9 @@ Commands:
   state                         the stack, the world and the connections, one fact a line
   log                           the library's diagnostics
   help                          the commands, as the library knows them
+
+serve-ag runs a simulated phone of its own, whose hands-free audio gateway listens on the unix
+socket SOCKET and whose control socket takes the commands above ('serve-ag --help').
 
 SERVICES: hf, a2dp, avrcp, spp, dun, pbap, comma-separated, or none.
 SERVICE: hf, a2dp, internet, ftp, spp, streaming, nfc, avrcp-target, avrcp or a 16-bit code.
@@ -230,6 +235,9 @@ int ShowAnswer(const std::string& path, const std::string& answer) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "serve-ag") {
+        return kobalt::sim::ServeAg({args.begin() + 1, args.end()});
+    }
     const std::vector<std::string> directories = kobalt::sim::ControlDirectories();
     std::optional<pid_t> pid;
     std::size_t next = 0;

@@ -1,0 +1,166 @@
+#include "sim/control/ServedPhone.h"
+
+#include "sim/radio/Services.h"
+#include "sim/world/WorldFile.h"
+
+#include <exception>
+
+namespace kobalt::sim {
+namespace {
+
+constexpr int16_t kHfServiceCode = 1;
+
+} // namespace
+
+ServedPhone::ServedPhone(std::unique_ptr<StepTimer> timer)
+    : m_phone(m_events, *timer, m_history), m_stack(m_events, *timer),
+      m_pim(m_stack, *timer, m_history), m_timer(std::move(timer)) {
+    m_phone.SetCallObserver(
+        [this](const std::vector<HfSignal>& signals, const std::vector<Call>& calls) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_changes.push_back(Change{signals, calls});
+            }
+            if (m_wake) {
+                m_wake();
+            }
+        });
+}
+
+ServedPhone::~ServedPhone() {
+    m_timer.reset(); // no step runs once the members it reaches begin to go
+}
+
+Status ServedPhone::Start(const ServedPhoneOptions& options) {
+    WorldParse parse;
+    if (options.worldFile.empty()) {
+        parse = ParseWorld(DefaultWorldText());
+    } else {
+        WorldFileLoad load;
+        try {
+            load = LoadWorldFile(options.worldFile, DiskFiles{});
+        } catch (const std::exception& error) {
+            load = WorldFileLoad{{}, options.worldFile + ": " + error.what()};
+        }
+        if (!load.problem.empty()) {
+            return Status::Error("world " + load.problem);
+        }
+        for (const std::string& note : load.parse.notes) {
+            m_log.Write("world " + options.worldFile + ":" + note);
+        }
+        parse = std::move(load.parse);
+    }
+    const Device* device = nullptr;
+    if (options.device) {
+        device = parse.world.Find(*options.device);
+        if (device == nullptr) {
+            return Status::Error("the world has no device " + FormatAddress(*options.device));
+        }
+    } else {
+        for (const Device& candidate : parse.world.Devices()) {
+            if (candidate.services.Has(Service::Hf)) {
+                device = &candidate;
+                break;
+            }
+        }
+        if (device == nullptr) {
+            return Status::Error("the world has no device offering hf");
+        }
+    }
+    if (!device->services.Has(Service::Hf)) {
+        return Status::Error(FormatAddress(device->address) + " does not offer hf");
+    }
+    m_device = device->address;
+    m_pim.SetWorld(std::move(parse.pim));
+    m_stack.SetWorld(std::move(parse.world), WorldSource{});
+    m_stack.SetHfObserver(this);
+    if (m_stack.Init() != kOk) {
+        return Status::Error("the stack does not start");
+    }
+    m_control.emplace(m_stack, m_phone, m_pim, m_faults, m_log, options.timeScale);
+    m_control->AttachProfiles(m_media, m_dialUp, m_adapter);
+    m_engine.emplace(static_cast<AgPhone&>(*this), options.gateway);
+    return {};
+}
+
+// The phone is always there for its audio gateway; only the far ends' settings come from the
+// stack (the world's `phone` records, `answer auto|manual`).
+void ServedPhone::SessionChanged(const HfSession& session) {
+    HfSession open = session;
+    open.ready = true;
+    open.hfUp = true;
+    open.callback = nullptr;
+    m_phone.SessionChanged(open);
+}
+
+// The link
+
+void ServedPhone::LinkOpened() {
+    m_engine->Reset();
+    const Status shown = m_stack.RemoteConnect(m_device, kHfServiceCode);
+    if (!shown.Ok()) {
+        m_log.Write("HF link not shown in the stack: " + shown.Message());
+    }
+}
+
+void ServedPhone::Receive(std::string_view bytes, std::vector<AgLine>& out) {
+    m_engine->Receive(bytes, out);
+    Drain(out);
+}
+
+void ServedPhone::Drain(std::vector<AgLine>& out) {
+    while (true) {
+        Change change;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_changes.empty()) {
+                return;
+            }
+            change = std::move(m_changes.front());
+            m_changes.pop_front();
+        }
+        m_engine->PhoneChanged(change.signals, change.calls, out);
+    }
+}
+
+void ServedPhone::LinkClosed() {
+    m_engine->Reset();
+    if (m_stack.HfConnected()) {
+        const Status shown = m_stack.RemoteDisconnect(m_device, kHfServiceCode);
+        if (!shown.Ok()) {
+            m_log.Write("HF link end not shown in the stack: " + shown.Message());
+        }
+    }
+}
+
+// The phone, as the audio gateway acts on it
+
+ResultCode ServedPhone::Dial(std::string_view number) {
+    return m_phone.Dial(number.data(), static_cast<int>(number.size()));
+}
+
+ResultCode ServedPhone::Redial() {
+    return m_phone.Redial();
+}
+
+ResultCode ServedPhone::Answer() {
+    return m_phone.Answer();
+}
+
+ResultCode ServedPhone::HangUp() {
+    return m_phone.HangUp();
+}
+
+ResultCode ServedPhone::Chld(HoldAction action, int index) {
+    return m_phone.Chld(action, index);
+}
+
+ResultCode ServedPhone::Dtmf(char code) {
+    return m_phone.TransmitDtmf(static_cast<unsigned char>(code));
+}
+
+std::optional<std::string> ServedPhone::MemoryNumber(int location) const {
+    return location > 0 ? m_pim.MemoryNumber(static_cast<std::size_t>(location)) : std::nullopt;
+}
+
+} // namespace kobalt::sim

@@ -1,0 +1,119 @@
+// A simulated phone on its own, outside any console, for `kobalt-phone serve-ag`: one device of
+// a world acting as a phone whose audio gateway (AgEngine.h) a hands-free unit reaches over a
+// byte stream, and the same control commands the console's library serves (Control.h), which
+// act on its calls, network and phonebook.
+//
+// The stack runs from the start and the phone's hands-free session is always open: the phone
+// exists whether or not an HF is linked, so its calls go on when a link closes and a new link
+// finds them (AT+CIND?, AT+CLCC). A link also shows in the stack as the device's HF connection.
+//
+// Threads: the control commands and the phone's timers change the calls on their threads; the
+// changes queue here and reach the engine on the thread that calls Drain. Receive, Drain and
+// LinkClosed belong to that one thread.
+#pragma once
+
+#include "sim/Status.h"
+#include "sim/abi/DebugLog.h"
+#include "sim/abi/Faults.h"
+#include "sim/control/Control.h"
+#include "sim/phone/AgEngine.h"
+#include "sim/phone/CallHistory.h"
+#include "sim/phone/Phone.h"
+#include "sim/pim/Pim.h"
+#include "sim/profiles/DialUp.h"
+#include "sim/profiles/MediaPlayers.h"
+#include "sim/radio/Adapter.h"
+#include "sim/radio/Stack.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kobalt::sim {
+
+struct ServedPhoneOptions {
+    std::string worldFile;         // empty: the built-in world
+    std::optional<Address> device; // none: the world's first device offering hf
+    double timeScale = 1;          // for the state report; the timer applies it
+    AgSettings gateway;
+};
+
+// The phone's events have no console to go to: the audio gateway hears the calls through the
+// phone's call observer instead.
+class NullEventSink : public EventSink {
+public:
+    void Post(const Event&) override {}
+    void Discard() override {}
+};
+
+class ServedPhone : private HfSessionObserver, private AgPhone {
+public:
+    // Steps of the phone's far ends run on `timer`, which the phone stops first when it ends.
+    explicit ServedPhone(std::unique_ptr<StepTimer> timer);
+    ~ServedPhone() override;
+    ServedPhone(const ServedPhone&) = delete;
+    ServedPhone& operator=(const ServedPhone&) = delete;
+
+    // Loads the world and starts the stack. Fails (and the phone must not be used) when the
+    // world cannot be read or is malformed, or has no such device, or none offering hf.
+    Status Start(const ServedPhoneOptions& options);
+
+    const Address& DeviceAddress() const { return m_device; }
+    Control& GetControl() { return *m_control; }
+    DebugLog& Log() { return m_log; }
+
+    // Called, from whichever thread changed the calls, after a change was queued; it must not
+    // call back into the phone. Set before Start.
+    void SetWake(std::function<void()> wake) { m_wake = std::move(wake); }
+
+    // An HF linked: a new service-level connection starts.
+    void LinkOpened();
+    // Bytes from the HF; the exchange, and what the changes it made sent, go to `out`.
+    void Receive(std::string_view bytes, std::vector<AgLine>& out);
+    // The queued changes of the calls, as unsolicited results in `out`.
+    void Drain(std::vector<AgLine>& out);
+    // The HF went away; the calls stay.
+    void LinkClosed();
+
+private:
+    void SessionChanged(const HfSession& session) override;
+
+    ResultCode Dial(std::string_view number) override;
+    ResultCode Redial() override;
+    ResultCode Answer() override;
+    ResultCode HangUp() override;
+    ResultCode Chld(HoldAction action, int index) override;
+    ResultCode Dtmf(char code) override;
+    std::optional<std::string> MemoryNumber(int location) const override;
+
+    struct Change {
+        std::vector<HfSignal> signals;
+        std::vector<Call> calls;
+    };
+
+    NullEventSink m_events;
+    DebugLog m_log;
+    Faults m_faults;
+    CallHistory m_history;
+    Phone m_phone;
+    Stack m_stack;
+    Pim m_pim;
+    Adapter m_adapter;
+    MediaPlayers m_media{m_stack};
+    DialUp m_dialUp{m_stack};
+    std::optional<Control> m_control;
+    std::optional<AgEngine> m_engine;
+    Address m_device{};
+    std::function<void()> m_wake;
+
+    std::mutex m_mutex; // guards m_changes
+    std::deque<Change> m_changes;
+
+    std::unique_ptr<StepTimer> m_timer; // its steps reach the members above
+};
+
+} // namespace kobalt::sim
