@@ -28,7 +28,8 @@ Options:
   --when LOG:TEXT:ACTION  while the console runs, once a line of LOG (trace: the SDK trace; at:
                       the phone's AT log; ofonod: ofonod's output) holds TEXT, do ACTION:
                       phone=WORDS (kobalt-phone WORDS, to the simulated phone), ofonod=SIGNAL
-                      (send SIGSEGV, SIGKILL or SIGTERM to ofonod), sleep=MS (wait, then go on
+                      (send SIGSEGV, SIGKILL or SIGTERM to ofonod), drop=link (the phone's link
+                      closes: serve-ag is stopped), sleep=MS (wait, then go on
                       with the next trigger). Triggers fire once each, in the order given: a
                       trigger waits for the one before it.
 """
@@ -90,8 +91,12 @@ def start_stack(args, folder, daemons, env):
     mock.AddDevice('hci0', args.device, 'Test Phone')
     mock.PairDevice('hci0', args.device, dbus.UInt32(5898764))
 
-    phone = daemons.start('phone', [args.phone, 'serve-ag', '--device', args.device, '--log',
-                                    os.path.join(folder, 'at.log'), ag_socket], env,
+    world = os.path.join(folder, 'phone.world')
+    with open(world, 'w') as f:
+        f.write(f'device {args.device} "Test Phone" hf,pbap paired in-range\n')
+    phone = daemons.start('phone', [args.phone, 'serve-ag', '--world', world, '--device',
+                                    args.device, '--log', os.path.join(folder, 'at.log'),
+                                    ag_socket], env,
                           stdout=subprocess.DEVNULL,
                           stderr=open(os.path.join(folder, 'phone.err'), 'wb'))
     wait_until('the phone\'s audio gateway socket', lambda: os.path.exists(ag_socket), phone)
@@ -121,6 +126,11 @@ def act(action, daemons, env, folder, phone):
         for process_name, process in daemons.processes:
             if process_name == 'ofonod' and process.poll() is None:
                 process.send_signal(number)
+    elif name == 'drop':
+        # The phone's link closes: serve-ag ends (its control commands keep the AG link).
+        for process_name, process in daemons.processes:
+            if process_name == 'phone' and process.poll() is None:
+                process.send_signal(signal.SIGTERM)
     elif name == 'sleep':
         time.sleep(int(value) / 1000)
     else:
@@ -186,7 +196,7 @@ def main():
             log, rest = item.split(':', 1)
             # TEXT and the action's words may hold colons (addresses): the action starts at
             # the last ":NAME=" of a known action.
-            match = re.fullmatch(r'(.*):((?:phone|ofonod|sleep)=.*)', rest)
+            match = re.fullmatch(r'(.*):((?:phone|ofonod|sleep|drop)=.*)', rest)
             if match is None:
                 raise Failure(f'--when {item!r}: no action')
             text, action = match.groups()
