@@ -93,6 +93,10 @@ constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as p
 // it when the link goes first; a hands-free disconnect waits this long after the last tones.
 constexpr auto kToneQuiet = 1200ms;
 constexpr std::size_t kMaxPendingTones = 64; // DTMF keys waiting for oFono to take them
+// oFono answers InProgress while its hands-free atom waits for the phone (its own AT+CNUM after
+// the link's set-up, a voice recognition change): such a call is tried again a little later.
+constexpr auto kBusyRetry = 250ms;
+constexpr int kBusyRetries = 8;
 // A phonebook transfer that obexd reports no progress of for this long has failed.
 constexpr auto kTransferIdle = 60s;
 
@@ -139,6 +143,10 @@ std::u16string ToUtf16(const std::string& text) {
         return *wide;
     }
     return u"?"; // a name that is not UTF-8: shown as a mark rather than as garbage
+}
+
+bool IsBusy(const sdbus::Error* error) {
+    return error != nullptr && error->getName() == "org.ofono.Error.InProgress";
 }
 
 // Runs `step` once at a time point, on a thread of its own; a new Set replaces a pending step.
@@ -749,8 +757,12 @@ private:
     void DropHandsFreeLocked();
     // The phone's indicators: read once the HF link is up, then from oFono's signals; a value
     // the console has already been shown is not shown again.
+    // Reads the interfaces one after the other (oFono refuses a read while it is busy).
     void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
-                        const std::string& iface);
+                        std::vector<std::string> ifaces, int attempt);
+    void SetModemProperty(const std::shared_ptr<Session>& session, const std::string& modem,
+                          const std::string& iface, const std::string& name, bool value,
+                          int attempt);
     // bluetoothd answers the connect before oFono has finished the link's set-up; the phone's
     // indicators are read once the modem has its call manager (oFono's registration reads
     // "unregistered" until then).
@@ -827,6 +839,8 @@ private:
     Deadline m_deadline;  // the end of a search
     Deadline m_ringer;    // the next report of a ringing call
     Deadline m_toneQuiet; // a hands-free disconnect held back after DTMF tones
+    Deadline m_readRetry; // the phone's indicators read again once oFono is not busy
+    Deadline m_setRetry;  // a modem property set again once oFono is not busy
     Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
     Worker m_files;       // reads the files obexd has written
 
@@ -1133,6 +1147,8 @@ ResultCode BluezBackend::UnInit() {
     m_deadline.Cancel();
     m_ringer.Cancel();
     m_toneQuiet.Cancel();
+    m_readRetry.Cancel();
+    m_setRetry.Cancel();
     m_pullWatch.Cancel();
     if (!session) {
         m_events.Discard();
@@ -1915,26 +1931,38 @@ void BluezBackend::ModemInterfacesLocked(const std::vector<std::string>& interfa
         return;
     }
     m_hfReady = true;
-    ReadIndicators(m_session, m_hfModem, "org.ofono.NetworkRegistration");
-    ReadIndicators(m_session, m_hfModem, "org.ofono.Handsfree");
+    ReadIndicators(m_session, m_hfModem, {"org.ofono.NetworkRegistration", "org.ofono.Handsfree"},
+                   0);
 }
 
 void BluezBackend::ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
-                                  const std::string& iface) {
+                                  std::vector<std::string> ifaces, int attempt) {
+    if (ifaces.empty()) {
+        return;
+    }
+    const std::string iface = ifaces.front();
     Request<Properties>(
         session, kOfono, modem, iface, "GetProperties", kCallTimeout, std::tuple<>{},
-        [this, session, modem, iface](const sdbus::Error* error, Properties properties) {
+        [this, session, modem, ifaces, attempt](const sdbus::Error* error,
+                                                Properties properties) mutable {
             std::lock_guard lock(m_mutex);
             if (m_session != session || m_hfModem != modem) {
                 return;
             }
-            if (error != nullptr) {
-                Log("GetProperties of " + iface + " fails: " + Brief(*error));
+            if (IsBusy(error) && attempt < kBusyRetries) {
+                m_readRetry.Set(kBusyRetry, [this, session, modem, ifaces, attempt] {
+                    ReadIndicators(session, modem, ifaces, attempt + 1);
+                });
                 return;
             }
-            for (const auto& [name, value] : properties) {
-                IndicatorLocked(iface, name, value);
+            if (error != nullptr) {
+                Log("GetProperties of " + ifaces.front() + " fails: " + Brief(*error));
             }
+            for (const auto& [name, value] : properties) {
+                IndicatorLocked(ifaces.front(), name, value);
+            }
+            ifaces.erase(ifaces.begin());
+            ReadIndicators(session, modem, std::move(ifaces), 0);
         });
 }
 
@@ -2131,9 +2159,36 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, iface, "SetProperty", kCallTimeout, nullptr, name,
-         sdbus::Variant(value));
+    SetModemProperty(session, modem, iface, name, value, 0);
     return sim::kOk;
+}
+
+void BluezBackend::SetModemProperty(const std::shared_ptr<Session>& session,
+                                    const std::string& modem, const std::string& iface,
+                                    const std::string& name, bool value, int attempt) {
+    Send(
+        session, kOfono, modem, iface, "SetProperty", kCallTimeout,
+        [this, session, modem, iface, name, value, attempt](const sdbus::Error* error) {
+            if (error == nullptr) {
+                return;
+            }
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (IsBusy(error) && attempt < kBusyRetries) {
+                // A later change replaces this one: the last the console asked for wins.
+                m_setRetry.Set(kBusyRetry, [this, session, modem, iface, name, value, attempt] {
+                    SetModemProperty(session, modem, iface, name, value, attempt + 1);
+                });
+                return;
+            }
+            Log(iface + " " + name + " fails: " + Brief(*error) +
+                (error->getName() == "org.ofono.Error.NotImplemented"
+                     ? " (oFono's hands-free driver does not offer it)"
+                     : ""));
+        },
+        name, sdbus::Variant(value));
 }
 
 ResultCode BluezBackend::CurrentCalls() {
