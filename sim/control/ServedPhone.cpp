@@ -159,6 +159,10 @@ ResultCode ServedPhone::Dtmf(char code) {
     return m_phone.TransmitDtmf(static_cast<unsigned char>(code));
 }
 
+ResultCode ServedPhone::VoiceRecognition(bool on) {
+    return on ? m_stack.StartVoiceRecog() : m_stack.StopVoiceRecog();
+}
+
 std::optional<std::string> ServedPhone::MemoryNumber(int location) const {
     return location > 0 ? m_pim.MemoryNumber(static_cast<std::size_t>(location)) : std::nullopt;
 }

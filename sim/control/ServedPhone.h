@@ -88,6 +88,7 @@ private:
     ResultCode HangUp() override;
     ResultCode Chld(HoldAction action, int index) override;
     ResultCode Dtmf(char code) override;
+    ResultCode VoiceRecognition(bool on) override;
     std::optional<std::string> MemoryNumber(int location) const override;
 
     struct Change {

@@ -356,7 +356,7 @@ AgEngine::Result AgEngine::Vts(std::string_view value) {
     if (code.size() != 1) {
         return {Outcome::Error, kCmeBadParameters};
     }
-    return Phone(m_phone.Dtmf(code.front()));
+    return Phone(m_phone.Dtmf(Upper(code.front()))); // a quoted "a" is A as well
 }
 
 // One extended command: NAME and what follows it ("", "?", "=?", "=VALUE").
@@ -434,8 +434,7 @@ AgEngine::Result AgEngine::Extended(std::string_view name, std::string_view rest
         if (!flag) {
             return bad;
         }
-        m_link.voiceRecognition = number == 1;
-        return fine;
+        return Phone(m_phone.VoiceRecognition(number == 1));
     }
     if (name == "CLCC" && rest.empty()) {
         for (const Call& call : m_calls) {

@@ -35,6 +35,8 @@ public:
     virtual ResultCode HangUp() = 0;
     virtual ResultCode Chld(HoldAction action, int index) = 0;
     virtual ResultCode Dtmf(char code) = 0;
+    // AT+BVRA: the phone's voice recognition on or off.
+    virtual ResultCode VoiceRecognition(bool on) = 0;
     // The number at phonebook location `location` (from 1), for ATD>n; none when empty.
     virtual std::optional<std::string> MemoryNumber(int location) const = 0;
 };
@@ -103,7 +105,6 @@ private:
         bool clip = false;
         bool ccwa = false;
         bool cmee = false;
-        bool voiceRecognition = false;
         bool nrec = true;
         std::array<bool, static_cast<std::size_t>(AgIndicator::Count)> active{};
         std::string buffer;    // the line so far

@@ -386,13 +386,12 @@ int ServeAg(const std::vector<std::string_view>& args) {
         std::cerr << "kobalt-phone serve-ag: " << EscapeForTerminal(started.Message()) << "\n";
         return kTrouble;
     }
-    ControlServer control(phone.GetControl(), phone.Log());
-
     std::variant<FileDescriptor, std::string> listener = Listen(arguments.socket);
     if (const std::string* problem = std::get_if<std::string>(&listener)) {
         std::cerr << "kobalt-phone serve-ag: " << EscapeForTerminal(*problem) << "\n";
         return kTrouble;
     }
+    ControlServer control(phone.GetControl(), phone.Log());
     {
         Gateway gateway(phone, std::move(std::get<FileDescriptor>(listener)), arguments.socket,
                         std::move(log));
