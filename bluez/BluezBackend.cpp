@@ -418,7 +418,8 @@ struct Device {
 struct CallInfo {
     CallState state = CallState::Unknown;
     std::string number;
-    bool incoming = false; // as oFono first reported it: ringing or waiting
+    bool incoming = false;   // as oFono first reported it: ringing or waiting
+    bool multiparty = false; // part of a conference
 };
 
 // A call state as the simulated SDK's current-calls report writes it.
@@ -575,6 +576,11 @@ public:
     }
     ResultCode Answer() override { return CallCommand({CallState::Incoming}, "Answer"); }
     ResultCode HangUp() override {
+        // A conference in progress ends whole, as AT+CHUP ends it; oFono's Hangup on one of its
+        // calls would release that call alone.
+        if (ActiveConference()) {
+            return ManagerCommand({{CallState::Active, "HangupMultiparty"}});
+        }
         return CallCommand(
             {CallState::Dialing, CallState::Alerting, CallState::Active, CallState::Incoming},
             "Hangup");
@@ -593,6 +599,12 @@ public:
     }
     ResultCode TransmitDtmf(int code) override;
     void SendTonesLocked();
+    bool ActiveConference() const {
+        std::lock_guard lock(m_mutex);
+        return std::any_of(m_calls.begin(), m_calls.end(), [](const auto& call) {
+            return call.second.multiparty && call.second.state == CallState::Active;
+        });
+    }
     int AudioStatus() override {
         std::lock_guard lock(m_mutex);
         return m_session ? 0 : sim::kErrNotInitialised; // no SCO link is made here: audio stays
@@ -1883,6 +1895,7 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         CallInfo info{ParseCallState(Get<std::string>(properties, "State").value_or("")),
                       Get<std::string>(properties, "LineIdentification").value_or("")};
         info.incoming = info.state == CallState::Incoming || info.state == CallState::Waiting;
+        info.multiparty = Get<bool>(properties, "Multiparty").value_or(false);
         PostHfLocked(CallAddedSignals(info.state, info.number));
         if (info.state == CallState::Incoming) {
             RingAgainLater();
@@ -1984,7 +1997,10 @@ void BluezBackend::IndicatorLocked(const std::string& iface, const std::string& 
     }
     std::string& shown = m_indicators[iface + " " + name];
     const std::string now = text ? *text : std::to_string(*level);
-    if (shown == now) {
+    // Until oFono has read the phone's indicators its registration reads "unknown" or
+    // "unregistered": the first status the console is shown is a service the phone reported.
+    if (shown == now ||
+        (name == "Status" && shown.empty() && now != "registered" && now != "roaming")) {
         return;
     }
     shown = now;
@@ -2015,6 +2031,8 @@ void BluezBackend::CallChangedLocked(const std::string& path, const std::string&
         call.state = after;
     } else if (name == "LineIdentification" && value.containsValueOfType<std::string>()) {
         call.number = value.get<std::string>();
+    } else if (name == "Multiparty" && value.containsValueOfType<bool>()) {
+        call.multiparty = value.get<bool>();
     }
 }
 

@@ -29,7 +29,9 @@ Options:
                       the phone's AT log; ofonod: ofonod's output) holds TEXT, do ACTION:
                       phone=WORDS (kobalt-phone WORDS, to the simulated phone), ofonod=SIGNAL
                       (send SIGSEGV, SIGKILL or SIGTERM to ofonod), drop=link (the phone's link
-                      closes: serve-ag is stopped), sleep=MS (wait, then go on
+                      closes: serve-ag is stopped), calls=METHOD (oFono's VoiceCallManager
+                      METHOD, without arguments, called by the test as another oFono client
+                      would), sleep=MS (wait, then go on
                       with the next trigger). Triggers fire once each, in the order given: a
                       trigger waits for the one before it.
 """
@@ -110,9 +112,15 @@ def start_stack(args, folder, daemons, env):
     return bus
 
 
-def act(action, daemons, env, folder, phone):
+def act(action, daemons, env, folder, phone, bus, modem):
     name, _, value = action.partition('=')
-    if name == 'phone':
+    if name == 'calls':
+        # Another oFono client acts on the calls (a merge, say): the library follows.
+        import dbus
+        manager = dbus.Interface(bus.get_object('org.ofono', modem, introspect=False),
+                                 'org.ofono.VoiceCallManager')
+        getattr(manager, value)(timeout=BOUND)
+    elif name == 'phone':
         result = subprocess.run([phone] + shlex.split(value), env=env, capture_output=True,
                                 timeout=BOUND, check=False)
         with open(os.path.join(folder, 'actions.log'), 'ab') as log:
@@ -186,7 +194,8 @@ def main():
     os.mkdir(env['XDG_RUNTIME_DIR'], 0o700)
     env.pop('DBUS_SESSION_BUS_ADDRESS', None)
     try:
-        start_stack(args, folder, daemons, env)
+        bus = start_stack(args, folder, daemons, env)
+        modem = '/hfp/org/bluez/hci0/dev_' + args.device.replace(':', '_').upper()
         console_env = dict(env, KOBALT_SIM_TRACE=os.path.join(folder, 'trace.log'))
         for item in args.env:
             name, _, value = item.partition('=')
@@ -196,7 +205,7 @@ def main():
             log, rest = item.split(':', 1)
             # TEXT and the action's words may hold colons (addresses): the action starts at
             # the last ":NAME=" of a known action.
-            match = re.fullmatch(r'(.*):((?:phone|ofonod|sleep|drop)=.*)', rest)
+            match = re.fullmatch(r'(.*):((?:phone|ofonod|sleep|drop|calls)=.*)', rest)
             if match is None:
                 raise Failure(f'--when {item!r}: no action')
             text, action = match.groups()
@@ -213,7 +222,7 @@ def main():
                 if time.monotonic() > deadline:
                     raise Failure('the console did not end within 60 s')
                 while triggers and triggers[0][1] in read(triggers[0][0]):
-                    act(triggers.pop(0)[2], daemons, env, folder, args.phone)
+                    act(triggers.pop(0)[2], daemons, env, folder, args.phone, bus, modem)
                 time.sleep(0.02)
         stderr = read(output + '.err')
         sys.stdout.write(read(output))
