@@ -780,6 +780,7 @@ private:
     // "unregistered" until then).
     void WatchModemReady(const std::shared_ptr<Session>& session, const std::string& modem);
     void ModemInterfacesLocked(const std::vector<std::string>& interfaces);
+    void HfLinkUpLocked(); // the HF link being set up (m_hfAddress) is up
     void IndicatorLocked(const std::string& iface, const std::string& name,
                          const sdbus::Variant& value);
     void RingAgainLater();
@@ -848,13 +849,14 @@ private:
     sim::Faults m_faults;
     sim::Dispatcher m_events;
     double m_timeScale;
-    Deadline m_deadline;  // the end of a search
-    Deadline m_ringer;    // the next report of a ringing call
-    Deadline m_toneQuiet; // a hands-free disconnect held back after DTMF tones
-    Deadline m_readRetry; // the phone's indicators read again once oFono is not busy
-    Deadline m_setRetry;  // a modem property set again once oFono is not busy
-    Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
-    Worker m_files;       // reads the files obexd has written
+    Deadline m_deadline;   // the end of a search
+    Deadline m_ringer;     // the next report of a ringing call
+    Deadline m_toneQuiet;  // a hands-free disconnect held back after DTMF tones
+    Deadline m_readRetry;  // the phone's indicators read again once oFono is not busy
+    Deadline m_setRetry;   // a modem property set again once oFono is not busy
+    Deadline m_readyWatch; // a hands-free link oFono does not finish setting up
+    Deadline m_pullWatch;  // the end of a PBAP transfer that makes no progress
+    Worker m_files;        // reads the files obexd has written
 
     mutable std::mutex m_mutex;         // guards everything below
     std::shared_ptr<Session> m_session; // null when the stack is down
@@ -876,6 +878,7 @@ private:
     std::string m_tones;                               // DTMF keys waiting for SendTones
     bool m_tonesSending = false;                       // a SendTones is unanswered
     bool m_hfReady = false; // oFono's modem has its call manager: the link is set up
+    Address m_hfAddress;    // the phone of m_hfModem
     std::string m_lastNumber;
     KOBALT_ConnectCallback m_connectCallback = nullptr;
     KOBALT_PairCallback m_pairCallback = nullptr;
@@ -1161,6 +1164,7 @@ ResultCode BluezBackend::UnInit() {
     m_toneQuiet.Cancel();
     m_readRetry.Cancel();
     m_setRetry.Cancel();
+    m_readyWatch.Cancel();
     m_pullWatch.Cancel();
     if (!session) {
         m_events.Discard();
@@ -1645,7 +1649,10 @@ void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string 
                 m_tones.clear();
                 m_tonesSending = false;
                 m_hfReady = false;
+                m_hfAddress = address;
+                // The link is reported up once oFono has set it up (see ModemInterfacesLocked).
                 WatchModemReady(session, m_hfModem);
+                return;
             }
             LinkUpLocked(address, service);
         },
@@ -1838,8 +1845,18 @@ void BluezBackend::DropHandsFreeLocked() {
     for (const Link& link : hf) {
         LinkDownLocked(link.first, link.second); // ends the calls too
     }
+    if (!m_hfModem.empty()) {
+        LinkFailedLocked(m_hfAddress, KOBALT_SERVICE_HF); // still being set up
+    }
     m_hfModem.clear();
     m_calls.clear();
+}
+
+void BluezBackend::HfLinkUpLocked() {
+    m_readyWatch.Cancel();
+    if (m_pending.count({m_hfAddress, KOBALT_SERVICE_HF}) != 0) {
+        LinkUpLocked(m_hfAddress, KOBALT_SERVICE_HF);
+    }
 }
 
 void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
@@ -1922,6 +1939,14 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
 
 void BluezBackend::WatchModemReady(const std::shared_ptr<Session>& session,
                                    const std::string& modem) {
+    m_readyWatch.Set(kCallTimeout, [this, session, modem] {
+        std::lock_guard lock(m_mutex);
+        if (m_session == session && m_hfModem == modem && !m_hfReady) {
+            Log("oFono has not set up the hands-free modem " + modem +
+                " within 10 s: the link is reported up as bluetoothd has it");
+            HfLinkUpLocked();
+        }
+    });
     Request<Properties>(
         session, kOfono, modem, "org.ofono.Modem", "GetProperties", kCallTimeout, std::tuple<>{},
         [this, session, modem](const sdbus::Error* error, Properties properties) {
@@ -1930,7 +1955,9 @@ void BluezBackend::WatchModemReady(const std::shared_ptr<Session>& session,
                 return;
             }
             if (error != nullptr) {
+                // No oFono to ask: the link is up as far as bluetoothd can tell.
                 Log("GetProperties of " + modem + " fails: " + Brief(*error));
+                HfLinkUpLocked();
                 return;
             }
             ModemInterfacesLocked(Get<std::vector<std::string>>(properties, "Interfaces")
@@ -1944,6 +1971,7 @@ void BluezBackend::ModemInterfacesLocked(const std::vector<std::string>& interfa
         return;
     }
     m_hfReady = true;
+    HfLinkUpLocked();
     ReadIndicators(m_session, m_hfModem, {"org.ofono.NetworkRegistration", "org.ofono.Handsfree"},
                    0);
 }
