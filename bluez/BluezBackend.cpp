@@ -695,11 +695,13 @@ private:
         uint64_t id = 0; // tags the replies: those of a stopped or replaced download find another
         PullKind kind = PullKind::Contacts;
         sim::CalllogType type = sim::CalllogType::Incoming;
-        std::string session;  // obexd's Session1 path
-        std::string transfer; // obexd's Transfer1 path
-        std::string file;     // where obexd writes the vCards
-        std::string folder;   // the private folder; a file elsewhere is obexd's to remove
-        bool reading = false; // complete: the worker reads the file
+        std::string session;   // obexd's Session1 path
+        std::string transfer;  // obexd's Transfer1 path
+        std::string file;      // where obexd writes the vCards
+        std::string folder;    // the private folder; a file elsewhere is obexd's to remove
+        bool reading = false;  // complete: the worker reads the file
+        bool starting = false; // PullAll sent, not answered: the transfer is not known yet
+        bool linkLost = false; // the HF link went while starting: fails once it is known
     };
 
     static double ReadTimeScale() {
@@ -1675,7 +1677,11 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
     if (service == KOBALT_SERVICE_HF) {
         // A download needs the phone as much as hands-free does (as in the simulated SDK).
         if (m_pull && !m_pull->reading && m_links.count({address, service}) != 0) {
-            FailPullLocked("the hands-free link went down");
+            if (m_pull->starting) {
+                m_pull->linkLost = true; // failed when obexd names the transfer, to cancel it
+            } else {
+                FailPullLocked("the hands-free link went down");
+            }
         }
         // The calls go with the link, as far as the console can tell.
         for (const auto& entry : m_calls) {
@@ -2446,6 +2452,7 @@ void BluezBackend::OnPbapSelected(const std::shared_ptr<Session>& session, uint6
         }
         path = m_pull->session;
         file = m_pull->file;
+        m_pull->starting = true;
     }
     // Only what the records hold: a phone's photos would make the transfer long for nothing.
     const Properties filters{
@@ -2473,6 +2480,11 @@ void BluezBackend::OnPullStarted(const std::shared_ptr<Session>& session, uint64
             return;
         }
         m_pull->transfer = transfer;
+        m_pull->starting = false;
+        if (m_pull->linkLost) {
+            FailPullLocked("the hands-free link went down");
+            return;
+        }
         // obexd names the file it writes; a daemon may choose another than the one asked for.
         if (std::optional<std::string> file = Get<std::string>(properties, "Filename");
             file && !file->empty()) {
