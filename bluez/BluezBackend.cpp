@@ -97,6 +97,14 @@ constexpr auto kPairTimeout = 60s;
 constexpr auto kConnectTimeout = 30s;
 constexpr auto kInquiryTime = 10240ms; // the inquiry length of a classic search
 constexpr auto kRingRepeat = 4000ms;   // a ringing call is reported again, as phones repeat RING
+// ofonod 1.31 keeps a timer for tones it was sent less than about a second apart, which crashes
+// it when the link goes first; a hands-free disconnect waits this long after the last tones.
+constexpr auto kToneQuiet = 1200ms;
+constexpr std::size_t kMaxPendingTones = 64; // DTMF keys waiting for oFono to take them
+// oFono answers InProgress while its hands-free atom waits for the phone (its own AT+CNUM after
+// the link's set-up, a voice recognition change): such a call is tried again a little later.
+constexpr auto kBusyRetry = 250ms;
+constexpr int kBusyRetries = 8;
 // A phonebook transfer that obexd reports no progress of for this long has failed.
 constexpr auto kTransferIdle = 60s;
 // oFono's calls are bounded by these scaled with KOBALT_TIME_SCALE, never below the minimum
@@ -157,6 +165,10 @@ std::u16string ToUtf16(const std::string& text) {
         return *wide;
     }
     return u"?"; // a name that is not UTF-8: shown as a mark rather than as garbage
+}
+
+bool IsBusy(const sdbus::Error* error) {
+    return error != nullptr && error->getName() == "org.ofono.Error.InProgress";
 }
 
 // Runs `step` once at a time point, on a thread of its own; a new Set replaces a pending step.
@@ -461,7 +473,29 @@ struct Device {
 struct CallInfo {
     CallState state = CallState::Unknown;
     std::string number;
+    bool incoming = false;   // as oFono first reported it: ringing or waiting
+    bool multiparty = false; // part of a conference
 };
+
+// A call state as the simulated SDK's current-calls report writes it.
+std::string_view CallStateName(CallState state) {
+    switch (state) {
+    case CallState::Dialing:
+        return "dialing";
+    case CallState::Alerting:
+        return "alerting";
+    case CallState::Incoming:
+        return "incoming";
+    case CallState::Waiting:
+        return "waiting";
+    case CallState::Active:
+        return "active";
+    case CallState::Held:
+        return "held";
+    default:
+        return "unknown";
+    }
+}
 
 class BluezBackend final : public sim::Backend {
 public:
@@ -597,6 +631,11 @@ public:
     }
     ResultCode Answer() override { return CallCommand({CallState::Incoming}, "Answer"); }
     ResultCode HangUp() override {
+        // A conference in progress ends whole, as AT+CHUP ends it; oFono's Hangup on one of its
+        // calls would release that call alone.
+        if (ActiveConference()) {
+            return ManagerCommand({{CallState::Active, "HangupMultiparty"}});
+        }
         return CallCommand(
             {CallState::Dialing, CallState::Alerting, CallState::Active, CallState::Incoming},
             "Hangup");
@@ -617,19 +656,34 @@ public:
     int AudioStatus() override;
     ResultCode Transfer() override;
     ResultCode TransferBack() override;
+    void SendTonesLocked();
+    bool ActiveConference() const {
+        std::lock_guard lock(m_mutex);
+        return std::any_of(m_calls.begin(), m_calls.end(), [](const auto& call) {
+            return call.second.multiparty && call.second.state == CallState::Active;
+        });
+    }
     ResultCode SetMicMuted(bool muted) override {
         return ModemProperty("org.ofono.CallVolume", "Muted", muted);
     }
+    // AT+CHLD=2 and =1 as oFono offers them: with a waiting call it is answered, else the held
+    // call is taken back (swapped with the active one, or after it is released).
     ResultCode HoldActiveToAnswerWaiting() override {
-        return ManagerCommand(CallState::Waiting, "HoldAndAnswer");
+        return ManagerCommand(
+            {{CallState::Waiting, "HoldAndAnswer"}, {CallState::Held, "SwapCalls"}});
     }
     ResultCode ReleaseActiveToAnswerWaiting() override {
-        return ManagerCommand(CallState::Waiting, "ReleaseAndAnswer");
+        return ManagerCommand(
+            {{CallState::Waiting, "ReleaseAndAnswer"}, {CallState::Held, "ReleaseAndSwap"}});
     }
     ResultCode RejectWaiting() override { return CallCommand({CallState::Waiting}, "Hangup"); }
+    // oFono has no response and hold (AT+BTRH): a ringing call cannot be held. A held call is
+    // taken back or ended.
     ResultCode HoldIncoming() override { return sim::kErrNotImplemented; }
-    ResultCode AcceptHeldIncoming() override { return sim::kErrNotImplemented; }
-    ResultCode RejectHeldIncoming() override { return sim::kErrNotImplemented; }
+    ResultCode AcceptHeldIncoming() override {
+        return ManagerCommand({{CallState::Held, "SwapCalls"}});
+    }
+    ResultCode RejectHeldIncoming() override { return CallCommand({CallState::Held}, "Hangup"); }
     ResultCode CurrentCalls() override;
     ResultCode StartVoiceRecog() override {
         return ModemProperty("org.ofono.Handsfree", "VoiceRecognition", true);
@@ -699,11 +753,13 @@ private:
         uint64_t id = 0; // tags the replies: those of a stopped or replaced download find another
         PullKind kind = PullKind::Contacts;
         sim::CalllogType type = sim::CalllogType::Incoming;
-        std::string session;  // obexd's Session1 path
-        std::string transfer; // obexd's Transfer1 path
-        std::string file;     // where obexd writes the vCards
-        std::string folder;   // the private folder; a file elsewhere is obexd's to remove
-        bool reading = false; // complete: the worker reads the file
+        std::string session;   // obexd's Session1 path
+        std::string transfer;  // obexd's Transfer1 path
+        std::string file;      // where obexd writes the vCards
+        std::string folder;    // the private folder; a file elsewhere is obexd's to remove
+        bool reading = false;  // complete: the worker reads the file
+        bool starting = false; // PullAll sent, not answered: the transfer is not known yet
+        bool linkLost = false; // the HF link went while starting: fails once it is known
     };
 
     static double ReadTimeScale() {
@@ -783,6 +839,22 @@ private:
     }
     void PostLevelLocked(uint32_t code, uint8_t level);
     void DropHandsFreeLocked();
+    // The phone's indicators: read once the HF link is up, then from oFono's signals; a value
+    // the console has already been shown is not shown again.
+    // Reads the interfaces one after the other (oFono refuses a read while it is busy).
+    void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
+                        std::vector<std::string> ifaces, int attempt);
+    void SetModemProperty(const std::shared_ptr<Session>& session, const std::string& modem,
+                          const std::string& iface, const std::string& name, bool value,
+                          int attempt);
+    // bluetoothd answers the connect before oFono has finished the link's set-up; the phone's
+    // indicators are read once the modem has its call manager (oFono's registration reads
+    // "unregistered" until then).
+    void WatchModemReady(const std::shared_ptr<Session>& session, const std::string& modem);
+    void ModemInterfacesLocked(const std::vector<std::string>& interfaces);
+    void HfLinkUpLocked(); // the HF link being set up (m_hfAddress) is up
+    void IndicatorLocked(const std::string& iface, const std::string& name,
+                         const sdbus::Variant& value);
     void RingAgainLater();
 
     // PBAP downloads: each step runs on the loop with the reply of the one before.
@@ -866,18 +938,23 @@ private:
 
     // Commands on one call of the HF modem in one of `states`, or on the manager.
     ResultCode CallCommand(std::initializer_list<CallState> states, const std::string& method);
-    ResultCode ManagerCommand(CallState needed, const std::string& method);
+    // The method of the first choice whose state a call is in.
+    ResultCode ManagerCommand(std::initializer_list<std::pair<CallState, const char*>> choices);
     ResultCode ModemProperty(const std::string& iface, const std::string& name, bool value);
 
     sim::Trace m_trace;
     sim::Faults m_faults;
     sim::Dispatcher m_events;
     double m_timeScale;
-    Deadline m_deadline;  // the end of a search
-    Deadline m_ringer;    // the next report of a ringing call
-    Deadline m_pullWatch; // the end of a PBAP transfer that makes no progress
-    Deadline m_sppWatch;  // the end of the wait for the socket of an SPP connection
-    Worker m_files;       // reads the files obexd has written
+    Deadline m_deadline;   // the end of a search
+    Deadline m_ringer;     // the next report of a ringing call
+    Deadline m_toneQuiet;  // a hands-free disconnect held back after DTMF tones
+    Deadline m_readRetry;  // the phone's indicators read again once oFono is not busy
+    Deadline m_setRetry;   // a modem property set again once oFono is not busy
+    Deadline m_readyWatch; // a hands-free link oFono does not finish setting up
+    Deadline m_pullWatch;  // the end of a PBAP transfer that makes no progress
+    Deadline m_sppWatch;   // the end of the wait for the socket of an SPP connection
+    Worker m_files;        // reads the files obexd has written
 
     mutable std::mutex m_mutex;         // guards everything below
     std::shared_ptr<Session> m_session; // null when the stack is down
@@ -894,8 +971,14 @@ private:
     std::map<Address, SppLink> m_sppLinks;             // SPP links from the profile
     uint64_t m_sppCount = 0;                           // SPP links made
     std::map<Address, std::chrono::steady_clock::time_point> m_sppAwaiting; // see AwaitSppSocket
-    std::string m_hfModem;                   // oFono modem of the HF link, or empty
-    std::map<std::string, CallInfo> m_calls; // the HF modem's calls, by path
+    std::string m_hfModem;                             // oFono modem of the HF link, or empty
+    std::map<std::string, CallInfo> m_calls;           // the HF modem's calls, by path
+    std::map<std::string, std::string> m_indicators;   // "iface name" -> value shown
+    std::chrono::steady_clock::time_point m_lastTones; // the last SendTones sent or answered
+    std::string m_tones;                               // DTMF keys waiting for SendTones
+    bool m_tonesSending = false;                       // a SendTones is unanswered
+    bool m_hfReady = false; // oFono's modem has its call manager: the link is set up
+    Address m_hfAddress;    // the phone of m_hfModem
     std::string m_lastNumber;
     KOBALT_ConnectCallback m_connectCallback = nullptr;
     KOBALT_PairCallback m_pairCallback = nullptr;
@@ -1221,6 +1304,10 @@ ResultCode BluezBackend::UnInit() {
     }
     m_deadline.Cancel();
     m_ringer.Cancel();
+    m_toneQuiet.Cancel();
+    m_readRetry.Cancel();
+    m_setRetry.Cancel();
+    m_readyWatch.Cancel();
     m_pullWatch.Cancel();
     m_sppWatch.Cancel();
     if (!session) {
@@ -1768,6 +1855,14 @@ void BluezBackend::ConnectProfile(std::shared_ptr<Session> session, std::string 
             if (service == KOBALT_SERVICE_HF) {
                 m_hfModem = HfModemPath(path);
                 m_calls.clear();
+                m_indicators.clear();
+                m_tones.clear();
+                m_tonesSending = false;
+                m_hfReady = false;
+                m_hfAddress = address;
+                // The link is reported up once oFono has set it up (see ModemInterfacesLocked).
+                WatchModemReady(session, m_hfModem);
+                return;
             }
             if (service == KOBALT_SERVICE_SPP) {
                 AwaitSppSocketLocked(address); // the link is the socket NewConnection hands over
@@ -1800,7 +1895,11 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
     if (service == KOBALT_SERVICE_HF) {
         // A download needs the phone as much as hands-free does (as in the simulated SDK).
         if (m_pull && !m_pull->reading && m_links.count({address, service}) != 0) {
-            FailPullLocked("the hands-free link went down");
+            if (m_pull->starting) {
+                m_pull->linkLost = true; // failed when obexd names the transfer, to cancel it
+            } else {
+                FailPullLocked("the hands-free link went down");
+            }
         }
         DropAudioLocked("the hands-free link went down");
         // The calls go with the link, as far as the console can tell.
@@ -1809,6 +1908,10 @@ void BluezBackend::LinkDownLocked(const Address& address, int16_t service) {
         }
         m_hfModem.clear();
         m_calls.clear();
+        m_indicators.clear();
+        m_tones.clear();
+        m_tonesSending = false;
+        m_hfReady = false;
     }
     if (m_links.erase({address, service}) != 0 && m_connectCallback != nullptr) {
         m_events.Post(
@@ -1839,6 +1942,7 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
     const Address address = Address::From(*addr);
     std::shared_ptr<Session> session;
     std::string path;
+    std::chrono::steady_clock::duration quiet{};
     {
         std::lock_guard lock(m_mutex);
         if (!m_session) {
@@ -1853,19 +1957,30 @@ ResultCode BluezBackend::Disconnect(const KOBALT_BdAddr* addr, int16_t service) 
         }
         session = m_session;
         path = *found;
+        if (service == KOBALT_SERVICE_HF) {
+            quiet = m_lastTones + kToneQuiet - std::chrono::steady_clock::now();
+        }
     }
-    Send(
-        session, kBluez, path, kDeviceIface, "DisconnectProfile", kConnectTimeout,
-        [this, session, address, service](const sdbus::Error* error) {
-            if (error != nullptr) {
-                Log("DisconnectProfile fails: " + Brief(*error));
-            }
-            std::lock_guard lock(m_mutex);
-            if (m_session == session) {
-                LinkDownLocked(address, service);
-            }
-        },
-        *ServiceUuid(service));
+    auto disconnect = [this, session, path, address, service] {
+        Send(
+            session, kBluez, path, kDeviceIface, "DisconnectProfile", kConnectTimeout,
+            [this, session, address, service](const sdbus::Error* error) {
+                if (error != nullptr) {
+                    Log("DisconnectProfile fails: " + Brief(*error));
+                }
+                std::lock_guard lock(m_mutex);
+                if (m_session == session) {
+                    LinkDownLocked(address, service);
+                }
+            },
+            *ServiceUuid(service));
+    };
+    if (quiet > quiet.zero()) {
+        // oFono crashes when the link goes while a tone it was sent is still pending.
+        m_toneQuiet.Set(quiet, disconnect);
+    } else {
+        disconnect();
+    }
     return sim::kOk;
 }
 
@@ -2203,8 +2318,18 @@ void BluezBackend::DropHandsFreeLocked() {
     for (const Link& link : hf) {
         LinkDownLocked(link.first, link.second); // ends the calls too
     }
+    if (!m_hfModem.empty()) {
+        LinkFailedLocked(m_hfAddress, KOBALT_SERVICE_HF); // still being set up
+    }
     m_hfModem.clear();
     m_calls.clear();
+}
+
+void BluezBackend::HfLinkUpLocked() {
+    m_readyWatch.Cancel();
+    if (m_pending.count({m_hfAddress, KOBALT_SERVICE_HF}) != 0) {
+        LinkUpLocked(m_hfAddress, KOBALT_SERVICE_HF);
+    }
 }
 
 void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
@@ -2223,6 +2348,8 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         sdbus::ObjectPath modem;
         message >> modem;
         if (modem == m_hfModem) {
+            Log("oFono removed its hands-free modem " + m_hfModem +
+                ": the link to the phone is lost");
             DropHandsFreeLocked();
         }
         return;
@@ -2282,6 +2409,8 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
                        : std::string(properties.count("State") != 0 ? "not a string" : "none")) +
                 ")");
         }
+        info.incoming = info.state == CallState::Incoming || info.state == CallState::Waiting;
+        info.multiparty = Get<bool>(properties, "Multiparty").value_or(false);
         PostHfLocked(CallAddedSignals(info.state, info.number));
         if (info.state == CallState::Incoming) {
             RingAgainLater();
@@ -2291,18 +2420,126 @@ void BluezBackend::OnOfonoSignal(sdbus::Message& message) {
         std::string name;
         sdbus::Variant value;
         message >> name >> value;
-        if (iface == "org.ofono.NetworkRegistration") {
-            if (name == "Status" && value.containsValueOfType<std::string>()) {
-                PostHfLocked(RegistrationSignals(value.get<std::string>()));
-            } else if (name == "Strength" && value.containsValueOfType<uint8_t>()) {
-                PostLevelLocked(17, SignalLevel(value.get<uint8_t>()));
-            } else if (name == "Name" && value.containsValueOfType<std::string>()) {
-                PostHfLocked({{21, CleanPhoneText(value.get<std::string>(), kMaxPhoneTextBytes)}});
-            }
-        } else if (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" &&
-                   value.containsValueOfType<uint8_t>()) {
-            PostLevelLocked(18, std::min<uint8_t>(value.get<uint8_t>(), 5));
+        if (iface == "org.ofono.Modem" && (name == "Powered" || name == "Online") &&
+            value.containsValueOfType<bool>() && !value.get<bool>()) {
+            // The phone's end of the link closed: oFono keeps the modem, powered off, and
+            // drops its calls without CallRemoved.
+            Log("oFono's hands-free modem " + m_hfModem + " is off: the link to the phone is lost");
+            DropHandsFreeLocked();
+        } else if (iface == "org.ofono.Modem" && name == "Interfaces" &&
+                   value.containsValueOfType<std::vector<std::string>>()) {
+            ModemInterfacesLocked(value.get<std::vector<std::string>>());
+        } else if (m_hfReady) {
+            IndicatorLocked(iface, name, value);
         }
+    }
+}
+
+void BluezBackend::WatchModemReady(const std::shared_ptr<Session>& session,
+                                   const std::string& modem) {
+    m_readyWatch.Set(kCallTimeout, [this, session, modem] {
+        std::lock_guard lock(m_mutex);
+        if (m_session == session && m_hfModem == modem && !m_hfReady) {
+            Log("oFono has not set up the hands-free modem " + modem +
+                " within 10 s: the link is reported up as bluetoothd has it");
+            HfLinkUpLocked();
+        }
+    });
+    Request<Properties>(
+        session, kOfono, modem, "org.ofono.Modem", "GetProperties", kCallTimeout, std::tuple<>{},
+        [this, session, modem](const sdbus::Error* error, Properties properties) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (error != nullptr) {
+                // No oFono to ask: the link is up as far as bluetoothd can tell.
+                Log("GetProperties of " + modem + " fails: " + Brief(*error));
+                HfLinkUpLocked();
+                return;
+            }
+            ModemInterfacesLocked(Get<std::vector<std::string>>(properties, "Interfaces")
+                                      .value_or(std::vector<std::string>{}));
+        });
+}
+
+void BluezBackend::ModemInterfacesLocked(const std::vector<std::string>& interfaces) {
+    if (m_hfReady || std::find(interfaces.begin(), interfaces.end(),
+                               "org.ofono.VoiceCallManager") == interfaces.end()) {
+        return;
+    }
+    m_hfReady = true;
+    HfLinkUpLocked();
+    ReadIndicators(m_session, m_hfModem, {"org.ofono.NetworkRegistration", "org.ofono.Handsfree"},
+                   0);
+}
+
+void BluezBackend::ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
+                                  std::vector<std::string> ifaces, int attempt) {
+    if (ifaces.empty()) {
+        return;
+    }
+    const std::string iface = ifaces.front();
+    Request<Properties>(
+        session, kOfono, modem, iface, "GetProperties", kCallTimeout, std::tuple<>{},
+        [this, session, modem, ifaces, attempt](const sdbus::Error* error,
+                                                Properties properties) mutable {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (IsBusy(error) && attempt < kBusyRetries) {
+                m_readRetry.Set(kBusyRetry, [this, session, modem, ifaces, attempt] {
+                    ReadIndicators(session, modem, ifaces, attempt + 1);
+                });
+                return;
+            }
+            if (error != nullptr) {
+                Log("GetProperties of " + ifaces.front() + " fails: " + Brief(*error));
+            }
+            for (const auto& [name, value] : properties) {
+                IndicatorLocked(ifaces.front(), name, value);
+            }
+            ifaces.erase(ifaces.begin());
+            ReadIndicators(session, modem, std::move(ifaces), 0);
+        });
+}
+
+void BluezBackend::IndicatorLocked(const std::string& iface, const std::string& name,
+                                   const sdbus::Variant& value) {
+    std::optional<std::string> text;
+    std::optional<uint8_t> level;
+    if (value.containsValueOfType<std::string>()) {
+        text = value.get<std::string>();
+    } else if (value.containsValueOfType<uint8_t>()) {
+        level = value.get<uint8_t>();
+    }
+    const bool registration = iface == "org.ofono.NetworkRegistration";
+    const bool known = (registration && (name == "Status" || name == "Name") && text) ||
+                       (registration && name == "Strength" && level) ||
+                       (iface == "org.ofono.Handsfree" && name == "BatteryChargeLevel" && level);
+    if (!known) {
+        return;
+    }
+    std::string& shown = m_indicators[iface + " " + name];
+    const std::string now = text ? *text : std::to_string(*level);
+    // Until oFono has read the phone's indicators its registration reads "unknown" or
+    // "unregistered": the first status the console is shown is a service the phone reported.
+    if (shown == now ||
+        (name == "Status" && shown.empty() && now != "registered" && now != "roaming")) {
+        return;
+    }
+    shown = now;
+    if (name == "Status") {
+        PostHfLocked(RegistrationSignals(*text));
+    } else if (name == "Name") {
+        if (!text->empty()) { // oFono clears the name while there is no service
+            PostHfLocked({{21, CleanPhoneText(*text, kMaxPhoneTextBytes)}});
+        }
+    } else if (name == "Strength") {
+        PostLevelLocked(17, SignalLevel(*level));
+    } else {
+        PostLevelLocked(18, std::min<uint8_t>(*level, 5));
     }
 }
 
@@ -2311,6 +2548,11 @@ void BluezBackend::CallChangedLocked(const std::string& path, const std::string&
     CallInfo& call = m_calls.at(path);
     if (name == "State" && value.containsValueOfType<std::string>()) {
         const CallState after = ParseCallState(value.get<std::string>());
+        // oFono reports "disconnected" just before CallRemoved; the call keeps the state it
+        // ended in, which decides how its end is reported (a waiting call's is not a hang-up).
+        if (after == CallState::Disconnected) {
+            return;
+        }
         if (after == CallState::Unknown) {
             // The call keeps the state the console knows, so the commands still find it.
             Log("ignored the unknown state \"" +
@@ -2318,14 +2560,20 @@ void BluezBackend::CallChangedLocked(const std::string& path, const std::string&
             return;
         }
         // A call added without a known state is reported as new once it has one.
-        PostHfLocked(call.state == CallState::Unknown ? CallAddedSignals(after, call.number)
-                                                      : CallChangedSignals(call.state, after));
-        if (call.state == CallState::Unknown && after == CallState::Incoming) {
-            RingAgainLater();
+        if (call.state == CallState::Unknown) {
+            call.incoming = after == CallState::Incoming || after == CallState::Waiting;
+            PostHfLocked(CallAddedSignals(after, call.number));
+            if (after == CallState::Incoming) {
+                RingAgainLater();
+            }
+        } else {
+            PostHfLocked(CallChangedSignals(call.state, after));
         }
         call.state = after;
     } else if (name == "LineIdentification" && value.containsValueOfType<std::string>()) {
         call.number = CleanPhoneText(value.get<std::string>(), kMaxPhoneTextBytes);
+    } else if (name == "Multiparty" && value.containsValueOfType<bool>()) {
+        call.multiparty = value.get<bool>();
     }
 }
 
@@ -2369,12 +2617,43 @@ ResultCode BluezBackend::TransmitDtmf(int code) {
         if (!HasCallLocked(CallState::Active)) {
             return sim::kErrCallState;
         }
-        session = m_session;
-        modem = m_hfModem;
+        if (m_tones.size() >= kMaxPendingTones) {
+            return sim::kErrBusy;
+        }
+        m_tones += static_cast<char>(code);
+        if (!m_tonesSending) {
+            SendTonesLocked();
+        }
     }
-    SendOfono(session, modem, "org.ofono.VoiceCallManager", "SendTones",
-              "VoiceCallManager.SendTones", std::string(1, static_cast<char>(code)));
     return sim::kOk;
+}
+
+// oFono refuses SendTones (InProgress) while tones it was sent before are still going out: the
+// keys pressed meanwhile wait and go in one call when it answers.
+void BluezBackend::SendTonesLocked() {
+    const std::shared_ptr<Session> session = m_session;
+    const std::string modem = m_hfModem;
+    m_tonesSending = true;
+    m_lastTones = std::chrono::steady_clock::now();
+    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
+    Send(
+        session, kOfono, modem, "org.ofono.VoiceCallManager", "SendTones", timeout,
+        [this, session, modem, timeout](const sdbus::Error* error) {
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (error != nullptr) {
+                Log("oFono's VoiceCallManager.SendTones fails: " + Brief(*error) +
+                    Unanswered(*error, timeout));
+            }
+            m_tonesSending = false;
+            m_lastTones = std::chrono::steady_clock::now();
+            if (!m_tones.empty()) {
+                SendTonesLocked();
+            }
+        },
+        std::exchange(m_tones, std::string()));
 }
 
 ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
@@ -2404,15 +2683,22 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
     return sim::kOk;
 }
 
-ResultCode BluezBackend::ManagerCommand(CallState needed, const std::string& method) {
+ResultCode
+BluezBackend::ManagerCommand(std::initializer_list<std::pair<CallState, const char*>> choices) {
     std::shared_ptr<Session> session;
     std::string modem;
+    std::string method;
     {
         std::lock_guard lock(m_mutex);
         if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
             return ready;
         }
-        if (!HasCallLocked(needed)) {
+        for (const auto& [state, name] : choices) {
+            if (method.empty() && HasCallLocked(state)) {
+                method = name;
+            }
+        }
+        if (method.empty()) {
             return sim::kErrCallState;
         }
         session = m_session;
@@ -2434,10 +2720,38 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
         session = m_session;
         modem = m_hfModem;
     }
-    SendOfono(session, modem, iface, "SetProperty",
-              iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name, name,
-              sdbus::Variant(value));
+    SetModemProperty(session, modem, iface, name, value, 0);
     return sim::kOk;
+}
+
+void BluezBackend::SetModemProperty(const std::shared_ptr<Session>& session,
+                                    const std::string& modem, const std::string& iface,
+                                    const std::string& name, bool value, int attempt) {
+    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
+    Send(
+        session, kOfono, modem, iface, "SetProperty", timeout,
+        [this, session, modem, iface, name, value, attempt, timeout](const sdbus::Error* error) {
+            if (error == nullptr) {
+                return;
+            }
+            std::lock_guard lock(m_mutex);
+            if (m_session != session || m_hfModem != modem) {
+                return;
+            }
+            if (IsBusy(error) && attempt < kBusyRetries) {
+                // A later change replaces this one: the last the console asked for wins.
+                m_setRetry.Set(kBusyRetry, [this, session, modem, iface, name, value, attempt] {
+                    SetModemProperty(session, modem, iface, name, value, attempt + 1);
+                });
+                return;
+            }
+            Log("oFono's " + iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name +
+                " fails: " + Brief(*error) + Unanswered(*error, timeout) +
+                (error->getName() == "org.ofono.Error.NotImplemented"
+                     ? " (oFono's hands-free driver does not offer it)"
+                     : ""));
+        },
+        name, sdbus::Variant(value));
 }
 
 ResultCode BluezBackend::CurrentCalls() {
@@ -2445,9 +2759,14 @@ ResultCode BluezBackend::CurrentCalls() {
     if (const ResultCode ready = HfReadyLocked(); ready != sim::kOk) {
         return ready;
     }
-    int index = 1;
+    // "INDEX DIRECTION STATE NUMBER", the index being oFono's (voicecallNN), as the simulated SDK
+    // reports its calls.
     for (const auto& [path, info] : m_calls) {
-        PostHfLocked({{26, std::to_string(index++) + " " + path + " " + info.number}});
+        const std::size_t digits = path.find_last_not_of("0123456789") + 1;
+        const std::string index = digits < path.size() ? path.substr(digits) : "0";
+        PostHfLocked({{26, std::to_string(std::stoi(index.substr(0, 4))) + " " +
+                               (info.incoming ? "incoming " : "outgoing ") +
+                               std::string(CallStateName(info.state)) + " " + info.number}});
     }
     return sim::kOk;
 }
@@ -2944,6 +3263,7 @@ void BluezBackend::OnPbapSelected(const std::shared_ptr<Session>& session, uint6
         }
         path = m_pull->session;
         file = m_pull->file;
+        m_pull->starting = true;
     }
     // Only what the records hold: a phone's photos would make the transfer long for nothing.
     const Properties filters{
@@ -2971,6 +3291,11 @@ void BluezBackend::OnPullStarted(const std::shared_ptr<Session>& session, uint64
             return;
         }
         m_pull->transfer = transfer;
+        m_pull->starting = false;
+        if (m_pull->linkLost) {
+            FailPullLocked("the hands-free link went down");
+            return;
+        }
         // obexd names the file it writes; a daemon may choose another than the one asked for.
         if (std::optional<std::string> file = Get<std::string>(properties, "Filename");
             file && !file->empty()) {
