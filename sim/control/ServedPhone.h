@@ -22,6 +22,7 @@
 #include "sim/pim/Pim.h"
 #include "sim/profiles/DialUp.h"
 #include "sim/profiles/MediaPlayers.h"
+#include "sim/profiles/ProviderDatabase.h"
 #include "sim/radio/Adapter.h"
 #include "sim/radio/Stack.h"
 
@@ -111,7 +112,8 @@ private:
     Pim m_pim;
     Adapter m_adapter;
     MediaPlayers m_media{m_stack};
-    DialUp m_dialUp{m_stack};
+    DialUp m_dialUp{m_stack, ProviderDatabasePath(),
+                    [this](std::string_view line) { m_log.Write(line); }};
     std::optional<Control> m_control;
     std::optional<AgEngine> m_engine;
     Address m_device{};
