@@ -3,9 +3,11 @@
 #include "common/RuntimeFolder.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -67,9 +69,27 @@ std::string PhoneSocketPath(long pid) {
     return common::RuntimeFolderCandidates().front() + name;
 }
 
+std::optional<long> PhonePid(const char* setting, std::string& problem) {
+    if (setting == nullptr || *setting == '\0') {
+        return static_cast<long>(::getpid());
+    }
+    const std::string_view text(setting);
+    long pid = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
+    if (error != std::errc{} || end != text.data() + text.size() || pid <= 0) {
+        problem = "KOBALT_PHONE_PID is not a process id";
+        return std::nullopt;
+    }
+    return pid;
+}
+
 PhoneAnswer AskPhone(const std::string& command, std::chrono::milliseconds timeout) {
     PhoneAnswer answer;
-    const std::string path = PhoneSocketPath(static_cast<long>(::getpid()));
+    const std::optional<long> pid = PhonePid(std::getenv("KOBALT_PHONE_PID"), answer.error);
+    if (!pid) {
+        return answer;
+    }
+    const std::string path = PhoneSocketPath(*pid);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {

@@ -92,4 +92,63 @@ TEST(PhoneClientTest, FindsThePhoneInTheFolderTheLibraryHadToUse) {
     EXPECT_EQ(answer.lines[0], "state line");
 }
 
+// KOBALT_PHONE_PID names the process whose phone a console on another SDK library drives (a
+// `kobalt-phone serve-ag` phone); anything but a positive process id is refused, not taken as 0.
+TEST(PhoneClientTest, PhonePidNamesAnotherProcesssPhoneOrIsRefused) {
+    std::string problem;
+    EXPECT_EQ(kobalt::script::PhonePid(nullptr, problem), ::getpid());
+    EXPECT_EQ(kobalt::script::PhonePid("", problem), ::getpid());
+    EXPECT_EQ(kobalt::script::PhonePid("4242", problem), 4242);
+    EXPECT_TRUE(problem.empty());
+    for (const char* bad : {"0", "-7", "12x", " 12", "99999999999999999999999"}) {
+        problem.clear();
+        EXPECT_EQ(kobalt::script::PhonePid(bad, problem), std::nullopt) << bad;
+        EXPECT_EQ(problem, "KOBALT_PHONE_PID is not a process id") << bad;
+    }
+
+    char pattern[] = "/tmp/kpc-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    fs::create_directories(root / "run" / "kobalt");
+    fs::permissions(root / "run" / "kobalt", fs::perms::owner_all);
+    const ScopedVariable runtime("XDG_RUNTIME_DIR", (root / "run").string());
+    const ScopedVariable other("KOBALT_PHONE_PID", "4242");
+    const std::string path = (root / "run" / "kobalt" / "phone-4242.sock").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    std::thread phone([listener] {
+        pollfd ready{listener, POLLIN, 0};
+        if (::poll(&ready, 1, 10000) != 1) {
+            return;
+        }
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client >= 0) {
+            char buffer[256];
+            while (::read(client, buffer, sizeof buffer) > 0) {
+            }
+            const std::string answer = "ok\nserved phone\n";
+            [[maybe_unused]] const ssize_t n = ::write(client, answer.data(), answer.size());
+            ::close(client);
+        }
+    });
+    const kobalt::script::PhoneAnswer answer =
+        kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
+    phone.join();
+    ::close(listener);
+    fs::remove_all(root);
+    EXPECT_TRUE(answer.ok) << answer.error;
+    ASSERT_EQ(answer.lines.size(), 1u);
+    EXPECT_EQ(answer.lines[0], "served phone");
+
+    const ScopedVariable garbage("KOBALT_PHONE_PID", "abc");
+    const kobalt::script::PhoneAnswer refused =
+        kobalt::script::AskPhone("state", std::chrono::milliseconds(1000));
+    EXPECT_FALSE(refused.reached);
+    EXPECT_EQ(refused.error, "KOBALT_PHONE_PID is not a process id");
+}
+
 } // namespace
