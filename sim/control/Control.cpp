@@ -238,6 +238,15 @@ ControlReply Control::RunHoldEvents(const ControlCommand& command) {
                                        : "events released");
 }
 
+ControlReply Control::RunVolume(const ControlCommand& command) {
+    if (m_volumeKeys == nullptr) {
+        return Refused("no audio gateway: volume is for kobalt-phone serve-ag");
+    }
+    return Did(m_volumeKeys->SetVolume(command.on, command.level),
+               std::string(command.on ? "speaker" : "microphone") + " gain " +
+                   std::to_string(command.level));
+}
+
 // The far ends and the network
 
 ControlReply Control::RunRing(const ControlCommand& command) {

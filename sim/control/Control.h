@@ -23,6 +23,14 @@ struct ControlReply {
     std::string Text() const;
 };
 
+// The phone's own volume keys: what a served phone's audio gateway reports to the hands-free unit
+// (+VGS, +VGM). The console's library has none.
+class VolumeKeys {
+public:
+    virtual ~VolumeKeys() = default;
+    virtual Status SetVolume(bool speaker, int gain) = 0;
+};
+
 class Adapter;
 class DialUp;
 class Dispatcher;
@@ -38,6 +46,9 @@ public:
 
     // The event thread, for `hold-events`; without it the command fails.
     void AttachDispatcher(Dispatcher& dispatcher) { m_dispatcher = &dispatcher; }
+
+    // The volume keys, for `volume`; without them the command fails.
+    void AttachVolumeKeys(VolumeKeys& keys) { m_volumeKeys = &keys; }
 
     // Parses and carries out one command line. A malformed command changes nothing.
     ControlReply Execute(std::string_view line);
@@ -72,6 +83,7 @@ private:
     ControlReply RunState(const ControlCommand& command);
     ControlReply RunLog(const ControlCommand& command);
     ControlReply RunHoldEvents(const ControlCommand& command);
+    ControlReply RunVolume(const ControlCommand& command);
     ControlReply RunPlayer(const ControlCommand& command);
     ControlReply RunPim(const ControlCommand& command);
 
@@ -85,6 +97,7 @@ private:
     DialUp* m_dialUp = nullptr;
     Adapter* m_adapter = nullptr;
     Dispatcher* m_dispatcher = nullptr;
+    VolumeKeys* m_volumeKeys = nullptr;
 };
 
 } // namespace kobalt::sim

@@ -105,6 +105,14 @@ Status ParseStorm(const Words& args, ControlCommand& command) {
     return read;
 }
 
+Status ParseVolume(const Words& args, ControlCommand& command) {
+    Status read = ReadEither(args[0], "speaker", "mic", command.on);
+    if (read.Ok()) {
+        read = ReadNumber(args[1], 0, kMaxGain, "the gain", command.level);
+    }
+    return read;
+}
+
 Status ParseAnswer(const Words& args, ControlCommand& command) {
     return ReadEither(args[0], "auto", "manual", command.on);
 }
@@ -261,6 +269,7 @@ struct CommandTable {
         {"log", K::Log, "", 0, 0, ParseNothing, kBare, &C::RunLog},
         {"hold-events", K::HoldEvents, "on|off|uninit", 1, 1, ParseHoldEvents, kBare,
          &C::RunHoldEvents},
+        {"volume", K::Volume, "speaker|mic 0..15", 2, 2, ParseVolume, kBare, &C::RunVolume},
         {"player", K::Player, "ADDR play|pause|stop|next|previous|volume-up|volume-down", 2, 2,
          ParsePlayer, kBare, &C::RunPlayer},
         // The phone's PIM side (PimCommand.h), which counts its arguments itself.

@@ -44,10 +44,14 @@ enum class CommandKind {
     Roam,         // roam on|off
     Text,         // text "OPERATOR TEXT"
     HoldEvents,   // hold-events on|off|uninit
+    Volume,       // volume speaker|mic 0..15
     Pim,          // the phonebook and call-log commands of PimCommand.h; the last kind
 };
 
 enum class FailMode { Next, Always, Off };
+
+// Highest gain of `volume`, as the hands-free profile's AT+VGS and AT+VGM count.
+inline constexpr int kMaxGain = 15;
 
 // The most events one `signal-storm` makes.
 inline constexpr int kMaxSignalStorm = 1'000'000;
@@ -65,9 +69,9 @@ struct ControlCommand {
     uint32_t count = 1; // fail: calls to fail, 0 cancels a pending count; signal-storm: events
     std::string text;   // ring, waiting: the number; text: the operator text
     std::optional<int> index; // hangup: the call; none for the current one
-    int level = 0;            // signal, battery
-    bool on = false;          // service, roam, hold-events (on, and uninit), answer (auto)
-    bool untilUnInit = false; // hold-events uninit
+    int level = 0;            // signal, battery; volume: the gain
+    bool on = false; // service, roam, hold-events (on, and uninit), answer (auto), volume (speaker)
+    bool untilUnInit = false;                   // hold-events uninit
     PlayerCommand player = PlayerCommand::Play; // player: the phone's button
     PimCommand pim;                             // the PIM commands
 };

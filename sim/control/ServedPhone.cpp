@@ -17,14 +17,26 @@ ServedPhone::ServedPhone(std::unique_ptr<StepTimer> timer)
       m_pim(m_stack, *timer, m_history), m_timer(std::move(timer)) {
     m_phone.SetCallObserver(
         [this](const std::vector<HfSignal>& signals, const std::vector<Call>& calls) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_changes.push_back(Change{signals, calls});
-            }
-            if (m_wake) {
-                m_wake();
-            }
+            Queue(Change{signals, calls, std::nullopt});
         });
+}
+
+void ServedPhone::Queue(Change change) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_changes.push_back(std::move(change));
+    }
+    if (m_wake) {
+        m_wake();
+    }
+}
+
+Status ServedPhone::SetVolume(bool speaker, int gain) {
+    if (gain < 0 || gain > kMaxGain) {
+        return Status::Error("the gain must be 0 to " + std::to_string(kMaxGain));
+    }
+    Queue(Change{{}, {}, std::make_pair(speaker, gain)});
+    return {};
 }
 
 ServedPhone::~ServedPhone() {
@@ -33,7 +45,12 @@ ServedPhone::~ServedPhone() {
 
 Status ServedPhone::Start(const ServedPhoneOptions& options) {
     WorldParse parse;
-    if (options.worldFile.empty()) {
+    if (options.worldText) {
+        parse = ParseWorld(*options.worldText);
+        if (parse.line != 0) {
+            return Status::Error("world line " + std::to_string(parse.line) + ": " + parse.problem);
+        }
+    } else if (options.worldFile.empty()) {
         parse = ParseWorld(DefaultWorldText());
     } else {
         WorldFileLoad load;
@@ -79,6 +96,7 @@ Status ServedPhone::Start(const ServedPhoneOptions& options) {
     }
     m_control.emplace(m_stack, m_phone, m_pim, m_faults, m_log, options.timeScale);
     m_control->AttachProfiles(m_media, m_dialUp, m_adapter);
+    m_control->AttachVolumeKeys(*this);
     m_engine.emplace(static_cast<AgPhone&>(*this), options.gateway);
     return {};
 }
@@ -119,7 +137,11 @@ void ServedPhone::Drain(std::vector<AgLine>& out) {
             change = std::move(m_changes.front());
             m_changes.pop_front();
         }
-        m_engine->PhoneChanged(change.signals, change.calls, out);
+        if (change.volume) {
+            m_engine->VolumeChanged(change.volume->first, change.volume->second, out);
+        } else {
+            m_engine->PhoneChanged(change.signals, change.calls, out);
+        }
     }
 }
 

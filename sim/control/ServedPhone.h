@@ -36,9 +36,10 @@
 namespace kobalt::sim {
 
 struct ServedPhoneOptions {
-    std::string worldFile;         // empty: the built-in world
-    std::optional<Address> device; // none: the world's first device offering hf
-    double timeScale = 1;          // for the state report; the timer applies it
+    std::string worldFile;                // empty: the built-in world
+    std::optional<std::string> worldText; // instead of a file: the world itself
+    std::optional<Address> device;        // none: the world's first device offering hf
+    double timeScale = 1;                 // for the state report; the timer applies it
     AgSettings gateway;
 };
 
@@ -50,7 +51,7 @@ public:
     void Discard() override {}
 };
 
-class ServedPhone : private HfSessionObserver, private AgPhone {
+class ServedPhone : private HfSessionObserver, private AgPhone, private VolumeKeys {
 public:
     // Steps of the phone's far ends run on `timer`, which the phone stops first when it ends.
     explicit ServedPhone(std::unique_ptr<StepTimer> timer);
@@ -91,10 +92,15 @@ private:
     ResultCode VoiceRecognition(bool on) override;
     std::optional<std::string> MemoryNumber(int location) const override;
 
+    Status SetVolume(bool speaker, int gain) override;
+
+    // A change of the calls, or of a volume.
     struct Change {
         std::vector<HfSignal> signals;
         std::vector<Call> calls;
+        std::optional<std::pair<bool, int>> volume; // speaker (else microphone), gain
     };
+    void Queue(Change change);
 
     NullEventSink m_events;
     DebugLog m_log;

@@ -21,6 +21,7 @@ constexpr int kMaxGain = 15;
 // Feature bits of AT+BRSF: the AG's bit 0 and the HF's bit 1 are three-way calling.
 constexpr uint32_t kAgThreeWay = 1U << 0;
 constexpr uint32_t kHfThreeWay = 1U << 1;
+constexpr uint32_t kHfRemoteVolume = 1U << 4;
 
 constexpr std::string_view kCindRanges =
     "+CIND: (\"service\",(0,1)),(\"call\",(0,1)),(\"callsetup\",(0-3)),(\"callheld\",(0-2)),"
@@ -576,6 +577,16 @@ void AgEngine::CallIndicators(const std::vector<Call>& calls, std::vector<AgLine
         Send("+CIEV: " + std::to_string(Slot(AgIndicator::CallHeld) + 1) + ",1", out);
     }
     SetIndicator(AgIndicator::CallHeld, heldValue, out);
+}
+
+void AgEngine::VolumeChanged(bool speaker, int gain, std::vector<AgLine>& out) {
+    if (gain < 0 || gain > kMaxGain) {
+        return;
+    }
+    (speaker ? m_speakerGain : m_micGain) = gain;
+    if (m_link.slc && (m_link.hfFeatures & kHfRemoteVolume) != 0) {
+        Send(std::string(speaker ? "+VGS: " : "+VGM: ") + std::to_string(gain), out);
+    }
 }
 
 void AgEngine::PhoneChanged(const std::vector<HfSignal>& signals, const std::vector<Call>& calls,

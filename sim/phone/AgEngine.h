@@ -80,6 +80,10 @@ public:
     void PhoneChanged(const std::vector<HfSignal>& signals, const std::vector<Call>& calls,
                       std::vector<AgLine>& out);
 
+    // The phone's volume keys: the speaker's (else the microphone's) gain, 0 to 15, reported as
+    // +VGS or +VGM to an HF that said it has remote volume control.
+    void VolumeChanged(bool speaker, int gain, std::vector<AgLine>& out);
+
     // The link closed: the next HF starts a new service-level connection. The phone's state
     // (calls, indicators, volumes) stays.
     void Reset();

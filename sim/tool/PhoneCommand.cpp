@@ -70,6 +70,7 @@ Commands:
   player ADDR play|pause|stop|next|previous|volume-up|volume-down
   signal-storm COUNT            COUNT signal events at once
   hold-events on|off|uninit     hold the console's callbacks back
+  volume speaker|mic 0..15      the phone's volume keys (serve-ag's audio gateway only)
   state                         the stack, the world and the connections, one fact a line
   log                           the library's diagnostics
   help                          the commands, as the library knows them

@@ -358,10 +358,14 @@ int ServeAg(const std::vector<std::string_view>& args) {
 
     FileDescriptor log;
     if (!arguments.log.empty()) {
-        log = FileDescriptor(::open(arguments.log.c_str(),
-                                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (!log.Valid()) {
-            std::cerr << "kobalt-phone serve-ag: " << arguments.log << ": " << std::strerror(errno)
+        // Without waiting: a FIFO without a reader is refused, not waited for.
+        log = FileDescriptor(::open(
+            arguments.log.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+        struct stat info {};
+        const bool regular = log.Valid() && ::fstat(log.Get(), &info) == 0 && S_ISREG(info.st_mode);
+        if (!regular || ::ftruncate(log.Get(), 0) != 0 || ::fcntl(log.Get(), F_SETFL, 0) != 0) {
+            std::cerr << "kobalt-phone serve-ag: " << EscapeForTerminal(arguments.log) << ": "
+                      << (log.Valid() && !regular ? "not a regular file" : std::strerror(errno))
                       << "\n";
             return kTrouble;
         }

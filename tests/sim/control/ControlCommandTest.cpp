@@ -63,6 +63,8 @@ std::string Summary(const ControlCommand& c) {
                std::to_string(c.level);
     case CommandKind::SignalStorm:
         return "signal-storm " + std::to_string(c.count);
+    case CommandKind::Volume:
+        return std::string(c.on ? "volume speaker " : "volume mic ") + std::to_string(c.level);
     case CommandKind::Pim:
         return "pim " + std::to_string(static_cast<int>(c.pim.kind));
     case CommandKind::Player:
@@ -116,6 +118,8 @@ TEST(ControlCommand, WellFormedLines) {
         {"roam on", "roam on"},
         {"signal 0", "signal 0"},
         {"signal-storm 1000000", "signal-storm 1000000"},
+        {"volume speaker 15", "volume speaker 15"},
+        {"volume mic 0", "volume mic 0"},
         {"battery 5", "battery 5"},
         {"text \"\"", "text []"},
         {"text \"Orange F\"", "text [Orange F]"},
@@ -178,6 +182,9 @@ TEST(ControlCommand, MalformedLinesSayWhy) {
         {"signal-storm 0", "the event count must be 1 to 1000000, found '0'"},
         {"signal-storm 1000001", "the event count must be 1 to 1000000"},
         {"signal-storm", "usage: signal-storm COUNT"},
+        {"volume speaker 16", "the gain must be 0 to 15, found '16'"},
+        {"volume left 3", "expected speaker or mic, found 'left'"},
+        {"volume mic", "usage: volume speaker|mic 0..15"},
         {"battery -1", "the level must be 0 to 5"},
         {"signal 3x", "the level"},
         {"text", "usage: text"},

@@ -316,6 +316,22 @@ TEST(ServedPhone, RefusesWorldsWithoutAPhone) {
     options = {};
     options.worldFile = "/nonexistent/kobalt.world";
     EXPECT_THAT(Harness(options).Started().Message(), testing::HasSubstr("cannot read"));
+    options = {};
+    options.worldText = "device 00:19:5D:24:8E:01 OBD spp\n";
+    EXPECT_EQ(Harness(options).Started().Message(), "the world has no device offering hf");
+    options.worldText = "device nonsense\n";
+    EXPECT_THAT(Harness(options).Started().Message(), testing::StartsWith("world line 1: "));
+}
+
+// The phone's volume keys reach only an HF that said it has remote volume control.
+TEST(Volume, KeysReachOnlyAnHfWithRemoteVolumeControl) {
+    Harness harness;
+    ASSERT_TRUE(harness.Started().Ok());
+    harness.Send("AT+BRSF=0\rAT+CMER=3,0,0,1\r"); // no three-way calling: the SLC is up
+    EXPECT_THAT(harness.Control("volume speaker 4"), IsEmpty());
+    EXPECT_THAT(Sent(harness.Send("AT+VGS?\r")), ElementsAre("+VGS: 4", "OK"));
+    harness.Send("AT+BRSF=16\rAT+CMER=3,0,0,1\r");
+    EXPECT_THAT(Sent(harness.Control("volume mic 12")), ElementsAre("+VGM: 12"));
 }
 
 } // namespace

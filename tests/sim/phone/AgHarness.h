@@ -46,7 +46,7 @@ private:
 // A served phone with an HF linked; every call gives the lines of the exchange it caused.
 class Harness {
 public:
-    explicit Harness(ServedPhoneOptions options = {}) {
+    explicit Harness(const ServedPhoneOptions& options = {}) {
         auto timer = std::make_unique<VirtualTimer>();
         m_timer = timer.get();
         m_phone = std::make_unique<ServedPhone>(std::move(timer));

@@ -21,6 +21,9 @@
 //     Dialing --> [*]: CancelCall / 5
 // ```
 //
+// The audio gateway's AT+CHLD (CallModel::Chld: swaps, conferences, explicit transfer) has its
+// diagram in AgEngine.md beside this file.
+//
 // Audio: Phone until a call becomes active (Device, 3); Transfer / TransferBack move it while a
 // call exists (3 / 4); when the last call ends it leaves the device (4).
 #include "sim/phone/Calls.h"
@@ -92,7 +95,8 @@ struct Model {
         for (const Call& call : model.Calls()) {
             out += (out.empty() ? "" : ", ") + std::to_string(call.index) + " " +
                    std::string(DirectionName(call.direction)) + " " +
-                   std::string(StateName(call.state)) + " " + call.number;
+                   std::string(StateName(call.state)) + " " + call.number +
+                   (call.multiparty ? " conference" : "");
         }
         return out;
     }
@@ -124,6 +128,18 @@ const std::map<std::string, Command>& Commands() {
         {"answer-timer", [](Model& m) { return m.Fire(TimerKind::FarEndAnswers); }},
         {"ring-again", [](Model& m) { return m.Fire(TimerKind::RingAgain); }},
         {"ring-timeout", [](Model& m) { return m.Fire(TimerKind::RingTimeout); }},
+        // AT+CHLD from the audio gateway.
+        {"chld 0", [](Model& m) { return m.Take(m.model.Chld(HoldAction::ReleaseHeldOrWaiting)); }},
+        {"chld 1",
+         [](Model& m) { return m.Take(m.model.Chld(HoldAction::ReleaseActiveAcceptOther)); }},
+        {"chld 12", [](Model& m) { return m.Take(m.model.Chld(HoldAction::ReleaseCall, 2)); }},
+        {"chld 13", [](Model& m) { return m.Take(m.model.Chld(HoldAction::ReleaseCall, 3)); }},
+        {"chld 2",
+         [](Model& m) { return m.Take(m.model.Chld(HoldAction::HoldActiveAcceptOther)); }},
+        {"chld 21",
+         [](Model& m) { return m.Take(m.model.Chld(HoldAction::PrivateConsultation, 1)); }},
+        {"chld 3", [](Model& m) { return m.Take(m.model.Chld(HoldAction::Conference)); }},
+        {"chld 4", [](Model& m) { return m.Take(m.model.Chld(HoldAction::ExplicitTransfer)); }},
     };
     return commands;
 }
@@ -139,6 +155,7 @@ const std::map<std::string, std::vector<std::string>>& States() {
         {"active+waiting", {"ring", "answer", "waiting"}},
         {"held+active", {"ring", "answer", "waiting", "hold-active"}},
         {"held", {"ring", "hold-incoming"}},
+        {"conference", {"ring", "answer", "waiting", "hold-active", "chld 3"}},
     };
     return states;
 }
@@ -217,6 +234,38 @@ const CommandRow kRows[] = {
     {"held", "dtmf 5", kErrCallState, "", "1 incoming held 200", ""},
     {"none", "accept-held", kErrCallState, "", "", ""},
     {"none", "reject-held", kErrCallState, "", "", ""},
+    // AT+CHLD, from the audio gateway.
+    {"active+waiting", "chld 0", kOk, "25", "1 incoming active 200", "missed 300"},
+    {"held+active", "chld 0", kOk, "5", "2 incoming active 300", "incoming 200"},
+    {"active", "chld 0", kErrCallState, "", "1 incoming active 200", ""},
+    {"active+waiting", "chld 1", kOk, "5 24", "2 incoming active 300", "incoming 200"},
+    {"held+active", "chld 1", kOk, "5 24", "1 incoming active 200", "incoming 300"},
+    {"held", "chld 1", kOk, "24 3", "1 incoming active 200", ""},
+    {"active", "chld 1", kOk, "5 4", "", "incoming 200"},
+    {"none", "chld 1", kErrCallState, "", "", ""},
+    {"held+active", "chld 12", kOk, "5", "1 incoming held 200", "incoming 300"},
+    {"held+active", "chld 13", kErrCallState, "", "1 incoming held 200, 2 incoming active 300", ""},
+    {"active+waiting", "chld 2", kOk, "24", "1 incoming held 200, 2 incoming active 300", ""},
+    {"held+active", "chld 2", kOk, "24", "1 incoming active 200, 2 incoming held 300", ""},
+    {"active", "chld 2", kOk, "", "1 incoming held 200", ""},
+    {"held", "chld 2", kOk, "24 3", "1 incoming active 200", ""},
+    {"incoming", "chld 2", kErrCallState, "", "1 incoming incoming 200", ""},
+    {"held+active", "chld 3", kOk, "",
+     "1 incoming active 200 conference, 2 incoming active 300 conference", ""},
+    {"active", "chld 3", kErrCallState, "", "1 incoming active 200", ""},
+    {"active+waiting", "chld 3", kErrCallState, "", "1 incoming active 200, 2 incoming waiting 300",
+     ""},
+    {"conference", "chld 21", kOk, "", "1 incoming active 200, 2 incoming held 300", ""},
+    {"held+active", "chld 21", kErrCallState, "", "1 incoming held 200, 2 incoming active 300", ""},
+    {"conference", "chld 2", kOk, "",
+     "1 incoming held 200 conference, 2 incoming held 300 conference", ""},
+    {"conference", "chld 1", kOk, "5 5 4", "", "incoming 200; incoming 300"},
+    {"conference", "cancel", kOk, "5 5 4", "", "incoming 200; incoming 300"},
+    {"conference", "hangup 2", kOk, "5", "1 incoming active 200", "incoming 300"},
+    {"conference", "waiting", kErrCallState, "",
+     "1 incoming active 200 conference, 2 incoming active 300 conference", ""},
+    {"held+active", "chld 4", kOk, "5 5 4", "", "incoming 300; incoming 200"},
+    {"active", "chld 4", kErrCallState, "", "1 incoming active 200", ""},
     // Audio.
     {"none", "transfer", kErrCallState, "", "", ""},
     {"none", "transfer-back", kErrCallState, "", "", ""},

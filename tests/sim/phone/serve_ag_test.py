@@ -145,6 +145,12 @@ class ServeAgTest(unittest.TestCase):
         self.links.append(link)
         return link
 
+    def wait_for_log(self, gateway, line):
+        deadline = time.monotonic() + WAIT
+        while line not in gateway.log_lines():
+            self.assertLess(time.monotonic(), deadline, "no '%s' in the log" % line)
+            time.sleep(0.02)
+
     def slc(self, link):
         for command, answer in OFONO_STARTUP:
             lines = link.command(command)
@@ -170,6 +176,7 @@ class ServeAgTest(unittest.TestCase):
         self.assertEqual(link.command("AT+CHUP"), ["OK"])
         self.assertEqual(link.line(), "+CIEV: 2,0")
         link.close()
+        self.wait_for_log(gateway, "# link closed")
         self.assertEqual(gateway.stop(), 0)
         self.assertFalse(os.path.exists(gateway.socket))
 
@@ -204,9 +211,7 @@ class ServeAgTest(unittest.TestCase):
         link.until('+CLIP: "+441632960123",145')
         self.assertEqual(link.command("ATA"), ["OK"])
         link.close()
-        deadline = time.monotonic() + WAIT
-        while "# link closed" not in gateway.log_lines() and time.monotonic() < deadline:
-            time.sleep(0.02)
+        self.wait_for_log(gateway, "# link closed")
         self.assertIn("call 1 incoming active +441632960123", gateway.phone("state").stdout)
 
         again = self.connect(gateway)
@@ -241,6 +246,15 @@ class ServeAgTest(unittest.TestCase):
         self.assertEqual(second.process.wait(timeout=WAIT), 2)
         self.assertIn("in use", second.process.stderr.read())
         self.assertEqual(self.connect(live).command("AT"), ["OK"])
+
+    def test_a_fifo_as_log_is_refused_without_waiting(self):
+        fifo = os.path.join(self.folder.name, "log.fifo")
+        os.mkfifo(fifo)
+        result = subprocess.run(
+            [KOBALT_PHONE, "serve-ag", "--log", fifo, os.path.join(self.folder.name, "ag.sock")],
+            capture_output=True, text=True, timeout=WAIT)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("log.fifo: ", result.stderr)
 
     def test_usage_problems_exit_2(self):
         for args in (["serve-ag"], ["serve-ag", "--device", "nonsense", "x"],
