@@ -774,6 +774,8 @@ private:
     // Reads the interfaces one after the other (oFono refuses a read while it is busy).
     void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
                         std::vector<std::string> ifaces, int attempt);
+    void SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
+                         const std::string& iface, const std::string& method, int attempt);
     void SetModemProperty(const std::shared_ptr<Session>& session, const std::string& modem,
                           const std::string& iface, const std::string& name, bool value,
                           int attempt);
@@ -857,6 +859,7 @@ private:
     Deadline m_readRetry;  // the phone's indicators read again once oFono is not busy
     Deadline m_setRetry;   // a modem property set again once oFono is not busy
     Deadline m_readyWatch; // a hands-free link oFono does not finish setting up
+    Deadline m_callRetry;  // a call command sent again once oFono is not busy
     Deadline m_pullWatch;  // the end of a PBAP transfer that makes no progress
     Worker m_files;        // reads the files obexd has written
 
@@ -1167,6 +1170,7 @@ ResultCode BluezBackend::UnInit() {
     m_readRetry.Cancel();
     m_setRetry.Cancel();
     m_readyWatch.Cancel();
+    m_callRetry.Cancel();
     m_pullWatch.Cancel();
     if (!session) {
         m_events.Discard();
@@ -2170,7 +2174,7 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
         }
         session = m_session;
     }
-    Send(session, kOfono, call, "org.ofono.VoiceCall", method, kCallTimeout, nullptr);
+    SendCallCommand(session, call, "org.ofono.VoiceCall", method, 0);
     return sim::kOk;
 }
 
@@ -2195,7 +2199,7 @@ BluezBackend::ManagerCommand(std::initializer_list<std::pair<CallState, const ch
         session = m_session;
         modem = m_hfModem;
     }
-    Send(session, kOfono, modem, "org.ofono.VoiceCallManager", method, kCallTimeout, nullptr);
+    SendCallCommand(session, modem, "org.ofono.VoiceCallManager", method, 0);
     return sim::kOk;
 }
 
@@ -2213,6 +2217,31 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
     }
     SetModemProperty(session, modem, iface, name, value, 0);
     return sim::kOk;
+}
+
+// oFono answers InProgress while the phone has not yet acknowledged an earlier command (tones
+// still going out, say): the command is sent again a little later. A newer command waiting
+// replaces an older one.
+void BluezBackend::SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
+                                   const std::string& iface, const std::string& method,
+                                   int attempt) {
+    Send(session, kOfono, path, iface, method, kCallTimeout,
+         [this, session, path, iface, method, attempt](const sdbus::Error* error) {
+             if (error == nullptr) {
+                 return;
+             }
+             std::lock_guard lock(m_mutex);
+             if (m_session != session) {
+                 return;
+             }
+             if (IsBusy(error) && attempt < kBusyRetries) {
+                 m_callRetry.Set(kBusyRetry, [this, session, path, iface, method, attempt] {
+                     SendCallCommand(session, path, iface, method, attempt + 1);
+                 });
+                 return;
+             }
+             Log(method + " on " + path + " fails: " + Brief(*error));
+         });
 }
 
 void BluezBackend::SetModemProperty(const std::shared_ptr<Session>& session,
