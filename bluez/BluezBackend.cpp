@@ -844,6 +844,8 @@ private:
     // Reads the interfaces one after the other (oFono refuses a read while it is busy).
     void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
                         std::vector<std::string> ifaces, int attempt);
+    void SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
+                         const std::string& iface, const std::string& method, int attempt);
     void SetModemProperty(const std::shared_ptr<Session>& session, const std::string& modem,
                           const std::string& iface, const std::string& name, bool value,
                           int attempt);
@@ -952,6 +954,7 @@ private:
     Deadline m_readRetry;  // the phone's indicators read again once oFono is not busy
     Deadline m_setRetry;   // a modem property set again once oFono is not busy
     Deadline m_readyWatch; // a hands-free link oFono does not finish setting up
+    Deadline m_callRetry;  // a call command sent again once oFono is not busy
     Deadline m_pullWatch;  // the end of a PBAP transfer that makes no progress
     Deadline m_sppWatch;   // the end of the wait for the socket of an SPP connection
     Worker m_files;        // reads the files obexd has written
@@ -1308,6 +1311,7 @@ ResultCode BluezBackend::UnInit() {
     m_readRetry.Cancel();
     m_setRetry.Cancel();
     m_readyWatch.Cancel();
+    m_callRetry.Cancel();
     m_pullWatch.Cancel();
     m_sppWatch.Cancel();
     if (!session) {
@@ -1389,7 +1393,9 @@ void BluezBackend::Send(const std::shared_ptr<Session>& session, const std::stri
                     if (done) {
                         done(error);
                     } else if (error != nullptr) {
-                        Log(method + " on " + path + " fails: " + Brief(*error));
+                        Log("oFono's " + iface.substr(iface.rfind('.') + 1) + "." + method +
+                            " fails: " + Brief(*error) + Unanswered(*error, timeout) + " (" + path +
+                            ")");
                     }
                 } catch (const std::exception& failure) {
                     Log(method + " reply: " + failure.what());
@@ -2679,7 +2685,7 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
         }
         session = m_session;
     }
-    SendOfono(session, call, "org.ofono.VoiceCall", method, "VoiceCall." + method);
+    SendCallCommand(session, call, "org.ofono.VoiceCall", method, 0);
     return sim::kOk;
 }
 
@@ -2704,7 +2710,7 @@ BluezBackend::ManagerCommand(std::initializer_list<std::pair<CallState, const ch
         session = m_session;
         modem = m_hfModem;
     }
-    SendOfono(session, modem, "org.ofono.VoiceCallManager", method, "VoiceCallManager." + method);
+    SendCallCommand(session, modem, "org.ofono.VoiceCallManager", method, 0);
     return sim::kOk;
 }
 
@@ -2722,6 +2728,33 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
     }
     SetModemProperty(session, modem, iface, name, value, 0);
     return sim::kOk;
+}
+
+// oFono answers InProgress while the phone has not yet acknowledged an earlier command (tones
+// still going out, say): the command is sent again a little later. A newer command waiting
+// replaces an older one.
+void BluezBackend::SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
+                                   const std::string& iface, const std::string& method,
+                                   int attempt) {
+    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
+    Send(session, kOfono, path, iface, method, timeout,
+         [this, session, path, iface, method, attempt, timeout](const sdbus::Error* error) {
+             if (error == nullptr) {
+                 return;
+             }
+             std::lock_guard lock(m_mutex);
+             if (m_session != session) {
+                 return;
+             }
+             if (IsBusy(error) && attempt < kBusyRetries) {
+                 m_callRetry.Set(kBusyRetry, [this, session, path, iface, method, attempt] {
+                     SendCallCommand(session, path, iface, method, attempt + 1);
+                 });
+                 return;
+             }
+             Log("oFono's " + iface.substr(iface.rfind('.') + 1) + "." + method +
+                 " fails: " + Brief(*error) + Unanswered(*error, timeout) + " (" + path + ")");
+         });
 }
 
 void BluezBackend::SetModemProperty(const std::shared_ptr<Session>& session,
