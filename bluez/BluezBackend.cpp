@@ -1393,9 +1393,7 @@ void BluezBackend::Send(const std::shared_ptr<Session>& session, const std::stri
                     if (done) {
                         done(error);
                     } else if (error != nullptr) {
-                        Log("oFono's " + iface.substr(iface.rfind('.') + 1) + "." + method +
-                            " fails: " + Brief(*error) + Unanswered(*error, timeout) + " (" + path +
-                            ")");
+                        Log(method + " on " + path + " fails: " + Brief(*error));
                     }
                 } catch (const std::exception& failure) {
                     Log(method + " reply: " + failure.what());
