@@ -197,6 +197,9 @@ def main():
         bus = start_stack(args, folder, daemons, env)
         modem = '/hfp/org/bluez/hci0/dev_' + args.device.replace(':', '_').upper()
         console_env = dict(env, KOBALT_SIM_TRACE=os.path.join(folder, 'trace.log'))
+        # The script's own `phone ...` commands go to the served phone.
+        console_env['KOBALT_PHONE_PID'] = str(
+            next(p for n, p in daemons.processes if n == 'phone').pid)
         for item in args.env:
             name, _, value = item.partition('=')
             console_env[name] = value
