@@ -4,6 +4,7 @@
 #include "sim/world/WorldFile.h"
 
 #include <exception>
+#include <utility>
 
 namespace kobalt::sim {
 namespace {
@@ -104,6 +105,17 @@ Status ServedPhone::Start(const ServedPhoneOptions& options) {
 // The phone is always there for its audio gateway; only the far ends' settings come from the
 // stack (the world's `phone` records, `answer auto|manual`).
 void ServedPhone::SessionChanged(const HfSession& session) {
+    if (!session.hfUp) {
+        bool drop = false;
+        {
+            std::lock_guard lock(m_mutex);
+            drop = m_linked && !m_dropLink;
+            m_dropLink = m_dropLink || m_linked;
+        }
+        if (drop && m_wake) {
+            m_wake();
+        }
+    }
     HfSession open = session;
     open.ready = true;
     open.hfUp = true;
@@ -115,9 +127,17 @@ void ServedPhone::SessionChanged(const HfSession& session) {
 
 void ServedPhone::LinkOpened() {
     m_engine->Reset();
+    {
+        std::lock_guard lock(m_mutex);
+        m_linked = true;
+        m_dropLink = false;
+    }
     const Status shown = m_stack.RemoteConnect(m_device, kHfServiceCode);
     if (!shown.Ok()) {
         m_log.Write("HF link not shown in the stack: " + shown.Message());
+        std::lock_guard lock(m_mutex);
+        m_linked = false; // a link the stack does not show cannot be ended through it
+        m_dropLink = false;
     }
 }
 
@@ -145,7 +165,17 @@ void ServedPhone::Drain(std::vector<AgLine>& out) {
     }
 }
 
+bool ServedPhone::TakeLinkDrop() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_dropLink, false);
+}
+
 void ServedPhone::LinkClosed() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_linked = false; // the stack's own disconnect below is no drop
+        m_dropLink = false;
+    }
     m_engine->Reset();
     if (m_stack.HfConnected()) {
         const Status shown = m_stack.RemoteDisconnect(m_device, kHfServiceCode);

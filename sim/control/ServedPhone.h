@@ -80,6 +80,9 @@ public:
     void Drain(std::vector<AgLine>& out);
     // The HF went away; the calls stay.
     void LinkClosed();
+    // Whether the phone ended the link since the last call (`kobalt-phone disconnect ADDR hf`,
+    // the device taken out of range): the caller closes it, as a phone drops its RFCOMM link.
+    bool TakeLinkDrop();
 
 private:
     void SessionChanged(const HfSession& session) override;
@@ -119,8 +122,10 @@ private:
     Address m_device{};
     std::function<void()> m_wake;
 
-    std::mutex m_mutex; // guards m_changes
+    std::mutex m_mutex; // guards m_changes, m_linked and m_dropLink
     std::deque<Change> m_changes;
+    bool m_linked = false;   // an HF link is open, as the stack shows it
+    bool m_dropLink = false; // the stack ended that link: the socket is to close
 
     std::unique_ptr<StepTimer> m_timer; // its steps reach the members above
 };

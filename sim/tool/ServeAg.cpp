@@ -251,6 +251,9 @@ public:
                 std::vector<AgLine> out;
                 m_phone.Drain(out);
                 Emit(out);
+                if (m_phone.TakeLinkDrop()) {
+                    Close("# link closed: the phone ended it");
+                }
             }
             if (m_client.Valid() && fds[3].revents != 0) {
                 Read();

@@ -218,6 +218,21 @@ class ServeAgTest(unittest.TestCase):
         self.assertEqual(again.command("AT+CLCC"),
                          ['+CLCC: 1,1,0,0,0,"+441632960123",145', "OK"])
 
+    def test_the_phone_ends_the_link_by_disconnect_or_going_out_of_range(self):
+        gateway = self.start()
+        for command in (("disconnect", "66:55:44:33:22:11", "hf"),
+                        ("range", "66:55:44:33:22:11", "out")):
+            link = self.connect(gateway)
+            self.slc(link)
+            self.assertEqual(gateway.phone(*command).returncode, 0, command)
+            with self.assertRaises(EOFError, msg=command):
+                while True:
+                    link.line()
+            self.wait_for_log(gateway, "# link closed: the phone ended it")
+            self.assertNotIn("connected 66:55:44:33:22:11 hf", gateway.phone("state").stdout)
+            gateway.phone("range", "66:55:44:33:22:11", "in")
+        self.assertEqual(gateway.log_lines().count("# link closed: the phone ended it"), 2)
+
     def test_stale_socket_is_replaced_and_removing_the_socket_ends_the_gateway(self):
         path = os.path.join(self.folder.name, "ag.sock")
         stale = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
