@@ -929,6 +929,7 @@ private:
     void OnAudioHangup(uint64_t link);
     void DropAudioLocked(const std::string& why);
     void OfonoStarted();
+    void ReadCardsLocked(); // asks oFono for its audio cards (see its definition for when)
     // Has the loop send an oFono hands-free command, bounded by OfonoTimeout(kCallTimeout); a
     // failure goes to the debug output as "oFono's WHAT fails: ERROR-NAME: message".
     template <class... Args>
@@ -2474,6 +2475,7 @@ void BluezBackend::ModemInterfacesLocked(const std::vector<std::string>& interfa
     }
     m_hfReady = true;
     HfLinkUpLocked();
+    ReadCardsLocked();
     ReadIndicators(m_session, m_hfModem, {"org.ofono.NetworkRegistration", "org.ofono.Handsfree"},
                    0);
 }
@@ -2889,7 +2891,21 @@ void BluezBackend::OnAudioRegistered(const std::shared_ptr<Session>& session,
             return;
         }
         m_audioAgent = AudioAgent::On;
+        if (m_hfReady) {
+            ReadCardsLocked();
+        }
     }
+}
+
+// oFono 1.31 aborts (an invalid object path in its reply) when GetCards comes while a link's
+// service-level connection is being set up: the card exists then but has no path yet. So the
+// cards are read once the hands-free link is set up, when the phone's card is registered; cards
+// added later come with CardAdded.
+void BluezBackend::ReadCardsLocked() {
+    if (m_audioAgent != AudioAgent::On || !m_session) {
+        return;
+    }
+    const std::shared_ptr<Session> session = m_session;
     using Cards = std::vector<sdbus::Struct<sdbus::ObjectPath, Properties>>;
     Request<Cards>(session, kOfono, "/", kAudioManagerIface, "GetCards", OfonoTimeout(kCallTimeout),
                    std::make_tuple(),

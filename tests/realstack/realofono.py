@@ -160,7 +160,7 @@ def check_at(folder, wanted, unwanted):
 
 def report(folder):
     for name, title, count in (('trace.log', 'the SDK trace', 30), ('at.log', 'the AT log', 40),
-                               ('ofonod.log', 'ofonod\'s output', 25),
+                               ('ofonod.log', 'ofonod\'s output', 90),
                                ('phone.err', 'the phone\'s errors', 10),
                                ('actions.log', 'the actions', 20)):
         lines = read(os.path.join(folder, name)).splitlines()
