@@ -117,10 +117,13 @@ private:
         if (element == "name" && parent == "country") {
             m_text = Text::CountryName;
             m_nameHasLanguage = lang;
-        } else if (element == "provider" && parent == "country") {
-            country.providers.emplace_back();
-        } else if (country.providers.empty()) {
             return;
+        }
+        if (element == "provider" && parent == "country") {
+            country.providers.emplace_back();
+        }
+        if (country.providers.empty()) {
+            return; // an element of the country outside any provider
         }
         RawProvider& provider = country.providers.back();
         if (element == "name" && parent == "provider") {
