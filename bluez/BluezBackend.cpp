@@ -1372,6 +1372,13 @@ ResultCode BluezBackend::UnInit() {
             Log(std::string(method) + ": " + Brief(error));
         }
     }
+    // Replies still awaited and jobs never run hold their handlers, and handlers may hold the
+    // session: dropping them (the proxies cancel their pending calls) lets the session go.
+    session->proxies.clear();
+    {
+        std::lock_guard lock(session->jobMutex);
+        session->jobs.clear();
+    }
     m_events.Discard();
     return sim::kOk;
 }
