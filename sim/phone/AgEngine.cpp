@@ -318,7 +318,7 @@ AgEngine::Result AgEngine::Dial(std::string_view rest) {
         return {Outcome::Error, kCmeDialStringTooLong};
     }
     if (Indicator(AgIndicator::Service) == 0) {
-        return {Outcome::Error, kCmeNoNetwork};
+        return Result{Outcome::Error, kCmeNoNetwork};
     }
     return Phone(m_phone.Dial(number));
 }
@@ -363,38 +363,50 @@ AgEngine::Result AgEngine::Vts(std::string_view value) {
 // One extended command: NAME and what follows it ("", "?", "=?", "=VALUE").
 AgEngine::Result AgEngine::Extended(std::string_view name, std::string_view rest,
                                     std::vector<AgLine>& out) {
-    const bool test = rest == "=?";
-    const bool read = rest == "?";
-    const bool set = rest.starts_with('=') && !test;
-    const std::string_view value = set ? rest.substr(1) : std::string_view();
+    ExtendedCommand c;
+    c.name = name;
+    c.rest = rest;
+    c.test = rest == "=?";
+    c.read = rest == "?";
+    c.set = rest.starts_with('=') && !c.test;
+    c.value = c.set ? rest.substr(1) : std::string_view();
     // The value as a whole number, -1 when it is none (no value takes a negative one).
-    const int number = set ? Number(value).value_or(-1) : -1;
-    const bool flag = number == 0 || number == 1;
-    const auto fine = Result{};
-    const auto bad = Result{Outcome::Error, kCmeBadParameters};
+    c.number = c.set ? Number(c.value).value_or(-1) : -1;
+    c.flag = c.number == 0 || c.number == 1;
+    for (const auto group : {&AgEngine::Connection, &AgEngine::CallControl, &AgEngine::Settings}) {
+        if (const std::optional<Result> done = (this->*group)(c, out)) {
+            return *done;
+        }
+    }
+    return {Outcome::Unsupported};
+}
 
-    if (name == "BRSF" && set) {
-        if (number < 0) {
+// Setting up the service-level connection and its indicators.
+std::optional<AgEngine::Result> AgEngine::Connection(const ExtendedCommand& c,
+                                                     std::vector<AgLine>& out) {
+    const Result bad{Outcome::Error, kCmeBadParameters};
+    if (c.name == "BRSF" && c.set) {
+        if (c.number < 0) {
             return bad;
         }
-        m_link.hfFeatures = static_cast<uint32_t>(number);
+        m_link.hfFeatures = static_cast<uint32_t>(c.number);
         m_link.brsf = true;
         Send("+BRSF: " + std::to_string(m_settings.features), out);
-        return fine;
+        return Result{};
     }
-    if (name == "BAC" && set) {
-        return fine; // CVSD is the one codec either way: no audio flows here
+    if (c.name == "BAC" && c.set) {
+        return Result{}; // CVSD is the one codec either way: no audio flows here
     }
-    if (name == "CIND" && test) {
+    if (c.name == "CIND" && c.test) {
         Send(std::string(kCindRanges), out);
-        return fine;
+        return Result{};
     }
-    if (name == "CIND" && read) {
+    if (c.name == "CIND" && c.read) {
         Send("+CIND: " + CindValues(), out);
-        return fine;
+        return Result{};
     }
-    if (name == "CMER" && set) {
-        const std::vector<std::string_view> fields = Fields(value);
+    if (c.name == "CMER" && c.set) {
+        const std::vector<std::string_view> fields = Fields(c.value);
         const std::optional<int> mode = Number(fields[0]);
         const std::optional<int> events = fields.size() >= 4 ? Number(fields[3]) : 0;
         if (!mode || (*mode != 3 && *mode != 0) || !events || (*events != 0 && *events != 1)) {
@@ -406,91 +418,15 @@ AgEngine::Result AgEngine::Extended(std::string_view name, std::string_view rest
         if (!threeWay) {
             Completed();
         }
-        return fine;
+        return Result{};
     }
-    if (name == "CHLD" && test) {
+    if (c.name == "CHLD" && c.test) {
         Send("+CHLD: (0,1,1x,2,2x,3,4)", out);
         Completed();
-        return fine;
+        return Result{};
     }
-    if (name == "CHLD" && set) {
-        return Chld(value);
-    }
-    if ((name == "CMEE" || name == "CLIP" || name == "NREC") && set) {
-        if (!flag) {
-            return bad;
-        }
-        (name == "CMEE" ? m_link.cmee : name == "CLIP" ? m_link.clip : m_link.nrec) = number == 1;
-        return fine;
-    }
-    if (name == "CCWA" && set) {
-        const std::optional<int> on = Number(Fields(value)[0]);
-        if (!on || (*on != 0 && *on != 1)) {
-            return bad;
-        }
-        m_link.ccwa = *on == 1;
-        return fine;
-    }
-    if (name == "BVRA" && set) {
-        if (!flag) {
-            return bad;
-        }
-        return Phone(m_phone.VoiceRecognition(number == 1));
-    }
-    if (name == "CLCC" && rest.empty()) {
-        for (const Call& call : m_calls) {
-            Send("+CLCC: " + std::to_string(call.index) + "," +
-                     (call.direction == CallDirection::Outgoing ? "0" : "1") + "," +
-                     std::to_string(ClccStatus(call.state)) + ",0," +
-                     (call.multiparty ? "1" : "0") + "," + NumberAndType(call.number),
-                 out);
-        }
-        return fine;
-    }
-    if (name == "COPS" && set) {
-        const std::vector<std::string_view> fields = Fields(value);
-        return fields.size() == 2 && fields[0] == "3" && fields[1] == "0" ? fine : bad;
-    }
-    if (name == "COPS" && read) {
-        Send(Indicator(AgIndicator::Service) == 0 ? std::string("+COPS: 0")
-                                                  : "+COPS: 0,0,\"" + LinkText(m_operator) + "\"",
-             out);
-        return fine;
-    }
-    if (name == "CNUM" && rest.empty()) {
-        Send("+CNUM: ," + NumberAndType(m_settings.ownNumber) + ",,4", out);
-        return fine;
-    }
-    if ((name == "VGS" || name == "VGM") && (set || read)) {
-        int& gain = name == "VGS" ? m_speakerGain : m_micGain;
-        if (read) {
-            Send("+" + std::string(name) + ": " + std::to_string(gain), out);
-            return fine;
-        }
-        if (number < 0 || number > kMaxGain) {
-            return bad;
-        }
-        gain = number;
-        return fine;
-    }
-    if (name == "VTS" && set) {
-        return Vts(value);
-    }
-    if (name == "BLDN" && rest.empty()) {
-        if (Indicator(AgIndicator::Service) == 0) {
-            return {Outcome::Error, kCmeNoNetwork};
-        }
-        return Phone(m_phone.Redial());
-    }
-    if (name == "CHUP" && rest.empty()) {
-        return Phone(m_phone.HangUp());
-    }
-    if (name == "CKPD" && set) {
-        // The headset profile's one button: answers a ringing call, else hangs up.
-        return Phone(Has(m_calls, CallState::Incoming) ? m_phone.Answer() : m_phone.HangUp());
-    }
-    if (name == "BIA" && set) {
-        const std::vector<std::string_view> fields = Fields(value);
+    if (c.name == "BIA" && c.set) {
+        const std::vector<std::string_view> fields = Fields(c.value);
         for (std::size_t i = 0; i < fields.size() && i < m_link.active.size(); ++i) {
             const std::optional<int> on = fields[i].empty() ? std::nullopt : Number(fields[i]);
             if (!fields[i].empty() && (!on || (*on != 0 && *on != 1))) {
@@ -503,31 +439,123 @@ AgEngine::Result AgEngine::Extended(std::string_view name, std::string_view rest
                 m_link.active[i] = *on == 1;
             }
         }
-        return fine;
+        return Result{};
     }
     // HF indicators: enhanced safety (1) and battery level (2), both enabled.
-    if (name == "BIND" && test) {
+    if (c.name == "BIND" && c.test) {
         Send("+BIND: (1,2)", out);
-        return fine;
+        return Result{};
     }
-    if (name == "BIND" && read) {
+    if (c.name == "BIND" && c.read) {
         Send("+BIND: 1,1", out);
         Send("+BIND: 2,1", out);
-        return fine;
+        return Result{};
     }
-    if (name == "BIND" && set) {
-        return fine;
+    if (c.name == "BIND" && c.set) {
+        return Result{};
     }
-    if (name == "BIEV" && set) {
-        const std::vector<std::string_view> fields = Fields(value);
+    if (c.name == "BIEV" && c.set) {
+        const std::vector<std::string_view> fields = Fields(c.value);
         const std::optional<int> which = Number(fields[0]);
         const std::optional<int> level = fields.size() == 2 ? Number(fields[1]) : std::nullopt;
-        return which && (*which == 1 || *which == 2) && level ? fine : bad;
+        return which && (*which == 1 || *which == 2) && level ? Result{} : bad;
     }
-    if ((name == "BCS" && set) || (name == "BCC" && rest.empty())) {
-        return fine;
+    if ((c.name == "BCS" && c.set) || (c.name == "BCC" && c.rest.empty())) {
+        return Result{};
     }
-    return {Outcome::Unsupported};
+    return std::nullopt;
+}
+
+// Commands on the calls.
+std::optional<AgEngine::Result> AgEngine::CallControl(const ExtendedCommand& c,
+                                                      std::vector<AgLine>& out) {
+    const Result bad{Outcome::Error, kCmeBadParameters};
+    if (c.name == "CHLD" && c.set) {
+        return Chld(c.value);
+    }
+    if (c.name == "BVRA" && c.set) {
+        if (!c.flag) {
+            return bad;
+        }
+        return Phone(m_phone.VoiceRecognition(c.number == 1));
+    }
+    if (c.name == "CLCC" && c.rest.empty()) {
+        for (const Call& call : m_calls) {
+            Send("+CLCC: " + std::to_string(call.index) + "," +
+                     (call.direction == CallDirection::Outgoing ? "0" : "1") + "," +
+                     std::to_string(ClccStatus(call.state)) + ",0," +
+                     (call.multiparty ? "1" : "0") + "," + NumberAndType(call.number),
+                 out);
+        }
+        return Result{};
+    }
+    if (c.name == "VTS" && c.set) {
+        return Vts(c.value);
+    }
+    if (c.name == "BLDN" && c.rest.empty()) {
+        if (Indicator(AgIndicator::Service) == 0) {
+            return Result{Outcome::Error, kCmeNoNetwork};
+        }
+        return Phone(m_phone.Redial());
+    }
+    if (c.name == "CHUP" && c.rest.empty()) {
+        return Phone(m_phone.HangUp());
+    }
+    if (c.name == "CKPD" && c.set) {
+        // The headset profile's one button: answers a ringing call, else hangs up.
+        return Phone(Has(m_calls, CallState::Incoming) ? m_phone.Answer() : m_phone.HangUp());
+    }
+    return std::nullopt;
+}
+
+// The link's settings, the network, the volume.
+std::optional<AgEngine::Result> AgEngine::Settings(const ExtendedCommand& c,
+                                                   std::vector<AgLine>& out) {
+    const Result bad{Outcome::Error, kCmeBadParameters};
+    if ((c.name == "CMEE" || c.name == "CLIP" || c.name == "NREC") && c.set) {
+        if (!c.flag) {
+            return bad;
+        }
+        (c.name == "CMEE"   ? m_link.cmee
+         : c.name == "CLIP" ? m_link.clip
+                            : m_link.nrec) = c.number == 1;
+        return Result{};
+    }
+    if (c.name == "CCWA" && c.set) {
+        const std::optional<int> on = Number(Fields(c.value)[0]);
+        if (!on || (*on != 0 && *on != 1)) {
+            return bad;
+        }
+        m_link.ccwa = *on == 1;
+        return Result{};
+    }
+    if (c.name == "COPS" && c.set) {
+        const std::vector<std::string_view> fields = Fields(c.value);
+        return fields.size() == 2 && fields[0] == "3" && fields[1] == "0" ? Result{} : bad;
+    }
+    if (c.name == "COPS" && c.read) {
+        Send(Indicator(AgIndicator::Service) == 0 ? std::string("+COPS: 0")
+                                                  : "+COPS: 0,0,\"" + LinkText(m_operator) + "\"",
+             out);
+        return Result{};
+    }
+    if (c.name == "CNUM" && c.rest.empty()) {
+        Send("+CNUM: ," + NumberAndType(m_settings.ownNumber) + ",,4", out);
+        return Result{};
+    }
+    if ((c.name == "VGS" || c.name == "VGM") && (c.set || c.read)) {
+        int& gain = c.name == "VGS" ? m_speakerGain : m_micGain;
+        if (c.read) {
+            Send("+" + std::string(c.name) + ": " + std::to_string(gain), out);
+            return Result{};
+        }
+        if (c.number < 0 || c.number > kMaxGain) {
+            return bad;
+        }
+        gain = c.number;
+        return Result{};
+    }
+    return std::nullopt;
 }
 
 void AgEngine::Completed() {

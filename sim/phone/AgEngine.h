@@ -121,6 +121,22 @@ private:
     Result Command(std::string_view command, std::vector<AgLine>& out);
     Result Dial(std::string_view rest);
     Result Extended(std::string_view name, std::string_view rest, std::vector<AgLine>& out);
+    // An extended command taken apart: "=?" test, "?" read, "=VALUE" set; `number` is the
+    // value as a whole number (-1 when it is none), `flag` whether it is 0 or 1.
+    struct ExtendedCommand {
+        std::string_view name;
+        std::string_view rest;
+        bool test = false;
+        bool read = false;
+        bool set = false;
+        std::string_view value;
+        int number = -1;
+        bool flag = false;
+    };
+    // Each group answers the commands it knows; none for one of another group.
+    std::optional<Result> Connection(const ExtendedCommand& c, std::vector<AgLine>& out);
+    std::optional<Result> CallControl(const ExtendedCommand& c, std::vector<AgLine>& out);
+    std::optional<Result> Settings(const ExtendedCommand& c, std::vector<AgLine>& out);
     Result Phone(ResultCode code);
     Result Chld(std::string_view value);
     Result Vts(std::string_view value);
