@@ -41,6 +41,53 @@ private:
     std::optional<std::string> m_old;
 };
 
+// A phone listening at `path` that answers one command with `answer`, on a thread of its own
+// that gives up after 10 s without a client (the client looked elsewhere).
+class FakePhone {
+public:
+    FakePhone(const std::string& path, std::string answer)
+        : m_listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        m_listening =
+            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(m_listener, 1) == 0;
+        if (m_listening) {
+            m_thread = std::thread([this, answer = std::move(answer)] { Serve(answer); });
+        }
+    }
+    ~FakePhone() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        ::close(m_listener);
+    }
+    FakePhone(const FakePhone&) = delete;
+    FakePhone& operator=(const FakePhone&) = delete;
+    bool Listening() const { return m_listening; }
+
+private:
+    void Serve(const std::string& answer) const {
+        pollfd ready{m_listener, POLLIN, 0};
+        if (::poll(&ready, 1, 10000) != 1) {
+            return;
+        }
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client >= 0) {
+            char buffer[256];
+            while (::read(client, buffer, sizeof buffer) > 0) {
+            }
+            [[maybe_unused]] const ssize_t n = ::write(client, answer.data(), answer.size());
+            ::close(client);
+        }
+    }
+
+    int m_listener;
+    bool m_listening = false;
+    std::thread m_thread;
+};
+
 // A first runtime folder someone else took (a link) sends the library to the home folder; the
 // client must look there too, and reach the phone.
 TEST(PhoneClientTest, FindsThePhoneInTheFolderTheLibraryHadToUse) {
@@ -58,33 +105,13 @@ TEST(PhoneClientTest, FindsThePhoneInTheFolderTheLibraryHadToUse) {
     const std::string expected =
         (root / "home" / ".kobalt-run" / ("phone-" + std::to_string(::getpid()) + ".sock"))
             .string();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", expected.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    EXPECT_EQ(kobalt::script::PhoneSocketPath(::getpid()), expected);
-
-    std::thread phone([listener] {
-        pollfd ready{listener, POLLIN, 0};
-        if (::poll(&ready, 1, 10000) != 1) {
-            return; // the client looked elsewhere
-        }
-        const int client = ::accept(listener, nullptr, nullptr);
-        if (client >= 0) {
-            char buffer[256];
-            while (::read(client, buffer, sizeof buffer) > 0) {
-            }
-            const std::string answer = "ok\nstate line\n";
-            [[maybe_unused]] const ssize_t n = ::write(client, answer.data(), answer.size());
-            ::close(client);
-        }
-    });
-    const kobalt::script::PhoneAnswer answer =
-        kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
-    phone.join();
-    ::close(listener);
+    kobalt::script::PhoneAnswer answer;
+    {
+        const FakePhone phone(expected, "ok\nstate line\n");
+        ASSERT_TRUE(phone.Listening());
+        EXPECT_EQ(kobalt::script::PhoneSocketPath(::getpid()), expected);
+        answer = kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
+    }
     fs::remove_all(root);
     EXPECT_TRUE(answer.reached) << answer.error;
     EXPECT_TRUE(answer.ok) << answer.error;
@@ -114,31 +141,12 @@ TEST(PhoneClientTest, PhonePidNamesAnotherProcesssPhoneOrIsRefused) {
     const ScopedVariable runtime("XDG_RUNTIME_DIR", (root / "run").string());
     const ScopedVariable other("KOBALT_PHONE_PID", "4242");
     const std::string path = (root / "run" / "kobalt" / "phone-4242.sock").string();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    std::thread phone([listener] {
-        pollfd ready{listener, POLLIN, 0};
-        if (::poll(&ready, 1, 10000) != 1) {
-            return;
-        }
-        const int client = ::accept(listener, nullptr, nullptr);
-        if (client >= 0) {
-            char buffer[256];
-            while (::read(client, buffer, sizeof buffer) > 0) {
-            }
-            const std::string answer = "ok\nserved phone\n";
-            [[maybe_unused]] const ssize_t n = ::write(client, answer.data(), answer.size());
-            ::close(client);
-        }
-    });
-    const kobalt::script::PhoneAnswer answer =
-        kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
-    phone.join();
-    ::close(listener);
+    kobalt::script::PhoneAnswer answer;
+    {
+        const FakePhone phone(path, "ok\nserved phone\n");
+        ASSERT_TRUE(phone.Listening());
+        answer = kobalt::script::AskPhone("state", std::chrono::milliseconds(10000));
+    }
     fs::remove_all(root);
     EXPECT_TRUE(answer.ok) << answer.error;
     ASSERT_EQ(answer.lines.size(), 1u);
