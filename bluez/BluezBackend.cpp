@@ -844,11 +844,6 @@ private:
     // Reads the interfaces one after the other (oFono refuses a read while it is busy).
     void ReadIndicators(const std::shared_ptr<Session>& session, const std::string& modem,
                         std::vector<std::string> ifaces, int attempt);
-    void SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
-                         const std::string& iface, const std::string& method, int attempt);
-    void SetModemProperty(const std::shared_ptr<Session>& session, const std::string& modem,
-                          const std::string& iface, const std::string& name, bool value,
-                          int attempt);
     // bluetoothd answers the connect before oFono has finished the link's set-up; the phone's
     // indicators are read once the modem has its call manager (oFono's registration reads
     // "unregistered" until then).
@@ -930,12 +925,16 @@ private:
     void DropAudioLocked(const std::string& why);
     void OfonoStarted();
     void ReadCardsLocked(); // asks oFono for its audio cards (see its definition for when)
-    // Has the loop send an oFono hands-free command, bounded by OfonoTimeout(kCallTimeout); a
+    // Has the loop send an oFono hands-free command, bounded by OfonoTimeout(kCallTimeout). While
+    // oFono answers InProgress (the phone has not yet acknowledged an earlier command: tones
+    // still going out, its own AT+CNUM after the link's set-up) the command is sent again on
+    // `retry` a little later, at most kBusyRetries times; a newer command waiting there replaces
+    // an older one (the last the console asked for wins). Without `retry` it is sent once. A
     // failure goes to the debug output as "oFono's WHAT fails: ERROR-NAME: message".
     template <class... Args>
     void SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
                    const std::string& iface, const std::string& method, std::string what,
-                   Args&&... args);
+                   Deadline* retry, int attempt, std::tuple<Args...> arguments);
     // " (no answer within N ms)" for a call that timed out after `timeout`, else nothing.
     static std::string Unanswered(const sdbus::Error& error, std::chrono::microseconds timeout);
 
@@ -2611,8 +2610,8 @@ ResultCode BluezBackend::Dial(const char* number, int length) {
         modem = m_hfModem;
         m_lastNumber = text;
     }
-    SendOfono(session, modem, "org.ofono.VoiceCallManager", "Dial", "VoiceCallManager.Dial", text,
-              std::string("default"));
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", "Dial", "VoiceCallManager.Dial",
+              nullptr, 0, std::make_tuple(text, std::string("default")));
     return sim::kOk;
 }
 
@@ -2692,7 +2691,8 @@ ResultCode BluezBackend::CallCommand(std::initializer_list<CallState> states,
         }
         session = m_session;
     }
-    SendCallCommand(session, call, "org.ofono.VoiceCall", method, 0);
+    SendOfono(session, call, "org.ofono.VoiceCall", method, "VoiceCall." + method, &m_callRetry, 0,
+              std::tuple<>{});
     return sim::kOk;
 }
 
@@ -2717,7 +2717,8 @@ BluezBackend::ManagerCommand(std::initializer_list<std::pair<CallState, const ch
         session = m_session;
         modem = m_hfModem;
     }
-    SendCallCommand(session, modem, "org.ofono.VoiceCallManager", method, 0);
+    SendOfono(session, modem, "org.ofono.VoiceCallManager", method, "VoiceCallManager." + method,
+              &m_callRetry, 0, std::tuple<>{});
     return sim::kOk;
 }
 
@@ -2733,65 +2734,10 @@ ResultCode BluezBackend::ModemProperty(const std::string& iface, const std::stri
         session = m_session;
         modem = m_hfModem;
     }
-    SetModemProperty(session, modem, iface, name, value, 0);
+    SendOfono(session, modem, iface, "SetProperty",
+              iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name, &m_setRetry, 0,
+              std::make_tuple(name, sdbus::Variant(value)));
     return sim::kOk;
-}
-
-// oFono answers InProgress while the phone has not yet acknowledged an earlier command (tones
-// still going out, say): the command is sent again a little later. A newer command waiting
-// replaces an older one.
-void BluezBackend::SendCallCommand(const std::shared_ptr<Session>& session, const std::string& path,
-                                   const std::string& iface, const std::string& method,
-                                   int attempt) {
-    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
-    Send(session, kOfono, path, iface, method, timeout,
-         [this, session, path, iface, method, attempt, timeout](const sdbus::Error* error) {
-             if (error == nullptr) {
-                 return;
-             }
-             std::lock_guard lock(m_mutex);
-             if (m_session != session) {
-                 return;
-             }
-             if (IsBusy(error) && attempt < kBusyRetries) {
-                 m_callRetry.Set(kBusyRetry, [this, session, path, iface, method, attempt] {
-                     SendCallCommand(session, path, iface, method, attempt + 1);
-                 });
-                 return;
-             }
-             Log("oFono's " + iface.substr(iface.rfind('.') + 1) + "." + method +
-                 " fails: " + Brief(*error) + Unanswered(*error, timeout) + " (" + path + ")");
-         });
-}
-
-void BluezBackend::SetModemProperty(const std::shared_ptr<Session>& session,
-                                    const std::string& modem, const std::string& iface,
-                                    const std::string& name, bool value, int attempt) {
-    const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
-    Send(
-        session, kOfono, modem, iface, "SetProperty", timeout,
-        [this, session, modem, iface, name, value, attempt, timeout](const sdbus::Error* error) {
-            if (error == nullptr) {
-                return;
-            }
-            std::lock_guard lock(m_mutex);
-            if (m_session != session || m_hfModem != modem) {
-                return;
-            }
-            if (IsBusy(error) && attempt < kBusyRetries) {
-                // A later change replaces this one: the last the console asked for wins.
-                m_setRetry.Set(kBusyRetry, [this, session, modem, iface, name, value, attempt] {
-                    SetModemProperty(session, modem, iface, name, value, attempt + 1);
-                });
-                return;
-            }
-            Log("oFono's " + iface.substr(iface.rfind('.') + 1) + ".SetProperty " + name +
-                " fails: " + Brief(*error) + Unanswered(*error, timeout) +
-                (error->getName() == "org.ofono.Error.NotImplemented"
-                     ? " (oFono's hands-free driver does not offer it)"
-                     : ""));
-        },
-        name, sdbus::Variant(value));
 }
 
 ResultCode BluezBackend::CurrentCalls() {
@@ -2835,16 +2781,34 @@ std::string BluezBackend::Unanswered(const sdbus::Error& error, std::chrono::mic
 template <class... Args>
 void BluezBackend::SendOfono(const std::shared_ptr<Session>& session, const std::string& path,
                              const std::string& iface, const std::string& method, std::string what,
-                             Args&&... args) {
+                             Deadline* retry, int attempt, std::tuple<Args...> arguments) {
     const std::chrono::microseconds timeout = OfonoTimeout(kCallTimeout);
-    Send(
-        session, kOfono, path, iface, method, timeout,
-        [what = std::move(what), timeout](const sdbus::Error* error) {
-            if (error != nullptr) {
-                Log("oFono's " + what + " fails: " + Brief(*error) + Unanswered(*error, timeout));
-            }
+    auto done = [this, session, path, iface, method, what, retry, attempt, timeout,
+                 arguments](const sdbus::Error* error) {
+        if (error == nullptr) {
+            return;
+        }
+        std::lock_guard lock(m_mutex);
+        if (m_session != session) {
+            return;
+        }
+        if (retry != nullptr && IsBusy(error) && attempt < kBusyRetries) {
+            retry->Set(
+                kBusyRetry, [this, session, path, iface, method, what, retry, attempt, arguments] {
+                    SendOfono(session, path, iface, method, what, retry, attempt + 1, arguments);
+                });
+            return;
+        }
+        Log("oFono's " + what + " fails: " + Brief(*error) + Unanswered(*error, timeout) +
+            (error->getName() == "org.ofono.Error.NotImplemented"
+                 ? " (oFono's hands-free driver does not offer it)"
+                 : ""));
+    };
+    std::apply(
+        [&](const auto&... each) {
+            Send(session, kOfono, path, iface, method, timeout, std::move(done), each...);
         },
-        std::forward<Args>(args)...);
+        arguments);
 }
 
 ResultCode BluezBackend::ExportAudioAgent(Session& session) {

@@ -227,21 +227,8 @@ def main():
                 while triggers and triggers[0][1] in read(triggers[0][0]):
                     act(triggers.pop(0)[2], daemons, env, folder, args.phone, bus, modem)
                 time.sleep(0.02)
-        stderr = read(output + '.err')
-        sys.stdout.write(read(output))
-        sys.stderr.write(stderr)
-        if triggers:
-            raise Failure('never reached: ' + ', '.join(t[1] for t in triggers))
-        if console.returncode != args.status:
-            raise Failure(f'the console ended with status {console.returncode}, '
-                          f'not {args.status}')
-        for text in args.stderr_has:
-            if text not in stderr:
-                raise Failure(f'standard error lacks {text!r}')
-        trace = read(os.path.join(folder, 'trace.log'))
-        for text in args.trace_has:
-            if text not in trace:
-                raise Failure(f'the SDK trace lacks {text!r}')
+        realstack.check_console(console, output, triggers, args.status, args.stderr_has)
+        realstack.check_trace(folder, args.trace_has)
         check_at(folder, args.at, args.no_at)
         killed = any(':ofonod=' in w for w in args.when)
         if ofonod.poll() is not None:

@@ -278,6 +278,22 @@ def media_act(action, bus, devices, context):
     return True
 
 
+def check_console(console, output, triggers, status, stderr_has):
+    """Echoes the console's output and checks its run: every trigger fired, the exit status,
+    the texts standard error must hold. Returns standard error."""
+    stderr = open(output + '.err', 'rb').read().decode(errors='replace')
+    sys.stdout.write(open(output, 'rb').read().decode(errors='replace'))
+    sys.stderr.write(stderr)
+    if triggers:
+        raise Failure('never reached: ' + ', '.join(t[1] for t in triggers))
+    if console.returncode != status:
+        raise Failure(f'the console ended with status {console.returncode}, not {status}')
+    for text in stderr_has:
+        if text not in stderr:
+            raise Failure(f'standard error lacks {text!r}')
+    return stderr
+
+
 def check_trace(folder, wanted):
     path = os.path.join(folder, 'trace.log')
     text = open(path, errors='replace').read() if os.path.exists(path) else ''
@@ -533,17 +549,7 @@ def main():
                         triggers.remove(trigger)
                         act(action, bus, daemons, devices, context)
                 time.sleep(0.02)
-        stderr = open(output + '.err', 'rb').read().decode(errors='replace')
-        sys.stdout.write(open(output, 'rb').read().decode(errors='replace'))
-        sys.stderr.write(stderr)
-        if triggers:
-            raise Failure('never reached: ' + ', '.join(t[1] for t in triggers))
-        if console.returncode != args.status:
-            raise Failure(f'the console ended with status {console.returncode}, '
-                          f'not {args.status}')
-        for text in args.stderr_has:
-            if text not in stderr:
-                raise Failure(f'standard error lacks {text!r}')
+        check_console(console, output, triggers, args.status, args.stderr_has)
 
         def check_log(name, wanted, unwanted):
             path = os.path.join(folder, name)
