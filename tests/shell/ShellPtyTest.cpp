@@ -92,6 +92,23 @@ public:
     pid_t Pid() const { return m_pid; }
     const std::string& Output() const { return m_output; }
 
+    // What a failed wait shows: the output so far and, when the child has already ended, how.
+    std::string Report() {
+        std::string report = m_output;
+        int status = 0;
+        if (!m_reaped && m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_reaped = true;
+            m_status = status;
+        }
+        if (m_reaped) {
+            report += WIFEXITED(m_status) ? "\n(the program exited with status " +
+                                                std::to_string(WEXITSTATUS(m_status)) + ")"
+                                          : "\n(the program ended by signal " +
+                                                std::to_string(WTERMSIG(m_status)) + ")";
+        }
+        return report;
+    }
+
     void Type(std::string_view keys) {
         ASSERT_EQ(::write(m_fd, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     }
@@ -118,8 +135,12 @@ public:
         }
         while (Clock::now() < deadline) {
             int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            if (m_reaped || ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                if (m_reaped) {
+                    status = m_status;
+                }
                 m_reaped = true;
+                m_status = status;
                 return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
             std::this_thread::sleep_for(milliseconds(20));
@@ -146,6 +167,7 @@ private:
     pid_t m_pid = -1;
     int m_fd = -1;
     bool m_reaped = false;
+    int m_status = 0;
     std::string m_output;
     std::size_t m_consumed = 0;
 };
@@ -205,44 +227,44 @@ protected:
 
 TEST_F(ShellPty, CompletesRecallsAndShowsEventsAboveThePrompt) {
     Child shell({"--shell"}, Child::Io::Terminal);
-    ASSERT_TRUE(shell.WaitFor("[NEW] window \"KOBALTDemo\" dialog 102")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("[NEW] window \"KOBALTDemo\" dialog 102")) << shell.Report();
 
     // A command, then a caption of the window on top, by Tab.
     shell.Type("pre\t");
-    ASSERT_TRUE(shell.WaitFor("press ")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("press ")) << shell.Report();
     shell.Type("ST\t");
-    ASSERT_TRUE(shell.WaitFor("\"START\" ")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("\"START\" ")) << shell.Report();
     shell.Type("\r");
-    ASSERT_TRUE(shell.WaitFor("[ADD] 1001 \"BlueTooth Start\"")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("[ADD] 1001 \"BlueTooth Start\"")) << shell.Report();
 
     shell.Type("dump\r");
-    ASSERT_TRUE(shell.WaitFor("1000 button \"START\" disabled")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("1000 button \"START\" disabled")) << shell.Report();
     // Up twice: `press "START"` again, which the disabled button refuses.
     shell.Type("\x1b[A\x1b[A\r");
-    ASSERT_TRUE(shell.WaitFor("control 1000 button \"START\" is disabled")) << shell.Output();
-    ASSERT_TRUE(shell.WaitFor("error: cannot carry out")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("control 1000 button \"START\" is disabled")) << shell.Report();
+    ASSERT_TRUE(shell.WaitFor("error: cannot carry out")) << shell.Report();
 
     // A phone event while a line is half typed: the event is printed above the prompt and the
     // typed text is kept under it.
     shell.Type("phone connect 66:55:44:33:22:11 hf\r");
     ASSERT_TRUE(shell.WaitFor(
         "[CHG] caption \"KOBALTDemo\" -> \"Connect  with Pixel 7 And service is HF\""))
-        << shell.Output();
+        << shell.Report();
     shell.Type("expect");
-    ASSERT_TRUE(shell.WaitFor("expect")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("expect")) << shell.Report();
     const std::string ring = Exchange(
         RuntimeFolder() + "/phone-" + std::to_string(shell.Pid()) + ".sock", "ring 0123456789\n");
     ASSERT_EQ(ring.substr(0, 2), "ok") << ring;
-    ASSERT_TRUE(shell.WaitFor("[NEW] window \"HandFree\" dialog 130")) << shell.Output();
-    ASSERT_TRUE(shell.WaitFor("kobalt> expect")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("[NEW] window \"HandFree\" dialog 130")) << shell.Report();
+    ASSERT_TRUE(shell.WaitFor("kobalt> expect")) << shell.Report();
     shell.Type(" text 1008 \"0123456789\"\r");
     shell.Type("expect text 1008 \"wrong\"\r");
-    ASSERT_TRUE(shell.WaitFor("seen:     1008 edit \"0123456789\"")) << shell.Output();
-    ASSERT_TRUE(shell.WaitFor("error: expectation failed")) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("seen:     1008 edit \"0123456789\"")) << shell.Report();
+    ASSERT_TRUE(shell.WaitFor("error: expectation failed")) << shell.Report();
 
     shell.Type("quit\r");
-    ASSERT_TRUE(shell.WaitFor("closing the console")) << shell.Output();
-    EXPECT_EQ(shell.Exit(), 0) << shell.Output();
+    ASSERT_TRUE(shell.WaitFor("closing the console")) << shell.Report();
+    EXPECT_EQ(shell.Exit(), 0) << shell.Report();
 
     // The history was kept, private to the user.
     const std::string history = m_state + "/kobalt/shell-history";
@@ -258,23 +280,23 @@ TEST_F(ShellPty, CompletesRecallsAndShowsEventsAboveThePrompt) {
 TEST_F(ShellPty, ShellEndsWhenTheConsoleEndsAndAtTheEndOfInput) {
     {
         Child shell({"--shell"}, Child::Io::Terminal);
-        ASSERT_TRUE(shell.WaitFor("[NEW] window \"KOBALTDemo\"")) << shell.Output();
+        ASSERT_TRUE(shell.WaitFor("[NEW] window \"KOBALTDemo\"")) << shell.Report();
         shell.Type("press \"QUIT\"\r");
-        ASSERT_TRUE(shell.WaitFor("[END] the console has ended")) << shell.Output();
-        EXPECT_EQ(shell.Exit(), 0) << shell.Output();
+        ASSERT_TRUE(shell.WaitFor("[END] the console has ended")) << shell.Report();
+        EXPECT_EQ(shell.Exit(), 0) << shell.Report();
     }
     {
         // Without a terminal: lines from standard input, no prompt; its end closes the console.
         Child shell({"--shell"}, Child::Io::Pipes,
                     "debug\ndebug on\npress \"START\"\nexpect lines 1001 \"x\"\n");
-        EXPECT_EQ(shell.Exit(), 0) << shell.Output();
+        EXPECT_EQ(shell.Exit(), 0) << shell.Report();
         EXPECT_NE(shell.Output().find("seen:     1001 listbox \"\" with lines \"BlueTooth Start\""),
                   std::string::npos)
-            << shell.Output();
+            << shell.Report();
         EXPECT_NE(shell.Output().find("closing the console"), std::string::npos);
         EXPECT_NE(shell.Output().find("error: debug on|off\n"), std::string::npos);
         // The console's debug output, once asked for.
-        EXPECT_NE(shell.Output().find("\n[DBG] "), std::string::npos) << shell.Output();
+        EXPECT_NE(shell.Output().find("\n[DBG] "), std::string::npos) << shell.Report();
         EXPECT_EQ(shell.Output().find("kobalt>"), std::string::npos);
     }
 }
@@ -283,7 +305,7 @@ TEST_F(ShellPty, AttachedShellWorksATerminalSessionThatHostilePeersCannotHarm) {
     Child session({}, Child::Io::Terminal);
     const std::string socket =
         RuntimeFolder() + "/console-" + std::to_string(session.Pid()) + ".sock";
-    ASSERT_TRUE(WaitForFile(socket)) << session.Output();
+    ASSERT_TRUE(WaitForFile(socket)) << session.Report();
     struct stat info {};
     ASSERT_EQ(::stat(socket.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -292,12 +314,12 @@ TEST_F(ShellPty, AttachedShellWorksATerminalSessionThatHostilePeersCannotHarm) {
         Child attached({"--shell", "--attach", std::to_string(session.Pid())}, Child::Io::Pipes,
                        "press \"START\"\nexpect lines 1001 \"BlueTooth Start\"\nbogus\n"
                        "sleep 3600000\n");
-        EXPECT_EQ(attached.Exit(), 1) << attached.Output();
+        EXPECT_EQ(attached.Exit(), 1) << attached.Report();
         EXPECT_EQ(attached.Output(),
                   "error: unknown command 'bogus'\nerror: sleep: at most 10000 ms here\n");
     }
     // The person at the terminal sees what the commands did.
-    ASSERT_TRUE(session.WaitFor("BlueTooth Start")) << session.Output();
+    ASSERT_TRUE(session.WaitFor("BlueTooth Start")) << session.Report();
 
     // Hostile peers: an overlong line, bytes that are no command, a line left unfinished.
     EXPECT_EQ(Exchange(socket, std::string(100000, 'x')), "error: line too long\n");
@@ -310,18 +332,18 @@ TEST_F(ShellPty, AttachedShellWorksATerminalSessionThatHostilePeersCannotHarm) {
         // Still at work: the only console is found without a pid, and it ends on QUIT.
         Child attached({"--shell", "--attach"}, Child::Io::Pipes,
                        "expect enabled \"Clear\"\ndump\npress \"QUIT\"\n");
-        EXPECT_EQ(attached.Exit(), 0) << attached.Output();
+        EXPECT_EQ(attached.Exit(), 0) << attached.Report();
         EXPECT_NE(attached.Output().find("1001 listbox \"\" enabled selected -1 lines 1"),
                   std::string::npos)
-            << attached.Output();
+            << attached.Report();
     }
-    EXPECT_EQ(session.Exit(), 0) << session.Output();
+    EXPECT_EQ(session.Exit(), 0) << session.Report();
     EXPECT_FALSE(std::filesystem::exists(socket));
 
     Child none({"--shell", "--attach"}, Child::Io::Pipes);
     EXPECT_EQ(none.Exit(), 2);
     EXPECT_NE(none.Output().find("no console runs in a terminal"), std::string::npos)
-        << none.Output();
+        << none.Report();
 }
 
 } // namespace
