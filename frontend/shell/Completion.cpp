@@ -21,17 +21,44 @@ constexpr std::string_view kExpectWords[] = {
     "disabled", "checked", "unchecked", "debug", "nodebug", "audio",    "phone"};
 constexpr std::string_view kControlExpectations[] = {"text",     "lines",   "selected", "enabled",
                                                      "disabled", "checked", "unchecked"};
-constexpr std::string_view kPhoneWords[] = {
-    "help",        "devices",        "add-device",     "remove-device", "range",
-    "pair",        "connect",        "disconnect",     "fail",          "state",
-    "log",         "ring",           "waiting",        "accept",        "hangup",
-    "service",     "signal",         "battery",        "roam",          "text",
-    "hold-events", "add-contact",    "remove-contact", "push-contact",  "pim-fail",
-    "add-calllog", "clear-calllogs", "player"};
+constexpr std::string_view kPhoneWords[] = {"help",
+                                            "devices",
+                                            "add-device",
+                                            "remove-device",
+                                            "range",
+                                            "pair",
+                                            "connect",
+                                            "disconnect",
+                                            "fail",
+                                            "state",
+                                            "log",
+                                            "ring",
+                                            "waiting",
+                                            "accept",
+                                            "hangup",
+                                            "service",
+                                            "signal",
+                                            "battery",
+                                            "roam",
+                                            "text",
+                                            "hold-events",
+                                            "add-contact",
+                                            "remove-contact",
+                                            "push-contact",
+                                            "pim-fail",
+                                            "add-calllog",
+                                            "clear-calllogs",
+                                            "player",
+                                            "answer",
+                                            "signal-storm",
+                                            "volume",
+                                            "generate-contacts"};
 // Phone commands whose next word is a device address.
 constexpr std::string_view kPhoneAddressWords[] = {"remove-device", "range",      "pair",
                                                    "connect",       "disconnect", "player"};
-constexpr std::string_view kServices[] = {"hf", "a2dp", "avrcp", "spp", "dun", "pbap"};
+// The services a link is made or dropped for (`connect`, `disconnect`), by the phone's names.
+constexpr std::string_view kLinkServices[] = {"hf",        "a2dp", "internet",     "ftp",  "spp",
+                                              "streaming", "nfc",  "avrcp-target", "avrcp"};
 
 bool Contains(Table words, std::string_view word) {
     return std::find(words.begin(), words.end(), word) != words.end();
@@ -241,7 +268,10 @@ Completion Complete(std::string_view line, const CompletionData& data) {
         } else if (index == 2 && Contains(kPhoneAddressWords, words[1])) {
             OfferAddresses(data, typed, out);
         } else if (index == 3 && (words[1] == "connect" || words[1] == "disconnect")) {
-            Offer(kServices, typed, out);
+            Offer(kLinkServices, typed, out);
+        } else if (index == 2 && words[1] == "answer") {
+            constexpr std::string_view kAnswerModes[] = {"auto", "manual"};
+            Offer(kAnswerModes, typed, out);
         } else if (LooksLikeAddress(typed)) {
             OfferAddresses(data, typed, out);
         }

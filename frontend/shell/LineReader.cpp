@@ -217,9 +217,15 @@ LineReader::Status LineReader::Read(std::chrono::milliseconds timeout, std::stri
         Install();
         if (g_interrupted != 0) {
             g_interrupted = 0;
-            // Drops what was typed and starts afresh on a new line, as a shell does.
-            rl_replace_line("", 0);
+            // Drops what was typed and starts afresh on a new line, as a shell does. The undo
+            // list goes first and the history position returns past the newest line: were the
+            // line recalled from history, accepting the next line would otherwise "undo" that
+            // entry into what this replacement left, an empty line.
+            rl_callback_sigcleanup();
+            rl_free_line_state();
+            rl_replace_line("", 1);
             rl_point = 0;
+            history_set_pos(history_length);
             std::fputs("^C\n", rl_outstream);
             std::fflush(rl_outstream);
             rl_on_new_line();

@@ -78,6 +78,28 @@ desktop::Snapshot EventSnapshot() {
     return desktop::TakeSnapshot(desktop::SnapshotOptions{kEventLinesPerList});
 }
 
+// Waits (bounded) until the console's first window is up and its thread idle, so that the
+// window is reported before the first command runs and what that command changes is reported as
+// changes rather than folded into the new window (commands piped in come at once).
+template <class Ended> void WaitForFirstWindow(Ended ended) {
+    constexpr milliseconds kBound{10000};
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    for (;;) {
+        const desktop::Snapshot snapshot = desktop::TakeSnapshot(desktop::SnapshotOptions{0});
+        if (!snapshot.windows.empty()) {
+            desktop::WaitOwnerIdle(snapshot.windows.front().hwnd, kBound);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (ended() || now >= deadline) {
+            return;
+        }
+        desktop::WaitForChange(
+            snapshot.version,
+            std::min(kEventTick, std::chrono::duration_cast<milliseconds>(deadline - now)));
+    }
+}
+
 // Tab on the prompt: the script commands, the shell's own, what the desktop shows and, after
 // `phone`, the simulated phone's devices.
 std::pair<std::size_t, std::vector<std::string>> CompleteLine(const std::string& line) {
@@ -264,6 +286,7 @@ void LocalShell::Run() {
     pthread_setname_np(pthread_self(), "kobalt-shell");
     LineReader reader("kobalt> ", CompleteLine);
     ChangePrinter changes;
+    WaitForFirstWindow([this] { return ConsoleEnded(); });
     ReadCommands(reader, changes);
     if (ConsoleEnded()) {
         changes.PrintNew(reader);

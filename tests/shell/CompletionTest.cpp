@@ -1,4 +1,6 @@
 #include "frontend/shell/Completion.h"
+#include "sim/control/ControlCommand.h"
+#include "sim/radio/Services.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@ using desktop::ControlView;
 using desktop::WindowView;
 using testing::ElementsAre;
 using testing::IsEmpty;
+using testing::UnorderedElementsAreArray;
 
 ControlView Button(int id, std::u16string text, std::vector<std::u16string> lines = {}) {
     ControlView control;
@@ -72,7 +75,8 @@ TEST(Completion, CommandsAndTheirWords) {
     EXPECT_THAT(Candidates("power ", data), ElementsAre("suspend", "resume"));
     EXPECT_THAT(Candidates("phone hold", data), ElementsAre("hold-events"));
     EXPECT_THAT(Candidates("phone connect 66:55:44:33:22:11 a", data),
-                ElementsAre("a2dp", "avrcp"));
+                ElementsAre("a2dp", "avrcp-target", "avrcp"));
+    EXPECT_THAT(Candidates("phone answer ", data), ElementsAre("auto", "manual"));
     EXPECT_THAT(Candidates("ok ", data), IsEmpty());
     EXPECT_THAT(Candidates("frobnicate ", data), IsEmpty());
 }
@@ -110,6 +114,24 @@ TEST(Completion, AddressesWhereAWordLooksLikeOne) {
     EXPECT_THAT(Candidates("phone ring 5", data), ElementsAre("5C:F9:38:A1:B2:C3"));
     // A word that is not hex digits and colons gets no address.
     EXPECT_THAT(Candidates("phone ring x", data), IsEmpty());
+}
+
+// What the shell offers after `phone` is what the simulated phone takes: every command and, for
+// a link, every service name, and nothing it would refuse.
+TEST(Completion, PhoneWordsAreThePhonesOwn) {
+    const CompletionData data = GatherCompletionData(TwoWindows());
+    std::vector<std::string> phoneCommands;
+    for (std::string_view name : sim::ControlCommandNames()) {
+        phoneCommands.emplace_back(name);
+    }
+    EXPECT_THAT(Candidates("phone ", data), UnorderedElementsAreArray(phoneCommands));
+
+    const std::vector<std::string> services =
+        Candidates("phone disconnect 66:55:44:33:22:11 ", data);
+    EXPECT_FALSE(services.empty());
+    for (const std::string& service : services) {
+        EXPECT_TRUE(sim::ParseServiceCode(service).has_value()) << service;
+    }
 }
 
 TEST(Completion, CommonPrefix) {

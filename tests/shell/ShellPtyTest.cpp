@@ -262,6 +262,13 @@ TEST_F(ShellPty, CompletesRecallsAndShowsEventsAboveThePrompt) {
     ASSERT_TRUE(shell.WaitFor("seen:     1008 edit \"0123456789\"")) << shell.Report();
     ASSERT_TRUE(shell.WaitFor("error: expectation failed")) << shell.Report();
 
+    // Ctrl-C on a recalled line drops the line, not the history entry it came from.
+    shell.Type("\x1b[A\x1b[A");
+    // Readline redraws only what differs from the line before: "wrong" becomes the number.
+    ASSERT_TRUE(shell.WaitFor("kobalt> expect text 1008 \"wrong\"")) << shell.Report();
+    ASSERT_TRUE(shell.WaitFor("0123456789\"")) << shell.Report();
+    shell.Type("\x03");
+    ASSERT_TRUE(shell.WaitFor("^C")) << shell.Report();
     shell.Type("quit\r");
     ASSERT_TRUE(shell.WaitFor("closing the console")) << shell.Report();
     EXPECT_EQ(shell.Exit(), 0) << shell.Report();
@@ -275,6 +282,10 @@ TEST_F(ShellPty, CompletesRecallsAndShowsEventsAboveThePrompt) {
     std::stringstream text;
     text << file.rdbuf();
     EXPECT_NE(text.str().find("\ndump\n"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("\nexpect text 1008 \"0123456789\"\nexpect text 1008 \"wrong\"\n"
+                              "quit\n"),
+              std::string::npos)
+        << text.str();
 }
 
 TEST_F(ShellPty, ShellEndsWhenTheConsoleEndsAndAtTheEndOfInput) {
@@ -295,6 +306,12 @@ TEST_F(ShellPty, ShellEndsWhenTheConsoleEndsAndAtTheEndOfInput) {
             << shell.Report();
         EXPECT_NE(shell.Output().find("closing the console"), std::string::npos);
         EXPECT_NE(shell.Output().find("error: debug on|off\n"), std::string::npos);
+        // Commands piped in come before the console's window is up: the window is reported
+        // first, and what the first command changed after it.
+        const std::size_t window = shell.Output().find("[NEW] window \"KOBALTDemo\"");
+        EXPECT_NE(window, std::string::npos) << shell.Report();
+        EXPECT_NE(shell.Output().find("[ADD] 1001 \"BlueTooth Start\"", window), std::string::npos)
+            << shell.Report();
         // The console's debug output, once asked for.
         EXPECT_NE(shell.Output().find("\n[DBG] "), std::string::npos) << shell.Report();
         EXPECT_EQ(shell.Output().find("kobalt>"), std::string::npos);
