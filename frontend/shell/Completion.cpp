@@ -201,7 +201,66 @@ bool LooksLikeAddress(std::string_view typed) {
            std::all_of(typed.begin(), typed.end(), [](char c) { return IsHex(c) || c == ':'; });
 }
 
+// The quoted text that starts at `at` in a dump line, quotes and escapes kept as a script
+// writes them; empty when none starts there or it is not closed.
+std::string QuotedAt(std::string_view line, std::size_t at) {
+    if (at >= line.size() || line[at] != '"') {
+        return {};
+    }
+    bool escaped = false;
+    for (std::size_t i = at + 1; i < line.size(); ++i) {
+        if (escaped) {
+            escaped = false;
+        } else if (line[i] == '\\') {
+            escaped = true;
+        } else if (line[i] == '"') {
+            return std::string(line.substr(at, i - at + 1));
+        }
+    }
+    return {};
+}
+
 } // namespace
+
+CompletionData GatherCompletionDataFromDump(const std::vector<std::string>& lines) {
+    CompletionData data;
+    bool active = false;
+    for (const std::string& line : lines) {
+        FindAddresses(line, data.addresses);
+        // A window: `window "CAPTION" KIND [TEMPLATE] [active] [disabled]`.
+        if (line.starts_with("window ")) {
+            const std::string caption = QuotedAt(line, 7);
+            if (caption.empty()) {
+                active = false;
+                continue;
+            }
+            AddOnce(data.windowCaptions, caption);
+            const std::string_view rest = std::string_view(line).substr(7 + caption.size());
+            active = rest.ends_with(" active") || rest.find(" active ") != std::string_view::npos;
+            continue;
+        }
+        // A control: `  ID KIND "TEXT" STATE...`; deeper lines are list lines and columns.
+        if (line.size() < 3 || !line.starts_with("  ") ||
+            std::isdigit(static_cast<unsigned char>(line[2])) == 0) {
+            continue;
+        }
+        const std::size_t idEnd = line.find(' ', 2);
+        const std::size_t kindEnd = idEnd == std::string::npos ? idEnd : line.find(' ', idEnd + 1);
+        if (kindEnd == std::string::npos) {
+            continue;
+        }
+        const std::string text = QuotedAt(line, kindEnd + 1);
+        if (text.size() > 2) {
+            AddOnce(active ? data.activeControls : data.otherControls, text);
+        }
+        if (active && line.compare(2, idEnd - 2, "0") != 0) {
+            AddOnce(data.controlIds, line.substr(2, idEnd - 2));
+        }
+    }
+    std::erase_if(data.otherControls,
+                  [&data](const std::string& text) { return Contains(data.activeControls, text); });
+    return data;
+}
 
 CompletionData GatherCompletionData(const desktop::Snapshot& snapshot) {
     CompletionData data;

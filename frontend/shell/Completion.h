@@ -24,6 +24,10 @@ struct CompletionData {
 // Reads captions, ids and addresses from a snapshot (taken with every list line wanted).
 CompletionData GatherCompletionData(const desktop::Snapshot& snapshot);
 
+// The same from the lines of a console's `dump` answer, which is all a shell attached to a
+// console in another process sees of its desktop.
+CompletionData GatherCompletionDataFromDump(const std::vector<std::string>& lines);
+
 struct Completion {
     std::size_t wordStart = 0;           // the candidates replace the line from here on
     std::vector<std::string> candidates; // whole words, best first, no repeats

@@ -144,8 +144,24 @@ bool FindConsole(long pid, const std::string& program, ConsoleSocket& console) {
     return false;
 }
 
-std::pair<std::size_t, std::vector<std::string>> CompleteAttachedLine(const std::string& line) {
+// Tab on an attached shell's prompt: the script commands, the shell's own and what the
+// console's `dump` shows (and after `phone`, its phone's devices), asked over the connection.
+std::pair<std::size_t, std::vector<std::string>> CompleteAttachedLine(ControlClient& client,
+                                                                      const std::string& line) {
+    Answer answer;
+    std::string error;
     CompletionData data;
+    if (client.Ask("dump", answer, error) && answer.ok) {
+        data = GatherCompletionDataFromDump(answer.output);
+    }
+    if (line.starts_with("phone ") && client.Ask("phone devices", answer, error) && answer.ok) {
+        for (const std::string& address : GatherCompletionDataFromDump(answer.output).addresses) {
+            if (std::find(data.addresses.begin(), data.addresses.end(), address) ==
+                data.addresses.end()) {
+                data.addresses.push_back(address);
+            }
+        }
+    }
     data.extraCommands.assign(std::begin(kAttachedCommands), std::end(kAttachedCommands));
     Completion completion = Complete(line, data);
     return std::make_pair(completion.wordStart, std::move(completion.candidates));
@@ -346,7 +362,9 @@ int RunAttachedShell(long pid, const std::string& program) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), WithoutControls(error).c_str());
         return 2;
     }
-    LineReader reader("kobalt(" + std::to_string(console.pid) + ")> ", CompleteAttachedLine);
+    LineReader reader(
+        "kobalt(" + std::to_string(console.pid) + ")> ",
+        [&client](const std::string& line) { return CompleteAttachedLine(client, line); });
     return SendCommands(client, reader);
 }
 

@@ -1,4 +1,6 @@
 #include "frontend/shell/Completion.h"
+#include "frontend/common/DesktopDump.h"
+#include "frontend/shell/CommandSession.h"
 #include "sim/control/ControlCommand.h"
 #include "sim/radio/Services.h"
 
@@ -132,6 +134,23 @@ TEST(Completion, PhoneWordsAreThePhonesOwn) {
     for (const std::string& service : services) {
         EXPECT_TRUE(sim::ParseServiceCode(service).has_value()) << service;
     }
+}
+
+// An attached shell reads the same from the console's dump as a local one from its snapshot.
+TEST(Completion, ADumpGivesWhatTheSnapshotGives) {
+    const desktop::Snapshot snapshot = TwoWindows();
+    std::vector<std::string> dump;
+    AppendLines(script::DumpDesktop(snapshot), dump);
+    const CompletionData fromDump = GatherCompletionDataFromDump(dump);
+    const CompletionData direct = GatherCompletionData(snapshot);
+    EXPECT_EQ(fromDump.activeControls, direct.activeControls);
+    EXPECT_EQ(fromDump.otherControls, direct.otherControls);
+    EXPECT_EQ(fromDump.controlIds, direct.controlIds);
+    EXPECT_EQ(fromDump.windowCaptions, direct.windowCaptions);
+    EXPECT_EQ(fromDump.addresses, direct.addresses);
+    EXPECT_THAT(
+        GatherCompletionDataFromDump({"window \"unclosed", "  12 button", "  x"}).activeControls,
+        IsEmpty());
 }
 
 TEST(Completion, CommonPrefix) {

@@ -346,6 +346,15 @@ TEST_F(ShellPty, AttachedShellWorksATerminalSessionThatHostilePeersCannotHarm) {
     EXPECT_EQ(Exchange(socket, "dump"), "");
 
     {
+        // At a prompt, Tab completes the captions the console shows, asked over the socket.
+        Child attached({"--shell", "--attach", std::to_string(session.Pid())}, Child::Io::Terminal);
+        ASSERT_TRUE(attached.WaitFor(")> ")) << attached.Report();
+        attached.Type("press \"Cl\t");
+        ASSERT_TRUE(attached.WaitFor("\"Clear\" ")) << attached.Report();
+        attached.Type("\x15quit\r");
+        EXPECT_EQ(attached.Exit(), 0) << attached.Report();
+    }
+    {
         // Still at work: the only console is found without a pid, and it ends on QUIT.
         Child attached({"--shell", "--attach"}, Child::Io::Pipes,
                        "expect enabled \"Clear\"\ndump\npress \"QUIT\"\n");
