@@ -108,6 +108,8 @@ EventLogView::Outcome EventLogView::Key(const KeyEvent& key, const EventLog& log
         }
         return outcome;
     }
+    // What the last search or save said stays until the next key.
+    m_message.clear();
     if (key.key != Key::Char || control) {
         return outcome;
     }

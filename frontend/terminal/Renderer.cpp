@@ -695,11 +695,14 @@ Frame Render(const RenderInput& input) {
     const std::u16string selectedLine = input.ui.debugView || layout.tooSmall
                                             ? std::u16string()
                                             : SelectedLineText(input.snapshot, layout);
-    DrawStatus(frame, input.status, layout.screen,
-               StatusKeyHelp(windowOnTop
-                                 ? &input.snapshot.windows[static_cast<std::size_t>(layout.active)]
-                                 : nullptr),
-               selectedLine);
+    DrawStatus(
+        frame, input.status, layout.screen,
+        input.ui.debugView
+            ? std::string(kLogKeyHelp)
+            : StatusKeyHelp(windowOnTop
+                                ? &input.snapshot.windows[static_cast<std::size_t>(layout.active)]
+                                : nullptr),
+        selectedLine);
     return frame;
 }
 

@@ -87,5 +87,8 @@ std::u16string SelectedLineText(const desktop::Snapshot& snapshot, const ScreenL
 // The key help at the left of the status line.
 inline constexpr const char* kKeyHelp =
     "F2 Power  F3 Log  F10 Quit  (^P ^G ^Q)  Tab Move  Enter Press  Esc Close";
+// The same while the event log is shown, whose keys differ.
+inline constexpr const char* kLogKeyHelp =
+    "Esc/F3 Back  / Search  n N Next  s Save  F2 Power  F10 Quit  (^P ^Q)";
 
 } // namespace kobalt::terminal

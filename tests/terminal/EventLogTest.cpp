@@ -553,6 +553,9 @@ TEST(EventLogView, SaveOffersATimedNameAndReports) {
     f.Press(Key::Enter);
     EXPECT_EQ(f.Bottom(), u"Cannot save to " + std::u16string(link.begin(), link.end()) +
                               u": it is a symbolic link");
+    // The report stays until the next key, then the log's keys are shown again.
+    f.Press(Key::Down);
+    EXPECT_EQ(f.Bottom(), u"/ search  n/N next/previous  s save  Esc back");
 }
 
 TEST(EventLogView, AMatchIsBroughtIntoViewOnlyWhenHidden) {

@@ -587,6 +587,10 @@ TEST(DebugView, NewestLastAndScrolledBack) {
 KOBALT_Foo Miss
 / search
 )"));
+    // The status line gives the log's keys, not the windows'.
+    const std::string wide = Screen(snapshot, ScreenSize{100, 6}, input);
+    EXPECT_NE(wide.find(std::string("\n ") + kLogKeyHelp), std::string::npos) << wide;
+    EXPECT_EQ(wide.find("Tab Move"), std::string::npos) << wide;
 }
 
 TEST(DebugView, MatchesReversedAndThePromptHoldsTheCursor) {
