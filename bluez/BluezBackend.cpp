@@ -395,15 +395,19 @@ private:
                 bus.Drain();
             }
             std::vector<std::function<void()>> ready;
+            bool last = false;
             {
                 std::lock_guard lock(jobMutex);
-                if (stopping) {
-                    return;
-                }
+                last = stopping;
                 ready.swap(jobs);
             }
+            // Jobs queued before the stop still run, so that a command an entry point accepted
+            // (a Pause just before UnInit) is sent; the calls UnInit then makes itself flush it.
             for (auto& job : ready) {
                 job();
+            }
+            if (last) {
+                return;
             }
             if (!ready.empty()) {
                 continue; // the jobs' messages wait to be written
