@@ -4,6 +4,7 @@
 #include "frontend/shell/Completion.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -32,7 +33,10 @@ const LineReader::Completer* g_completer = nullptr;
 std::string* g_line = nullptr; // the reader's line once one has come
 bool g_haveLine = false;
 bool g_ended = false;
-volatile std::sig_atomic_t g_interrupted = 0;
+// Set by the SIGINT handler, which runs on whichever thread the signal finds (the console's,
+// often) and read by the reader's: a lock-free atomic, safe in a handler and across threads.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 struct sigaction g_oldInterrupt {};
 
 void OnLine(char* text) {
@@ -50,7 +54,7 @@ void OnLine(char* text) {
 }
 
 void OnInterrupt(int) {
-    g_interrupted = 1;
+    g_interrupted.store(true, std::memory_order_relaxed);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -215,8 +219,7 @@ void LineReader::Remove() {
 LineReader::Status LineReader::Read(std::chrono::milliseconds timeout, std::string& line) {
     if (m_interactive) {
         Install();
-        if (g_interrupted != 0) {
-            g_interrupted = 0;
+        if (g_interrupted.exchange(false, std::memory_order_relaxed)) {
             // Drops what was typed and starts afresh on a new line, as a shell does. The undo
             // list goes first and the history position returns past the newest line: were the
             // line recalled from history, accepting the next line would otherwise "undo" that
