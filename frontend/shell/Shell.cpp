@@ -55,22 +55,23 @@ std::vector<std::string> AnswerLines(const Answer& answer) {
     return lines;
 }
 
-// The simulated phone's devices, after those the console shows, for its commands' addresses.
-// An SDK without a phone (or a phone slow to answer) adds nothing.
+// The addresses in a phone's `devices` lines, after those the console shows.
+void AddPhoneDevices(CompletionData& data, const std::vector<std::string>& devices) {
+    for (std::string& address : GatherCompletionDataFromDump(devices).addresses) {
+        if (std::find(data.addresses.begin(), data.addresses.end(), address) ==
+            data.addresses.end()) {
+            data.addresses.push_back(std::move(address));
+        }
+    }
+}
+
+// The simulated phone's devices, for its commands' addresses. An SDK without a phone (or a
+// phone slow to answer) adds nothing.
 void AddPhoneDevices(CompletionData& data) {
     constexpr milliseconds kPhoneTimeout{300};
     const script::PhoneAnswer answer = script::AskPhone("devices", kPhoneTimeout);
-    if (!answer.reached || !answer.ok) {
-        return;
-    }
-    for (const std::string& line : answer.lines) {
-        if (line.starts_with("device ") && line.size() >= 24) {
-            const std::string address = line.substr(7, 17);
-            if (std::find(data.addresses.begin(), data.addresses.end(), address) ==
-                data.addresses.end()) {
-                data.addresses.push_back(WithoutControls(address));
-            }
-        }
+    if (answer.reached && answer.ok) {
+        AddPhoneDevices(data, answer.lines);
     }
 }
 
@@ -155,12 +156,7 @@ std::pair<std::size_t, std::vector<std::string>> CompleteAttachedLine(ControlCli
         data = GatherCompletionDataFromDump(answer.output);
     }
     if (line.starts_with("phone ") && client.Ask("phone devices", answer, error) && answer.ok) {
-        for (const std::string& address : GatherCompletionDataFromDump(answer.output).addresses) {
-            if (std::find(data.addresses.begin(), data.addresses.end(), address) ==
-                data.addresses.end()) {
-                data.addresses.push_back(address);
-            }
-        }
+        AddPhoneDevices(data, answer.output);
     }
     data.extraCommands.assign(std::begin(kAttachedCommands), std::end(kAttachedCommands));
     Completion completion = Complete(line, data);
