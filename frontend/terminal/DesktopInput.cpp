@@ -28,6 +28,7 @@ std::optional<desktop::InputResult> Deliver(const Action& action) {
     case Action::Kind::SelectAll:
     case Action::Kind::Interrupt:
     case Action::Kind::ShiftList:
+    case Action::Kind::Arm:
         break;
     }
     return std::nullopt;

@@ -443,6 +443,7 @@ std::vector<Action> DebugMouse(const MouseEvent& mouse) {
     case MouseEvent::Kind::WheelDown:
         return {Make(Kind::DebugScroll, nullptr, -kWheelLines)};
     case MouseEvent::Kind::Press:
+    case MouseEvent::Kind::Release:
     case MouseEvent::Kind::WheelLeft:
     case MouseEvent::Kind::WheelRight:
         break;
@@ -526,8 +527,7 @@ std::vector<Action> Press(const MouseHit& hit, int col, const UiState& ui) {
         return {};
     }
     if (hit.part == MouseHit::Part::CloseBox) {
-        // Closing the main window ends the console: the front end may ask first.
-        return {IsMainWindow(*hit.window) ? Make(Kind::Quit) : Make(Kind::Close, hit.window->hwnd)};
+        return {Make(Kind::Arm, hit.window->hwnd, 1)};
     }
     const ControlView& control = *hit.control;
     std::vector<Action> actions{Make(Kind::Focus, control.hwnd)};
@@ -535,7 +535,7 @@ std::vector<Action> Press(const MouseHit& hit, int col, const UiState& ui) {
     switch (control.kind) {
     case ControlKind::PushButton:
     case ControlKind::RadioButton:
-        more = {Make(Kind::Click, control.hwnd)};
+        more = {Make(Kind::Arm, control.hwnd)};
         break;
     case ControlKind::Edit:
         more = {Make(Kind::Caret, control.hwnd, EditCaretAt(control, *hit.content, col, ui))};
@@ -549,6 +549,26 @@ std::vector<Action> Press(const MouseHit& hit, int col, const UiState& ui) {
     }
     actions.insert(actions.end(), more.begin(), more.end());
     return actions;
+}
+
+// The mouse button comes up: the button or close box it went down on acts if it is still under
+// the pointer (and still there and enabled); elsewhere nothing happens, as on the device.
+std::vector<Action> Release(const MouseHit& hit, const UiState& ui) {
+    if (ui.armed == nullptr) {
+        return {};
+    }
+    if (ui.armedCloseBox) {
+        if (hit.part != MouseHit::Part::CloseBox || hit.window->hwnd != ui.armed) {
+            return {};
+        }
+        // Closing the main window ends the console: the front end may ask first.
+        return {IsMainWindow(*hit.window) ? Make(Kind::Quit) : Make(Kind::Close, hit.window->hwnd)};
+    }
+    if (hit.part == MouseHit::Part::None || hit.part == MouseHit::Part::CloseBox ||
+        hit.control->hwnd != ui.armed) {
+        return {};
+    }
+    return {Make(Kind::Click, ui.armed)};
 }
 
 // The wheel scrolls a list under the pointer: up and down by lines, left and right by columns.
@@ -643,6 +663,9 @@ std::vector<Action> MapMouse(const MouseEvent& mouse, const InputContext& contex
     const MouseHit hit = HitTest(mouse.col, mouse.row, context);
     if (mouse.kind == MouseEvent::Kind::Press) {
         return Press(hit, mouse.col, context.ui);
+    }
+    if (mouse.kind == MouseEvent::Kind::Release) {
+        return Release(hit, context.ui);
     }
     return Wheel(mouse.kind, hit, context.ui);
 }

@@ -47,8 +47,9 @@ struct KeyEvent {
 };
 
 struct MouseEvent {
-    // WheelLeft and WheelRight: the wheel turned with Shift held.
-    enum class Kind { Press, WheelUp, WheelDown, WheelLeft, WheelRight };
+    // Press and Release: the first button. WheelLeft and WheelRight: the wheel turned with
+    // Shift held.
+    enum class Kind { Press, Release, WheelUp, WheelDown, WheelLeft, WheelRight };
     Kind kind = Kind::Press;
     int col = 0;
     int row = 0;
@@ -72,6 +73,7 @@ struct Action {
         SelectAll,   // target edit's whole text is selected: the next character replaces it
         Interrupt,   // Ctrl-C: quit, or end at once when already quitting
         ShiftList,   // target list is drawn scrolled `value` columns to the left
+        Arm,         // target button (`value` 1: target window's close box) acts on release
     };
     Kind kind = Kind::Focus;
     HWND target = nullptr;

@@ -42,6 +42,10 @@ struct UiState {
     std::map<HWND, int> editScroll; // first glyph shown of each edit that was drawn scrolled
     HWND selectedEdit = nullptr;    // the edit whose whole text is selected (focus came by Tab)
     std::map<HWND, int> listShift;  // columns each list is scrolled to the left
+    // The button, or the window whose close box, the mouse button went down on: it acts when
+    // the mouse button comes up over it again, as a pen lifted on it does.
+    HWND armed = nullptr;
+    bool armedCloseBox = false;
 };
 
 struct Frame {

@@ -275,8 +275,8 @@ void AddCharacter(std::vector<InputEvent>& events, KeyEvent key) {
     }
 }
 
-// The mouse events curses has queued: a press of the first button and the wheel (with Shift:
-// sideways); the others are dropped.
+// The mouse events curses has queued: a press and a release of the first button and the wheel
+// (with Shift: sideways); the others are dropped.
 void AddMouseEvents(std::vector<InputEvent>& events) {
     MEVENT event;
     while (getmouse(&event) == OK) {
@@ -286,6 +286,8 @@ void AddMouseEvents(std::vector<InputEvent>& events) {
         const bool shift = (event.bstate & BUTTON_SHIFT) != 0;
         if ((event.bstate & BUTTON1_PRESSED) != 0) {
             mouse.kind = MouseEvent::Kind::Press;
+        } else if ((event.bstate & BUTTON1_RELEASED) != 0) {
+            mouse.kind = MouseEvent::Kind::Release;
         } else if ((event.bstate & BUTTON4_PRESSED) != 0) {
             mouse.kind = shift ? MouseEvent::Kind::WheelLeft : MouseEvent::Kind::WheelUp;
         } else if ((event.bstate & BUTTON5_PRESSED) != 0) {

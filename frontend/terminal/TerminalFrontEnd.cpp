@@ -162,7 +162,7 @@ bool TerminalFrontEnd::HandleOverlay(const InputEvent& event) {
     const auto* key = std::get_if<KeyEvent>(&event);
     const auto* mouse = std::get_if<MouseEvent>(&event);
     if (mouse != nullptr && mouse->kind != MouseEvent::Kind::Press) {
-        return true; // the wheel leaves the panel be
+        return true; // the wheel and a release leave the panel be
     }
     const Overlay shown = m_overlay;
     m_overlay = Overlay::None;
@@ -212,8 +212,14 @@ void TerminalFrontEnd::Handle(const InputEvent& event) {
     const std::vector<Action> actions = std::holds_alternative<KeyEvent>(event)
                                             ? MapKey(std::get<KeyEvent>(event), context)
                                             : MapMouse(std::get<MouseEvent>(event), context);
-    // A selection lasts until the next input; only a Tab into an edit makes one.
+    // A selection lasts until the next input; only a Tab into an edit makes one. A button armed
+    // by a press lasts until the next press or release; only a press on a button arms one.
     m_ui.selectedEdit = nullptr;
+    if (const auto* mouse = std::get_if<MouseEvent>(&event);
+        mouse != nullptr &&
+        (mouse->kind == MouseEvent::Kind::Press || mouse->kind == MouseEvent::Kind::Release)) {
+        m_ui.armed = nullptr;
+    }
     Execute(actions, snapshot);
 }
 
@@ -280,6 +286,10 @@ void TerminalFrontEnd::ApplyOwn(const Action& action, const desktop::Snapshot& s
         break;
     case Action::Kind::ShiftList:
         m_ui.listShift[action.target] = action.value;
+        break;
+    case Action::Kind::Arm:
+        m_ui.armed = action.target;
+        m_ui.armedCloseBox = action.value == 1;
         break;
     case Action::Kind::Interrupt:
         Interrupt();

@@ -106,10 +106,13 @@ TEST(QuitOnPurpose, EscAndTheCloseBoxOnTheMainWindow) {
     {
         const desktop::Snapshot snapshot = desktop::TakeSnapshot();
         const ScreenLayout layout = LayOut(snapshot, RoomFor(IDD_KOBALTDEMO_DIALOG));
-        const UiState ui;
+        // Released over the close box it went down on.
+        UiState ui;
+        ui.armed = snapshot.windows[0].hwnd;
+        ui.armedCloseBox = true;
         const CellRect& box = layout.windows[0].closeBox;
         const std::vector<Action> actions =
-            MapMouse(MouseEvent{MouseEvent::Kind::Press, box.col, box.row},
+            MapMouse(MouseEvent{MouseEvent::Kind::Release, box.col, box.row},
                      InputContext{snapshot, layout, ui});
         ASSERT_EQ(actions.size(), 1u);
         EXPECT_EQ(actions[0].kind, Action::Kind::Quit); // the front end decides whether to ask
@@ -122,10 +125,13 @@ TEST(QuitOnPurpose, EscAndTheCloseBoxOnTheMainWindow) {
     EXPECT_EQ(esc[0].target, setting.Hwnd());
     const desktop::Snapshot snapshot = desktop::TakeSnapshot();
     const ScreenLayout layout = LayOut(snapshot, RoomFor(IDD_KOBALTDEMO_DIALOG));
-    const UiState ui;
+    UiState ui;
+    ui.armed = setting.Hwnd();
+    ui.armedCloseBox = true;
     const CellRect& box = layout.windows[0].closeBox;
-    const std::vector<Action> click = MapMouse(
-        MouseEvent{MouseEvent::Kind::Press, box.col, box.row}, InputContext{snapshot, layout, ui});
+    const std::vector<Action> click =
+        MapMouse(MouseEvent{MouseEvent::Kind::Release, box.col, box.row},
+                 InputContext{snapshot, layout, ui});
     ASSERT_EQ(click.size(), 1u);
     EXPECT_EQ(click[0].kind, Action::Kind::Close);
 }

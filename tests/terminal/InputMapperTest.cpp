@@ -128,6 +128,9 @@ std::string Describe(const std::vector<Action>& actions) {
         case Action::Kind::ShiftList:
             out += "shift " + target + " " + std::to_string(action.value);
             break;
+        case Action::Kind::Arm:
+            out += "arm " + target + (action.value == 1 ? " box" : "");
+            break;
         }
     }
     return out;
@@ -287,17 +290,40 @@ TEST(KeysEdgeCases, TheDebugViewTakesTheScrollKeys) {
 TEST(Mouse, ClicksReachEnabledControlsOfTheActiveWindow) {
     Fixture fixture(-1);
     const CellRect a = fixture.Where(11);
-    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, a.col + 2, a.row), "focus 11, click 11");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, a.col + 2, a.row), "focus 11, arm 11");
     const CellRect b = fixture.Where(13);
     EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, b.col, b.row), "") << "disabled";
     const CellRect label = fixture.Where(10);
     EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, label.col, label.row), "");
     const CellRect radio = fixture.Where(16);
-    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, radio.col, radio.row), "focus 16, click 16");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, radio.col, radio.row), "focus 16, arm 16");
     const ScreenLayout layout = LayOut(fixture.snapshot, fixture.size);
     const CellRect close = layout.windows[0].closeBox;
-    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, close.col + 1, close.row), "close 1");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, close.col + 1, close.row), "arm 1 box");
     EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Press, 0, 0), "") << "outside every window";
+}
+
+// A button acts when the mouse button comes up over the button it went down on; moved away
+// first, the press is taken back. The same for a close box.
+TEST(Mouse, ButtonsActOnReleaseOverWhereThePressWas) {
+    Fixture fixture(-1);
+    const CellRect a = fixture.Where(11);
+    const CellRect radio = fixture.Where(16);
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, a.col, a.row), "") << "nothing armed";
+    fixture.ui.armed = fixture.At(11).hwnd;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, a.col + 2, a.row), "click 11");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, radio.col, radio.row), "")
+        << "released over another button";
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, 0, 0), "") << "released outside";
+
+    const ScreenLayout layout = LayOut(fixture.snapshot, fixture.size);
+    const CellRect close = layout.windows[0].closeBox;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, close.col + 1, close.row), "")
+        << "a button, not the close box, was pressed";
+    fixture.ui.armed = fixture.snapshot.windows[0].hwnd;
+    fixture.ui.armedCloseBox = true;
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, close.col + 1, close.row), "close 1");
+    EXPECT_EQ(fixture.Mouse(MouseEvent::Kind::Release, a.col, a.row), "");
 }
 
 TEST(Mouse, ListEntriesScrollIndicatorAndWheel) {
