@@ -564,8 +564,7 @@ std::vector<Action> Release(const MouseHit& hit, const UiState& ui) {
         // Closing the main window ends the console: the front end may ask first.
         return {IsMainWindow(*hit.window) ? Make(Kind::Quit) : Make(Kind::Close, hit.window->hwnd)};
     }
-    if (hit.part == MouseHit::Part::None || hit.part == MouseHit::Part::CloseBox ||
-        hit.control->hwnd != ui.armed) {
+    if (hit.control == nullptr || hit.control->hwnd != ui.armed) {
         return {};
     }
     return {Make(Kind::Click, ui.armed)};
