@@ -5,14 +5,17 @@
 // the levels were sent, and that the (sorted) status list holds each level as often as it was
 // sent.
 //
-// Baselines in the same run: a bare cross-thread queue (one mutex, one condition variable, a
-// deque) carrying N events from one thread to another, which checks their order; and the same
-// queue handing over one event per wake-up.
+// Baselines in the same run: the same N events made by the simulated SDK the same way, but
+// carried by a bare cross-thread queue (one mutex, one condition variable, a deque) in place of
+// the console's post, message loop and handler, which is what the console's path is judged
+// against; a bare queue of integers alone, the floor of any handover; and the same queue handing
+// over one integer per wake-up.
 
 #include "app/MainDlg.h"
 #include "frontend/common/PhoneClient.h"
 #include "platform/Desktop.h"
 #include "res/resource.h"
+#include "sdk/SdkApi.h"
 
 #include <benchmark/benchmark.h>
 
@@ -195,6 +198,87 @@ void BareQueue(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * events));
 }
 BENCHMARK(BareQueue)->Arg(100'000)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same N events made by the simulated SDK the same way (one signal-storm command, the
+// library's event thread calling the registered callback), but the callback pushes each level
+// into the bare queue above instead of posting to the console, and a consumer thread drains it
+// and checks the order. The difference to HandsFreeEventPath is the console's part alone: its
+// callback's post, its message loop and its handler.
+struct BareSink {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::uint8_t> queue;
+};
+BareSink* g_sink = nullptr;
+
+int BareHfCallback(uint32_t code, intptr_t data) {
+    const auto* level = reinterpret_cast<const std::uint8_t*>(data);
+    if (code != 17 || level == nullptr || g_sink == nullptr)
+        return 0;
+    {
+        std::lock_guard lock(g_sink->mutex);
+        g_sink->queue.push_back(*level);
+    }
+    g_sink->ready.notify_one();
+    return 1;
+}
+
+void SimulatedSdkThroughBareQueue(benchmark::State& state) {
+    const auto events = static_cast<std::uint64_t>(state.range(0));
+    BareSink sink;
+    g_sink = &sink;
+    if (g_SdkApi.KOBALT_Init() != 0 ||
+        g_SdkApi.KOBALT_HFAP_RegisterCallback(0, &BareHfCallback) != 0 ||
+        !kobalt::script::AskPhone("connect 66:55:44:33:22:11 hf", kBound).ok) {
+        state.SkipWithError("the simulated SDK did not start and connect");
+        g_SdkApi.KOBALT_UnInit();
+        g_sink = nullptr;
+        return;
+    }
+    bool inOrder = true;
+    for (auto _ : state) {
+        {
+            std::lock_guard lock(sink.mutex);
+            sink.queue.clear();
+        }
+        std::uint64_t received = 0;
+        bool ordered = true;
+        const auto start = std::chrono::steady_clock::now();
+        std::thread consumer([&] {
+            std::unique_lock lock(sink.mutex);
+            while (received < events) {
+                if (!sink.ready.wait_until(lock, start + kBound,
+                                           [&] { return !sink.queue.empty(); }))
+                    return;
+                while (!sink.queue.empty()) {
+                    ordered = ordered && sink.queue.front() == received % 6;
+                    sink.queue.pop_front();
+                    ++received;
+                }
+            }
+        });
+        const bool asked =
+            kobalt::script::AskPhone("signal-storm " + std::to_string(events), kBound).ok;
+        consumer.join();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!asked) {
+            state.SkipWithError("signal-storm refused");
+            break;
+        }
+        inOrder = inOrder && ordered && received == events;
+    }
+    g_SdkApi.KOBALT_UnInit();
+    g_sink = nullptr;
+    if (!inOrder)
+        state.SkipWithError("the bare queue lost or reordered events");
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * events));
+}
+BENCHMARK(SimulatedSdkThroughBareQueue)
+    ->Arg(100'000)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A second baseline: the same queue, but the producer hands over one item at a time and waits
 // until the consumer took it before it posts the next, so the consumer is woken for every item

@@ -1,4 +1,5 @@
-// Sorted LB_ADDSTRING of N lines in random order, through the list box's window procedure.
+// Sorted LB_ADDSTRING of N lines, in random order or repeating, through the list box's window
+// procedure.
 #include "platform/Windows.h"
 
 #include <benchmark/benchmark.h>
@@ -47,6 +48,30 @@ void ListBoxSortedAdd(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The same with status lines that repeat, as indicator events fill the console's status list:
+// six texts in turn, each inserted after the lines equal to it.
+void ListBoxSortedAddRepeated(benchmark::State& state) {
+    std::vector<std::u16string> lines;
+    for (long i = 0; i < state.range(0); ++i)
+        lines.push_back(u"Sngl(" + std::u16string(1, char16_t(u'0' + i % 6)) + u")");
+    const HWND parent = CreateWindowExW(0, nullptr, u"bench", WS_POPUP, 0, 0, 640, 480, nullptr,
+                                        nullptr, nullptr, reinterpret_cast<LPVOID>(&PlainProc));
+    for (auto _ : state) {
+        state.PauseTiming();
+        const HWND list = CreateWindowExW(0, WC_LISTBOX, u"", WS_CHILD | LBS_SORT | LBS_NOTIFY, 0,
+                                          0, 200, 160, parent, nullptr, nullptr, nullptr);
+        state.ResumeTiming();
+        for (const auto& line : lines) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        }
+        state.PauseTiming();
+        DestroyWindow(list);
+        state.ResumeTiming();
+    }
+    DestroyWindow(parent);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // Baseline: appending copies of the same lines to a vector.
 void VectorPushBack(benchmark::State& state) {
     const auto lines = MakeLines(static_cast<std::size_t>(state.range(0)));
@@ -63,6 +88,7 @@ void VectorPushBack(benchmark::State& state) {
 
 } // namespace
 
+BENCHMARK(ListBoxSortedAddRepeated)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ListBoxSortedAdd)
     ->RangeMultiplier(10)
     ->Range(1'000, 100'000)
