@@ -64,13 +64,11 @@ bool PostRecord(HWND hwnd, PostedRecord record) {
     if (!hwnd) {
         queue = CurrentQueue();
     } else {
-        auto lock = LockDesktop();
-        Window* w = FindWindowLocked(hwnd);
-        if (!w || w->destroying) {
+        queue = PostQueueOf(hwnd);
+        if (!queue) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return false;
         }
-        queue = w->ownerQueue;
     }
     {
         std::lock_guard<std::mutex> lock(queue->mutex);
@@ -91,7 +89,8 @@ enum class Take { Remove, Keep };
 // Gets the next posted message, handling sent messages first. Returns false when nothing is
 // there (NoWait) or when WM_QUIT was taken (`quit` set).
 bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
-    auto queue = CurrentQueue();
+    // A reference: copying the pointer would touch its count, which posting threads share.
+    const auto& queue = CurrentQueue();
     quit = false;
     for (;;) {
         std::unique_lock<std::mutex> lock(queue->mutex);
@@ -145,7 +144,7 @@ bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
 
 } // namespace
 
-std::shared_ptr<ThreadQueue> CurrentQueue() {
+const std::shared_ptr<ThreadQueue>& CurrentQueue() {
     if (!t_queue.queue) {
         t_queue.queue = std::make_shared<ThreadQueue>();
         t_queue.queue->threadId = GetCurrentThreadId();

@@ -49,8 +49,9 @@ struct ThreadQueue {
     std::shared_ptr<const std::u16string> currentPayload; // of the message being dispatched
 };
 
-// The calling thread's queue, created on first use.
-std::shared_ptr<ThreadQueue> CurrentQueue();
+// The calling thread's queue, created on first use. The reference stays valid while the thread
+// runs; callers that keep the queue beyond that copy the pointer.
+const std::shared_ptr<ThreadQueue>& CurrentQueue();
 
 // Handles one sent message addressed to the calling thread, if any. True when one was handled.
 bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <utility>
 
 namespace kobalt::platform {
 namespace {
@@ -33,6 +35,38 @@ Table& table() {
     // Never destroyed: windows may be touched by threads still running at exit.
     static Table* t = new Table;
     return *t;
+}
+
+// Where messages posted to each live window go, behind a lock of its own: a posting thread (an
+// SDK's callback) looks its target up here and never waits for the desktop lock, which the
+// owner thread holds while it changes a control (a sorted insertion into a long list, say).
+// Indexed by slot; an entry holds the handle it was made for, so an old handle finds nothing.
+// Written with the desktop lock held, so its entries follow the records.
+struct Route {
+    HWND handle = nullptr;
+    std::shared_ptr<ThreadQueue> queue;
+};
+
+struct Routes {
+    std::mutex mutex;
+    std::vector<Route> bySlot;
+};
+
+Routes& routes() {
+    static Routes* r = new Routes; // never destroyed, as the table
+    return *r;
+}
+
+void SetRoute(std::size_t slot, Route route) {
+    Route old;
+    {
+        auto& r = routes();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (r.bySlot.size() <= slot)
+            r.bySlot.resize(slot + 1);
+        old = std::exchange(r.bySlot[slot], std::move(route));
+    }
+    // `old` may hold the last reference to a queue: it goes after the lock is released.
 }
 
 std::atomic<std::uint64_t> g_version{1};
@@ -156,8 +190,28 @@ HWND CreateWindowRecord(std::unique_ptr<Window> window) {
     } else {
         t.zorder.push_back(hwnd);
     }
+    SetRoute(slot, Route{hwnd, window->ownerQueue});
     t.slots[slot].window = std::move(window);
     return hwnd;
+}
+
+void StopPostsLocked(HWND hwnd) {
+    std::size_t slot = 0;
+    std::uint32_t generation = 0;
+    if (FindWindowLocked(hwnd) != nullptr && SplitHandle(hwnd, slot, generation))
+        SetRoute(slot, Route{});
+}
+
+std::shared_ptr<ThreadQueue> PostQueueOf(HWND hwnd) {
+    std::size_t slot = 0;
+    std::uint32_t generation = 0;
+    if (!SplitHandle(hwnd, slot, generation))
+        return nullptr;
+    auto& r = routes();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (slot >= r.bySlot.size() || r.bySlot[slot].handle != hwnd)
+        return nullptr;
+    return r.bySlot[slot].queue;
 }
 
 // Frees the record and its children's records. Requires the lock.
@@ -180,6 +234,7 @@ void FreeWindowRecordLocked(HWND hwnd) {
     std::size_t slot = 0;
     std::uint32_t generation = 0;
     SplitHandle(hwnd, slot, generation); // cannot fail: FindWindowLocked succeeded
+    SetRoute(slot, Route{});
     t.slots[slot].window.reset();
     ++t.slots[slot].generation;
     t.freeSlots.push_back(slot);

@@ -63,6 +63,11 @@ std::uint64_t DesktopVersion();
 
 // Adds a window record (and links it to its parent or the z-order); returns its handle.
 HWND CreateWindowRecord(std::unique_ptr<Window> window);
+// Posts to `hwnd` fail from now on (it is being destroyed). Requires the lock.
+void StopPostsLocked(HWND hwnd);
+// The queue that messages posted to `hwnd` go to: null when the window is unknown, freed or
+// being destroyed. Takes a lock of its own, never the desktop lock.
+std::shared_ptr<ThreadQueue> PostQueueOf(HWND hwnd);
 // Frees a record and its children's. Requires the lock.
 void FreeWindowRecordLocked(HWND hwnd);
 // Forgets the windows of a thread that ended.

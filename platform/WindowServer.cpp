@@ -66,6 +66,7 @@ BOOL DestroyWindow(HWND hwnd) {
             return FALSE; // only the owner thread destroys its windows
         }
         w->destroying = true;
+        StopPostsLocked(hwnd);
         w->visible = false;
         children = w->children;
     }

@@ -2,6 +2,7 @@
 // dropped messages of destroyed windows, and waiting for a window's thread to go idle.
 
 #include "WindowTestSupport.h"
+#include "platform/ControlServices.h"
 #include "platform/Desktop.h"
 #include "platform/MessageNames.h"
 #include "platform/Windows.h"
@@ -63,6 +64,61 @@ TEST(CrossThread, PostsArriveInOrderOnTheOwnerThread) {
         EXPECT_EQ(values[i], i);
     for (DWORD t : log.threads)
         EXPECT_EQ(t, owner.ThreadId());
+}
+
+// A control changes its state under the desktop lock (a sorted insertion into a long list can
+// take a while); a thread that posts to the control's owner meanwhile must not wait for it.
+TEST(CrossThread, PostingNeverWaitsForTheDesktopLock) {
+    Log log;
+    OwnerThread owner(&log);
+    std::future<BOOL> posted;
+    {
+        auto desktop = kobalt::platform::LockDesktop();
+        posted = std::async(std::launch::async,
+                            [&] { return PostMessageW(owner.Handle(), kRecord, 5, 0); });
+        ASSERT_EQ(posted.wait_for(10s), std::future_status::ready)
+            << "the post waited for the desktop lock";
+    }
+    EXPECT_TRUE(posted.get());
+    owner.Stop();
+    EXPECT_EQ(log.Values(), std::vector<WPARAM>{5});
+}
+
+// Posting looks its target up apart from the window records; it must still see a window's
+// destruction at the moment it starts, and a handle whose slot was reused.
+TEST(WindowHandles, PostsFailFromTheStartOfDestructionAndForAReusedSlot) {
+    Log log;
+    HWND hwnd = MakeWindow(&log);
+    BOOL postedDuringDestroy = TRUE;
+    struct DestroyProbe {
+        static LRESULT Proc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+            if (msg == WM_DESTROY) {
+                auto* out = reinterpret_cast<BOOL*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+                *out = PostMessageW(w, kRecord, 1, 0);
+                return 0;
+            }
+            return DefWindowProcW(w, msg, wParam, lParam);
+        }
+    };
+    HWND probe = CreateWindowExW(0, nullptr, u"probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, reinterpret_cast<LPVOID>(&DestroyProbe::Proc));
+    SetWindowLongPtrW(probe, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&postedDuringDestroy));
+    ASSERT_TRUE(DestroyWindow(probe));
+    EXPECT_FALSE(postedDuringDestroy);
+
+    ASSERT_TRUE(DestroyWindow(hwnd));
+    std::vector<HWND> later; // some of them take the freed slots
+    for (int i = 0; i < 4; ++i)
+        later.push_back(MakeWindow(&log));
+    EXPECT_FALSE(PostMessageW(hwnd, kRecord, 2, 0));
+    EXPECT_FALSE(PostMessageW(probe, kRecord, 3, 0));
+    for (HWND w : later) {
+        EXPECT_TRUE(PostMessageW(w, kRecord, 4, 0));
+        DestroyWindow(w);
+    }
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(log.Values().empty());
 }
 
 TEST(CrossThread, SendRunsOnTheOwnerThreadAndReturnsItsResult) {
