@@ -3,7 +3,9 @@
 #include "common/TraceText.h"
 #include "platform/Desktop.h"
 
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 
 namespace kobalt::events {
 namespace {
@@ -23,6 +25,12 @@ void AppendQuoted(std::string& out, const KOBALT_WCHAR* text, std::size_t units)
     out += '"';
     common::AppendTraceText(out, std::u16string_view(text, length));
     out += '"';
+}
+
+template <class Number> void AppendNumber(std::string& out, Number value) {
+    char text[24];
+    const auto [end, error] = std::to_chars(std::begin(text), std::end(text), value);
+    out.append(text, end);
 }
 
 void AppendAddress(std::string& out, const KOBALT_BdAddr* addr) {
@@ -67,14 +75,17 @@ std::string PimLine(int32_t event) {
     return "PimCallback(" + std::to_string(event) + ')';
 }
 
-std::string HandsFreeLine(uint32_t code, const HfData& data) {
-    std::string line = "HfEventCallback(" + std::to_string(code) + ", ";
+void AppendHandsFreeLine(std::string& line, uint32_t code, const HfData& data) {
+    line += "HfEventCallback(";
+    AppendNumber(line, code);
+    line += ", ";
     switch (data.kind) {
     case HfDataKind::None:
         line += '0';
         break;
     case HfDataKind::Level:
-        line += '&' + std::to_string(data.level);
+        line += '&';
+        AppendNumber(line, data.level);
         break;
     case HfDataKind::Text:
         AppendQuoted(line, data.text);
@@ -83,7 +94,13 @@ std::string HandsFreeLine(uint32_t code, const HfData& data) {
         line += '?';
         break;
     }
-    return line + ')';
+    line += ')';
+}
+
+std::string HandsFreeLine(uint32_t code, const HfData& data) {
+    std::string line;
+    AppendHandsFreeLine(line, code, data);
+    return line;
 }
 
 void ReportConnect(int connected, const KOBALT_BdAddr* addr, int service) {
@@ -107,8 +124,13 @@ void ReportPim(int32_t event) {
 }
 
 void ReportHandsFree(uint32_t code, const HfData& data) {
-    if (Observed())
-        desktop::ReportHandledEvent(HandsFreeLine(code, data));
+    if (!Observed())
+        return;
+    // Hands-free events come in storms: the line is made in a buffer the thread keeps.
+    thread_local std::string line;
+    line.clear();
+    AppendHandsFreeLine(line, code, data);
+    desktop::ReportHandledEvent(line);
 }
 
 } // namespace kobalt::events

@@ -46,8 +46,9 @@ public:
         while (*slot != kNil && m_nodes[*slot].priority > priority) {
             Node& n = m_nodes[*slot];
             ++n.size;
-            const std::size_t leftSize = SizeOf(n.left);
+            const std::size_t leftSize = n.leftSize;
             if (index <= leftSize) {
+                ++n.leftSize;
                 slot = &n.left;
             } else {
                 index -= leftSize + 1;
@@ -72,9 +73,10 @@ public:
             Node& n = m_nodes[*slot];
             ++n.size;
             if (less(added, static_cast<const T&>(n.value))) {
+                ++n.leftSize;
                 slot = &n.left;
             } else {
-                index += SizeOf(n.left) + 1;
+                index += n.leftSize + 1;
                 slot = &n.right;
             }
         }
@@ -116,7 +118,7 @@ public:
         std::size_t offset = 0;
         for (Link t = m_root; t != kNil;) {
             const Node& n = m_nodes[t];
-            const std::size_t leftSize = SizeOf(n.left);
+            const std::size_t leftSize = n.leftSize;
             if (pred(static_cast<const T&>(n.value))) {
                 result = offset + leftSize;
                 t = n.left;
@@ -165,6 +167,9 @@ private:
         Link left = kNil;       // elements before it in its subtree
         Link right = kNil;      // elements after it in its subtree
         std::uint32_t size = 1; // nodes in its subtree, itself included
+        // Nodes in its left subtree: kept here so that a descent that passes a node to the
+        // right need not read the left child as well.
+        std::uint32_t leftSize = 0;
         std::uint32_t priority; // heap order: no child has a higher priority
     };
 
@@ -213,7 +218,8 @@ private:
 
     void Update(Link t) {
         Node& n = m_nodes[t];
-        n.size = static_cast<std::uint32_t>(1 + SizeOf(n.left) + SizeOf(n.right));
+        n.leftSize = static_cast<std::uint32_t>(SizeOf(n.left));
+        n.size = static_cast<std::uint32_t>(1 + n.leftSize + SizeOf(n.right));
     }
 
     // Next value of a xorshift generator with a fixed seed.
@@ -229,10 +235,10 @@ private:
         if (!m_free.empty()) {
             const Link t = m_free.back();
             m_free.pop_back();
-            m_nodes[t] = Node{std::move(value), kNil, kNil, 1, priority};
+            m_nodes[t] = Node{std::move(value), kNil, kNil, 1, 0, priority};
             return t;
         }
-        return m_nodes.Add(Node{std::move(value), kNil, kNil, 1, priority});
+        return m_nodes.Add(Node{std::move(value), kNil, kNil, 1, 0, priority});
     }
 
     // The node at `index`; requires index < Size().
@@ -240,7 +246,7 @@ private:
         assert(index < Size());
         Link t = m_root;
         for (;;) {
-            const std::size_t leftSize = SizeOf(m_nodes[t].left);
+            const std::size_t leftSize = m_nodes[t].leftSize;
             if (index < leftSize) {
                 t = m_nodes[t].left;
             } else if (index == leftSize) {
@@ -259,7 +265,7 @@ private:
             return;
         }
         Node& n = m_nodes[t];
-        const std::size_t leftSize = SizeOf(n.left);
+        const std::size_t leftSize = n.leftSize;
         if (count <= leftSize) {
             Split(n.left, count, left, n.left);
             right = t;
@@ -284,7 +290,7 @@ private:
             before = SplitBefore(n.left, added, less, left, n.left);
             right = t;
         } else {
-            before = SizeOf(n.left) + 1;
+            before = n.leftSize + 1;
             before += SplitBefore(n.right, added, less, n.right, right);
             left = t;
         }
@@ -317,7 +323,7 @@ private:
     static void VisitFrom(Self& self, std::size_t first, std::size_t count, Fn& fn) {
         std::vector<Link> stack;
         for (Link t = self.m_root; t != kNil;) {
-            const std::size_t leftSize = self.SizeOf(self.m_nodes[t].left);
+            const std::size_t leftSize = self.m_nodes[t].leftSize;
             if (first < leftSize) {
                 stack.push_back(t);
                 t = self.m_nodes[t].left;
