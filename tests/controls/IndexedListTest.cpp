@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -166,6 +167,58 @@ TEST(IndexedList, InsertUpperBoundKeepsArrivalOrderAmongEquals) {
         EXPECT_EQ(list.InsertUpperBound(arrivals[i], byTens), expectedIndex[i]) << "arrival " << i;
     }
     EXPECT_EQ(Contents(list), (std::vector<int>{10, 11, 12, 20, 21, 30, 31, 32}));
+}
+
+// Large enough for several levels of nodes: positional and sorted inserts split nodes at every
+// level, windows of ForEach cross many nodes, and erasing everything empties and removes them
+// until the list is empty and usable again. Checked against a vector throughout.
+TEST(IndexedList, MatchesVectorAcrossManyLevels) {
+    std::mt19937 random(2024);
+    IndexedList<int> list;
+    std::vector<int> model;
+    constexpr int kCount = 20'000;
+    for (int i = 0; i < kCount; ++i) {
+        const std::size_t at = random() % (model.size() + 1);
+        list.Insert(at, i);
+        model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), i);
+    }
+    ASSERT_EQ(Contents(list), model);
+    EXPECT_GE(list.Depth(), 3u);
+    for (int probe = 0; probe < 200; ++probe) {
+        const std::size_t first = random() % (model.size() + 10);
+        const std::size_t count = random() % 300;
+        std::vector<int> expected;
+        for (std::size_t i = first; i < model.size() && i < first + count; ++i) {
+            expected.push_back(model[i]);
+        }
+        ASSERT_EQ(Contents(list, first, count), expected) << first << " + " << count;
+    }
+    while (!model.empty()) {
+        const std::size_t at = random() % model.size();
+        ASSERT_EQ(list.Erase(at), model[at]);
+        model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        ASSERT_EQ(list.Size(), model.size());
+        if (model.size() % 997 == 0 && !model.empty()) {
+            ASSERT_EQ(Contents(list), model);
+            const std::size_t probe = random() % model.size();
+            ASSERT_EQ(list[probe], model[probe]);
+        }
+    }
+    EXPECT_TRUE(list.Empty());
+    EXPECT_EQ(list.Depth(), 0u);
+
+    // Sorted inserts of few distinct values, as repeating status lines are, after the list
+    // emptied: each lands after the values equal to it.
+    const auto less = [](int added, int element) { return added / 100 < element / 100; };
+    for (int i = 0; i < kCount; ++i) {
+        const int value = static_cast<int>(random() % 6) * 100 + i % 100;
+        const auto at = std::upper_bound(model.begin(), model.end(), value,
+                                         [&](int a, int b) { return less(a, b); });
+        const auto expected = static_cast<std::size_t>(at - model.begin());
+        model.insert(at, value);
+        ASSERT_EQ(list.InsertUpperBound(value, less), expected) << "insert " << i;
+    }
+    ASSERT_EQ(Contents(list), model);
 }
 
 // Filling only at the front is the worst order for an unbalanced tree.
