@@ -45,7 +45,9 @@ struct QueueHolder {
             std::lock_guard<std::mutex> lock(queue->mutex);
             queue->alive = false;
             pending.swap(queue->sent);
+            queue->sentCount.store(0, std::memory_order_release);
             queue->posted.clear();
+            queue->taken.clear();
         }
         for (auto& record : pending)
             FinishSent(record, 0);
@@ -93,52 +95,61 @@ bool NextMessage(MSG* out, Wait wait, Take take, bool& quit) {
     const auto& queue = CurrentQueue();
     quit = false;
     for (;;) {
-        std::unique_lock<std::mutex> lock(queue->mutex);
-        if (!queue->sent.empty()) {
-            // Sent messages first, each handled without the lock; then look again.
-            std::shared_ptr<SentRecord> record = std::move(queue->sent.front());
-            queue->sent.pop_front();
-            lock.unlock();
-            HandleSentRecord(record);
-            continue;
-        }
-        if (!queue->posted.empty()) {
-            PostedRecord record;
-            if (take == Take::Remove) {
-                record = std::move(queue->posted.front());
-                queue->posted.pop_front();
-                queue->inputTaken = std::max(queue->inputTaken, record.inputSeq);
-            } else {
-                record = queue->posted.front();
+        // Messages taken in the last batch are handed out without the lock, unless a sent
+        // message waits: it comes first.
+        if (queue->taken.empty() || queue->sentCount.load(std::memory_order_acquire) != 0) {
+            std::unique_lock<std::mutex> lock(queue->mutex);
+            if (!queue->sent.empty()) {
+                // Sent messages first, each handled without the lock; then look again.
+                std::shared_ptr<SentRecord> record = std::move(queue->sent.front());
+                queue->sent.pop_front();
+                queue->sentCount.store(queue->sent.size(), std::memory_order_release);
+                lock.unlock();
+                HandleSentRecord(record);
+                continue;
             }
-            lock.unlock();
-            if (record.msg.hwnd && !IsWindow(record.msg.hwnd)) {
-                if (take == Take::Keep) {
-                    std::lock_guard<std::mutex> relock(queue->mutex);
-                    if (!queue->posted.empty())
-                        queue->posted.pop_front();
+            if (queue->taken.empty()) {
+                if (queue->posted.empty()) {
+                    if (queue->quitPosted) {
+                        if (take == Take::Remove)
+                            queue->quitPosted = false;
+                        *out =
+                            MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue->quitCode), 0, 0, {}};
+                        quit = true;
+                        return false;
+                    }
+                    if (wait == Wait::NoWait)
+                        return false;
+                    queue->idle = true;
+                    queue->wake.wait(lock);
+                    queue->idle = false;
+                    continue;
                 }
-                continue; // its window is gone: drop it
+                queue->taken.swap(queue->posted); // everything posted so far, in order
             }
-            if (record.payload)
-                record.msg.lParam = reinterpret_cast<LPARAM>(record.payload.get());
-            if (take == Take::Remove)
-                queue->currentPayload = record.payload;
-            *out = record.msg;
-            return true;
         }
-        if (queue->quitPosted) {
-            if (take == Take::Remove)
-                queue->quitPosted = false;
-            *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue->quitCode), 0, 0, {}};
-            quit = true;
-            return false;
+        PostedRecord record;
+        if (take == Take::Remove) {
+            record = std::move(queue->taken.front());
+            queue->taken.pop_front();
+            if (record.inputSeq != 0) {
+                std::lock_guard<std::mutex> lock(queue->mutex);
+                queue->inputTaken = std::max(queue->inputTaken, record.inputSeq);
+            }
+        } else {
+            record = queue->taken.front();
         }
-        if (wait == Wait::NoWait)
-            return false;
-        queue->idle = true;
-        queue->wake.wait(lock);
-        queue->idle = false;
+        if (record.msg.hwnd && !IsWindow(record.msg.hwnd)) {
+            if (take == Take::Keep)
+                queue->taken.pop_front();
+            continue; // its window is gone: drop it
+        }
+        if (record.payload)
+            record.msg.lParam = reinterpret_cast<LPARAM>(record.payload.get());
+        if (take == Take::Remove)
+            queue->currentPayload = record.payload;
+        *out = record.msg;
+        return true;
     }
 }
 
@@ -160,6 +171,7 @@ bool HandleOneSentMessage(const std::shared_ptr<ThreadQueue>& queue) {
             return false;
         record = std::move(queue->sent.front());
         queue->sent.pop_front();
+        queue->sentCount.store(queue->sent.size(), std::memory_order_release);
     }
     HandleSentRecord(record);
     return true;
@@ -266,6 +278,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!target->alive)
             return 0;
         target->sent.push_back(record);
+        target->sentCount.store(target->sent.size(), std::memory_order_release);
         target->idle = false;
     }
     target->wake.notify_all();

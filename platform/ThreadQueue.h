@@ -4,6 +4,7 @@
 
 #include "platform/Windows.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -40,6 +41,11 @@ struct ThreadQueue {
     std::condition_variable wake;
     std::deque<PostedRecord> posted;
     std::deque<std::shared_ptr<SentRecord>> sent;
+    std::atomic<std::size_t> sentCount{0}; // sent.size(), for a look without the lock
+    // Touched only by the owner thread, not guarded: posted messages it took in one go under
+    // the lock, oldest first, handed out one by one before `posted` is looked at again. A
+    // storm of posts then costs the owner one lock per batch instead of one per message.
+    std::deque<PostedRecord> taken;
     bool quitPosted = false;
     int quitCode = 0;
     bool alive = true;            // false once the thread has ended

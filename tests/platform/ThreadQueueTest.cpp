@@ -5,6 +5,7 @@
 #include "platform/ControlServices.h"
 #include "platform/Desktop.h"
 #include "platform/MessageNames.h"
+#include "platform/ThreadQueue.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,39 @@ TEST(WindowHandles, PostsFailFromTheStartOfDestructionAndForAReusedSlot) {
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_TRUE(log.Values().empty());
+}
+
+// The owner takes posted messages in batches; a message sent while the rest of a batch waits
+// must still be handled before the next posted one, and the batch keeps its order.
+TEST(CrossThread, AMessageSentDuringABatchOfPostsComesBeforeTheRest) {
+    Log log;
+    std::thread sender;
+    log.hook = [&](HWND hwnd, UINT msg, WPARAM wParam, LPARAM) -> LRESULT {
+        if (msg == kStop) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        log.Add(wParam);
+        if (wParam == 0) {
+            // Handling the first of the batch: another thread sends, and this one goes on only
+            // once the send is queued for it.
+            sender = std::thread([hwnd] { SendMessageW(hwnd, kRecord, 1000, 0); });
+            const auto& queue = kobalt::platform::CurrentQueue();
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (queue->sentCount.load() == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+        return 0;
+    };
+    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OwnerThread owner(&log, gate);
+    for (WPARAM i = 0; i < 5; ++i)
+        ASSERT_TRUE(PostMessageW(owner.Handle(), kRecord, i, 0));
+    SetEvent(gate); // all five are queued before the owner takes any
+    owner.Stop();
+    sender.join();
+    CloseHandle(gate);
+    EXPECT_EQ(log.Values(), (std::vector<WPARAM>{0, 1000, 1, 2, 3, 4}));
 }
 
 TEST(CrossThread, SendRunsOnTheOwnerThreadAndReturnsItsResult) {
