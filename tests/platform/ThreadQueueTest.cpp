@@ -1,11 +1,11 @@
 // The per-thread message queues: posting and sending within and across threads, dispatch order,
 // dropped messages of destroyed windows, and waiting for a window's thread to go idle.
 
+#include "platform/ThreadQueue.h"
 #include "WindowTestSupport.h"
 #include "platform/ControlServices.h"
 #include "platform/Desktop.h"
 #include "platform/MessageNames.h"
-#include "platform/ThreadQueue.h"
 #include "platform/Windows.h"
 
 #include <gtest/gtest.h>
