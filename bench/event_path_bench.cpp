@@ -209,17 +209,19 @@ struct BareSink {
     std::condition_variable ready;
     std::deque<std::uint8_t> queue;
 };
-BareSink* g_sink = nullptr;
+// Read on the library's event thread, which may still run a callback while the sink is withdrawn.
+std::atomic<BareSink*> g_sink{nullptr};
 
 int BareHfCallback(uint32_t code, intptr_t data) {
     const auto* level = reinterpret_cast<const std::uint8_t*>(data);
-    if (code != 17 || level == nullptr || g_sink == nullptr)
+    BareSink* sink = g_sink.load();
+    if (code != 17 || level == nullptr || sink == nullptr)
         return 0;
     {
-        std::lock_guard lock(g_sink->mutex);
-        g_sink->queue.push_back(*level);
+        std::lock_guard lock(sink->mutex);
+        sink->queue.push_back(*level);
     }
-    g_sink->ready.notify_one();
+    sink->ready.notify_one();
     return 1;
 }
 
